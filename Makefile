@@ -1,0 +1,39 @@
+# make run   installs what is missing, builds, and opens the window on the
+#            bundled sample (headless measurement when there is no display)
+# make test  installs what is missing, builds with sanitizers, runs every test
+# make bench builds the release tree and runs the benchmarks
+
+BUILD_DIR ?= build
+TEST_DIR ?= build-test
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build run test bench format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARN_BUILD_TESTS=OFF
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+run: build
+	@bash scripts/run.sh $(BUILD_DIR)
+
+test: deps
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+	  -DSARN_SANITIZE=ON -DSARN_BUILD_BENCHMARKS=OFF
+	cmake --build $(TEST_DIR) -j$(JOBS)
+	cd $(TEST_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/*_bench; do echo "== $$b"; $$b; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR) $(TEST_DIR)

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Sarn needs, skipping those already present.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  qt6-base-dev          # Qt 6 Widgets: the window and the clipboard
+  libturbojpeg0-dev     # libjpeg-turbo: JPEG decoding with DCT scaling
+  libgtest-dev libgmock-dev
+  libbenchmark-dev
+  fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック")
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

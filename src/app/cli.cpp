@@ -1,0 +1,45 @@
+#include "app/cli.h"
+
+#include <ostream>
+
+namespace sarn {
+
+bool IsCliCommand(std::string_view first_argument) {
+  return first_argument == "data" || first_argument == "evaluate" || first_argument == "measure" ||
+         first_argument == "help" || first_argument == "--help" || first_argument == "-h";
+}
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+  out << "usage: sarn [PHOTO]                 open the window (optionally on a photo)\n"
+         "       sarn data list [FILE]        print a conductor data file\n"
+         "       sarn data build SOURCE -o FILE\n"
+         "                                    write a conductor data file from a text table\n"
+         "       sarn evaluate [options]      evaluate the allowable-tension ratio\n"
+         "       sarn measure PHOTO --line X1,Y1,X2,Y2 [options]\n"
+         "                                    measure sag and tension on a photo\n"
+         "Run a subcommand with --help for its options.\n";
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliContext& context) {
+  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+    PrintUsage(args.empty() ? err : out);
+    return args.empty() ? 2 : 0;
+  }
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (args[0] == "data")
+    return RunDataCommand(rest, out, err, context);
+  if (args[0] == "evaluate")
+    return RunEvaluateCommand(rest, out, err, context);
+  if (args[0] == "measure")
+    return RunMeasureCommand(rest, out, err, context);
+  err << "sarn: unknown command '" << args[0] << "'\n";
+  PrintUsage(err);
+  return 2;
+}
+
+}  // namespace sarn

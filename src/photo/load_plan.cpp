@@ -1,0 +1,1 @@
+#include "photo/load_plan.h"

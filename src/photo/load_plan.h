@@ -1,0 +1,99 @@
+#pragma once
+
+// The working image: the photo at most L pixels wide (L = the limit typed
+// into Text5) and, while the cut is on, only the middle half of its height.
+//
+//  case  cut  limit   k      W2            H2                content
+//  A     off  L >= W  -      W             H                 the photo itself
+//  B     off  L < W   L/W    round(W k)    round(H k)        scaled to W2 x H2
+//  C     on   L >= W  -      W             round(H / 2)      full size, drawn at y = -H2/2
+//  D     on   L < W   L/W    round(W k)    round(H k / 2)    scaled to W2 x 2 H2, at y = -H2/2
+//
+// round: nearest, halves to even, as 16-bit signed. k is L/W stored as a
+// 32-bit float; W k and H k are 32-bit products, not rounded before D halves
+// them. In C and D the quarter above and the quarter below fall outside.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sarn {
+
+enum class LoadCase { A, B, C, D };
+char LoadCaseLetter(LoadCase c);
+
+// Failure codes shown after "エラーコード=". The numbers follow the
+// run-time error numbers users of the original platform know.
+inline constexpr int kErrOverflow = 6;         // a size beyond 16 bits
+inline constexpr int kErrOutOfMemory = 7;      // working raster cannot be allocated
+inline constexpr int kErrDivisionByZero = 11;  // empty working image
+inline constexpr int kErrFileNotFound = 53;
+inline constexpr int kErrPermissionDenied = 70;
+inline constexpr int kErrInvalidProperty = 380;  // negative working-image size
+inline constexpr int kErrInvalidPicture = 481;   // the file yields no image
+
+struct LoadFailure {
+  int code = 0;
+  std::string reason;  // for standard error and tests; the window shows the code
+  // True when a smaller working image may cure it (the recovery lowers the
+  // limit and retries); false when the file itself yields no usable image.
+  bool curable = true;
+};
+
+struct WorkingImagePlan {
+  LoadCase load_case = LoadCase::A;
+  float k = 1;             // photo -> working scale (1 in cases A and C)
+  int16_t W2 = 0, H2 = 0;  // working image size, pixels
+  // The photo is drawn into the working image scaled to draw_width x
+  // draw_height with its top-left corner at (0, draw_top); rows outside
+  // 0..H2-1 are clipped.
+  float draw_width = 0, draw_height = 0, draw_top = 0;
+};
+
+struct PlanResult {
+  std::optional<WorkingImagePlan> plan;
+  LoadFailure failure;  // when !plan
+};
+
+// W, H: the photo's size in pixels; limit: numeric parse of Text5; cut: Check4.
+PlanResult PlanWorkingImage(int photo_width, int photo_height, double limit, bool cut);
+
+// Photo pixel (x, y) -> working-image pixel, through the plan's scaling and cut.
+void PhotoToWorking(const WorkingImagePlan& plan, int photo_width, int photo_height, double x,
+                    double y, double* wx, double* wy);
+
+// The overview: the working image scaled across the window.
+//   ImgScale = W2 / (inner_width - 5)          (32-bit)
+//   Picture1 width  = W2 / ImgScale + 4        window pixels
+//   Picture1 height = H2 / ImgScale + 4
+// The image fills W2/ImgScale x H2/ImgScale overview units from (0, 0); an
+// overview unit is 15.06 twips across and 15 twips down (1.004 x 1 pixels).
+struct OverviewPlan {
+  float ImgScale = 0;
+  float picture_width = 0, picture_height = 0;  // window pixels
+  float image_width_units = 0, image_height_units = 0;
+};
+inline constexpr double kOverviewUnitXPixels = 15.06 / 15.0;
+inline constexpr double kOverviewUnitYPixels = 1.0;
+
+// Fails (division by zero, code 11) for an empty working image or an inner
+// width of 5 pixels or less.
+std::optional<OverviewPlan> PlanOverview(int16_t W2, int16_t H2, int inner_width,
+                                         LoadFailure* failure);
+
+// What the recovery does after a curable failure.
+enum class RecoveryAction {
+  Retry,       // the limit text was lowered by 500; try again
+  Ask,         // automatic adjustment is off: ask whether to switch it on and retry
+  EndProgram,  // the lowered limit fell below 1000: show the code and end
+};
+struct RecoveryDecision {
+  RecoveryAction action = RecoveryAction::Ask;
+  std::string new_limit_text;  // Text5 after the step (when check5 was on)
+};
+// check5: Check5 is checked. limit_text: Text5's text. New text = integer part
+// (rounded down) of (numeric parse - 500), written plainly.
+RecoveryDecision DecideRecovery(bool check5, std::string_view limit_text);
+
+}  // namespace sarn

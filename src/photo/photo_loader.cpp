@@ -1,0 +1,1 @@
+#include "photo/photo_loader.h"

@@ -1,0 +1,37 @@
+#pragma once
+
+// A 32-bit raster in the layout of a Qt RGB32 image (0xFFRRGGBB per pixel,
+// rows top to bottom, no padding), so that the window can show it without a
+// copy, while the scan reads colours as 0x00BBGGRR through Point().
+
+#include <cstdint>
+#include <vector>
+
+#include "tracing/scan.h"
+
+namespace sarn {
+
+struct Raster {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;  // width * height, 0xFFRRGGBB
+
+  // The colour at (x, y) as 0x00BBGGRR (red in the low byte), or -1 outside.
+  int32_t Point(int32_t x, int32_t y) const;
+};
+
+// The scan's view of a raster.
+class RasterPixels : public PixelSource {
+ public:
+  explicit RasterPixels(const Raster& raster) : raster_(raster) {}
+  int32_t Point(int32_t x, int32_t y) const override { return raster_.Point(x, y); }
+
+ private:
+  const Raster& raster_;
+};
+
+// Plain area-average resampling of `source` to width x height (no
+// sharpening: the scan reads these pixels).
+Raster ResampleArea(const Raster& source, int width, int height);
+
+}  // namespace sarn

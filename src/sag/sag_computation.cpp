@@ -1,0 +1,1 @@
+#include "sag/sag_computation.h"

@@ -1,0 +1,56 @@
+#pragma once
+
+// The sag computation: from the conductor rows at the nine scan stations, the
+// sag of four chords (stations 0-8, 1-7, 2-6, 3-5, all centred on station 4),
+// in metres, with the optional span, width and height corrections, and a
+// tension estimate per chord by the parabolic relation
+//   T = chord^2 * w / (8 * sag)      (kgf, with w in kg/m read as kgf/m).
+// Every stored value is a 32-bit float. A step whose arithmetic fails (a
+// division by zero, a non-finite result, an overflow) is skipped and the run
+// goes on with the values as they stand.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "state/measurement_state.h"
+
+namespace sarn {
+
+struct SagInputs {
+  std::array<int16_t, 9> WireY{};  // working-image row of the conductor per station
+  float ChordX1 = 0;               // Line3(1).X1, working-image column of station 0
+  float ChordX2 = 0;               // Line3(1).X2, working-image column of station 8
+  std::array<int, 3> Check6{};     // 0/1: (0) width, (1) height, (2) span correction
+};
+
+struct SagOutcome {
+  std::array<float, 4> SagEst{};       // m, per pass
+  std::array<bool, 4> SagDefined{};    // false when the sag is not a finite number
+                                       // (a chord of zero horizontal extent)
+  std::array<float, 4> ChordLength{};  // m, the chord each pass used
+  float WidthFactor = 0;
+  std::array<float, 4> TensionEst{};      // kgf; 0 where the step failed
+  std::array<bool, 4> EstimateDefined{};  // false when the estimate is not a finite number
+  float MeanTension = 0;                  // kgf, mean of the three shown estimates
+
+  std::string sag_text;                       // Label4(0), "##0.000", "" when undefined
+  std::array<std::string, 3> estimate_texts;  // Label4(3..5), "##0.0", "" when undefined
+};
+
+// `state` supplies SpanLength, the selected record's Weight (no estimates when
+// WireIndex lies outside the table), ApproxDistance and ApproxHeight.
+SagOutcome ComputeSag(const MeasurementState& state, const SagInputs& inputs);
+
+// The preselection test: |present - estimate| < present / 30, both sides
+// rounded to 32-bit floats, strict.
+bool WithinOneThirtieth(float present_tension, float estimate);
+
+// Plays out the preselection of the three estimate boxes as the window does
+// it: box i is set by WithinOneThirtieth against the present tension as it
+// stands; whenever a box changes, the present tension becomes the mean of the
+// boxes then ticked before the next box is compared. `present_tension` is the
+// mean of the three shown estimates. Undefined estimates are never ticked.
+std::array<int, 3> PreselectEstimates(const SagOutcome& sag, std::array<int, 3> ticks_before);
+
+}  // namespace sarn

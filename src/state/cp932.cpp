@@ -1,0 +1,1 @@
+#include "state/wire_table.h"

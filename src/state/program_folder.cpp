@@ -1,0 +1,16 @@
+#include "state/program_folder.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace sarn {
+
+std::string ProgramFolder() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec)
+    return std::filesystem::current_path(ec).string();
+  return exe.parent_path().string();
+}
+
+}  // namespace sarn

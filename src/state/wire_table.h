@@ -1,0 +1,88 @@
+#pragma once
+
+// The conductor table and the two design temperatures, as stored in the
+// binary file SetDT.dat (little-endian, no header):
+//   offset 0  int16  WireLast       highest record index
+//   offset 2  int16  DesignTemp(0)  class-A temperature, deg C
+//   offset 4  int16  DesignTemp(1)  low-temperature-season temperature, deg C
+//   offset 6  WireLast + 1 records of 52 bytes each:
+//     0  20 bytes  Name (code page 932, padded with spaces)
+//     20 float32   Weight        kg/m
+//     24 float32   BreakLoad     kN
+//     28 float32   SafetyFactor  -
+//     32 float32   Elasticity    kN/mm2
+//     36 float32   Expansion     1e-6 per deg C
+//     40 float32   Diameter      mm
+//     44 float32   WindFactor    -
+//     48 float32   Area          mm2
+// Bytes after the last record are ignored.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sarn {
+
+inline constexpr int kWireNameBytes = 20;
+inline constexpr int kWireRecordBytes = 52;
+inline constexpr int kWireHeaderBytes = 6;
+
+struct WireRecord {
+  // The name as listed: decoded to UTF-8 and padded with spaces to 20
+  // characters, the padding kept (it shows in the list and the result text).
+  std::string Name;
+  std::array<uint8_t, kWireNameBytes> RawName{};  // the bytes as stored
+  float Weight = 0;                               // kg/m
+  float BreakLoad = 0;                            // kN
+  float SafetyFactor = 0;                         // -
+  float Elasticity = 0;                           // kN/mm2
+  float Expansion = 0;                            // 1e-6 per deg C
+  float Diameter = 0;                             // mm
+  float WindFactor = 0;                           // -
+  float Area = 0;                                 // mm2
+};
+
+struct WireData {
+  int16_t WireLast = 0;
+  std::array<int16_t, 2> DesignTemp{};
+  std::vector<WireRecord> WireTable;  // WireLast + 1 records
+};
+
+// Either the data, or a message naming the file and what is wrong with it.
+struct WireDataResult {
+  std::optional<WireData> data;
+  std::string error;
+};
+
+// Decodes a whole SetDT.dat image. `file_name` is used in messages only.
+// Refuses (with a message) an empty or short file and a negative WireLast, so
+// that nothing ever works with a partly read table.
+WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::string& file_name);
+
+// Reads and decodes the file; a missing or unreadable file is an error too.
+WireDataResult ReadWireData(const std::string& path);
+
+// The file image of `data` (the inverse of ParseWireData; names from RawName).
+std::vector<uint8_t> SerializeWireData(const WireData& data);
+
+// 20 name bytes in code page 932 -> UTF-8, padded with spaces to 20
+// characters. A double-byte character cut at byte 20 (or any byte that does
+// not decode) becomes padding.
+std::string DecodeWireName(const std::array<uint8_t, kWireNameBytes>& raw);
+
+// UTF-8 -> 20 bytes of code page 932 padded with spaces; nullopt with a reason
+// when the name does not encode or is longer than 20 bytes.
+std::optional<std::array<uint8_t, kWireNameBytes>> EncodeWireName(std::string_view utf8,
+                                                                  std::string* why);
+
+// The name without its trailing padding.
+std::string TrimmedWireName(std::string_view name);
+
+// The readable text source of a conductor table (see data/conductors.txt).
+// Returns the data, or an error "line N: reason".
+WireDataResult ParseWireSource(std::string_view text);
+
+}  // namespace sarn

@@ -1,0 +1,1 @@
+#include "tension/state_equation.h"

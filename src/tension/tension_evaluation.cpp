@@ -1,0 +1,1 @@
+#include "tension/tension_evaluation.h"

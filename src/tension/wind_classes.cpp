@@ -1,0 +1,1 @@
+#include "tension/wind_classes.h"

@@ -1,0 +1,1 @@
+// The Qt layer through which the window reaches the platform.

@@ -1,0 +1,1 @@
+#include "tracing/guide_lines.h"

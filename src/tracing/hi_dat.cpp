@@ -1,0 +1,1 @@
+#include "tracing/hi_dat.h"

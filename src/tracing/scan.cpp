@@ -1,0 +1,1 @@
+#include "tracing/scan.h"
