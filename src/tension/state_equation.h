@@ -46,4 +46,43 @@ float IceAllowTension(const MeasurementState& state);
 // doubling overflows or the search cannot meet the tolerance.
 double SolveStateEq(float a, float k);
 
+// The design load conditions: class A (甲種), class B (乙種), class C (丙種).
+enum class LoadClass { A, B, C };
+
+// The record's own terms (lines 1 to 5 above), each a 32-bit float.
+struct ConductorTerms {
+  float wv = 0;  // own-weight load, N/m
+  float E = 0;   // modulus of elasticity, kgf/mm2
+  float Ta = 0;  // allowable tension, kgf
+  float s1 = 0;  // allowable stress, kgf/mm2
+  float w = 0;   // Weight / Area, kg/m per mm2
+};
+
+// Throws EvalFailure on a zero SafetyFactor or Area, or a value that does
+// not fit a 32-bit float.
+ConductorTerms ConductorTermsOf(const WireRecord& record);
+
+// Every intermediate of one span allowable tension, for checking and for
+// tracing a result by hand.
+struct AllowTensionSteps {
+  ConductorTerms terms;
+  float ww = 0;       // horizontal (wind) load of the design condition, N/m
+  float wi = 0;       // extra vertical (ice) load, N/m; 0 for classes A and C
+  float q = 0;        // load ratio of the design condition
+  double M = 0;       // S^2 (q w)^2 E / 24, kept in double
+  float K1 = 0;       // s1 - M / s1^2
+  float a = 0;        // S^2 w^2 E / 24, own-weight term of the present condition
+  float dT = 0;       // AirTemp - t1, deg C
+  float th = 0;       // dT * alpha * E, thermal term, kgf/mm2
+  float k = 0;        // K1 - th
+  float x = 0;        // present stress, kgf/mm2
+  float tension = 0;  // x * Area, kgf: the span allowable tension
+};
+
+// The span allowable tension of `load_class` for the selected conductor with
+// all its intermediates. Throws EvalFailure (WireIndex outside the table, a
+// division by zero, a value that is not finite or overflows a 32-bit float,
+// no convergence).
+AllowTensionSteps AllowTensionDetail(const MeasurementState& state, LoadClass load_class);
+
 }  // namespace sarn

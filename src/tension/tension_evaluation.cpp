@@ -1,1 +1,86 @@
 #include "tension/tension_evaluation.h"
+
+#include <cmath>
+
+#include "output/number_format.h"
+#include "tension/state_equation.h"
+
+namespace sarn {
+namespace {
+
+constexpr double kSagDivisor = 8;         // parabolic sag S^2 W / (8 T)
+constexpr double kRedAbovePercent = 100;  // the ratio turns red above this
+
+}  // namespace
+
+float PresentTensionOf(const std::array<float, 3>& estimates, const std::array<int, 3>& ticks) {
+  float sum = 0;
+  int n = 0;
+  for (size_t i = 0; i < estimates.size(); ++i) {
+    if (ticks[i] == 1) {
+      ++n;
+      sum += estimates[i];
+    }
+  }
+  if (n < 1)
+    return 0;
+  return static_cast<float>(double{sum} / n);
+}
+
+TensionOutcome EvaluateTension(const MeasurementState& state, const TensionInputs& inputs) {
+  TensionOutcome out;
+  out.BCClass = inputs.ClassC != 0 ? 'C' : 'B';
+  // Every step below may end the run; what it did not reach stays nullopt,
+  // so no label keeps a value that belongs to an earlier evaluation.
+  try {
+    out.PresentTension = PresentTensionOf(inputs.TensionEst, inputs.Check3);
+    out.shown.present_tension = FormatFixed(out.PresentTension, 1);
+    if (!std::isfinite(out.PresentTension))
+      throw EvalFailure("present tension is not a finite number");
+
+    if (inputs.ClassA == 1) {
+      const float allow = SpanAllowTension(state, 0);
+      out.SpanAllowA = allow;
+      out.shown.allow_a = "甲=" + FormatKgf(allow);
+    } else {
+      out.SpanAllowA = 0.0f;
+      out.shown.allow_a = std::string();
+    }
+
+    const float allow_bc = out.BCClass == 'C' ? SpanAllowTension(state, 1) : IceAllowTension(state);
+    out.SpanAllowBC = allow_bc;
+    out.shown.allow_bc = (out.BCClass == 'C' ? "丙=" : "乙=") + FormatKgf(allow_bc);
+
+    // The smaller of the two; the class-B/C value on a tie and when class A
+    // is off (SpanAllowA 0).
+    const float allow_a = *out.SpanAllowA;
+    const float governing = (allow_bc > allow_a && allow_a > 0) ? allow_a : allow_bc;
+    out.Governing = governing;
+    if (governing == 0.0f)
+      throw EvalFailure("division by zero: the governing tension is 0");
+
+    // Per cent, halves up: floor(P / G * 100 + 0.5) in double.
+    const double ratio = std::floor(double{out.PresentTension} / double{governing} * 100.0 + 0.5);
+    if (!std::isfinite(ratio))
+      throw EvalFailure("allowable-tension ratio is not a finite number");
+    out.Ratio = ratio;
+    out.shown.ratio = FormatWhole(ratio);
+
+    const WireRecord* record = state.SelectedWire();
+    if (record == nullptr)
+      throw EvalFailure("conductor index outside the conductor table");
+    const double span = state.SpanLength;
+    const double sag = span * span * double{record->Weight} / kSagDivisor / double{governing};
+    if (!std::isfinite(sag))
+      throw EvalFailure("specified sag is not a finite number");
+    out.SpecifiedSag = sag;
+    out.shown.specified_sag = FormatFixed(sag, 2);
+
+    out.shown.ratio_red = ratio > kRedAbovePercent;
+  } catch (const EvalFailure& failure) {
+    out.error = failure.what();
+  }
+  return out;
+}
+
+}  // namespace sarn

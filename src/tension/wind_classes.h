@@ -29,4 +29,10 @@ std::vector<std::pair<int, int>> WindClassReaction(int index, int new_value);
 // evaluation runs the nesting makes.
 std::array<int, 3> ClickWindClass(std::array<int, 3> boxes, int index, int* evaluations = nullptr);
 
+// The combination the boxes hold, or nullopt when they hold none of the three.
+std::optional<WindCombination> CombinationOf(const std::array<int, 3>& boxes);
+
+// "A+B", "A+C" or "C".
+std::string_view CombinationName(WindCombination combination);
+
 }  // namespace sarn
