@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev          # Qt 6 Widgets: the window and the clipboard
-  libturbojpeg0-dev     # libjpeg-turbo: JPEG decoding with DCT scaling
+  libturbojpeg0-dev     # TurboJPEG: JPEG encoding of synthetic test photos, benchmark baseline
+  libjpeg-dev           # libjpeg API of libjpeg-turbo: scaled, row-streamed photo decoding
   libgtest-dev libgmock-dev
   libbenchmark-dev
   fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック")

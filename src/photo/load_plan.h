@@ -11,7 +11,14 @@
 //
 // round: nearest, halves to even, as 16-bit signed. k is L/W stored as a
 // 32-bit float; W k and H k are 32-bit products, not rounded before D halves
-// them. In C and D the quarter above and the quarter below fall outside.
+// them; C halves H in double precision. In C and D the quarter above and the
+// quarter below fall outside.
+//
+// A half-pixel top (-H2/2 with H2 odd) is rounded half to even to a whole
+// working row before drawing (DrawTopRow), so every working row is taken from
+// whole rows of the (scaled) photo: no half-row blend blurs the conductor's
+// edge. The shift is the same for every row, so sags measured as differences
+// of rows are unaffected.
 
 #include <cstdint>
 #include <optional>
@@ -51,6 +58,11 @@ struct WorkingImagePlan {
   float draw_width = 0, draw_height = 0, draw_top = 0;
 };
 
+// The whole working row at which the photo's top row is drawn: draw_top
+// rounded half to even (0 in cases A and B; -750 for H2 = 1500; -834 for
+// draw_top = -833.5).
+int DrawTopRow(const WorkingImagePlan& plan);
+
 struct PlanResult {
   std::optional<WorkingImagePlan> plan;
   LoadFailure failure;  // when !plan
@@ -59,9 +71,19 @@ struct PlanResult {
 // W, H: the photo's size in pixels; limit: numeric parse of Text5; cut: Check4.
 PlanResult PlanWorkingImage(int photo_width, int photo_height, double limit, bool cut);
 
-// Photo pixel (x, y) -> working-image pixel, through the plan's scaling and cut.
+// Photo position (x, y) -> working-image position, through the plan's scaling
+// and cut. Positions are continuous, measured from the image's top-left corner
+// (pixel i spans i..i+1), so a pixel centre i + 0.5 maps to the centre of the
+// area it is drawn into:
+//   wx = x * draw_width / W,  wy = y * draw_height / H + DrawTopRow(plan).
+// The working pixel holding photo pixel (x, y) is (floor(wx), floor(wy)) of its
+// centre. Rows above 0 or from H2 on fall outside the working image.
 void PhotoToWorking(const WorkingImagePlan& plan, int photo_width, int photo_height, double x,
                     double y, double* wx, double* wy);
+
+// The inverse: working-image position -> photo position.
+void WorkingToPhoto(const WorkingImagePlan& plan, int photo_width, int photo_height, double wx,
+                    double wy, double* x, double* y);
 
 // The overview: the working image scaled across the window.
 //   ImgScale = W2 / (inner_width - 5)          (32-bit)
@@ -69,6 +91,10 @@ void PhotoToWorking(const WorkingImagePlan& plan, int photo_width, int photo_hei
 //   Picture1 height = H2 / ImgScale + 4
 // The image fills W2/ImgScale x H2/ImgScale overview units from (0, 0); an
 // overview unit is 15.06 twips across and 15 twips down (1.004 x 1 pixels).
+// The overview raster is that area in window pixels, its size rounded half to
+// even: round(W2/ImgScale * 1.004) x round(H2/ImgScale). Overview pixel column
+// px is overview unit px / 1.004 and working column px / 1.004 * ImgScale; a
+// row py is unit py and working row py * ImgScale.
 struct OverviewPlan {
   float ImgScale = 0;
   float picture_width = 0, picture_height = 0;  // window pixels
@@ -82,6 +108,10 @@ inline constexpr double kOverviewUnitYPixels = 1.0;
 std::optional<OverviewPlan> PlanOverview(int16_t W2, int16_t H2, int inner_width,
                                          LoadFailure* failure);
 
+// Size in window pixels of the overview raster of `plan` (see above).
+int OverviewPixelWidth(const OverviewPlan& plan);
+int OverviewPixelHeight(const OverviewPlan& plan);
+
 // What the recovery does after a curable failure.
 enum class RecoveryAction {
   Retry,       // the limit text was lowered by 500; try again
@@ -93,7 +123,8 @@ struct RecoveryDecision {
   std::string new_limit_text;  // Text5 after the step (when check5 was on)
 };
 // check5: Check5 is checked. limit_text: Text5's text. New text = integer part
-// (rounded down) of (numeric parse - 500), written plainly.
+// (rounded down) of (numeric parse - 500), written plainly ("4500", "-500");
+// a value beyond 15 digits is written in exponent form ("1E+30").
 RecoveryDecision DecideRecovery(bool check5, std::string_view limit_text);
 
 }  // namespace sarn

@@ -6,71 +6,74 @@
 //
 // JPEG files are decoded with libjpeg-turbo straight at the smallest DCT
 // scale (M/8) that still covers the working image, so a full-size copy that
-// the limit would scale away is never made; other formats go through a
-// fallback decoder that the program may install.
+// the limit would scale away is never made; other formats go through the
+// fallback decoder the caller gives in LoadCallbacks.
+//
+// Failures:
+//  - the file itself yields no usable image (53 missing, 70 no permission,
+//    481 no image, 6 a side above 32767): not curable; no retry, the
+//    settings are left (or put back) as they were, the program goes on, and
+//    the window shows "エラーコード=" + code.
+//  - a failure a smaller working image may cure (7 raster too large or out
+//    of memory, 11 empty working image or overview, 380 negative size, 6 a
+//    working size beyond 16 bits): the recovery below.
+//
+// Recovery after a curable failure:
+//   Check5 on:  Text5 <- floor(parse(Text5) - 500); parse < 1000 -> end the
+//               program; else settings_changed, retry.
+//   Check5 off: ask_retry(); yes -> Check5 on, settings_changed, retry with
+//               the same limit; no -> end the program.
+// From the default limit the attempts are 5000, 4500, ..., 1000, then the end.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
-#include <variant>
-#include <vector>
+#include <string_view>
 
 #include "photo/load_plan.h"
+#include "photo/photo_file.h"
 #include "photo/raster.h"
 
 namespace sarn {
 
-// A photo file read into memory with its size known; decoding happens per
-// attempt, at the size the attempt needs.
-class PhotoFile {
- public:
-  static std::variant<PhotoFile, LoadFailure> Open(const std::string& path);
-  static std::variant<PhotoFile, LoadFailure> FromBytes(std::vector<uint8_t> bytes);
-
-  int width() const { return width_; }
-  int height() const { return height_; }
-
-  // The working image of `plan`, or a failure (code 7 when the working
-  // raster would exceed `max_raster_bytes` or cannot be allocated).
-  std::variant<Raster, LoadFailure> BuildWorkingImage(const WorkingImagePlan& plan,
-                                                      size_t max_raster_bytes) const;
-
- private:
-  std::vector<uint8_t> bytes_;
-  int width_ = 0, height_ = 0;
-  bool is_jpeg_ = false;
-};
-
-// Decoder for formats other than JPEG: bytes -> raster, nullopt when the bytes
-// are not an image it knows. Installed by the program (Qt's image reader).
-using FallbackDecoder = std::function<std::optional<Raster>(const std::vector<uint8_t>&)>;
-void SetFallbackDecoder(FallbackDecoder decoder);
+// Message texts of the loading, shown with the program's title and no icon.
+inline constexpr std::string_view kRetryQuestionText =
+    "画像読み込み時にエラーが発生しました。サイズの自動調節を有効にして再チャレンジしますか?";
+inline constexpr std::string_view kEndAfterAdjustText =
+    "画面サイズを修正してもエラーが発生するため終了します。エラーコード=";
+inline constexpr std::string_view kErrorCodeText = "エラーコード=";
 
 struct LoadSettings {
   std::string limit_text = "5000";  // Text5
   bool cut = true;                  // Check4
   bool auto_adjust = true;          // Check5
+  bool operator==(const LoadSettings&) const = default;
 };
 
 struct LoadedPhoto {
   WorkingImagePlan plan;
   Raster working;  // W2 x H2
   OverviewPlan overview_plan;
-  Raster overview;  // the working image at overview size, in window pixels
+  // The working image at overview size in window pixels,
+  // OverviewPixelWidth x OverviewPixelHeight (see load_plan.h).
+  Raster overview;
   int photo_width = 0, photo_height = 0;
   double limit = 0;  // the limit that succeeded
 };
 
 // Hooks through which the window takes part in the recovery.
 struct LoadCallbacks {
-  // Automatic adjustment is off and an attempt failed: ask the user whether
-  // to switch it on and retry. Headless runs answer no.
+  // Automatic adjustment is off and an attempt failed: ask kRetryQuestionText
+  // (Yes / No). Headless runs, and an empty function, answer no.
   std::function<bool()> ask_retry;
-  // Text5 or Check5 were changed by the recovery (repaint at once).
+  // Text5 or Check5 were changed by the recovery (repaint at once). Also
+  // called with the settings from before the load when an uncurable failure
+  // follows changes made by earlier attempts.
   std::function<void(const LoadSettings&)> settings_changed;
+  // Decoder for formats other than JPEG; empty: only JPEG files load.
+  FallbackDecoder fallback_decoder;
 };
 
 struct LoadOutcome {
@@ -78,9 +81,12 @@ struct LoadOutcome {
   LoadSettings settings;  // as the recovery left them
   std::optional<LoadFailure> failure;
   // The recovery gave up (limit below 1000, or the user declined): the
-  // program shows the code and ends. False for an uncurable failure, which
-  // is reported and leaves everything as it was.
+  // program shows `message` and ends. False for an uncurable failure, which
+  // is reported with `message` and leaves everything as it was.
   bool end_program = false;
+  // On failure, the text of the OK message box: kEndAfterAdjustText or
+  // kErrorCodeText followed by the code in decimal.
+  std::string message;
   int attempts = 0;
 };
 

@@ -30,8 +30,16 @@ class RasterPixels : public PixelSource {
   const Raster& raster_;
 };
 
+// A raster of width x height pixels, all `colour` (0xFFRRGGBB). Throws
+// std::bad_alloc when it cannot be allocated.
+Raster MakeRaster(int width, int height, uint32_t colour = 0xFF000000u);
+
 // Plain area-average resampling of `source` to width x height (no
 // sharpening: the scan reads these pixels).
 Raster ResampleArea(const Raster& source, int width, int height);
+
+// The same with the footprint given: destination pixel (x, y) is the mean of
+// source area [x fx, (x+1) fx) x [y fy, (y+1) fy) (see area_resampler.h).
+Raster ResampleAreaScaled(const Raster& source, int width, int height, double fx, double fy);
 
 }  // namespace sarn

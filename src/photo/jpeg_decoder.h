@@ -1,0 +1,44 @@
+#pragma once
+
+// JPEG decoding with libjpeg-turbo, straight into an area resampler: the
+// decoder scales by M/8 in the DCT (cheap and without aliasing), skips the
+// rows above the first one the working image needs without colour conversion,
+// and stops after the last needed row, so a full-size copy of the photo is
+// never made and the memory used is a few rows plus the destination.
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "photo/area_resampler.h"
+#include "photo/load_plan.h"
+
+namespace sarn {
+
+// True when the bytes start with a JPEG start-of-image marker (FF D8 FF).
+bool LooksLikeJpeg(const std::vector<uint8_t>& bytes);
+
+struct JpegSize {
+  int width = 0, height = 0;
+};
+
+// The frame size from the header; failure 481 (not curable) when libjpeg
+// cannot read a header from the bytes.
+std::variant<JpegSize, LoadFailure> ReadJpegSize(const std::vector<uint8_t>& bytes);
+
+// Size of the image decoded at scale scale_eighths / 8: ceil(side * M / 8).
+JpegSize ScaledJpegSize(JpegSize full, int scale_eighths);
+
+// The smallest M in 1..8 with side * M / 8 >= the drawn size on both axes.
+int ChooseDctScale(JpegSize full, double draw_width, double draw_height);
+
+// Decodes at scale_eighths / 8 and pushes the rows the resampler asks for.
+// A file that breaks off (truncated, or a fatal error after the header) still
+// loads: libjpeg fills missing data with grey, or the resampler's Finish
+// repeats the last row made. Failures: 7 when libjpeg runs out of memory
+// (curable), 481 when the header cannot be read.
+std::optional<LoadFailure> DecodeJpegInto(const std::vector<uint8_t>& bytes, int scale_eighths,
+                                          AreaResampler* resampler);
+
+}  // namespace sarn

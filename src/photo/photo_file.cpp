@@ -1,0 +1,166 @@
+#include "photo/photo_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "photo/area_resampler.h"
+#include "photo/jpeg_decoder.h"
+
+namespace sarn {
+
+namespace {
+
+constexpr int kMaxSide = 32767;
+
+LoadFailure NotCurable(int code, std::string reason) {
+  return LoadFailure{code, std::move(reason), false};
+}
+
+// Reads the whole file. Missing -> 53, no permission -> 70, a folder or a
+// read error -> 481.
+std::variant<std::vector<uint8_t>, LoadFailure> ReadFileBytes(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int e = errno;
+    const std::string why = path + ": " + std::strerror(e);
+    if (e == ENOENT || e == ENOTDIR || e == ENAMETOOLONG)
+      return NotCurable(kErrFileNotFound, why);
+    if (e == EACCES || e == EPERM)
+      return NotCurable(kErrPermissionDenied, why);
+    return NotCurable(kErrInvalidPicture, why);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return NotCurable(kErrInvalidPicture, path + ": not a regular file");
+  }
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<size_t>(st.st_size));
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    return NotCurable(kErrOutOfMemory, path + ": too large to read");
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      const int e = errno;
+      ::close(fd);
+      return NotCurable(kErrInvalidPicture, path + ": " + std::strerror(e));
+    }
+    if (n == 0)
+      break;  // the file shrank meanwhile; decode what is there
+    done += static_cast<size_t>(n);
+  }
+  bytes.resize(done);
+  ::close(fd);
+  return bytes;
+}
+
+std::optional<LoadFailure> CheckSize(int width, int height) {
+  if (width > kMaxSide || height > kMaxSide) {
+    return NotCurable(kErrOverflow, "photo size " + std::to_string(width) + " x " +
+                                        std::to_string(height) + " exceeds 32767");
+  }
+  if (width <= 0 || height <= 0)
+    return NotCurable(kErrInvalidPicture, "the photo has no pixels");
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::variant<PhotoFile, LoadFailure> PhotoFile::Open(const std::string& path,
+                                                     const FallbackDecoder& fallback) {
+  auto read = ReadFileBytes(path);
+  if (auto* f = std::get_if<LoadFailure>(&read))
+    return *f;
+  return FromBytes(std::move(std::get<std::vector<uint8_t>>(read)), fallback);
+}
+
+std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> bytes,
+                                                          const FallbackDecoder& fallback) {
+  if (bytes.empty())
+    return NotCurable(kErrInvalidPicture, "the file is empty");
+  PhotoFile file;
+  if (LooksLikeJpeg(bytes)) {
+    auto size = ReadJpegSize(bytes);
+    if (auto* f = std::get_if<LoadFailure>(&size))
+      return *f;
+    const JpegSize s = std::get<JpegSize>(size);
+    if (auto f = CheckSize(s.width, s.height))
+      return *f;
+    file.width_ = s.width;
+    file.height_ = s.height;
+    file.is_jpeg_ = true;
+    file.bytes_ = std::move(bytes);
+    return file;
+  }
+  if (!fallback)
+    return NotCurable(kErrInvalidPicture, "not a JPEG file");
+  std::optional<Raster> decoded;
+  try {
+    decoded = fallback(bytes);
+  } catch (const std::bad_alloc&) {
+    return NotCurable(kErrOutOfMemory, "the photo is too large to decode");
+  }
+  if (!decoded || decoded->pixels.size() !=
+                      static_cast<size_t>(decoded->width) * static_cast<size_t>(decoded->height)) {
+    return NotCurable(kErrInvalidPicture, "not an image");
+  }
+  if (auto f = CheckSize(decoded->width, decoded->height))
+    return *f;
+  file.width_ = decoded->width;
+  file.height_ = decoded->height;
+  file.decoded_ = std::move(*decoded);
+  return file;
+}
+
+std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan,
+                                                               size_t max_raster_bytes) const {
+  if (plan.W2 <= 0 || plan.H2 <= 0 || plan.draw_width <= 0 || plan.draw_height <= 0)
+    return LoadFailure{kErrDivisionByZero, "empty working image", true};
+  const size_t bytes = size_t{4} * static_cast<size_t>(plan.W2) * static_cast<size_t>(plan.H2);
+  if (bytes > max_raster_bytes) {
+    return LoadFailure{kErrOutOfMemory,
+                       "working raster of " + std::to_string(bytes) + " bytes exceeds " +
+                           std::to_string(max_raster_bytes),
+                       true};
+  }
+  try {
+    Raster out = MakeRaster(plan.W2, plan.H2);
+    const double top = DrawTopRow(plan);
+    if (is_jpeg_) {
+      const JpegSize full{width_, height_};
+      const int m = ChooseDctScale(full, plan.draw_width, plan.draw_height);
+      const JpegSize scaled = ScaledJpegSize(full, m);
+      // Source pixels per working pixel, from the exact scale M/8 (the last
+      // decoded column and row may be partial).
+      const double fx = width_ * (m / 8.0) / plan.draw_width;
+      const double fy = height_ * (m / 8.0) / plan.draw_height;
+      AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
+      if (auto f = DecodeJpegInto(bytes_, m, &resampler))
+        return *f;
+      resampler.Finish();
+    } else {
+      const double fx = width_ / static_cast<double>(plan.draw_width);
+      const double fy = height_ / static_cast<double>(plan.draw_height);
+      AreaResampler resampler(width_, height_, fx, fy, top, &out);
+      for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r)
+        resampler.PushRow(decoded_.pixels.data() + static_cast<size_t>(r) * width_);
+      resampler.Finish();
+    }
+    return out;
+  } catch (const std::bad_alloc&) {
+    return LoadFailure{kErrOutOfMemory, "the working raster cannot be allocated", true};
+  }
+}
+
+}  // namespace sarn
