@@ -1,0 +1,97 @@
+#pragma once
+
+// Synthetic photographs of an overhead-line span, for tests and the sample:
+// a sky with a vertical brightness gradient and camera noise, two poles, and
+// a conductor hanging as a catenary between two attachment points, a few
+// pixels thick, anti-aliased and darker than the sky, JPEG-compressed.
+//
+// Coordinates are photo pixels, continuous, from the image's top-left corner:
+// pixel (i, j) covers [i, i+1) x [j, j+1), so its centre is (i + 0.5, j + 0.5).
+// Rows grow downwards. The conductor is a band of `thickness` pixels measured
+// vertically, centred on the catenary; its truth is exact before JPEG loss:
+//   ConductorCentreRow(x)   the catenary's row at column position x
+//   ConductorTopRow(x)      the band's upper edge, centre - thickness / 2
+//   SagBelowChord(x)        centre row minus the chord's row (attachment to
+//                           attachment); equals `sag` at the mid-span column.
+// A pixel row y is fully conductor where [y, y+1) lies inside the band; the
+// first row the conductor darkens at column i is floor(ConductorTopRow(i+0.5)).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sarn::test {
+
+// 8-bit RGB, rows top to bottom, 3 bytes per pixel (R, G, B), no padding.
+struct RgbImage {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  const uint8_t* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+struct SpanPhotoSpec {
+  int width = 4000, height = 3000;
+  // Attachment points of the conductor on the poles, photo pixels.
+  double left_x = 300, left_y = 1150;
+  double right_x = 3700, right_y = 1050;
+  // Mid-span sag: vertical distance from the chord down to the conductor's
+  // centre at x = (left_x + right_x) / 2, pixels; 0 draws a straight line.
+  double sag = 110;
+  double thickness = 5;  // pixels, vertical
+  // Brightness as the mean of R, G, B (0..255): the sky at the top and at the
+  // bottom row (linear in between, slightly blue), the conductor, the poles.
+  double sky_top = 210, sky_bottom = 170;
+  double conductor = 55;
+  double pole = 95;
+  bool poles = true;
+  double noise = 1.5;  // standard deviation of the per-pixel noise, grey levels
+  uint32_t seed = 1;
+  int quality = 80;  // JPEG quality, 1..100 (4:2:0 chroma)
+};
+
+// The hanging conductor of a spec: a catenary y = yb - a (cosh((x - x0) / a) - 1)
+// (rows downwards) through both attachment points with the given mid-span sag.
+class Catenary {
+ public:
+  explicit Catenary(const SpanPhotoSpec& spec);
+  double CentreRow(double x) const;
+  double ChordRow(double x) const;
+  double a() const { return a_; }  // catenary parameter, pixels (0 for a straight line)
+
+ private:
+  double x1_, y1_, x2_, y2_;
+  double a_ = 0, x0_ = 0, yb_ = 0;
+};
+
+double ConductorCentreRow(const SpanPhotoSpec& spec, double x);
+double ConductorTopRow(const SpanPhotoSpec& spec, double x);
+double SagBelowChord(const SpanPhotoSpec& spec, double x);
+
+// The photo before compression.
+RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec);
+
+// Baseline JPEG (TurboJPEG, 4:2:0) of `image`; empty on failure.
+std::vector<uint8_t> EncodeJpeg(const RgbImage& image, int quality);
+
+// RenderSpanPhoto then EncodeJpeg at spec.quality.
+std::vector<uint8_t> RenderSpanJpeg(const SpanPhotoSpec& spec);
+
+// The spec scaled to another photo size: attachment points, sag and
+// thickness scale with the width (thickness at least 2 pixels).
+SpanPhotoSpec ScaledSpec(const SpanPhotoSpec& spec, int width, int height);
+
+// samples/span.jpg: 4000 x 3000, the default spec with seed 7; it stands for a
+// 40 m span (attachment to attachment).
+SpanPhotoSpec SampleSpanSpec();
+inline constexpr double kSampleSpanMetres = 40.0;
+
+// samples/span.line: a scan line in photo pixels a little above the
+// conductor, from near the left attachment to near the right one: x at
+// left_x + 100 and right_x - 100, y 30 pixels above the conductor's top edge
+// there, rounded to whole pixels.
+struct PhotoLine {
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+PhotoLine SampleScanLine(const SpanPhotoSpec& spec);
+
+}  // namespace sarn::test
