@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,10 @@ struct DetectionCase {
   double threshold;
   int expected_sample;  // -1: no hit, WireY = ScanTop
 };
+
+void PrintTo(const DetectionCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DetectionTest : public ::testing::TestWithParam<DetectionCase> {};
 
@@ -163,6 +168,11 @@ struct GeometryCase {
   int32_t column;
   int32_t top;
 };
+
+void PrintTo(const GeometryCase& c, std::ostream* os) {
+  *os << "(" << c.line.X1 << ", " << c.line.Y1 << ") -> (" << c.line.X2 << ", " << c.line.Y2
+      << ") x " << c.scale << " station " << c.station;
+}
 
 class StationGeometryTest : public ::testing::TestWithParam<GeometryCase> {};
 
