@@ -1,0 +1,164 @@
+#pragma once
+
+// Form1, the program's one window: the picture area (Picture1, the overview;
+// Picture2, the working image) and the bottom panel Frame1 with every input
+// and result. Each handler reads its inputs from the controls and from the
+// shared measurement state when it runs and writes its results back; a value
+// changed by code raises the control's handler at once, so handlers nest.
+//
+// The controls are public, as on any form: the handlers and the tests address
+// them by their names. The window (Qt's parent) owns every control; the
+// pointers here only name them.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "photo/photo_loader.h"
+#include "state/measurement_state.h"
+#include "state/wire_table.h"
+#include "toolkit/button.h"
+#include "toolkit/check_box.h"
+#include "toolkit/clipboard.h"
+#include "toolkit/combo_box.h"
+#include "toolkit/dialogs.h"
+#include "toolkit/group_frame.h"
+#include "toolkit/label.h"
+#include "toolkit/line_shape.h"
+#include "toolkit/option_button.h"
+#include "toolkit/panel.h"
+#include "toolkit/picture_box.h"
+#include "toolkit/text_box.h"
+#include "toolkit/window.h"
+#include "tracing/scan.h"
+
+namespace sarn {
+
+class Form1 : public tk::Window {
+ public:
+  // The caption before the padding and after it (the padding grows with the
+  // window's width so that the second part sits towards the right).
+  static constexpr const char* kCaptionStart = "Sarn(2012/12/21)";
+  static constexpr const char* kCaptionEnd = "by Orvath";
+  static constexpr int kPanelNarrow = 1004;  // Frame1 width, pixels
+  static constexpr int kPanelWide = 1140;    // uncovers the Check6 column (1028..1133)
+
+  // `program_folder`: where hi.dat is written.
+  Form1(tk::Dialogs& dialogs, tk::Clipboard& clipboard, std::string program_folder);
+
+  // --- start-up and layout -------------------------------------------------
+  // Start-up with the conductor data already read (start-up reads SetDT.dat
+  // first and never opens the window with a partly read table).
+  void Form_Load(const WireData& wires);
+  void Form_Resize();
+
+  // --- handlers ------------------------------------------------------------
+  void Text2_Change();
+  void Text3_Change();
+  void Combo1_Click();
+  void Command1_Click();
+  void Check1_Click(int index);
+  void Check2_Click();
+  void Check3_Click(int index);
+  void Check4_Click();
+  void Check5_Click();
+  void Check6_Click(int index);
+  void Text1_Change();
+  void Text4_Change(int index);
+  void Text6_Change(int index);
+  void Option1_Click(int index);
+  void Label7_Click(int index);
+  void Frame1_DblClick();
+  void Frame1_DragOver();
+  void Picture1_MouseDown(int button, int shift, float x, float y);
+  void Picture1_MouseMove(int button, int shift, float x, float y);
+  void Picture1_MouseUp(int button, int shift, float x, float y);
+  void Picture2_MouseDown(int button, int shift, float x, float y);
+  void Picture2_MouseMove(int button, int shift, float x, float y);
+  void Picture2_MouseUp(int button, int shift, float x, float y);
+
+  // --- operations ----------------------------------------------------------
+  // Loads `path` as if it had been chosen with Command1 (`sarn PHOTO.jpg`).
+  void OpenPhoto(const std::string& path);
+  // False when the photo could not be shown (reported; the window is left as
+  // it was, or the program was ended).
+  bool LoadPhoto();
+  void Scan();
+  void SarnKeisan();
+  void EvalTension();
+  void CopyResults();
+
+  const MeasurementState& Module1() const { return module1_; }
+
+  // --- controls ------------------------------------------------------------
+  tk::PictureBox* Picture1 = nullptr;
+  tk::PictureBox* Picture2 = nullptr;
+  tk::Panel* Frame1 = nullptr;
+  tk::GroupFrame* Frame2 = nullptr;
+  tk::Button* Command1 = nullptr;
+  tk::Button* Command2 = nullptr;
+  tk::ComboBox* Combo1 = nullptr;
+  tk::TextBox* Text1 = nullptr;
+  tk::TextBox* Text2 = nullptr;
+  tk::TextBox* Text3 = nullptr;
+  std::array<tk::TextBox*, 2> Text4{};
+  tk::TextBox* Text5 = nullptr;
+  std::array<tk::TextBox*, 2> Text6{};
+  std::array<tk::CheckBox*, 3> Check1{};
+  tk::CheckBox* Check2 = nullptr;
+  std::array<tk::CheckBox*, 3> Check3{};
+  tk::CheckBox* Check4 = nullptr;
+  tk::CheckBox* Check5 = nullptr;
+  std::array<tk::CheckBox*, 3> Check6{};
+  std::array<tk::OptionButton*, 2> Option1{};
+  tk::Label* Label0 = nullptr;
+  std::array<tk::Label*, 2> Label2{};
+  std::array<tk::Label*, 13> Label3{};  // Label3(4) does not exist
+  std::array<tk::Label*, 7> Label4{};
+  std::array<tk::Label*, 5> Label5{};  // Label5(1) does not exist
+  std::array<tk::Label*, 2> Label6{};
+  std::array<tk::Label*, 2> Label7{};
+  std::array<tk::Label*, 2> Label8{};
+  tk::Label* Label9 = nullptr;
+  std::array<tk::Label*, 4> Label10{};
+  std::array<tk::LineShape*, 4> Line1{};   // on Picture1
+  std::array<tk::LineShape*, 10> Line2{};  // on Picture1
+  std::array<tk::LineShape*, 2> Line3{};   // on Picture2
+  std::array<tk::LineShape*, 9> Line4{};   // on Picture2
+
+  // --- window-level values -------------------------------------------------
+  std::string PhotoPath;
+  float ImgScale = 0;      // working-image pixels per overview unit
+  int32_t SavedWidth = 0;  // twips
+  int32_t MaxHeight = 0;   // twips, outer height recorded while maximised
+  bool Selecting = false;
+  int32_t DragX = 0, DragY = 0;
+  std::array<int16_t, kStations> WireY{};
+  std::array<int32_t, kStations> ScanTop{};
+  std::array<float, 4> TensionEst{};
+  float PresentTension = 0;
+
+ private:
+  void CreateControls();
+  void CreatePanelControls();
+  void CreateLines();
+  void BindHandlers();
+  // Steps 11 and 13 of the photo loading: the window's height follows the
+  // overview.
+  void FitWindowToOverview();
+  void HideGuideLines();
+  void ShowLoadedPhoto(LoadedPhoto photo);
+
+  tk::Dialogs& dialogs_;
+  tk::Clipboard& clipboard_;
+  std::string program_folder_;
+  MeasurementState module1_;  // the shared state of the measurement ("Module1")
+  // The working image and the overview; the picture boxes show them without
+  // a copy, so they live here until the next load.
+  std::optional<LoadedPhoto> photo_;
+  std::string dialog_file_name_;  // the dialog offers the last choice first
+  bool hi_dat_failure_reported_ = false;
+};
+
+}  // namespace sarn

@@ -1,0 +1,157 @@
+// Form1's photo: the file choice, the loading with its recovery, the window
+// fit, and the display options Check2, Check4 and Check5.
+
+#include <string>
+
+#include "app/form1.h"
+#include "photo/load_plan.h"
+#include "state/numeric.h"
+#include "toolkit/busy_cursor.h"
+#include "toolkit/raster_image.h"
+
+namespace sarn {
+
+void Form1::Command1_Click() {
+  const std::optional<std::string> chosen = dialogs_.OpenPhoto(dialog_file_name_);
+  if (!chosen) {
+    unsetCursor();
+    return;
+  }
+  OpenPhoto(*chosen);
+}
+
+void Form1::OpenPhoto(const std::string& path) {
+  dialog_file_name_ = path;
+  const std::string previous = PhotoPath;
+  PhotoPath = path;
+  // A file that yields no image leaves everything as before the choice,
+  // PhotoPath included, so Check4 keeps reloading the photo that is shown.
+  if (!LoadPhoto())
+    PhotoPath = previous;
+  unsetCursor();
+}
+
+bool Form1::LoadPhoto() {
+  const tk::BusyCursor busy;
+  LoadSettings settings;
+  settings.limit_text = Text5->Text();
+  settings.cut = Check4->Value() == 1;
+  settings.auto_adjust = Check5->Value() == 1;
+
+  // The recovery's changes show at once: Check5's click greys Text5, and the
+  // lowered limit is repainted before the next attempt.
+  auto apply = [this](const LoadSettings& now) {
+    Text5->SetText(now.limit_text);
+    Check5->SetValue(now.auto_adjust ? 1 : 0);
+    Text5->repaint();
+    Check5->repaint();
+  };
+  LoadCallbacks callbacks;
+  callbacks.ask_retry = [this] { return dialogs_.AskYesNo(std::string(kRetryQuestionText)); };
+  callbacks.settings_changed = apply;
+  callbacks.fallback_decoder = tk::DecodeImageWithQt;
+
+  LoadOutcome outcome = LoadPhotoWithRecovery(PhotoPath, settings, InnerWidth(), callbacks);
+  apply(outcome.settings);
+  if (outcome.photo) {
+    ShowLoadedPhoto(std::move(*outcome.photo));
+    return true;
+  }
+
+  std::string message = outcome.message;
+  if (message.empty()) {
+    const int code = outcome.failure ? outcome.failure->code : 0;
+    const bool gave_up_adjusting = outcome.end_program && outcome.settings.auto_adjust;
+    message = std::string(gave_up_adjusting ? kEndAfterAdjustText : kErrorCodeText) +
+              std::to_string(code);
+  }
+  dialogs_.MessageOk(message);
+  if (outcome.end_program) {
+    dialogs_.EndProgram();
+    return false;
+  }
+  // Not curable by a smaller image: nothing of the window has been touched;
+  // the settings go back to what they were before this load.
+  apply(settings);
+  return false;
+}
+
+void Form1::HideGuideLines() {
+  for (auto* line : Line1)
+    line->SetVisible(false);
+  for (auto* line : Line2)
+    line->SetVisible(false);
+  for (auto* line : Line3)
+    line->SetVisible(false);
+  for (auto* line : Line4)
+    line->SetVisible(false);
+}
+
+void Form1::ShowLoadedPhoto(LoadedPhoto photo) {
+  // The boxes show the rasters without a copy: let go of the old ones first.
+  Picture2->RemovePicture();
+  Picture1->RemovePicture();
+  HideGuideLines();
+  photo_ = std::move(photo);
+
+  Picture2->SetSize(photo_->plan.W2, photo_->plan.H2);
+  Picture2->SetPicture(tk::ImageOfRaster(photo_->working));
+
+  // Its click hides Picture2 and shows Picture1 if it was checked.
+  Check2->SetValue(0);
+
+  ImgScale = photo_->overview_plan.ImgScale;
+  Picture1->SetSize(photo_->overview_plan.picture_width, photo_->overview_plan.picture_height);
+  Picture1->SetPicture(tk::ImageOfRaster(photo_->overview));
+  Picture1->SetTop(0);
+  Picture1->show();
+  FitWindowToOverview();
+}
+
+void Form1::FitWindowToOverview() {
+  // A normal window takes the overview's height plus 42 pixels, converted
+  // with the window's own outer/inner ratio, never taller than when
+  // maximised. A maximised window cannot be sized; MaxHeight is 0 only when
+  // the window has never been maximised, and then nothing limits it.
+  if (WindowState() == kStateNormal && InnerHeight() > 0) {
+    const double outer = (Picture1->Height() + 42.0) * OuterHeight() / InnerHeight();
+    SetOuterHeight(outer);
+    if (MaxHeight > 0 && OuterHeight() > MaxHeight)
+      SetOuterHeight(MaxHeight);
+  }
+  // A maximised window taller than the overview needs becomes a normal
+  // window at the top-left corner, as high as the overview plus 30 pixels.
+  if (WindowState() == kStateMaximized &&
+      static_cast<float>(Picture1->Height() + 30.0f) < static_cast<float>(InnerHeight())) {
+    SavedWidth = RoundToInt32(OuterWidth() - 120.0).value_or(SavedWidth);
+    SetWindowState(kStateNormal);
+    SetOuterHeight((Picture1->Height() + 30.0) * TwipsPerPixelY());
+    SetOuterWidth(SavedWidth);
+    SetOuterTop(0);
+    SetOuterLeft(0);
+  }
+}
+
+void Form1::Check2_Click() {
+  if (Check2->Value() == 1) {
+    Picture1->hide();
+    Picture2->show();
+  } else {
+    Picture2->hide();
+    Picture1->show();
+  }
+}
+
+void Form1::Check4_Click() {
+  if (PhotoPath.empty())
+    return;
+  if (Check5->Value() == 1 && Check4->Value() == 1)
+    Text5->SetText("5000");
+  LoadPhoto();
+}
+
+void Form1::Check5_Click() {
+  Text5->setEnabled(Check5->Value() != 1);
+}
+
+}  // namespace sarn

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QComboBox>
+#include <functional>
+#include <string>
+
+namespace sarn::tk {
+
+// A drop-down list (no typed text). ListIndex is -1 while nothing is
+// selected; adding items never selects one. on_click is raised synchronously
+// whenever the list index changes, by the user or by SetListIndex, and only
+// when it changes.
+class ComboBox : public QComboBox {
+ public:
+  explicit ComboBox(QWidget* parent);
+
+  void AddItem(const std::string& item);
+  int ListCount() const { return count(); }
+  int ListIndex() const { return currentIndex(); }
+  void SetListIndex(int index) { setCurrentIndex(index); }
+  // The text of the selected entry; empty when none is selected.
+  std::string Text() const { return currentText().toStdString(); }
+
+  std::function<void()> on_click;
+};
+
+}  // namespace sarn::tk

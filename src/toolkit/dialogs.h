@@ -1,0 +1,31 @@
+#pragma once
+
+// The modal dialogs and the program end, behind an interface so that tests
+// can answer them. Message boxes carry the program's title and no icon.
+
+#include <optional>
+#include <string>
+
+namespace sarn::tk {
+
+// The filter of the photo dialog, as one "label|pattern" entry.
+inline constexpr const char* kPhotoFilter = "写真画像ファイル (*.JPG)|*.JPG";
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  // A message with an OK button; returns when it is closed.
+  virtual void MessageOk(const std::string& text) = 0;
+  // A question with Yes and No; true for Yes.
+  virtual bool AskYesNo(const std::string& text) = 0;
+  // The file-open dialog with kPhotoFilter (matched without regard to case),
+  // `initial_name` offered first, and the checks that the path and the file
+  // exist. nullopt when cancelled or when the dialog fails.
+  virtual std::optional<std::string> OpenPhoto(const std::string& initial_name) = 0;
+  // Ends the program at once (exit status 1). A test double records the call
+  // and returns; callers return straight after it.
+  virtual void EndProgram() = 0;
+};
+
+}  // namespace sarn::tk

@@ -1,0 +1,50 @@
+#include "toolkit/qt_dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+
+#include "toolkit/file_filter.h"
+
+namespace sarn::tk {
+
+void QtDialogs::MessageOk(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title_), QString::fromStdString(text),
+                  QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool QtDialogs::AskYesNo(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title_), QString::fromStdString(text),
+                  QMessageBox::Yes | QMessageBox::No, parent_);
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::OpenPhoto(const std::string& initial_name) {
+  QFileDialog dialog(parent_);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);  // path and file must exist
+  dialog.setNameFilters(QtNameFilters(kPhotoFilter));
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+  if (!initial_name.empty()) {
+    const QFileInfo initial(QString::fromStdString(initial_name));
+    dialog.setDirectory(initial.absolutePath());
+    dialog.selectFile(initial.fileName());
+  }
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty())
+    return std::nullopt;
+  return QFileInfo(chosen.front()).absoluteFilePath().toStdString();
+}
+
+void QtDialogs::EndProgram() {
+  std::fflush(nullptr);
+  std::_Exit(EXIT_FAILURE);
+}
+
+}  // namespace sarn::tk

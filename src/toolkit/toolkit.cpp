@@ -1,1 +1,0 @@
-// The Qt layer through which the window reaches the platform.

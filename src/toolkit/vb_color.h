@@ -1,0 +1,23 @@
+#pragma once
+
+// Colours as the window's controls hold them: a 32-bit integer 0x00BBGGRR
+// (red in the low byte), converted to and from Qt colours.
+
+#include <QColor>
+#include <cstdint>
+
+namespace sarn::tk {
+
+inline constexpr int32_t kVbRed = 0x0000FF;
+inline constexpr int32_t kVbGreen = 0x00FF00;
+inline constexpr int32_t kVbYellow = 0x00FFFF;
+
+inline QColor ColorOfVb(int32_t bgr) {
+  return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+inline int32_t VbOfColor(const QColor& color) {
+  return color.red() | (color.green() << 8) | (color.blue() << 16);
+}
+
+}  // namespace sarn::tk
