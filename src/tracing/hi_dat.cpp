@@ -71,9 +71,14 @@ bool WriteHiDat(const std::string& path, const ScanResult& result, std::string* 
       *error = SystemError("cannot create a temporary file beside", path, errno);
     return false;
   }
-  // mkstemp creates the file readable by its owner only; the dump is an
-  // ordinary data file.
-  ::fchmod(fd, S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH);
+  // mkstemp creates the file readable by its owner only. The replacement
+  // keeps the permissions of the file it replaces; a new dump is an ordinary
+  // data file (rw-r--r--).
+  struct stat old_file {};
+  const mode_t mode = ::stat(path.c_str(), &old_file) == 0
+                          ? (old_file.st_mode & 07777)
+                          : (S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH);
+  ::fchmod(fd, mode);
 
   const bool written = WriteAll(fd, bytes);
   const int write_errno = errno;

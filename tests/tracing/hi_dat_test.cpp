@@ -128,10 +128,6 @@ TEST(WriteHiDatTest, ReplacesALongerFileWholeAndLeavesNothingElse) {
     EXPECT_EQ(entry.path().filename(), "hi.dat");
   }
   EXPECT_EQ(entries, 1);
-  // The file is an ordinary readable data file.
-  const fs::perms perms = fs::status(path).permissions();
-  EXPECT_NE(perms & fs::perms::owner_read, fs::perms::none);
-  EXPECT_NE(perms & fs::perms::others_read, fs::perms::none);
 
   // A second scan replaces the first.
   ScanResult second;
@@ -141,6 +137,22 @@ TEST(WriteHiDatTest, ReplacesALongerFileWholeAndLeavesNothingElse) {
   ASSERT_EQ(bytes.size(), 7272u);
   EXPECT_EQ(LittleEndianAt(bytes, 3634), 42);
   EXPECT_EQ(LittleEndianAt(bytes, 0), 0);
+}
+
+TEST(WriteHiDatTest, NewFileIsReadableAndReplacementKeepsPermissions) {
+  TempFolder folder;
+  const fs::path path = folder.path() / "hi.dat";
+  std::string error;
+  ASSERT_TRUE(WriteHiDat(path.string(), ScanResult{}, &error)) << error;
+  const fs::perms rw_r_r = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                           fs::perms::others_read;
+  EXPECT_EQ(fs::status(path).permissions(), rw_r_r);
+
+  const fs::perms private_file = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(path, private_file);
+  ASSERT_TRUE(WriteHiDat(path.string(), NumberedResult(), &error)) << error;
+  EXPECT_EQ(fs::status(path).permissions(), private_file);
+  EXPECT_EQ(ReadAll(path), HiDatBytes(NumberedResult()));
 }
 
 TEST(WriteHiDatTest, FolderThatIsAFileFailsWithAReason) {

@@ -1,0 +1,213 @@
+// The recomputation chain from a released scan line to the copied result text
+// (scan, hi.dat, guide lines, sag, preselection, tension evaluation, result
+// text) over a 5000 x 1667 working image held in memory, and the same chain
+// as started by one keystroke in Text1. Target: under 2 ms each.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "output/number_format.h"
+#include "output/result_text.h"
+#include "sag/sag_computation.h"
+#include "state/measurement_state.h"
+#include "state/numeric.h"
+#include "tension/tension_evaluation.h"
+#include "tracing/guide_lines.h"
+#include "tracing/hi_dat.h"
+#include "tracing/scan.h"
+
+namespace sarn {
+namespace {
+
+constexpr int32_t kWidth = 5000;
+constexpr int32_t kHeight = 1667;
+constexpr float kImgScale = 4.0f;  // working-image pixels per overview unit
+
+// A grey sky with a faint vertical gradient and a 6-pixel dark conductor
+// hanging as a catenary between rows 600 at both ends and about 720 at the
+// middle of the picture.
+class SyntheticPhoto : public PixelSource {
+ public:
+  SyntheticPhoto() : pixels_(static_cast<size_t>(kWidth) * kHeight) {
+    for (int32_t y = 0; y < kHeight; ++y) {
+      const int32_t sky = 200 + y * 40 / kHeight;
+      const int32_t grey = sky | (sky << 8) | (sky << 16);
+      for (int32_t x = 0; x < kWidth; ++x)
+        pixels_[Index(x, y)] = grey;
+    }
+    const double middle = kWidth / 2.0;
+    const double c = 12000.0;  // catenary parameter, pixels
+    const double lift = c * std::cosh(middle / c) - c;
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const double sag_here = lift - (c * std::cosh((x - middle) / c) - c);
+      const auto top = static_cast<int32_t>(std::lround(600.0 + sag_here * 120.0 / lift));
+      for (int32_t y = top; y < top + 6; ++y)
+        pixels_[Index(x, y)] = 0x202828;
+    }
+  }
+
+  int32_t Point(int32_t x, int32_t y) const override {
+    if (x < 0 || y < 0 || x >= kWidth || y >= kHeight)
+      return -1;
+    return pixels_[Index(x, y)];
+  }
+
+ private:
+  static size_t Index(int32_t x, int32_t y) {
+    return static_cast<size_t>(y) * kWidth + static_cast<size_t>(x);
+  }
+  std::vector<int32_t> pixels_;
+};
+
+MeasurementState BenchState() {
+  MeasurementState state;
+  state.SpanLength = 200;
+  state.AirTemp = 15;
+  state.ApproxDistance = 60;
+  state.ApproxHeight = 10;
+  state.DesignTemp = {20, 20};
+  WireRecord wire;
+  wire.Name = "ACSR 240            ";
+  wire.Weight = 1.1f;
+  wire.BreakLoad = 90;
+  wire.SafetyFactor = 2.2f;
+  wire.Elasticity = 90;
+  wire.Expansion = 19;
+  wire.Diameter = 22.4f;
+  wire.WindFactor = 1;
+  wire.Area = 300;
+  state.WireTable = {wire};
+  return state;
+}
+
+// A folder for hi.dat, removed at exit.
+class BenchFolder {
+ public:
+  BenchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sarn_bench_XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr)
+      path_ = pattern;
+  }
+  ~BenchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  BenchFolder(const BenchFolder&) = delete;
+  BenchFolder& operator=(const BenchFolder&) = delete;
+  std::string HiDatPath() const { return (path_ / "hi.dat").string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct Fixture {
+  SyntheticPhoto photo;
+  MeasurementState state = BenchState();
+  BenchFolder folder;
+  // Drawn in overview units from near the left end to near the right end,
+  // about 30 pixels above the conductor's ends.
+  ScanLine line{20, 142, 1230, 142};
+  std::array<int, 3> Check3{};
+};
+
+struct ChainResult {
+  std::string text;   // the clipboard text
+  float sag = 0;      // m, SagEst(0)
+  float present = 0;  // kgf, PresentTension
+};
+
+// Scan -> hi.dat -> guide lines -> SarnKeisan -> preselection ->
+// EvalTension -> result text, as the window runs it after a scan trigger.
+ChainResult RunChain(Fixture& f, Criterion criterion, double threshold) {
+  const ScanResult scan = RunScan(f.line, kImgScale, f.photo, criterion, threshold);
+  std::string error;
+  if (!WriteHiDat(f.folder.HiDatPath(), scan, &error))
+    return {error};
+  const ScanGuides guides = ComputeGuides(f.line, kImgScale, scan.WireY);
+
+  SagInputs sag_inputs;
+  sag_inputs.WireY = scan.WireY;
+  sag_inputs.ChordX1 = guides.chord_working.X1;
+  sag_inputs.ChordX2 = guides.chord_working.X2;
+  const SagOutcome sag = ComputeSag(f.state, sag_inputs);
+  f.Check3 = PreselectEstimates(sag, f.Check3);
+
+  TensionInputs tension_inputs;
+  tension_inputs.TensionEst = {sag.TensionEst[0], sag.TensionEst[1], sag.TensionEst[2]};
+  tension_inputs.Check3 = f.Check3;
+  const TensionOutcome tension = EvaluateTension(f.state, tension_inputs);
+
+  ResultTextFields fields;
+  fields.conductor_name = f.state.WireTable[0].Name;
+  fields.span_text = "200";
+  fields.distance_text = "60";
+  fields.present_tension = tension.shown.present_tension;
+  fields.estimates = sag.estimate_texts;
+  return {BuildResultText(fields), sag.SagEst[0], tension.PresentTension};
+}
+
+// Shows what the chain found, so that a broken picture or line is noticed.
+void ReportResult(benchmark::State& state, const ChainResult& result) {
+  state.counters["sag_m"] = result.sag;
+  state.counters["present_kgf"] = result.present;
+}
+
+void BM_ChainFromReleasedLine(benchmark::State& state) {
+  Fixture f;
+  ChainResult result;
+  for (auto _ : state) {
+    f.Check3 = {0, 0, 0};
+    result = RunChain(f, Criterion::ChangeValue, 40);
+    benchmark::DoNotOptimize(result);
+  }
+  ReportResult(state, result);
+}
+BENCHMARK(BM_ChainFromReleasedLine)->Unit(benchmark::kMicrosecond);
+
+// One keystroke in Text1 ("4" -> "45"): the threshold is parsed afresh and the
+// whole chain runs again from the scan.
+void BM_Text1KeystrokeRescan(benchmark::State& state) {
+  Fixture f;
+  const std::array<std::string, 2> texts = {"4", "45"};
+  size_t k = 0;
+  ChainResult result;
+  for (auto _ : state) {
+    const double threshold = NumericParse(texts[k++ % texts.size()]);
+    result = RunChain(f, Criterion::Darkness, threshold);
+    benchmark::DoNotOptimize(result);
+  }
+  ReportResult(state, result);
+}
+BENCHMARK(BM_Text1KeystrokeRescan)->Unit(benchmark::kMicrosecond);
+
+// The parts on their own, to see where the time goes.
+void BM_ScanOnly(benchmark::State& state) {
+  Fixture f;
+  for (auto _ : state) {
+    ScanResult scan = RunScan(f.line, kImgScale, f.photo, Criterion::ChangeValue, 40);
+    benchmark::DoNotOptimize(scan);
+  }
+}
+BENCHMARK(BM_ScanOnly)->Unit(benchmark::kMicrosecond);
+
+void BM_HiDatWrite(benchmark::State& state) {
+  Fixture f;
+  const ScanResult scan = RunScan(f.line, kImgScale, f.photo, Criterion::ChangeValue, 40);
+  for (auto _ : state) {
+    std::string error;
+    benchmark::DoNotOptimize(WriteHiDat(f.folder.HiDatPath(), scan, &error));
+  }
+}
+BENCHMARK(BM_HiDatWrite)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace sarn
+
+BENCHMARK_MAIN();
