@@ -1,1 +1,229 @@
+// The readable text source of a conductor table (data/conductors.txt):
+//
+//   # comment                      (a line whose first non-blank is "#")
+//   design temperatures | 15 | -5  (once: class A, low-temperature season, deg C)
+//   name | Weight | BreakLoad | SafetyFactor | Elasticity | Expansion | Diameter
+//        | WindFactor | Area       (one conductor a line, file order)
+//
+// Fields are separated by "|" and trimmed of blanks. Every fault is reported
+// as "line N: reason" with N counted from 1, so the table can be mended in an
+// editor; nothing is built from a source with a fault in it.
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
 #include "state/wire_table.h"
+
+namespace sarn {
+
+namespace {
+
+constexpr std::string_view kDesignKeyword = "design temperatures";
+constexpr int kValueCount = 8;
+// More conductors than this would not fit the list of the window nor a
+// 16-bit count.
+constexpr size_t kMostConductors = 32767;
+
+constexpr std::array<const char*, kValueCount> kValueNames = {
+    "Weight",    "BreakLoad", "SafetyFactor", "Elasticity",
+    "Expansion", "Diameter",  "WindFactor",   "Area"};
+
+// The values that divide or scale the tension evaluation: zero or negative
+// makes it meaningless (indices into kValueNames).
+constexpr std::array<bool, kValueCount> kMustBePositive = {true,  true,  true,  true,
+                                                           false, false, false, true};
+// Values that may be zero but never negative: a diameter and a wind factor
+// below zero would turn the wind load against the wind.
+constexpr std::array<bool, kValueCount> kMustNotBeNegative = {false, false, false, false,
+                                                              false, true,  true,  false};
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v'; };
+  while (!text.empty() && blank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && blank(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  size_t start = 0;
+  while (true) {
+    const size_t bar = line.find('|', start);
+    fields.push_back(Trim(line.substr(start, bar == std::string_view::npos ? bar : bar - start)));
+    if (bar == std::string_view::npos)
+      return fields;
+    start = bar + 1;
+  }
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i]))
+      return false;
+  }
+  return true;
+}
+
+// Removes one leading "+" so that "+5" reads like "5"; from_chars takes only "-".
+std::string_view WithoutPlus(std::string_view text) {
+  if (text.size() > 1 && text[0] == '+' && text[1] != '-' && text[1] != '+')
+    text.remove_prefix(1);
+  return text;
+}
+
+// A decimal number filling the whole field, as the nearest 32-bit float.
+std::optional<float> ParseFloatField(std::string_view field, std::string* why) {
+  const std::string_view text = WithoutPlus(field);
+  float value = 0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size() ||
+      (error == std::errc{} && !std::isfinite(value))) {
+    *why = "is not a number (\"" + std::string(field) + "\")";
+    return std::nullopt;
+  }
+  if (error == std::errc::result_out_of_range) {
+    *why = "is out of the range of a 32-bit float (\"" + std::string(field) + "\")";
+    return std::nullopt;
+  }
+  return value;
+}
+
+// A whole number of degrees in -32768..32767.
+std::optional<int16_t> ParseTemperatureField(std::string_view field, std::string* why) {
+  const std::string_view text = WithoutPlus(field);
+  double value = 0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size() ||
+      (error == std::errc{} && std::isnan(value))) {
+    *why = "is not a number (\"" + std::string(field) + "\")";
+    return std::nullopt;
+  }
+  if (error == std::errc::result_out_of_range || value < -32768 || value > 32767) {
+    *why = "is outside -32768..32767 (\"" + std::string(field) + "\")";
+    return std::nullopt;
+  }
+  if (value != std::trunc(value)) {
+    *why = "is not a whole number of degrees (\"" + std::string(field) + "\")";
+    return std::nullopt;
+  }
+  return static_cast<int16_t>(value);
+}
+
+WireDataResult Refuse(size_t line_number, const std::string& reason) {
+  WireDataResult result;
+  result.error = "line " + std::to_string(line_number) + ": " + reason;
+  return result;
+}
+
+}  // namespace
+
+WireDataResult ParseWireSource(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF")
+    text.remove_prefix(3);  // a byte-order mark written by some editors
+
+  WireData data;
+  size_t design_line = 0;  // where the design temperatures were given, 0 for not yet
+  size_t line_number = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t newline = text.find('\n', start);
+    const size_t stop = newline == std::string_view::npos ? text.size() : newline;
+    const std::string_view line = Trim(text.substr(start, stop - start));
+    start = stop + 1;
+    ++line_number;
+    if (line.empty() || line.front() == '#')
+      continue;
+    const std::vector<std::string_view> fields = SplitFields(line);
+    std::string why;
+
+    if (EqualsIgnoringCase(fields[0], kDesignKeyword)) {
+      if (design_line != 0)
+        return Refuse(line_number,
+                      "the design temperatures are given a second time (first on "
+                      "line " +
+                          std::to_string(design_line) + ")");
+      if (fields.size() != 3)
+        return Refuse(line_number,
+                      "the design-temperatures line needs 3 fields "
+                      "(\"design temperatures | class A | low season\"), found " +
+                          std::to_string(fields.size()));
+      for (int k = 0; k < 2; ++k) {
+        const std::optional<int16_t> temperature = ParseTemperatureField(fields[1 + k], &why);
+        if (!temperature)
+          return Refuse(line_number, std::string(k == 0 ? "the class-A temperature "
+                                                        : "the low-season temperature ") +
+                                         why);
+        data.DesignTemp[k] = *temperature;
+      }
+      design_line = line_number;
+      continue;
+    }
+
+    if (fields.size() != 1 + kValueCount)
+      return Refuse(line_number,
+                    "a conductor line needs 9 fields (the name and eight values) "
+                    "separated by \"|\", found " +
+                        std::to_string(fields.size()));
+    if (data.WireTable.size() == kMostConductors)
+      return Refuse(line_number, "more than 32767 conductors");
+    if (fields[0].empty())
+      return Refuse(line_number, "the conductor name is empty");
+    const auto raw = EncodeWireName(fields[0], &why);
+    if (!raw)
+      return Refuse(line_number, why);
+    WireRecord record;
+    record.RawName = *raw;
+    record.Name = DecodeWireName(record.RawName);
+    std::array<float, kValueCount> values{};
+    for (int k = 0; k < kValueCount; ++k) {
+      const std::optional<float> value = ParseFloatField(fields[1 + k], &why);
+      if (!value)
+        return Refuse(line_number, std::string(kValueNames[k]) + " " + why);
+      if (kMustBePositive[k] && !(*value > 0))
+        return Refuse(line_number, std::string(kValueNames[k]) + " must be greater than 0 (\"" +
+                                       std::string(fields[1 + k]) + "\")");
+      if (kMustNotBeNegative[k] && *value < 0)
+        return Refuse(line_number, std::string(kValueNames[k]) + " must not be negative (\"" +
+                                       std::string(fields[1 + k]) + "\")");
+      values[k] = *value;
+    }
+    record.Weight = values[0];
+    record.BreakLoad = values[1];
+    record.SafetyFactor = values[2];
+    record.Elasticity = values[3];
+    record.Expansion = values[4];
+    record.Diameter = values[5];
+    record.WindFactor = values[6];
+    record.Area = values[7];
+    data.WireTable.push_back(std::move(record));
+  }
+
+  const size_t last_line = std::max<size_t>(line_number, 1);
+  if (design_line == 0)
+    return Refuse(last_line,
+                  "the table ends without a design-temperatures line "
+                  "(\"design temperatures | class A | low season\")");
+  if (data.WireTable.empty())
+    return Refuse(last_line, "the table ends without any conductor");
+  data.WireLast = static_cast<int16_t>(data.WireTable.size() - 1);
+  WireDataResult result;
+  result.data = std::move(data);
+  return result;
+}
+
+}  // namespace sarn

@@ -1,1 +1,171 @@
+// Reading and writing the conductor data file SetDT.dat (layout in
+// wire_table.h). The reader checks what the bare layout cannot promise: that
+// the file exists, can be read, holds a header and a non-negative count, and
+// is long enough for every record it announces. It never hands out a partly
+// read table.
+
 #include "state/wire_table.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sarn {
+
+namespace {
+
+static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
+              "the file stores IEEE-754 32-bit floats");
+
+// The largest file the reader needs: WireLast = 32767, that is 32768 records.
+// Anything after that is never read, so a huge file (or a device such as
+// /dev/zero) costs no more than this.
+constexpr size_t kLargestWireFileBytes =
+    kWireHeaderBytes + static_cast<size_t>(kWireRecordBytes) * 32768;
+
+int16_t ReadInt16(const uint8_t* p) {
+  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+}
+
+float ReadFloat(const uint8_t* p) {
+  const uint32_t bits = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                        (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return std::bit_cast<float>(bits);
+}
+
+void WriteInt16(std::vector<uint8_t>& out, int16_t value) {
+  const auto bits = static_cast<uint16_t>(value);
+  out.push_back(static_cast<uint8_t>(bits & 0xFF));
+  out.push_back(static_cast<uint8_t>(bits >> 8));
+}
+
+void WriteFloat(std::vector<uint8_t>& out, float value) {
+  const auto bits = std::bit_cast<uint32_t>(value);
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<uint8_t>((bits >> shift) & 0xFF));
+}
+
+WireDataResult Failure(const std::string& file_name, const std::string& what) {
+  WireDataResult result;
+  result.error = file_name + ": " + what;
+  return result;
+}
+
+std::string Plural(long long count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::string& file_name) {
+  if (bytes.empty())
+    return Failure(file_name, "the file is empty; it should hold a conductor table.");
+  if (bytes.size() < static_cast<size_t>(kWireHeaderBytes))
+    return Failure(file_name, "the file is only " +
+                                  Plural(static_cast<long long>(bytes.size()), "byte", "bytes") +
+                                  " long, too short for its 6-byte header.");
+  WireData data;
+  data.WireLast = ReadInt16(&bytes[0]);
+  data.DesignTemp[0] = ReadInt16(&bytes[2]);
+  data.DesignTemp[1] = ReadInt16(&bytes[4]);
+  if (data.WireLast < 0)
+    return Failure(file_name, "the conductor count is negative (the highest index is " +
+                                  std::to_string(data.WireLast) + ").");
+  const size_t count = static_cast<size_t>(data.WireLast) + 1;
+  const size_t needed = kWireHeaderBytes + count * kWireRecordBytes;
+  if (bytes.size() < needed) {
+    const size_t whole = (bytes.size() - kWireHeaderBytes) / kWireRecordBytes;
+    return Failure(file_name, "the file holds " + std::to_string(whole) +
+                                  " conductors' worth of bytes (" + std::to_string(bytes.size()) +
+                                  " bytes) but says it holds " + std::to_string(count) + " (" +
+                                  std::to_string(needed) + " bytes needed).");
+  }
+  data.WireTable.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* p = &bytes[kWireHeaderBytes + i * kWireRecordBytes];
+    WireRecord record;
+    std::memcpy(record.RawName.data(), p, kWireNameBytes);
+    record.Name = DecodeWireName(record.RawName);
+    record.Weight = ReadFloat(p + 20);
+    record.BreakLoad = ReadFloat(p + 24);
+    record.SafetyFactor = ReadFloat(p + 28);
+    record.Elasticity = ReadFloat(p + 32);
+    record.Expansion = ReadFloat(p + 36);
+    record.Diameter = ReadFloat(p + 40);
+    record.WindFactor = ReadFloat(p + 44);
+    record.Area = ReadFloat(p + 48);
+    data.WireTable.push_back(std::move(record));
+  }
+  WireDataResult result;
+  result.data = std::move(data);
+  return result;
+}
+
+WireDataResult ReadWireData(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR)
+      return Failure(path, "the file does not exist.");
+    return Failure(path, std::string("the file cannot be opened (") + std::strerror(errno) + ").");
+  }
+  if (S_ISDIR(status.st_mode))
+    return Failure(path, "this is a folder, not a conductor data file.");
+  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file)
+    return Failure(path, std::string("the file cannot be read (") + std::strerror(errno) + ").");
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[16384];
+  while (bytes.size() < kLargestWireFileBytes) {
+    const size_t wanted = std::min(sizeof buffer, kLargestWireFileBytes - bytes.size());
+    const size_t got = std::fread(buffer, 1, wanted, file.get());
+    bytes.insert(bytes.end(), buffer, buffer + got);
+    if (got < wanted) {
+      if (std::ferror(file.get()))
+        return Failure(path,
+                       std::string("the file cannot be read (") + std::strerror(errno) + ").");
+      break;
+    }
+  }
+  return ParseWireData(bytes, path);
+}
+
+std::vector<uint8_t> SerializeWireData(const WireData& data) {
+  // The count comes from the table itself, so the file always holds what it
+  // announces; at most 32768 records fit a 16-bit highest index.
+  const size_t count = std::min<size_t>(data.WireTable.size(), 32768);
+  std::vector<uint8_t> out;
+  out.reserve(kWireHeaderBytes + count * kWireRecordBytes);
+  WriteInt16(out, static_cast<int16_t>(static_cast<int>(count) - 1));
+  WriteInt16(out, data.DesignTemp[0]);
+  WriteInt16(out, data.DesignTemp[1]);
+  for (size_t i = 0; i < count; ++i) {
+    const WireRecord& record = data.WireTable[i];
+    out.insert(out.end(), record.RawName.begin(), record.RawName.end());
+    for (float value : {record.Weight, record.BreakLoad, record.SafetyFactor, record.Elasticity,
+                        record.Expansion, record.Diameter, record.WindFactor, record.Area})
+      WriteFloat(out, value);
+  }
+  return out;
+}
+
+std::string TrimmedWireName(std::string_view name) {
+  size_t end = name.size();
+  while (end > 0 && (name[end - 1] == ' ' || name[end - 1] == '\0'))
+    --end;
+  return std::string(name.substr(0, end));
+}
+
+}  // namespace sarn

@@ -66,6 +66,8 @@ WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::strin
 WireDataResult ReadWireData(const std::string& path);
 
 // The file image of `data` (the inverse of ParseWireData; names from RawName).
+// WireLast is written from the size of WireTable, so the file always holds the
+// records it announces; the table must hold 1..32768 records (more are cut).
 std::vector<uint8_t> SerializeWireData(const WireData& data);
 
 // 20 name bytes in code page 932 -> UTF-8, padded with spaces to 20
