@@ -1,0 +1,296 @@
+// `sarn measure` end to end: a rendered span photo in, the result text, the
+// JSON record, hi.dat and the batch CSV out.
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e/measure_fixture.h"
+#include "support/span_photo.h"
+
+namespace sarn::test {
+namespace {
+
+SpanPhotoSpec SmallSpan() {
+  SpanPhotoSpec spec;
+  spec.width = 2000;
+  spec.height = 1400;
+  spec.left_x = 150;
+  spec.left_y = 560;
+  spec.right_x = 1850;
+  spec.right_y = 520;
+  spec.sag = 60;
+  spec.thickness = 4;
+  spec.seed = 3;
+  spec.quality = 85;
+  return spec;
+}
+
+// A line 20 px above the conductor's top edge, inset from the poles.
+std::string LineArgument(const SpanPhotoSpec& spec, bool right_to_left = false) {
+  const double inset = 14;
+  double x1 = spec.left_x + inset, x2 = spec.right_x - inset;
+  double y1 = std::floor(ConductorTopRow(spec, x1)) - 20;
+  double y2 = std::floor(ConductorTopRow(spec, x2)) - 20;
+  if (right_to_left) {
+    std::swap(x1, x2);
+    std::swap(y1, y2);
+  }
+  return std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) + "," +
+         std::to_string(y2);
+}
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start) + "<no CR LF>");
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+class MeasureCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    spec_ = SmallSpan();
+    photo_ = fixture_.folder().Write("span.jpg", RenderSpanJpeg(spec_));
+  }
+  MeasureFixture fixture_;
+  SpanPhotoSpec spec_;
+  std::string photo_;
+};
+
+TEST_F(MeasureCommand, PlainOutputIsTheSevenLineResultText) {
+  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_)});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines = SplitCrLf(run.out);
+  ASSERT_EQ(lines.size(), 7u) << run.out;
+  // The first conductor's name keeps its padding to 20 characters.
+  EXPECT_EQ(lines[0].rfind("硬銅より線 22mm2", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[0].back(), ' ');
+  EXPECT_EQ(lines[1], "40");
+  EXPECT_EQ(lines[2], "60");
+  for (int i = 3; i < 7; ++i) {
+    EXPECT_FALSE(lines[i].empty()) << "line " << i + 1;
+    EXPECT_EQ(lines[i].find_first_not_of("0123456789."), std::string::npos) << lines[i];
+    EXPECT_EQ(lines[i].substr(lines[i].size() - 2, 1), ".") << "one decimal: " << lines[i];
+  }
+}
+
+TEST_F(MeasureCommand, JsonRecordsTheStationsNearTheConductor) {
+  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_), "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string& json = run.out;
+  for (const char* key :
+       {"\"working_image\"", "\"case\":\"C\"", "\"stations\"", "\"sag\"", "\"chord_length\"",
+        "\"tension_estimates\"", "\"ticks\"", "\"present_tension\"", "\"allowable_a\"",
+        "\"allowable_bc\"", "\"bc_class\":\"B\"", "\"governing\"", "\"ratio\"", "\"specified_sag\"",
+        "\"shown\"", "\"ratio_colour\"", "\"error\":null", "\"result_text\""}) {
+    EXPECT_NE(json.find(key), std::string::npos) << key << " missing in " << json;
+  }
+  // Case C: the working image is the photo's middle half; row y shows photo
+  // row y + H2/2. Every station's conductor row lies within 2 px of the truth.
+  EXPECT_EQ(JsonNumber(json, "width"), 2000);
+  EXPECT_EQ(JsonNumber(json, "height"), 700);
+  const double offset = 350;
+  size_t pos = json.find("\"stations\"");
+  for (int i = 0; i < 9; ++i) {
+    pos = json.find("\"x\":", pos);
+    ASSERT_NE(pos, std::string::npos);
+    const std::string station = json.substr(pos - 1);
+    const double x = JsonNumber(station, "x");
+    const double wire_y = JsonNumber(station, "wire_y");
+    const double truth = ConductorTopRow(spec_, x + 0.5) - offset;
+    EXPECT_NEAR(wire_y, truth, 2.0) << "station " << i;
+    pos += 4;
+  }
+  // The sag of the chord between stations 0 and 8, at the scale the command
+  // uses (span 40 m over the chord's horizontal extent).
+  const double x0 = spec_.left_x + 14, x8 = spec_.right_x - 14;
+  const double truth_px = ConductorCentreRow(spec_, (x0 + x8) / 2) -
+                          (ConductorCentreRow(spec_, x0) + ConductorCentreRow(spec_, x8)) / 2;
+  const double metres_per_px = 40.0 / (x8 - x0);
+  EXPECT_NEAR(JsonNumber(json, "sag", 0), truth_px * metres_per_px,
+              1.5 * metres_per_px + 0.01 * truth_px * metres_per_px);
+}
+
+TEST_F(MeasureCommand, WritesHiDatWholeBesideTheProgram) {
+  // A longer stale file must not keep its tail.
+  fixture_.folder().Write("hi.dat", std::vector<uint8_t>(9000, 0xAB));
+  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_)});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(std::filesystem::file_size(fixture_.folder().PathOf("hi.dat")), 7272u);
+}
+
+TEST_F(MeasureCommand, LoadCasesFollowCutAndLimit) {
+  CliRun no_cut =
+      fixture_.Run({"measure", photo_, "--line", LineArgument(spec_), "--no-cut", "--json"});
+  ASSERT_EQ(no_cut.status, 0) << no_cut.err;
+  EXPECT_NE(no_cut.out.find("\"case\":\"A\""), std::string::npos);
+  EXPECT_EQ(JsonNumber(no_cut.out, "height"), 1400);
+
+  CliRun scaled =
+      fixture_.Run({"measure", photo_, "--line", LineArgument(spec_), "--limit", "1000", "--json"});
+  ASSERT_EQ(scaled.status, 0) << scaled.err;
+  EXPECT_NE(scaled.out.find("\"case\":\"D\""), std::string::npos);
+  EXPECT_EQ(JsonNumber(scaled.out, "width"), 1000);
+  EXPECT_FLOAT_EQ(static_cast<float>(JsonNumber(scaled.out, "scale")), 0.5f);
+  // The line is mapped into the working image: halved, less the cut quarter.
+  EXPECT_NEAR(JsonNumber(scaled.out, "line", 0), (spec_.left_x + 14) / 2, 1e-3);
+  // The sag in metres does not depend on the working-image scale (within a
+  // working pixel's worth).
+  const double full = JsonNumber(no_cut.out, "sag", 0);
+  const double half = JsonNumber(scaled.out, "sag", 0);
+  EXPECT_NEAR(half, full, 2 * 40.0 / 850);
+}
+
+TEST_F(MeasureCommand, RightToLeftLineGivesTheSameSag) {
+  CliRun ltr = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_), "--json"});
+  CliRun rtl = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_, true), "--json"});
+  ASSERT_EQ(ltr.status, 0) << ltr.err;
+  ASSERT_EQ(rtl.status, 0) << rtl.err;
+  EXPECT_NEAR(JsonNumber(rtl.out, "sag", 0), JsonNumber(ltr.out, "sag", 0), 40.0 / 1672);
+}
+
+TEST_F(MeasureCommand, BottomPanelInputsReachTheResult) {
+  const std::string line = LineArgument(spec_);
+  CliRun base = fixture_.Run({"measure", photo_, "--line", line, "--json"});
+  CliRun heavier =
+      fixture_.Run({"measure", photo_, "--line", line, "--json", "--wire", "7", "--span", "80m"});
+  ASSERT_EQ(base.status, 0) << base.err;
+  ASSERT_EQ(heavier.status, 0) << heavier.err;
+  // T = chord^2 w / (8 sag): doubling the span doubles both chord and sag in
+  // metres (2x), and w goes from 0.198 to 1.110 kg/m.
+  const double ratio = JsonNumber(heavier.out, "tension_estimates", 0) /
+                       JsonNumber(base.out, "tension_estimates", 0);
+  EXPECT_NEAR(ratio, 2.0 * 1.110 / 0.198, 0.01 * ratio);
+  EXPECT_NE(heavier.out.find("\"wire\":\"鋼心アルミ 240mm2\""), std::string::npos);
+
+  CliRun c_only = fixture_.Run({"measure", photo_, "--line", line, "--json", "--classes", "C"});
+  ASSERT_EQ(c_only.status, 0) << c_only.err;
+  EXPECT_NE(c_only.out.find("\"allowable_a\":null"), std::string::npos);
+  EXPECT_NE(c_only.out.find("\"bc_class\":\"C\""), std::string::npos);
+
+  CliRun corrected = fixture_.Run({"measure", photo_, "--line", line, "--json",
+                                   "--height-correction", "--distance", "60", "--height", "10"});
+  ASSERT_EQ(corrected.status, 0) << corrected.err;
+  EXPECT_GT(JsonNumber(corrected.out, "sag", 0), JsonNumber(base.out, "sag", 0));
+}
+
+TEST_F(MeasureCommand, UnreadablePhotosExitWithStatusTwo) {
+  const std::string empty = fixture_.folder().Write("empty.jpg", std::vector<uint8_t>{});
+  const std::string text = fixture_.folder().Write("notes.jpg", std::string("not a photo"));
+  for (const std::string& path : {fixture_.folder().PathOf("missing.jpg"), empty, text}) {
+    CliRun run = fixture_.Run({"measure", path, "--line", "0,0,10,10"});
+    EXPECT_EQ(run.status, 2) << path;
+    EXPECT_NE(run.err.find("エラーコード="), std::string::npos) << run.err;
+    EXPECT_TRUE(run.out.empty());
+  }
+}
+
+TEST_F(MeasureCommand, BadArgumentsExitWithStatusTwo) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"measure"},
+      {"measure", photo_},
+      {"measure", photo_, "--line", "1,2,3"},
+      {"measure", photo_, "--line", "1,2,3,x"},
+      {"measure", photo_, "--line", "1,2,3,4", "--criterion", "bright"},
+      {"measure", photo_, "--line", "1,2,3,4", "--threshold", "abc"},
+      {"measure", photo_, "--line", "1,2,3,4", "--classes", "B"},
+      {"measure", photo_, "--line", "1,2,3,4", "--height", ""},
+      {"measure", photo_, "--line", "1,2,3,4", "--design-temps", "15"},
+      {"measure", photo_, "--line", "1,2,3,4", "--wire", "1.5"},
+      {"measure", photo_, "--line", "1,2,3,4", "--unknown"},
+      {"measure", photo_, "--line"},
+      {"measure", photo_, "--line", "1,2,3,4", "--data", fixture_.folder().PathOf("none.dat")},
+  };
+  for (const auto& args : bad) {
+    CliRun run = fixture_.Run(args);
+    std::string joined;
+    for (const std::string& a : args)
+      joined += a + " ";
+    EXPECT_EQ(run.status, 2) << joined;
+    EXPECT_FALSE(run.err.empty()) << joined;
+  }
+}
+
+TEST_F(MeasureCommand, BatchGoesOnPastBadRows) {
+  std::filesystem::create_directories(fixture_.folder().PathOf("photos"));
+  SpanPhotoSpec other = spec_;
+  other.sag = 90;
+  other.seed = 11;
+  fixture_.folder().Write("photos/b.jpg", RenderSpanJpeg(other));
+  const std::string csv = fixture_.folder().Write("lines.csv",
+                                                  "photo,x1,y1,x2,y2\n"
+                                                  "span.jpg," +
+                                                      LineArgument(spec_) +
+                                                      "\n"
+                                                      "photos/missing.jpg,1,2,3,4\n"
+                                                      "photos/b.jpg," +
+                                                      LineArgument(other) +
+                                                      "\n"
+                                                      "span.jpg,1,2,three,4\n"
+                                                      "span.jpg,1,2\n");
+  CliRun run = fixture_.Run({"measure", "--batch", csv});
+  EXPECT_EQ(run.status, 1) << "some rows failed";
+  std::vector<std::string> rows;
+  size_t start = 0;
+  while (start < run.out.size()) {
+    const size_t end = run.out.find('\n', start);
+    rows.push_back(run.out.substr(start, end - start));
+    start = end + 1;
+  }
+  ASSERT_EQ(rows.size(), 6u) << run.out;
+  EXPECT_EQ(rows[0].rfind("photo,present_sag,", 0), 0u);
+  auto cells = [](const std::string& row) {
+    std::vector<std::string> out;
+    size_t s = 0;
+    while (true) {
+      const size_t c = row.find(',', s);
+      out.push_back(row.substr(s, c == std::string::npos ? std::string::npos : c - s));
+      if (c == std::string::npos)
+        break;
+      s = c + 1;
+    }
+    return out;
+  };
+  std::vector<std::string> good = cells(rows[1]);
+  ASSERT_EQ(good.size(), 10u) << rows[1];
+  EXPECT_EQ(good[0], "span.jpg");
+  EXPECT_FALSE(good[1].empty());
+  EXPECT_TRUE(good[9].empty()) << good[9];
+  std::vector<std::string> missing = cells(rows[2]);
+  EXPECT_TRUE(missing[1].empty());
+  EXPECT_FALSE(missing.back().empty());
+  std::vector<std::string> second = cells(rows[3]);
+  EXPECT_TRUE(second.back().empty()) << rows[3];
+  EXPECT_GT(std::stod(second[1]), std::stod(good[1])) << "the deeper sag is measured deeper";
+  EXPECT_NE(rows[4].find("is not a number"), std::string::npos) << rows[4];
+  EXPECT_NE(rows[5].find("expected photo,x1,y1,x2,y2"), std::string::npos) << rows[5];
+}
+
+TEST_F(MeasureCommand, GoesOnWithoutHiDatWhereTheFolderIsNotWritable) {
+  const std::string data = fixture_.folder().PathOf("SetDT.dat");
+  CliContext context;
+  context.program_folder = fixture_.folder().PathOf("no/such/folder");
+  std::ostringstream out, err;
+  const int status =
+      RunCli({"measure", photo_, "--line", LineArgument(spec_), "--data", data}, out, err, context);
+  EXPECT_EQ(status, 0) << err.str();
+  EXPECT_NE(err.str().find("hi.dat"), std::string::npos);
+  EXPECT_EQ(SplitCrLf(out.str()).size(), 7u);
+}
+
+}  // namespace
+}  // namespace sarn::test

@@ -1,0 +1,157 @@
+// Accuracy of the whole measurement against the rendered truth: synthetic span
+// photos with a known catenary (spans 30-80 m, sags 0.3-3 m, several conductor
+// thicknesses, brightness levels and JPEG qualities, lines drawn both ways)
+// are measured with `sarn measure`, and the sag must lie within 1.5 working-
+// image pixels' worth of metres plus 1 % of the true sag.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e/measure_fixture.h"
+#include "support/span_photo.h"
+
+namespace sarn::test {
+namespace {
+
+struct Scene {
+  double span_m;
+  double sag_m;
+  double thickness_px;
+  int quality;
+  double sky_top, sky_bottom, conductor;
+  double incline_px;  // right attachment above (-) or below (+) the left one
+  int limit;          // working-width limit; below the photo width scales it (case D)
+};
+
+// A deterministic spread over the parameters: each list is walked with a
+// different stride so that the scenes mix them rather than repeat patterns.
+std::vector<Scene> Scenes() {
+  const double spans[] = {30, 45, 60, 80};
+  const double sags[] = {0.3, 0.8, 1.5, 3.0};
+  const double thicknesses[] = {2, 3, 5};
+  const int qualities[] = {60, 80, 95};
+  const double brightness[][3] = {{210, 170, 55}, {160, 140, 85}, {235, 215, 30}};
+  const double inclines[] = {0, -60, 45};
+  const int limits[] = {5000, 5000, 1300};
+  std::vector<Scene> scenes;
+  for (int n = 0; n < 24; ++n) {
+    Scene s;
+    s.span_m = spans[n % 4];
+    s.sag_m = sags[(n / 4 + n) % 4];
+    s.thickness_px = thicknesses[n % 3];
+    s.quality = qualities[(n / 3) % 3];
+    const double* b = brightness[(n / 2) % 3];
+    s.sky_top = b[0];
+    s.sky_bottom = b[1];
+    s.conductor = b[2];
+    s.incline_px = inclines[(n / 5) % 3];
+    s.limit = limits[(n / 7) % 3];
+    scenes.push_back(s);
+  }
+  return scenes;
+}
+
+constexpr int kWidth = 2000, kHeight = 1200;
+
+SpanPhotoSpec SpecOf(const Scene& s, uint32_t seed) {
+  SpanPhotoSpec spec;
+  spec.width = kWidth;
+  spec.height = kHeight;
+  // Pixels per metre chosen so that the sag stays within the scan's reach
+  // (202 rows below the line, drawn 20 rows above the conductor's ends).
+  const double span_px = std::min(1700.0, 150.0 * s.span_m / s.sag_m);
+  spec.left_x = (kWidth - span_px) / 2;
+  spec.right_x = spec.left_x + span_px;
+  spec.left_y = 520;
+  spec.right_y = 520 + s.incline_px;
+  spec.sag = s.sag_m * span_px / s.span_m;
+  spec.thickness = s.thickness_px;
+  spec.sky_top = s.sky_top;
+  spec.sky_bottom = s.sky_bottom;
+  spec.conductor = s.conductor;
+  spec.seed = seed;
+  spec.quality = s.quality;
+  return spec;
+}
+
+struct Error {
+  double abs_m;    // |measured - truth|, m
+  double allowed;  // 1.5 working px in metres + 1 %
+  double rel;      // relative to the true sag
+};
+
+TEST(SagAccuracy, MeasuredSagFollowsTheRenderedCatenary) {
+  MeasureFixture fixture;
+  std::vector<Error> errors;
+  const std::vector<Scene> scenes = Scenes();
+  for (size_t n = 0; n < scenes.size(); ++n) {
+    const Scene& scene = scenes[n];
+    const SpanPhotoSpec spec = SpecOf(scene, static_cast<uint32_t>(100 + n));
+    const std::string photo = fixture.folder().Write("scene.jpg", RenderSpanJpeg(spec));
+
+    // The line a user draws: from one pole to the other, clear of the poles,
+    // 20 px above the conductor's top edge at both ends.
+    const double inset = 14;
+    const double x0 = spec.left_x + inset, x8 = spec.right_x - inset;
+    const double metres_per_px = scene.span_m / (spec.right_x - spec.left_x);
+    // The span typed is the chord's horizontal length, so that the metres per
+    // pixel the tool derives are the scene's own.
+    const double chord_m = (x8 - x0) * metres_per_px;
+    const double truth_px = ConductorCentreRow(spec, (x0 + x8) / 2) -
+                            (ConductorCentreRow(spec, x0) + ConductorCentreRow(spec, x8)) / 2;
+    const double truth_m = truth_px * metres_per_px;
+    const double k = std::min(1.0, static_cast<double>(scene.limit) / kWidth);
+    const double allowed = 1.5 * metres_per_px / k + 0.01 * truth_m;
+
+    for (bool right_to_left : {false, true}) {
+      double ax = x0, bx = x8;
+      if (right_to_left)
+        std::swap(ax, bx);
+      const double ay = std::floor(ConductorTopRow(spec, ax)) - 20;
+      const double by = std::floor(ConductorTopRow(spec, bx)) - 20;
+      char line[160], span[40], limit[16];
+      std::snprintf(line, sizeof line, "%.2f,%.2f,%.2f,%.2f", ax, ay, bx, by);
+      std::snprintf(span, sizeof span, "%.6f", chord_m);
+      std::snprintf(limit, sizeof limit, "%d", scene.limit);
+      CliRun run = fixture.Run(
+          {"measure", photo, "--line", line, "--span", span, "--limit", limit, "--json"});
+      ASSERT_EQ(run.status, 0) << run.err;
+      const double sag = JsonNumber(run.out, "sag", 0);
+      const double tension = JsonNumber(run.out, "tension_estimates", 0);
+      SCOPED_TRACE(::testing::Message()
+                   << "scene " << n << ": span " << scene.span_m << " m, sag " << scene.sag_m
+                   << " m, thickness " << scene.thickness_px << " px, quality " << scene.quality
+                   << ", limit " << scene.limit << (right_to_left ? ", right to left" : ""));
+      EXPECT_NEAR(sag, truth_m, allowed);
+      // The estimate is the parabolic tension of the measured sag,
+      // T = chord^2 w / (8 sag), w = 0.198 kg/m for the first conductor.
+      const double expected_tension = chord_m * chord_m * 0.198 / (8 * sag);
+      EXPECT_NEAR(tension, expected_tension, 1e-4 * expected_tension);
+      errors.push_back({std::abs(sag - truth_m), allowed, std::abs(sag - truth_m) / truth_m});
+    }
+  }
+
+  // The distribution, for the record.
+  std::vector<double> rel, used;
+  for (const Error& e : errors) {
+    rel.push_back(e.rel * 100);
+    used.push_back(e.abs_m / e.allowed * 100);
+  }
+  std::sort(rel.begin(), rel.end());
+  std::sort(used.begin(), used.end());
+  auto pct = [](const std::vector<double>& v, double p) {
+    return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
+  };
+  std::printf(
+      "sag error over %zu measurements: median %.2f %%, 90th %.2f %%, max %.2f %% of the true "
+      "sag; share of the allowance used: median %.0f %%, max %.0f %%\n",
+      rel.size(), pct(rel, 0.5), pct(rel, 0.9), rel.back(), pct(used, 0.5), used.back());
+}
+
+}  // namespace
+}  // namespace sarn::test
