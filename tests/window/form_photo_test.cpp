@@ -1,0 +1,341 @@
+// Form1 with a photo: the file choice, the fit of the window, the line drawn
+// on the overview ending in a scan, panning, the display options, and the
+// loading failures with their messages.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "photo/photo_loader.h"
+#include "support/span_photo.h"
+#include "toolkit/vb_color.h"
+#include "tracing/scan.h"
+#include "window/form_fixture.h"
+
+namespace sarn::test {
+namespace {
+
+constexpr int kPhotoWidth = 1200;
+constexpr int kPhotoHeight = 900;
+// With the cut (Check4) the working image keeps photo rows 225..674.
+constexpr int kCutTop = 225;
+
+SpanPhotoSpec TestSpec() {
+  SpanPhotoSpec spec = ScaledSpec(SpanPhotoSpec{}, kPhotoWidth, kPhotoHeight);
+  spec.poles = false;
+  spec.seed = 3;
+  return spec;
+}
+
+// The worked conductor, one whose evaluation fails (Area 0), and a weak one
+// (BreakLoad 2 kN) whose allowable tension is far below any traced tension.
+std::vector<uint8_t> PhotoTable() {
+  ConductorBytes no_area = WorkedConductor("NO-AREA");
+  no_area.area = 0;
+  ConductorBytes weak = WorkedConductor("WEAK");
+  weak.break_load = 2;
+  return SetDtBytes(15, -5, {WorkedConductor("WORKED-A"), no_area, weak});
+}
+
+class FormPhoto : public FormFixture {
+ protected:
+  void SetUp() override {
+    Start(PhotoTable());
+    spec_ = TestSpec();
+    photo_ = folder_.Write("span.JPG", RenderSpanJpeg(spec_));
+  }
+
+  void Choose(const std::string& path) {
+    dialogs_.open_result = path;
+    form_->Command1->click();
+    QApplication::processEvents();
+  }
+
+  // A photo point (cut on) in Picture1's pixels.
+  QPointF OverviewPixels(double x, double y) const {
+    const double scale = form_->ImgScale;
+    return {x / scale * (15.06 / 15.0), (y - kCutTop) / scale};
+  }
+
+  // Drags the scan line from (x1, y1) to (x2, y2), photo pixels.
+  void DrawLine(double x1, double y1, double x2, double y2) {
+    const QPointF from = OverviewPixels(x1, y1), to = OverviewPixels(x2, y2);
+    Press(form_->Picture1, from, Qt::LeftButton);
+    Move(form_->Picture1, (from + to) / 2, Qt::LeftButton);
+    Move(form_->Picture1, to, Qt::LeftButton);
+    Release(form_->Picture1, to, Qt::LeftButton);
+  }
+
+  void DrawSampleLine() {
+    const PhotoLine line = SampleScanLine(spec_);
+    DrawLine(line.x1, line.y1, line.x2, line.y2);
+  }
+
+  SpanPhotoSpec spec_;
+  std::string photo_;
+};
+
+TEST_F(FormPhoto, ChoosingAPhotoShowsTheOverviewAcrossTheWindow) {
+  const int inner_width = form_->InnerWidth();
+  Choose(photo_);
+  EXPECT_EQ(dialogs_.initial_names, std::vector<std::string>{""});
+  EXPECT_EQ(form_->PhotoPath, photo_);
+  EXPECT_TRUE(dialogs_.messages.empty());
+  // Case C: full width, the middle half of the height.
+  EXPECT_EQ(form_->Picture2->Picture().width(), kPhotoWidth);
+  EXPECT_EQ(form_->Picture2->Picture().height(), kPhotoHeight / 2);
+  EXPECT_FALSE(form_->Picture2->isVisible());
+  EXPECT_TRUE(form_->Picture1->isVisible());
+  EXPECT_FLOAT_EQ(form_->ImgScale, static_cast<float>(kPhotoWidth) / static_cast<float>(inner_width - 5));
+  EXPECT_NEAR(form_->Picture1->Width(), inner_width - 5 + 4, 0.01);
+  EXPECT_NEAR(form_->Picture1->Height(), (kPhotoHeight / 2) / form_->ImgScale + 4, 0.01);
+  EXPECT_EQ(form_->Picture1->Top(), 0.0f);
+  EXPECT_EQ(form_->Check2->Value(), 0);
+
+  // The overview (about 300 pixels high) is far lower than the maximised
+  // window: the window becomes a normal one at the top-left corner, as high as
+  // the overview plus 30 pixels and 120 twips narrower than maximised.
+  EXPECT_EQ(form_->WindowState(), tk::Window::kStateNormal);
+  EXPECT_NEAR(form_->OuterHeight(), (form_->Picture1->Height() + 30) * form_->TwipsPerPixelY(),
+              form_->TwipsPerPixelY());
+  EXPECT_NEAR(form_->OuterWidth(), form_->SavedWidth, form_->TwipsPerPixelX());
+  EXPECT_NEAR(form_->OuterLeft(), 0, 0.5);
+  EXPECT_NEAR(form_->OuterTop(), 0, 0.5);
+  EXPECT_EQ(form_->Frame1->y(), form_->InnerHeight() - 75);
+
+  // The dialog offers the last choice first.
+  Choose(photo_);
+  ASSERT_EQ(dialogs_.initial_names.size(), 2u);
+  EXPECT_EQ(dialogs_.initial_names[1], photo_);
+}
+
+TEST_F(FormPhoto, CancellingTheDialogChangesNothing) {
+  dialogs_.open_result.reset();
+  form_->Command1->click();
+  EXPECT_TRUE(form_->PhotoPath.empty());
+  EXPECT_FALSE(form_->Picture1->isVisible());
+  EXPECT_EQ(form_->WindowState(), tk::Window::kStateMaximized);
+}
+
+TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
+  Choose(photo_);
+  const int sets = clipboard_.sets;
+  DrawSampleLine();
+  EXPECT_FALSE(form_->Selecting);
+  EXPECT_TRUE(form_->Line1[0]->Visible());
+  EXPECT_TRUE(form_->Line1[1]->Visible());
+  EXPECT_TRUE(form_->Line3[0]->Visible());
+  EXPECT_TRUE(form_->Line3[1]->Visible());
+  for (size_t i = 1; i <= 7; ++i) {
+    EXPECT_TRUE(form_->Line2[i]->Visible()) << i;
+    EXPECT_TRUE(form_->Line4[i]->Visible()) << i;
+  }
+  EXPECT_FALSE(form_->Line2[0]->Visible());
+  EXPECT_FALSE(form_->Line2[8]->Visible());
+  EXPECT_FALSE(form_->Line4[0]->Visible());
+
+  // Each station found the conductor's upper edge (JPEG blur: 2 rows).
+  const PhotoLine line = SampleScanLine(spec_);
+  for (int i = 0; i < kStations; ++i) {
+    const double x = line.x1 + (line.x2 - line.x1) * i / 8.0;
+    const double edge = std::floor(ConductorTopRow(spec_, std::round(x) + 0.5)) - kCutTop;
+    EXPECT_NEAR(form_->WireY[static_cast<size_t>(i)], edge, 2.0) << "station " << i;
+  }
+
+  // hi.dat beside the program: nine profiles of 202 values, then the drops.
+  const std::string hi = folder_.PathOf("hi.dat");
+  ASSERT_TRUE(std::filesystem::exists(hi));
+  EXPECT_EQ(std::filesystem::file_size(hi), 7272u);
+
+  // The sag of the full chord: span 40 m over the chord's horizontal extent.
+  const double x0 = line.x1, x8 = line.x2, x4 = (x0 + x8) / 2;
+  const double sag_pixels =
+      ConductorTopRow(spec_, x4) - (ConductorTopRow(spec_, x0) + ConductorTopRow(spec_, x8)) / 2;
+  const double expected_sag = 40.0 * sag_pixels / (x8 - x0);
+  const std::string shown = form_->Label4[0]->Caption();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_NEAR(std::atof(shown.c_str()), expected_sag, 40.0 * 2.5 / (x8 - x0));
+  for (size_t i = 3; i <= 5; ++i)
+    EXPECT_FALSE(form_->Label4[i]->Caption().empty()) << i;
+  // A parabola-like conductor: the estimates agree, at least one is ticked.
+  EXPECT_GE(form_->Check3[0]->Value() + form_->Check3[1]->Value() + form_->Check3[2]->Value(), 1);
+  EXPECT_GT(clipboard_.sets, sets);
+  EXPECT_NE(clipboard_.text.find("\r\n" + form_->Label4[2]->Caption() + "\r\n"), std::string::npos);
+  EXPECT_EQ(clipboard_.text.find("nan"), std::string::npos);
+}
+
+TEST_F(FormPhoto, ThresholdAndCriterionTraceAgainButNotANumber) {
+  Choose(photo_);
+  DrawSampleLine();
+  const auto wire_y = form_->WireY;
+  const std::string sag = form_->Label4[0]->Caption();
+  int sets = clipboard_.sets;
+  form_->Text1->SetText("");  // half-typed: no scan, results stay, no message
+  form_->Text1->SetText("abc");
+  EXPECT_EQ(clipboard_.sets, sets);
+  EXPECT_EQ(form_->WireY, wire_y);
+  EXPECT_EQ(form_->Label4[0]->Caption(), sag);
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  form_->Text1->SetText("40");
+  EXPECT_GT(clipboard_.sets, sets);
+  sets = clipboard_.sets;
+  form_->Option1[1]->click();  // darkness: the point lies deeper in the conductor
+  EXPECT_GT(clipboard_.sets, sets);
+  for (size_t i = 0; i < wire_y.size(); ++i)
+    EXPECT_GE(form_->WireY[i], wire_y[i]) << i;
+}
+
+TEST_F(FormPhoto, RatioTurnsRedAndAFailedEvaluationPutsItBackOnYellow) {
+  Choose(photo_);
+  form_->Combo1->SetListIndex(2);  // the weak conductor
+  DrawSampleLine();
+  const std::string ratio = form_->Label4[1]->Caption();
+  ASSERT_FALSE(ratio.empty());
+  EXPECT_GT(std::atoi(ratio.c_str()), 100);
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kVbRed);
+
+  const std::string copied = clipboard_.text;
+  form_->Combo1->SetListIndex(1);  // Area 0
+  EXPECT_EQ(form_->Label4[1]->Caption(), "");
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kVbYellow);
+  EXPECT_EQ(form_->Label8[0]->Caption(), "");
+  EXPECT_EQ(form_->Label4[6]->Caption(), "");
+  EXPECT_EQ(clipboard_.text, copied);
+}
+
+TEST_F(FormPhoto, RightDragMovesTheOverviewVerticallyOnly) {
+  Choose(photo_);
+  Press(form_->Picture1, QPointF(100, 50), Qt::RightButton);
+  EXPECT_EQ(form_->Picture1->MousePointer(), 15);
+  Move(form_->Picture1, QPointF(130, 70), Qt::RightButton);
+  EXPECT_EQ(form_->Picture1->Top(), 20.0f);
+  EXPECT_EQ(form_->Picture1->Left(), 0.0f);
+  // The box moved with the pointer: the pointer is back at the grab point.
+  Release(form_->Picture1, QPointF(130, 50), Qt::RightButton);
+  EXPECT_EQ(form_->Picture1->Top(), 20.0f);
+  EXPECT_EQ(form_->Picture1->y(), 20);
+  EXPECT_EQ(form_->Picture1->MousePointer(), 0);
+  EXPECT_FALSE(form_->Line1[0]->Visible());  // no line drawn
+  // Loading puts the overview back at the top.
+  Choose(photo_);
+  EXPECT_EQ(form_->Picture1->Top(), 0.0f);
+}
+
+TEST_F(FormPhoto, RightDragPansTheWorkingImageBothWays) {
+  Choose(photo_);
+  form_->Check2->click();
+  EXPECT_TRUE(form_->Picture2->isVisible());
+  EXPECT_FALSE(form_->Picture1->isVisible());
+  Press(form_->Picture2, QPointF(10, 10), Qt::RightButton);
+  Move(form_->Picture2, QPointF(25, 40), Qt::RightButton);
+  EXPECT_EQ(form_->Picture2->Left(), 15.0f);
+  EXPECT_EQ(form_->Picture2->Top(), 30.0f);
+  Move(form_->Picture2, QPointF(50, 50), Qt::RightButton | Qt::LeftButton);  // 3: no pan
+  Release(form_->Picture2, QPointF(10, 10), Qt::RightButton);
+  EXPECT_EQ(form_->Picture2->Left(), 15.0f);
+  EXPECT_EQ(form_->Picture2->Top(), 30.0f);
+  EXPECT_EQ(form_->Picture2->MousePointer(), 0);
+  // A left drag does nothing.
+  Press(form_->Picture2, QPointF(10, 10), Qt::LeftButton);
+  Move(form_->Picture2, QPointF(60, 60), Qt::LeftButton);
+  Release(form_->Picture2, QPointF(60, 60), Qt::LeftButton);
+  EXPECT_EQ(form_->Picture2->Left(), 15.0f);
+  EXPECT_FALSE(form_->Selecting);
+  // The pan stays across a load, which shows the overview again.
+  Choose(photo_);
+  EXPECT_EQ(form_->Check2->Value(), 0);
+  EXPECT_EQ(form_->Picture2->Left(), 15.0f);
+  EXPECT_TRUE(form_->Picture1->isVisible());
+}
+
+TEST_F(FormPhoto, Check2AndCheck4BeforeAnyPhoto) {
+  form_->Check2->click();
+  EXPECT_TRUE(form_->Picture2->isVisible());
+  form_->Check2->click();
+  EXPECT_FALSE(form_->Picture2->isVisible());
+  EXPECT_TRUE(form_->Picture1->isVisible());
+  form_->Check4->click();  // no photo: only the box changes
+  EXPECT_EQ(form_->Check4->Value(), 0);
+  EXPECT_TRUE(form_->Picture1->Picture().isNull());
+}
+
+TEST_F(FormPhoto, Check4ReloadsAndCheck5LocksTheLimit) {
+  Choose(photo_);
+  DrawSampleLine();
+  form_->Check4->click();  // no cut: case A
+  EXPECT_EQ(form_->Picture2->Picture().height(), kPhotoHeight);
+  EXPECT_FALSE(form_->Line1[0]->Visible());
+  EXPECT_FALSE(form_->Line1[1]->Visible());
+  EXPECT_FALSE(form_->Line4[4]->Visible());
+
+  form_->Check5->click();
+  EXPECT_TRUE(form_->Text5->isEnabled());
+  form_->Text5->SetText("1000");
+  form_->Check4->click();  // cut and limit 1000: case D
+  EXPECT_EQ(form_->Text5->Text(), "1000");
+  EXPECT_EQ(form_->Picture2->Picture().width(), 1000);
+  EXPECT_EQ(form_->Picture2->Picture().height(), 375);  // round(900 * 1000/1200 / 2)
+  form_->Check5->click();
+  EXPECT_FALSE(form_->Text5->isEnabled());
+  EXPECT_EQ(form_->Text5->Text(), "1000");
+  form_->Check4->click();
+  form_->Check4->click();  // checked again with Check5: the default limit returns
+  EXPECT_EQ(form_->Text5->Text(), "5000");
+  EXPECT_EQ(form_->Picture2->Picture().width(), kPhotoWidth);
+}
+
+TEST_F(FormPhoto, FileWithoutAnImageIsReportedAndLeavesEverythingAsItWas) {
+  Choose(photo_);
+  const QImage overview = form_->Picture1->Picture();
+  const std::string broken = folder_.Write("broken.jpg", std::string_view("not a photo at all"));
+  Choose(broken);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].rfind("エラーコード=", 0), 0u) << dialogs_.messages[0];
+  EXPECT_GT(dialogs_.messages[0].size(), std::string("エラーコード=").size());
+  EXPECT_EQ(dialogs_.end_program_calls, 0);
+  EXPECT_TRUE(dialogs_.questions.empty());
+  EXPECT_EQ(form_->PhotoPath, photo_);
+  EXPECT_EQ(form_->Text5->Text(), "5000");
+  EXPECT_EQ(form_->Check5->Value(), 1);
+  EXPECT_TRUE(form_->Picture1->isVisible());
+  EXPECT_EQ(form_->Picture1->Picture().cacheKey(), overview.cacheKey());
+}
+
+TEST_F(FormPhoto, FailureWithoutAdjustmentAsksAndYesAdjustsUntilTheEnd) {
+  form_->Check5->click();
+  form_->Text5->SetText("0");  // an empty working image fails on every attempt
+  dialogs_.answers = {true};
+  Choose(photo_);
+  ASSERT_EQ(dialogs_.questions.size(), 1u);
+  EXPECT_EQ(
+      dialogs_.questions[0],
+      "画像読み込み時にエラーが発生しました。サイズの自動調節を有効にして再チャレンジしますか?");
+  EXPECT_EQ(form_->Check5->Value(), 1);
+  EXPECT_FALSE(form_->Text5->isEnabled());
+  EXPECT_EQ(form_->Text5->Text(), "-500");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  const std::string prefix = "画面サイズを修正してもエラーが発生するため終了します。エラーコード=";
+  EXPECT_EQ(dialogs_.messages[0].rfind(prefix, 0), 0u) << dialogs_.messages[0];
+  EXPECT_GT(dialogs_.messages[0].size(), prefix.size());
+  EXPECT_EQ(dialogs_.end_program_calls, 1);
+}
+
+TEST_F(FormPhoto, FailureWithoutAdjustmentAndNoEndsWithTheCode) {
+  form_->Check5->click();
+  form_->Text5->SetText("0");
+  dialogs_.answers = {false};
+  Choose(photo_);
+  ASSERT_EQ(dialogs_.questions.size(), 1u);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].rfind("エラーコード=", 0), 0u) << dialogs_.messages[0];
+  EXPECT_EQ(dialogs_.end_program_calls, 1);
+  EXPECT_EQ(form_->Check5->Value(), 0);
+}
+
+}  // namespace
+}  // namespace sarn::test
