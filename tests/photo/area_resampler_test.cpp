@@ -1,0 +1,128 @@
+// Raster layout and the plain area-average resampling.
+
+#include "photo/area_resampler.h"
+
+#include <gtest/gtest.h>
+
+#include "photo/raster.h"
+
+namespace sarn {
+namespace {
+
+uint32_t Grey(int v) {
+  const auto u = static_cast<uint32_t>(v);
+  return 0xFF000000u | (u << 16) | (u << 8) | u;
+}
+
+int Red(uint32_t p) {
+  return static_cast<int>((p >> 16) & 0xFF);
+}
+
+TEST(Raster, PointAnswersBgrAndMinusOneOutside) {
+  Raster r = MakeRaster(2, 2, 0xFF112233u);
+  r.pixels[3] = 0xFFA0B0C0u;
+  EXPECT_EQ(r.Point(0, 0), 0x00332211);
+  EXPECT_EQ(r.Point(1, 1), 0x00C0B0A0);
+  EXPECT_EQ(r.Point(-1, 0), -1);
+  EXPECT_EQ(r.Point(2, 0), -1);
+  EXPECT_EQ(r.Point(0, 2), -1);
+  const RasterPixels view(r);
+  EXPECT_EQ(view.Point(1, 1), 0x00C0B0A0);
+}
+
+TEST(ResampleArea, HalvingAveragesBlocksOfFour) {
+  Raster src = MakeRaster(4, 2);
+  const int v[8] = {0, 40, 100, 100, 80, 120, 200, 0};
+  for (int i = 0; i < 8; ++i)
+    src.pixels[i] = Grey(v[i]);
+  const Raster out = ResampleArea(src, 2, 1);
+  ASSERT_EQ(out.width, 2);
+  ASSERT_EQ(out.height, 1);
+  EXPECT_EQ(Red(out.pixels[0]), 60);   // (0 + 40 + 80 + 120) / 4
+  EXPECT_EQ(Red(out.pixels[1]), 100);  // (100 + 100 + 200 + 0) / 4
+  EXPECT_EQ(out.pixels[0] >> 24, 0xFFu);
+}
+
+TEST(ResampleArea, FractionalFootprintsWeighPartialPixels) {
+  // Three columns 0, 90, 180 into two: [0, 1.5) and [1.5, 3).
+  Raster src = MakeRaster(3, 1);
+  src.pixels = {Grey(0), Grey(90), Grey(180)};
+  const Raster out = ResampleArea(src, 2, 1);
+  EXPECT_EQ(Red(out.pixels[0]), 30);   // (0 * 1 + 90 * 0.5) / 1.5
+  EXPECT_EQ(Red(out.pixels[1]), 150);  // (90 * 0.5 + 180 * 1) / 1.5
+}
+
+TEST(ResampleArea, ChannelsStaySeparate) {
+  Raster src = MakeRaster(2, 1);
+  src.pixels = {0xFFFF0000u, 0xFF0000FFu};
+  const Raster out = ResampleArea(src, 1, 1);
+  EXPECT_EQ(out.pixels[0], 0xFF800080u);  // 127.5 rounds up
+}
+
+TEST(ResampleArea, SameSizeIsACopy) {
+  Raster src = MakeRaster(5, 3);
+  for (size_t i = 0; i < src.pixels.size(); ++i)
+    src.pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 0x010305);
+  const Raster out = ResampleArea(src, 5, 3);
+  EXPECT_EQ(out.pixels, src.pixels);
+}
+
+TEST(ResampleArea, UpscalingRepeatsPixels) {
+  Raster src = MakeRaster(2, 1);
+  src.pixels = {Grey(10), Grey(200)};
+  const Raster out = ResampleArea(src, 4, 2);
+  for (int y = 0; y < 2; ++y) {
+    EXPECT_EQ(Red(out.pixels[y * 4 + 0]), 10);
+    EXPECT_EQ(Red(out.pixels[y * 4 + 1]), 10);
+    EXPECT_EQ(Red(out.pixels[y * 4 + 2]), 200);
+    EXPECT_EQ(Red(out.pixels[y * 4 + 3]), 200);
+  }
+}
+
+TEST(AreaResampler, CutTakesTheMiddleRowsWithoutBlending) {
+  // 8 rows valued 10 * row, drawn from row -2: destination rows 0..3 are
+  // source rows 2..5 exactly.
+  Raster src = MakeRaster(1, 8);
+  for (int r = 0; r < 8; ++r)
+    src.pixels[r] = Grey(10 * r);
+  Raster dest = MakeRaster(1, 4);
+  AreaResampler resampler(1, 8, 1.0, 1.0, -2.0, &dest);
+  EXPECT_EQ(resampler.FirstSourceRow(), 2);
+  EXPECT_EQ(resampler.EndSourceRow(), 6);
+  for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r)
+    resampler.PushRow(&src.pixels[r]);
+  resampler.Finish();
+  for (int y = 0; y < 4; ++y)
+    EXPECT_EQ(Red(dest.pixels[y]), 10 * (y + 2));
+}
+
+TEST(AreaResampler, ScaledCutNeedsOnlyTheRowsItCovers) {
+  // 100 source rows into 25 destination rows of 2 source rows each, from
+  // destination row -12: source rows 24..73.
+  Raster dest = MakeRaster(3, 25);
+  AreaResampler resampler(6, 100, 2.0, 2.0, -12.0, &dest);
+  EXPECT_EQ(resampler.FirstSourceRow(), 24);
+  EXPECT_EQ(resampler.EndSourceRow(), 74);
+}
+
+TEST(AreaResampler, SourceEndingEarlyRepeatsTheLastRowMade) {
+  Raster dest = MakeRaster(2, 4);
+  AreaResampler resampler(2, 4, 1.0, 1.0, 0.0, &dest);
+  const uint32_t row0[2] = {Grey(50), Grey(60)};
+  const uint32_t row1[2] = {Grey(70), Grey(80)};
+  resampler.PushRow(row0);
+  resampler.PushRow(row1);
+  resampler.Finish();
+  EXPECT_EQ(Red(dest.pixels[4]), 70);
+  EXPECT_EQ(Red(dest.pixels[7]), 80);
+}
+
+TEST(AreaResampler, NothingPushedGivesMidGrey) {
+  Raster dest = MakeRaster(2, 2);
+  AreaResampler resampler(4, 4, 2.0, 2.0, 0.0, &dest);
+  resampler.Finish();
+  EXPECT_EQ(dest.pixels[3], 0xFF808080u);
+}
+
+}  // namespace
+}  // namespace sarn

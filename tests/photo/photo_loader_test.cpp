@@ -1,0 +1,462 @@
+// Loading synthetic span photos from files: the working image's content and
+// rows, the failures and the recovery's sequences.
+
+#include "photo/photo_loader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "support/span_photo.h"
+#include "support/temp_folder.h"
+
+namespace sarn {
+namespace {
+
+using test::RenderSpanJpeg;
+using test::RgbImage;
+using test::SpanPhotoSpec;
+using test::TempFolder;
+
+constexpr int kInnerWidth = 1004;
+
+SpanPhotoSpec SmallSpan(int w, int h) {
+  SpanPhotoSpec s = test::ScaledSpec(test::SampleSpanSpec(), w, h);
+  s.noise = 0;
+  s.quality = 95;
+  return s;
+}
+
+// The full-size decode by TurboJPEG at scale num/8, as 0xFFRRGGBB words.
+Raster TurboDecode(const std::vector<uint8_t>& jpeg, int num) {
+  tjhandle h = tjInitDecompress();
+  int w = 0, ht = 0, sub = 0, cs = 0;
+  tjDecompressHeader3(h, jpeg.data(), jpeg.size(), &w, &ht, &sub, &cs);
+  const int sw = TJSCALED(w, (tjscalingfactor{num, 8}));
+  const int sh = TJSCALED(ht, (tjscalingfactor{num, 8}));
+  Raster r = MakeRaster(sw, sh);
+  tjDecompress2(h, jpeg.data(), jpeg.size(), reinterpret_cast<unsigned char*>(r.pixels.data()), sw,
+                sw * 4, sh, TJPF_BGRX, 0);
+  tjDestroy(h);
+  for (uint32_t& p : r.pixels)
+    p |= 0xFF000000u;
+  return r;
+}
+
+double Brightness(uint32_t p) {
+  return (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF)) / 3.0;
+}
+
+// The darkest row of column x (the conductor's core) within rows [lo, hi).
+int DarkestRow(const Raster& r, int x, int lo, int hi) {
+  int best = lo;
+  for (int y = lo; y < hi; ++y) {
+    if (Brightness(r.pixels[static_cast<size_t>(y) * r.width + x]) <
+        Brightness(r.pixels[static_cast<size_t>(best) * r.width + x]))
+      best = y;
+  }
+  return best;
+}
+
+LoadSettings Settings(std::string limit, bool cut, bool auto_adjust) {
+  LoadSettings s;
+  s.limit_text = std::move(limit);
+  s.cut = cut;
+  s.auto_adjust = auto_adjust;
+  return s;
+}
+
+TEST(PhotoLoader, UncutPhotoWithinTheLimitIsTheDecodedPhoto) {
+  TempFolder dir;
+  const std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(800, 600));
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("a.jpg", jpeg),
+                                                Settings("5000", false, true), kInnerWidth, {});
+  ASSERT_TRUE(out.photo) << out.failure->reason;
+  EXPECT_EQ(out.attempts, 1);
+  EXPECT_EQ(out.photo->plan.load_case, LoadCase::A);
+  EXPECT_EQ(out.photo->working.pixels, TurboDecode(jpeg, 8).pixels);
+  EXPECT_FALSE(out.end_program);
+  EXPECT_FALSE(out.failure);
+}
+
+TEST(PhotoLoader, CutCaseKeepsPhotoRowsFromAQuarterDown) {
+  // 1600 x 1202: H2 = 601, drawn from -300.5, which lands on row -300.
+  TempFolder dir;
+  const std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(1600, 1202));
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("c.jpg", jpeg),
+                                                Settings("5000", true, true), kInnerWidth, {});
+  ASSERT_TRUE(out.photo);
+  const Raster& w = out.photo->working;
+  EXPECT_EQ(out.photo->plan.load_case, LoadCase::C);
+  ASSERT_EQ(w.width, 1600);
+  ASSERT_EQ(w.height, 601);
+  const Raster full = TurboDecode(jpeg, 8);
+  for (int y : {0, 1, 300, 600}) {
+    SCOPED_TRACE(y);
+    EXPECT_TRUE(std::equal(w.pixels.begin() + y * 1600, w.pixels.begin() + (y + 1) * 1600,
+                           full.pixels.begin() + (y + 300) * 1600));
+  }
+}
+
+TEST(PhotoLoader, ScaledCutCaseIsTheDctScaledPhotoFromTheTopRow) {
+  // 1600 x 1200 with limit 1000: k = 0.625, W2 = 1000, H2 = 375, drawn
+  // 1000 x 750 from -187.5 -> row -188. The decoder scales by 5/8 exactly, so
+  // working row y is row y + 188 of TurboJPEG's 5/8 decode.
+  TempFolder dir;
+  const std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(1600, 1200));
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("d.jpg", jpeg),
+                                                Settings("1000", true, true), kInnerWidth, {});
+  ASSERT_TRUE(out.photo);
+  const Raster& w = out.photo->working;
+  EXPECT_EQ(out.photo->plan.load_case, LoadCase::D);
+  ASSERT_EQ(w.width, 1000);
+  ASSERT_EQ(w.height, 375);
+  const Raster scaled = TurboDecode(jpeg, 5);
+  ASSERT_EQ(scaled.width, 1000);
+  int worst = 0;
+  for (int y = 0; y < 375; ++y) {
+    for (int x = 0; x < 1000; ++x) {
+      const uint32_t a = w.pixels[y * 1000 + x];
+      const uint32_t b = scaled.pixels[(y + 188) * 1000 + x];
+      for (int shift : {0, 8, 16})
+        worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                         static_cast<int>((b >> shift) & 0xFF)));
+    }
+  }
+  EXPECT_EQ(worst, 0);
+}
+
+TEST(PhotoLoader, ScaledImageMatchesTheAreaAverageOfTheRenderedPhoto) {
+  // 1200 x 900 with limit 1000, no cut: case B, 1000 x 750, 1.2 photo pixels
+  // per working pixel. Reference: the area average of the rendered (not
+  // compressed) photo. JPEG at quality 95 and the DCT scaling differ from it
+  // by a level or so on flat sky and more on the conductor's edges.
+  TempFolder dir;
+  const SpanPhotoSpec spec = SmallSpan(1200, 900);
+  const RgbImage rgb = test::RenderSpanPhoto(spec);
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("b.jpg", test::EncodeJpeg(rgb, 95)),
+                                                Settings("1000", false, true), kInnerWidth, {});
+  ASSERT_TRUE(out.photo);
+  const Raster& w = out.photo->working;
+  ASSERT_EQ(w.width, 1000);
+  ASSERT_EQ(w.height, 750);
+  double sum = 0;
+  int worst = 0;
+  for (int y = 0; y < 750; ++y) {
+    for (int x = 0; x < 1000; ++x) {
+      const double x0 = x * 1.2, x1 = x0 + 1.2, y0 = y * 1.2, y1 = y0 + 1.2;
+      double ref = 0;
+      for (int py = static_cast<int>(y0); py < std::ceil(y1) && py < 900; ++py) {
+        for (int px = static_cast<int>(x0); px < std::ceil(x1) && px < 1200; ++px) {
+          const double wgt = (std::min(x1, px + 1.0) - std::max(x0, 1.0 * px)) *
+                             (std::min(y1, py + 1.0) - std::max(y0, 1.0 * py));
+          ref += wgt * rgb.At(px, py)[1];  // green
+        }
+      }
+      ref /= 1.44;
+      const int got = static_cast<int>((w.pixels[y * 1000 + x] >> 8) & 0xFF);
+      const int diff = static_cast<int>(std::abs(got - ref) + 0.5);
+      sum += diff;
+      worst = std::max(worst, diff);
+    }
+  }
+  // Measured: mean 0.17, worst 25 (a conductor edge); a one-row shift of the
+  // image would put about 100 levels on every edge pixel.
+  EXPECT_LT(sum / (1000.0 * 750.0), 0.5);
+  EXPECT_LE(worst, 35);
+
+  // The conductor's core lies where the truth puts it, through PhotoToWorking.
+  for (int x : {150, 400, 500, 700, 900}) {
+    double wx, wy;
+    const double px = (x + 0.5) * 1.2;
+    PhotoToWorking(out.photo->plan, 1200, 900, px, test::ConductorCentreRow(spec, px), &wx, &wy);
+    const int lo = static_cast<int>(wy) - 15;
+    EXPECT_NEAR(DarkestRow(w, x, lo, lo + 30) + 0.5, wy, 1.0) << "column " << x;
+  }
+}
+
+TEST(PhotoLoader, OverviewSpansTheWindowInOverviewUnits) {
+  TempFolder dir;
+  const SpanPhotoSpec spec = SmallSpan(2000, 1500);
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("o.jpg", RenderSpanJpeg(spec)),
+                                                Settings("5000", false, true), kInnerWidth, {});
+  ASSERT_TRUE(out.photo);
+  const LoadedPhoto& p = *out.photo;
+  EXPECT_NEAR(p.overview_plan.ImgScale, 2000.0 / 999.0, 1e-6);
+  EXPECT_EQ(p.overview.width, 1003);  // 999 units of 1.004 pixels
+  EXPECT_EQ(p.overview.height, 749);  // 749.25 units
+  // The conductor appears in the overview where working row / ImgScale puts it.
+  for (int ox : {100, 500, 900}) {
+    const double wx = ox / kOverviewUnitXPixels * p.overview_plan.ImgScale;
+    const double wrow = test::ConductorCentreRow(spec, wx);  // case A: photo = working
+    const double orow = wrow / p.overview_plan.ImgScale;
+    const int lo = static_cast<int>(orow) - 10;
+    EXPECT_NEAR(DarkestRow(p.overview, ox, lo, lo + 20) + 0.5, orow, 1.0) << "column " << ox;
+  }
+}
+
+TEST(PhotoLoader, ATruncatedJpegLoadsWhatItCan) {
+  TempFolder dir;
+  std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(800, 600));
+  const Raster full = TurboDecode(jpeg, 8);
+  jpeg.resize(jpeg.size() / 2);
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("t.jpg", jpeg),
+                                                Settings("5000", false, true), kInnerWidth, {});
+  ASSERT_TRUE(out.photo);
+  EXPECT_EQ(out.attempts, 1);
+  EXPECT_EQ(out.photo->working.height, 600);
+  // The top rows came from the data that is there.
+  EXPECT_TRUE(std::equal(full.pixels.begin(), full.pixels.begin() + 800 * 16,
+                         out.photo->working.pixels.begin()));
+}
+
+TEST(PhotoLoader, FallbackDecoderLoadsOtherFormats) {
+  TempFolder dir;
+  const std::string path = dir.Write("p.img", std::string("RASTER"));
+  LoadCallbacks cb;
+  cb.fallback_decoder = [](const std::vector<uint8_t>& bytes) -> std::optional<Raster> {
+    if (std::string(bytes.begin(), bytes.end()) != "RASTER")
+      return std::nullopt;
+    Raster r = MakeRaster(300, 200, 0xFF204060u);
+    return r;
+  };
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(path, Settings("100", false, true), kInnerWidth, cb);
+  ASSERT_TRUE(out.photo);
+  EXPECT_EQ(out.photo->plan.load_case, LoadCase::B);
+  EXPECT_EQ(out.photo->working.width, 100);
+  EXPECT_EQ(out.photo->working.height, 67);  // 200 / 3 = 66.67
+  EXPECT_EQ(out.photo->working.pixels[50], 0xFF204060u);
+}
+
+// Uncurable failures: no retry, nothing changed, the program goes on.
+struct BrokenFile {
+  const char* name;
+  std::vector<uint8_t> bytes;
+  int code;
+};
+
+std::vector<uint8_t> WithFrameSize(std::vector<uint8_t> jpeg, int width, int height) {
+  for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {  // baseline frame header
+      jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+      jpeg[i + 6] = static_cast<uint8_t>(height);
+      jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+      jpeg[i + 8] = static_cast<uint8_t>(width);
+      break;
+    }
+  }
+  return jpeg;
+}
+
+TEST(PhotoLoader, FilesWithoutAUsableImageFailWithoutRetry) {
+  const std::vector<uint8_t> good = RenderSpanJpeg(SmallSpan(64, 48));
+  std::vector<uint8_t> garbage = {0xFF, 0xD8, 0xFF};
+  for (int i = 0; i < 500; ++i)
+    garbage.push_back(static_cast<uint8_t>(i * 37));
+  const std::string text = "not a photo\n";
+  const std::vector<BrokenFile> files = {
+      {"empty.jpg", {}, kErrInvalidPicture},
+      {"text.jpg", std::vector<uint8_t>(text.begin(), text.end()), kErrInvalidPicture},
+      {"broken.jpg", garbage, kErrInvalidPicture},
+      {"header_only.jpg", std::vector<uint8_t>(good.begin(), good.begin() + 20),
+       kErrInvalidPicture},
+      {"wide.jpg", WithFrameSize(good, 40000, 48), kErrOverflow},
+      {"tall.jpg", WithFrameSize(good, 64, 33000), kErrOverflow},
+  };
+  TempFolder dir;
+  for (const BrokenFile& f : files) {
+    SCOPED_TRACE(f.name);
+    int asked = 0, changed = 0;
+    LoadCallbacks cb;
+    cb.ask_retry = [&] {
+      ++asked;
+      return true;
+    };
+    cb.settings_changed = [&](const LoadSettings&) { ++changed; };
+    for (bool auto_adjust : {true, false}) {
+      const LoadSettings before = Settings("5000", true, auto_adjust);
+      const LoadOutcome out =
+          LoadPhotoWithRecovery(dir.Write(f.name, f.bytes), before, kInnerWidth, cb);
+      EXPECT_FALSE(out.photo);
+      ASSERT_TRUE(out.failure);
+      EXPECT_EQ(out.failure->code, f.code) << out.failure->reason;
+      EXPECT_FALSE(out.failure->curable);
+      EXPECT_FALSE(out.end_program);
+      EXPECT_EQ(out.attempts, 1);
+      EXPECT_EQ(out.settings, before);
+      EXPECT_EQ(out.message, "エラーコード=" + std::to_string(f.code));
+    }
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(changed, 0);
+  }
+}
+
+TEST(PhotoLoader, MissingFileAndFolder) {
+  TempFolder dir;
+  LoadOutcome out = LoadPhotoWithRecovery(dir.PathOf("none.jpg"), {}, kInnerWidth, {});
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->code, kErrFileNotFound);
+  EXPECT_FALSE(out.end_program);
+  out = LoadPhotoWithRecovery(dir.path(), {}, kInnerWidth, {});
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->code, kErrInvalidPicture);
+  EXPECT_FALSE(out.end_program);
+}
+
+TEST(PhotoLoader, UnreadableFileIsCode70) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "permissions are not enforced for root";
+  TempFolder dir;
+  const std::string path = dir.Write("locked.jpg", RenderSpanJpeg(SmallSpan(64, 48)));
+  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  const LoadOutcome out = LoadPhotoWithRecovery(path, {}, kInnerWidth, {});
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->code, kErrPermissionDenied);
+  EXPECT_FALSE(out.failure->curable);
+  EXPECT_FALSE(out.end_program);
+}
+
+// The recovery, with allocation failure simulated by the raster limit.
+struct Recorder {
+  std::vector<LoadSettings> changes;
+  int questions = 0;
+  bool answer = true;
+  LoadCallbacks Callbacks() {
+    LoadCallbacks cb;
+    cb.ask_retry = [this] {
+      ++questions;
+      return answer;
+    };
+    cb.settings_changed = [this](const LoadSettings& s) { changes.push_back(s); };
+    return cb;
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> t;
+    for (const LoadSettings& s : changes)
+      t.push_back(s.limit_text);
+    return t;
+  }
+};
+
+class RecoveryFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { path_ = dir_.Write("span.jpg", RenderSpanJpeg(SmallSpan(640, 480))); }
+  TempFolder dir_;
+  std::string path_;
+};
+
+TEST_F(RecoveryFixture, AutomaticAdjustmentRunsDownToTheEnd) {
+  Recorder rec;
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(path_, Settings("5000", true, true), kInnerWidth, rec.Callbacks(), 0);
+  EXPECT_FALSE(out.photo);
+  EXPECT_TRUE(out.end_program);
+  EXPECT_EQ(out.attempts, 9);  // 5000, 4500, ..., 1000
+  EXPECT_EQ(rec.Texts(), (std::vector<std::string>{"4500", "4000", "3500", "3000", "2500", "2000",
+                                                   "1500", "1000", "500"}));
+  EXPECT_EQ(rec.questions, 0);
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->code, kErrOutOfMemory);
+  EXPECT_EQ(out.message, "画面サイズを修正してもエラーが発生するため終了します。エラーコード=7");
+  EXPECT_EQ(out.settings.limit_text, "500");
+}
+
+TEST_F(RecoveryFixture, WithoutAdjustmentYesRetriesTheSameLimitThenLowersWithoutAsking) {
+  Recorder rec;
+  rec.answer = true;
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(path_, Settings("5000", true, false), kInnerWidth, rec.Callbacks(), 0);
+  EXPECT_EQ(rec.questions, 1);
+  ASSERT_GE(rec.changes.size(), 2u);
+  EXPECT_EQ(rec.changes[0].limit_text, "5000");
+  EXPECT_TRUE(rec.changes[0].auto_adjust);
+  EXPECT_EQ(rec.changes[1].limit_text, "4500");
+  EXPECT_EQ(out.attempts, 10);  // 5000 twice, then 4500 .. 1000
+  EXPECT_TRUE(out.end_program);
+  EXPECT_TRUE(out.settings.auto_adjust);
+}
+
+TEST_F(RecoveryFixture, WithoutAdjustmentNoEndsWithTheCode) {
+  Recorder rec;
+  rec.answer = false;
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(path_, Settings("5000", true, false), kInnerWidth, rec.Callbacks(), 0);
+  EXPECT_EQ(rec.questions, 1);
+  EXPECT_TRUE(rec.changes.empty());
+  EXPECT_EQ(out.attempts, 1);
+  EXPECT_TRUE(out.end_program);
+  EXPECT_EQ(out.message, "エラーコード=7");
+  EXPECT_EQ(out.settings, Settings("5000", true, false));
+}
+
+TEST_F(RecoveryFixture, HeadlessRunsAnswerNo) {
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(path_, Settings("5000", true, false), kInnerWidth, {}, 0);
+  EXPECT_TRUE(out.end_program);
+  EXPECT_EQ(out.attempts, 1);
+}
+
+TEST_F(RecoveryFixture, EmptyLimitEndsAtOnceWithAutomaticAdjustment) {
+  Recorder rec;
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(path_, Settings("", true, true), kInnerWidth, rec.Callbacks());
+  EXPECT_TRUE(out.end_program);
+  EXPECT_EQ(out.attempts, 1);
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->code, kErrDivisionByZero);
+  EXPECT_EQ(rec.Texts(), std::vector<std::string>{"-500"});
+}
+
+TEST_F(RecoveryFixture, NegativeLimitAsksWithoutAdjustment) {
+  Recorder rec;
+  rec.answer = false;
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(path_, Settings("-100", false, false), kInnerWidth, rec.Callbacks());
+  EXPECT_EQ(rec.questions, 1);
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->code, kErrInvalidProperty);
+  EXPECT_EQ(out.message, "エラーコード=380");
+}
+
+TEST(Recovery, SucceedsOnceTheWorkingRasterFits) {
+  // 4000 x 300 without the cut: at limit L the raster is 4 L round(0.075 L)
+  // bytes: 2,880,000 at 3000 (too many for 2,000,000), 1,880,000 at 2500.
+  TempFolder dir;
+  SpanPhotoSpec spec = SmallSpan(4000, 300);
+  const std::string path = dir.Write("wide.jpg", RenderSpanJpeg(spec));
+  Recorder rec;
+  const LoadOutcome out = LoadPhotoWithRecovery(path, Settings("5000", false, true), kInnerWidth,
+                                                rec.Callbacks(), 2'000'000);
+  ASSERT_TRUE(out.photo);
+  EXPECT_EQ(out.attempts, 6);
+  EXPECT_EQ(rec.Texts(), (std::vector<std::string>{"4500", "4000", "3500", "3000", "2500"}));
+  EXPECT_EQ(out.settings.limit_text, "2500");
+  EXPECT_EQ(out.photo->limit, 2500);
+  EXPECT_EQ(out.photo->working.width, 2500);
+  EXPECT_EQ(out.photo->working.height, 188);  // 187.5 rounds to even
+  EXPECT_FALSE(out.end_program);
+}
+
+TEST(PhotoLoader, FortyEightMegapixelsLoadOnTheFirstAttempt) {
+  TempFolder dir;
+  SpanPhotoSpec spec = test::ScaledSpec(test::SampleSpanSpec(), 8000, 6000);
+  spec.noise = 0;
+  const std::string path = dir.Write("48mp.jpg", RenderSpanJpeg(spec));
+  const LoadOutcome out = LoadPhotoWithRecovery(path, LoadSettings{}, kInnerWidth, {});
+  ASSERT_TRUE(out.photo) << out.failure->reason;
+  EXPECT_EQ(out.attempts, 1);
+  EXPECT_EQ(out.settings, LoadSettings{});
+  EXPECT_EQ(out.photo->plan.load_case, LoadCase::D);
+  EXPECT_EQ(out.photo->working.width, 5000);
+  EXPECT_EQ(out.photo->working.height, 1875);
+}
+
+}  // namespace
+}  // namespace sarn
