@@ -253,9 +253,18 @@ bool WriteAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
     else
       written += static_cast<size_t>(n);
   }
-  // mkstemp creates the file readable by its owner only; a data file is for
-  // everyone who runs the program.
-  ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+  // mkstemp creates the file readable by its owner only. A replaced file keeps
+  // its permissions; a new one gets those the user's umask gives new files.
+  struct stat existing {};
+  mode_t mode = 0;
+  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    mode = existing.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
   const int saved_errno = errno;
   ok = ::close(fd) == 0 && ok;
   if (ok && ::rename(temp.c_str(), path.c_str()) == 0)

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -270,11 +272,15 @@ TEST_F(DataCommandTest, BuildReportsAnUnreadableSourceOrTarget) {
   EXPECT_THAT(unwritable.err, HasSubstr(target + ": "));
 }
 
-TEST_F(DataCommandTest, BuildReplacesAnExistingTarget) {
+TEST_F(DataCommandTest, BuildReplacesAnExistingTargetKeepingItsPermissions) {
   const std::string source = folder_.Write("table.txt", kDesign + kGood);
   const std::string target = folder_.Write("SetDT.dat", std::string_view("old"));
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   ASSERT_EQ(Data({"build", source, "-o", target}).status, 0);
   EXPECT_EQ(test_files::ReadBytes(target).size(), 58u);
+  struct stat status {};
+  ASSERT_EQ(::stat(target.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0640u);
   EXPECT_THAT(folder_.Entries(), ::testing::UnorderedElementsAre("table.txt", "SetDT.dat"));
 }
 

@@ -302,6 +302,15 @@ TEST_F(ReadWireDataTest, UnreadableFile) {
   EXPECT_THAT(result.error, StartsWith(path + ": the file cannot be read"));
 }
 
+TEST_F(ReadWireDataTest, FileThatOpensButFailsToRead) {
+  // /proc/self/mem opens, but reading at offset 0 (an unmapped address) fails.
+  if (::access("/proc/self/mem", R_OK) != 0)
+    GTEST_SKIP() << "no /proc/self/mem";
+  const WireDataResult result = ReadWireData("/proc/self/mem");
+  EXPECT_FALSE(result.data);
+  EXPECT_THAT(result.error, StartsWith("/proc/self/mem: the file cannot be read"));
+}
+
 TEST_F(ReadWireDataTest, ReadsOnlyWhatTheLargestTableNeeds) {
   // /dev/zero never ends; the reader stops after the largest possible table
   // and finds a one-record file of zeros.
