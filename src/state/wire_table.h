@@ -63,6 +63,7 @@ struct WireDataResult {
 WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::string& file_name);
 
 // Reads and decodes the file; a missing or unreadable file is an error too.
+// Messages start with `path`. At most the largest possible table is read.
 WireDataResult ReadWireData(const std::string& path);
 
 // The file image of `data` (the inverse of ParseWireData; names from RawName).
@@ -71,8 +72,9 @@ WireDataResult ReadWireData(const std::string& path);
 std::vector<uint8_t> SerializeWireData(const WireData& data);
 
 // 20 name bytes in code page 932 -> UTF-8, padded with spaces to 20
-// characters. A double-byte character cut at byte 20 (or any byte that does
-// not decode) becomes padding.
+// characters. A double-byte character cut at byte 20, any byte that does not
+// decode, and control characters become padding; a NUL byte ends the name
+// (the rest of the field is padding, as a C program would have written it).
 std::string DecodeWireName(const std::array<uint8_t, kWireNameBytes>& raw);
 
 // UTF-8 -> 20 bytes of code page 932 padded with spaces; nullopt with a reason
