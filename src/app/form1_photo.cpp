@@ -1,7 +1,9 @@
 // Form1's photo: the file choice, the loading with its recovery, the window
 // fit, and the display options Check2, Check4 and Check5.
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "app/form1.h"
 #include "photo/load_plan.h"
@@ -32,7 +34,7 @@ void Form1::OpenPhoto(const std::string& path) {
 }
 
 bool Form1::LoadPhoto() {
-  const tk::BusyCursor busy;
+  std::optional<tk::BusyCursor> busy(std::in_place);
   LoadSettings settings;
   settings.limit_text = Text5->Text();
   settings.cut = Check4->Value() == 1;
@@ -47,12 +49,16 @@ bool Form1::LoadPhoto() {
     Check5->repaint();
   };
   LoadCallbacks callbacks;
-  callbacks.ask_retry = [this] { return dialogs_.AskYesNo(std::string(kRetryQuestionText)); };
+  callbacks.ask_retry = [this] {
+    const tk::BusyCursor::Pause pause;
+    return dialogs_.AskYesNo(std::string(kRetryQuestionText));
+  };
   callbacks.settings_changed = apply;
   callbacks.fallback_decoder = tk::DecodeImageWithQt;
 
   LoadOutcome outcome = LoadPhotoWithRecovery(PhotoPath, settings, InnerWidth(), callbacks);
   apply(outcome.settings);
+  busy.reset();
   if (outcome.photo) {
     ShowLoadedPhoto(std::move(*outcome.photo));
     return true;

@@ -12,6 +12,16 @@ class BusyCursor {
   ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
   BusyCursor(const BusyCursor&) = delete;
   BusyCursor& operator=(const BusyCursor&) = delete;
+
+  // The ordinary pointer while a question or message waits for the user in
+  // the middle of the busy work.
+  class Pause {
+   public:
+    Pause() { QGuiApplication::restoreOverrideCursor(); }
+    ~Pause() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    Pause(const Pause&) = delete;
+    Pause& operator=(const Pause&) = delete;
+  };
 };
 
 }  // namespace sarn::tk

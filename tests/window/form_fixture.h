@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QPoint>
 #include <QPointF>
 #include <cstdint>
@@ -23,9 +24,13 @@ namespace sarn::test {
 
 class FakeDialogs : public tk::Dialogs {
  public:
-  void MessageOk(const std::string& text) override { messages.push_back(text); }
+  void MessageOk(const std::string& text) override {
+    messages.push_back(text);
+    busy_at_prompt.push_back(QGuiApplication::overrideCursor() != nullptr);
+  }
   bool AskYesNo(const std::string& text) override {
     questions.push_back(text);
+    busy_at_prompt.push_back(QGuiApplication::overrideCursor() != nullptr);
     if (answers.empty())
       return false;
     const bool answer = answers.front();
@@ -44,6 +49,7 @@ class FakeDialogs : public tk::Dialogs {
   std::vector<std::string> initial_names;
   std::optional<std::string> open_result;  // nullopt: the user cancels
   int end_program_calls = 0;
+  std::vector<bool> busy_at_prompt;  // the busy pointer was on when a box was shown
 };
 
 class FakeClipboard : public tk::Clipboard {

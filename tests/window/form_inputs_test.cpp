@@ -134,6 +134,10 @@ TEST_F(FormInputs, Frame1DoubleClickTogglesTheWidthAndDragOverWidens) {
   EXPECT_EQ(form_->Frame1->width(), 1004);
   DoubleClick(form_->Frame1);
   EXPECT_EQ(form_->Frame1->width(), 1140);
+  // The Check6 column (1028..1133) now lies inside the panel; Command2 stays hidden.
+  for (auto* box : form_->Check6)
+    EXPECT_LE(box->geometry().right(), form_->Frame1->width());
+  EXPECT_TRUE(form_->Command2->isHidden());
 
   DoubleClick(form_->Frame1);
   ASSERT_EQ(form_->Frame1->width(), 1004);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "photo/photo_loader.h"
+#include "sag/sag_computation.h"
 #include "support/span_photo.h"
 #include "toolkit/vb_color.h"
 #include "tracing/scan.h"
@@ -90,7 +91,8 @@ TEST_F(FormPhoto, ChoosingAPhotoShowsTheOverviewAcrossTheWindow) {
   EXPECT_EQ(form_->Picture2->Picture().height(), kPhotoHeight / 2);
   EXPECT_FALSE(form_->Picture2->isVisible());
   EXPECT_TRUE(form_->Picture1->isVisible());
-  EXPECT_FLOAT_EQ(form_->ImgScale, static_cast<float>(kPhotoWidth) / static_cast<float>(inner_width - 5));
+  EXPECT_FLOAT_EQ(form_->ImgScale,
+                  static_cast<float>(kPhotoWidth) / static_cast<float>(inner_width - 5));
   EXPECT_NEAR(form_->Picture1->Width(), inner_width - 5 + 4, 0.01);
   EXPECT_NEAR(form_->Picture1->Height(), (kPhotoHeight / 2) / form_->ImgScale + 4, 0.01);
   EXPECT_EQ(form_->Picture1->Top(), 0.0f);
@@ -163,6 +165,25 @@ TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
     EXPECT_FALSE(form_->Label4[i]->Caption().empty()) << i;
   // A parabola-like conductor: the estimates agree, at least one is ticked.
   EXPECT_GE(form_->Check3[0]->Value() + form_->Check3[1]->Value() + form_->Check3[2]->Value(), 1);
+  // The literal box-by-box preselection agrees with the core's play-out of it,
+  // and the present tension is the mean of the ticked estimates.
+  SagInputs inputs;
+  inputs.WireY = form_->WireY;
+  inputs.ChordX1 = form_->Line3[1]->X1();
+  inputs.ChordX2 = form_->Line3[1]->X2();
+  const SagOutcome sag = ComputeSag(form_->Module1(), inputs);
+  const std::array<int, 3> expected_ticks = PreselectEstimates(sag, {0, 0, 0});
+  double sum = 0;
+  int ticked = 0;
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(form_->Check3[i]->Value(), expected_ticks[i]) << i;
+    if (expected_ticks[i] == 1) {
+      sum += sag.TensionEst[i];
+      ++ticked;
+    }
+  }
+  ASSERT_GT(ticked, 0);
+  EXPECT_NEAR(form_->PresentTension, sum / ticked, 1e-3 * sum / ticked);
   EXPECT_GT(clipboard_.sets, sets);
   EXPECT_NE(clipboard_.text.find("\r\n" + form_->Label4[2]->Caption() + "\r\n"), std::string::npos);
   EXPECT_EQ(clipboard_.text.find("nan"), std::string::npos);
@@ -335,6 +356,23 @@ TEST_F(FormPhoto, FailureWithoutAdjustmentAndNoEndsWithTheCode) {
   EXPECT_EQ(dialogs_.messages[0].rfind("エラーコード=", 0), 0u) << dialogs_.messages[0];
   EXPECT_EQ(dialogs_.end_program_calls, 1);
   EXPECT_EQ(form_->Check5->Value(), 0);
+  // The question and the message wait with the ordinary pointer.
+  EXPECT_EQ(dialogs_.busy_at_prompt, (std::vector<bool>{false, false}));
+}
+
+TEST_F(FormPhoto, OtherImageFormatsLoadThroughTheFallbackDecoder) {
+  QImage image(800, 600, QImage::Format_RGB32);
+  image.fill(QColor(200, 210, 230));
+  const std::string png = folder_.PathOf("span.png");
+  ASSERT_TRUE(image.save(QString::fromStdString(png), "PNG"));
+  Choose(png);
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(form_->PhotoPath, png);
+  EXPECT_EQ(form_->Picture2->Picture().width(), 800);
+  EXPECT_EQ(form_->Picture2->Picture().height(), 300);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // busy pointer gone
+  // The working image holds the photo's colours (0xFFRRGGBB).
+  EXPECT_EQ(form_->Picture2->Picture().pixelColor(400, 150), QColor(200, 210, 230));
 }
 
 }  // namespace
