@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -109,8 +110,17 @@ TEST_F(FormPhoto, ChoosingAPhotoShowsTheOverviewAcrossTheWindow) {
   EXPECT_NEAR(form_->OuterTop(), 0, 0.5);
   EXPECT_EQ(form_->Frame1->y(), form_->InnerHeight() - 75);
 
+  // A normal window takes the overview's height plus 42 pixels, through its
+  // outer/inner ratio, never above the maximised height.
+  const double outer_before = form_->OuterHeight();
+  const double inner_before = form_->InnerHeight();
   // The dialog offers the last choice first.
   Choose(photo_);
+  const double expected_outer =
+      std::min((form_->Picture1->Height() + 42.0) * outer_before / inner_before,
+               static_cast<double>(form_->MaxHeight));
+  EXPECT_EQ(form_->WindowState(), tk::Window::kStateNormal);
+  EXPECT_NEAR(form_->OuterHeight(), expected_outer, form_->TwipsPerPixelY());
   ASSERT_EQ(dialogs_.initial_names.size(), 2u);
   EXPECT_EQ(dialogs_.initial_names[1], photo_);
 }
@@ -187,6 +197,33 @@ TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
   EXPECT_GT(clipboard_.sets, sets);
   EXPECT_NE(clipboard_.text.find("\r\n" + form_->Label4[2]->Caption() + "\r\n"), std::string::npos);
   EXPECT_EQ(clipboard_.text.find("nan"), std::string::npos);
+}
+
+TEST_F(FormPhoto, ClickWithoutDragScansALineOfZeroLengthAndShowsNoNumber) {
+  Choose(photo_);
+  const QPointF at = OverviewPixels(600, 300);
+  Press(form_->Picture1, at, Qt::LeftButton);
+  Release(form_->Picture1, at, Qt::LeftButton);
+  EXPECT_FALSE(form_->Line1[0]->Visible());
+  EXPECT_TRUE(form_->Line1[1]->Visible());
+  // All nine stations share one column: no horizontal extent, no sag.
+  for (size_t i = 1; i < form_->WireY.size(); ++i)
+    EXPECT_EQ(form_->WireY[i], form_->WireY[0]);
+  EXPECT_EQ(form_->Label4[0]->Caption(), "");
+  for (size_t i = 3; i <= 5; ++i)
+    EXPECT_EQ(form_->Label4[i]->Caption(), "") << i;
+  for (auto* box : form_->Check3)
+    EXPECT_EQ(box->Value(), 0);
+  EXPECT_EQ(form_->Label4[1]->Caption(), "0");
+  for (const char* bad : {"nan", "inf", "NaN", "Inf"})
+    EXPECT_EQ(clipboard_.text.find(bad), std::string::npos) << bad;
+
+  // Text1 edits do not trace again (no line shown); Option1 clicks do.
+  const int sets = clipboard_.sets;
+  form_->Text1->SetText("30");
+  EXPECT_EQ(clipboard_.sets, sets);
+  form_->Option1[1]->click();
+  EXPECT_GT(clipboard_.sets, sets);
 }
 
 TEST_F(FormPhoto, ThresholdAndCriterionTraceAgainButNotANumber) {

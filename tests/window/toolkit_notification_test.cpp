@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QWidget>
 #include <string>
 #include <vector>
 
 #include "toolkit/check_box.h"
 #include "toolkit/combo_box.h"
+#include "toolkit/control_fonts.h"
 #include "toolkit/file_filter.h"
 #include "toolkit/label.h"
 #include "toolkit/option_button.h"
@@ -122,6 +125,15 @@ TEST(LabelCaption, SizesItselfToTheCaption) {
   label.SetBackColor(kVbYellow);
   ASSERT_TRUE(label.BackColor().has_value());
   EXPECT_EQ(label.palette().color(QPalette::Window), QColor(255, 255, 0));
+}
+
+TEST(ControlFonts, TheDesignFamilyResolvesToAnInstalledJapaneseFont) {
+  const QFontInfo info(ControlFont(8.25));
+  EXPECT_EQ(info.family(), QString::fromUtf8(kInstalledFontFamily));
+  EXPECT_NEAR(info.pointSizeF(), 8.25, 0.3);
+  const QFontMetrics metrics(ControlFont(9));
+  for (const char* caption : {"画像ファイル読み込み", "径間許容張力", "℃", "甲=", "丙種"})
+    EXPECT_TRUE(metrics.inFont(QString::fromUtf8(caption).at(0))) << caption;
 }
 
 TEST(VbColour, RedIsTheLowByte) {
