@@ -15,6 +15,13 @@ Form1::Form1(tk::Dialogs& dialogs, tk::Clipboard& clipboard, std::string program
   BindHandlers();
 }
 
+Form1::~Form1() {
+  // The picture boxes (deleted later, with the window's children) show the
+  // rasters of photo_ without a copy; they let go of them first.
+  Picture1->RemovePicture();
+  Picture2->RemovePicture();
+}
+
 void Form1::Form_Load(const WireData& wires) {
   module1_.WireLast = wires.WireLast;
   module1_.DesignTemp = wires.DesignTemp;

@@ -46,6 +46,9 @@ class Form1 : public tk::Window {
 
   // `program_folder`: where hi.dat is written.
   Form1(tk::Dialogs& dialogs, tk::Clipboard& clipboard, std::string program_folder);
+  ~Form1() override;
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
 
   // --- start-up and layout -------------------------------------------------
   // Start-up with the conductor data already read (start-up reads SetDT.dat
