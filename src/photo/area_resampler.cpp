@@ -1,10 +1,15 @@
 #include "photo/area_resampler.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 namespace sarn {
+
+static_assert(std::endian::native == std::endian::little,
+              "the 16-bit lanes and the output bytes follow the little-endian pixel layout");
 
 namespace {
 
@@ -22,33 +27,37 @@ Footprint Cover(double a, double b, int size) {
     const int nearest = b <= 0 ? 0 : size - 1;
     return {nearest, 1};
   }
-  const int first = static_cast<int>(std::floor(lo));
-  const int last = std::min(size - 1, static_cast<int>(std::ceil(hi)) - 1);
-  return {first, std::max(1, last - first + 1)};
+  // Overlaps below a millionth of a pixel are rounding noise of x * f (4.8
+  // computed as 4.8000000001), not coverage; leaving them out keeps the tap
+  // count at its true value (2 for f = 1.2, not 3).
+  constexpr double kNoise = 1e-6;
+  const int first = static_cast<int>(std::floor(lo + kNoise));
+  const int last = std::min(size - 1, static_cast<int>(std::ceil(hi - kNoise)) - 1);
+  return {std::min(first, size - 1), std::max(1, last - first + 1)};
 }
 
-// Weights of the cells of `f` for the area [a, b), summing to 1.
-void Weights(double a, double b, int size, Footprint f, float* out) {
+constexpr int kOne = 256;  // weight 1 in fixed point
+
+// Weights of the cells of `f` for the area [a, b), in 1/256 steps summing to
+// exactly 256 (the rounding remainder goes to the largest weight).
+void Weights(double a, double b, int size, Footprint f, uint16_t* out) {
   const double lo = std::max(a, 0.0);
   const double hi = std::min(b, static_cast<double>(size));
   if (hi <= lo) {
-    out[0] = 1.0f;
+    out[0] = kOne;
     return;
   }
-  double total = 0;
+  const double total = hi - lo;
+  int sum = 0, largest = 0;
   for (int i = 0; i < f.count; ++i) {
     const double c = f.first + i;
-    const double w = std::max(0.0, std::min(hi, c + 1) - std::max(lo, c));
-    out[i] = static_cast<float>(w);
-    total += w;
+    const double w = std::max(0.0, std::min(hi, c + 1) - std::max(lo, c)) / total;
+    out[i] = static_cast<uint16_t>(std::lround(w * kOne));
+    sum += out[i];
+    if (out[i] > out[largest])
+      largest = i;
   }
-  for (int i = 0; i < f.count; ++i)
-    out[i] = static_cast<float>(out[i] / total);
-}
-
-uint8_t ToByte(float v) {
-  const float r = std::floor(v + 0.5f);
-  return static_cast<uint8_t>(std::clamp(r, 0.0f, 255.0f));
+  out[largest] = static_cast<uint16_t>(out[largest] + (kOne - sum));
 }
 
 }  // namespace
@@ -72,25 +81,35 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
     return;
   }
 
-  column_spans_.resize(dw);
+  // Every column gets the same number of taps; a footprint near the right
+  // edge is moved left and padded with zero weights in front.
+  std::vector<Footprint> covers(dw);
   for (int x = 0; x < dw; ++x) {
-    const double a = x * fx;
-    const double b = (x + 1) * fx;
-    const Footprint f = Cover(a, b, source_width_);
-    Span& s = column_spans_[x];
-    s.first = f.first;
-    s.count = f.count;
-    s.weight_index = static_cast<int>(column_weights_.size());
-    column_weights_.resize(column_weights_.size() + f.count);
-    Weights(a, b, source_width_, f, &column_weights_[s.weight_index]);
+    covers[x] = Cover(x * fx, (x + 1) * fx, source_width_);
+    taps_ = std::max(taps_, covers[x].count);
+  }
+  taps_ = std::min(taps_, source_width_);
+  column_first_.resize(dw);
+  column_weights_.assign(static_cast<size_t>(dw) * taps_, 0);
+  std::vector<uint16_t> w(taps_);
+  for (int x = 0; x < dw; ++x) {
+    const Footprint f = covers[x];
+    Weights(x * fx, (x + 1) * fx, source_width_, f, w.data());
+    const int first = std::min(f.first, source_width_ - taps_);
+    column_first_[x] = first;
+    for (int i = 0; i < f.count; ++i)
+      column_weights_[static_cast<size_t>(x) * taps_ + (f.first - first) + i] = w[i];
   }
 
   int widest = 1;
   for (int y = 0; y < dh; ++y)
     widest = std::max(widest, RowSpan(y).count);
   ring_capacity_ = widest;
-  ring_.resize(static_cast<size_t>(ring_capacity_) * 3 * dw);
-  row_sum_.resize(static_cast<size_t>(3) * dw);
+  ring_.resize(static_cast<size_t>(ring_capacity_) * source_width_);
+  ring_rows_.assign(ring_capacity_, nullptr);
+  row_sum_.resize(static_cast<size_t>(4) * source_width_);
+  row_mean_.resize(source_width_);
+  expanded_.resize(source_width_);
 
   first_row_ = RowSpan(0).first;
   const Span last = RowSpan(dh - 1);
@@ -100,10 +119,23 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
 
 AreaResampler::Span AreaResampler::RowSpan(int y) const {
   const Footprint f = Cover((y - top_) * fy_, (y + 1 - top_) * fy_, source_height_);
-  return {f.first, f.count, 0};
+  return {f.first, f.count};
 }
 
-void AreaResampler::PushRow(const uint32_t* row) {
+uint32_t* AreaResampler::RowBuffer() {
+  const int r = next_source_row_;
+  if (identity_) {
+    const int y = r + static_cast<int>(top_);
+    if (y >= 0 && y < dest_->height && source_width_ == dest_->width)
+      return dest_->pixels.data() + static_cast<size_t>(y) * dest_->width;
+  } else if (ring_capacity_ > 0) {
+    return &ring_[static_cast<size_t>(r % ring_capacity_) * source_width_];
+  }
+  scratch_.resize(std::max(source_width_, 1));
+  return scratch_.data();
+}
+
+void AreaResampler::PushRow(const uint32_t* row, bool row_stays) {
   const int r = next_source_row_++;
   const int dw = dest_->width;
   const int dh = dest_->height;
@@ -119,25 +151,14 @@ void AreaResampler::PushRow(const uint32_t* row) {
   }
   if (r < first_row_ || r >= end_row_)
     return;
-
-  float* h = &ring_[static_cast<size_t>(r % ring_capacity_) * 3 * dw];
-  const float* weights = column_weights_.data();
-  for (int x = 0; x < dw; ++x) {
-    const Span& s = column_spans_[x];
-    const uint32_t* p = row + s.first;
-    const float* w = weights + s.weight_index;
-    float red = 0, green = 0, blue = 0;
-    for (int i = 0; i < s.count; ++i) {
-      const uint32_t c = p[i];
-      red += w[i] * static_cast<float>((c >> 16) & 0xFFu);
-      green += w[i] * static_cast<float>((c >> 8) & 0xFFu);
-      blue += w[i] * static_cast<float>(c & 0xFFu);
-    }
-    h[3 * x] = red;
-    h[3 * x + 1] = green;
-    h[3 * x + 2] = blue;
+  const size_t slot = static_cast<size_t>(r % ring_capacity_);
+  uint32_t* own = &ring_[slot * source_width_];
+  if (row_stays || row == own) {
+    ring_rows_[slot] = row;
+  } else {
+    std::copy(row, row + source_width_, own);
+    ring_rows_[slot] = own;
   }
-
   while (next_dest_row_ < dh) {
     const Span s = RowSpan(next_dest_row_);
     if (s.first + s.count - 1 > r)
@@ -147,36 +168,79 @@ void AreaResampler::PushRow(const uint32_t* row) {
 }
 
 void AreaResampler::MakeRow(int y) {
-  const int dw = dest_->width;
   const double a = (y - top_) * fy_;
   const double b = (y + 1 - top_) * fy_;
   const Footprint f = Cover(a, b, source_height_);
-  float w[64];
-  std::vector<float> many;
-  float* weights = w;
-  if (f.count > 64) {
-    many.resize(f.count);
-    weights = many.data();
-  }
-  Weights(a, b, source_height_, f, weights);
-  const size_t n = static_cast<size_t>(3) * dw;
-  std::fill(row_sum_.begin(), row_sum_.end(), 0.0f);
-  for (int i = 0; i < f.count; ++i) {
-    const float* h = &ring_[static_cast<size_t>((f.first + i) % ring_capacity_) * n];
-    const float wi = weights[i];
-    float* sum = row_sum_.data();
+  const uint32_t* mean = ring_rows_[f.first % ring_capacity_];
+  if (f.count > 1) {
+    // A weight of at most 256 times a byte, summed over weights totalling
+    // 256, stays below 65536.
+    uint16_t w[64];
+    std::vector<uint16_t> many;
+    uint16_t* weights = w;
+    if (f.count > 64) {
+      many.resize(f.count);
+      weights = many.data();
+    }
+    Weights(a, b, source_height_, f, weights);
+    const size_t n = static_cast<size_t>(4) * source_width_;
+    uint16_t* sum = row_sum_.data();
+    std::fill(row_sum_.begin(), row_sum_.end(), uint16_t{0});
+    for (int i = 0; i < f.count; ++i) {
+      const auto* bytes =
+          reinterpret_cast<const uint8_t*>(ring_rows_[(f.first + i) % ring_capacity_]);
+      const uint16_t wi = weights[i];
+      for (size_t j = 0; j < n; ++j)
+        sum[j] = static_cast<uint16_t>(sum[j] + bytes[j] * wi);
+    }
+    auto* out = reinterpret_cast<uint8_t*>(row_mean_.data());
     for (size_t j = 0; j < n; ++j)
-      sum[j] += wi * h[j];
+      out[j] = static_cast<uint8_t>((sum[j] + 128u) >> 8);
+    mean = row_mean_.data();
   }
-  StoreRow(y, row_sum_.data());
+  uint32_t* out = dest_->pixels.data() + static_cast<size_t>(y) * dest_->width;
+  switch (taps_) {
+    case 1:
+      ResampleColumns<1>(mean, out);
+      break;
+    case 2:
+      ResampleColumns<2>(mean, out);
+      break;
+    case 3:
+      ResampleColumns<3>(mean, out);
+      break;
+    case 4:
+      ResampleColumns<4>(mean, out);
+      break;
+    default:
+      ResampleColumns<0>(mean, out);
+      break;
+  }
 }
 
-void AreaResampler::StoreRow(int y, const float* rgb) {
+// kTaps 0: any number (taps_), in a loop.
+template <int kTaps>
+void AreaResampler::ResampleColumns(const uint32_t* row, uint32_t* out) {
+  // Each byte of a pixel in its own 16-bit lane, in memory order B, G, R, A
+  // (A set to 255): a weight of at most 256 times a byte, summed over
+  // weights totalling 256, stays below 65536.
+  uint64_t* e = expanded_.data();
+  for (int i = 0; i < source_width_; ++i) {
+    const uint64_t c = row[i];
+    e[i] = (c & 0xFFu) | ((c & 0xFF00u) << 8) | ((c & 0xFF0000u) << 16) | (uint64_t{0xFF} << 48);
+  }
   const int dw = dest_->width;
-  uint32_t* out = dest_->pixels.data() + static_cast<size_t>(y) * dw;
-  for (int x = 0; x < dw; ++x) {
-    out[x] = 0xFF000000u | (uint32_t{ToByte(rgb[3 * x])} << 16) |
-             (uint32_t{ToByte(rgb[3 * x + 1])} << 8) | ToByte(rgb[3 * x + 2]);
+  const int taps = kTaps > 0 ? kTaps : taps_;
+  const uint16_t* w = column_weights_.data();
+  for (int x = 0; x < dw; ++x, w += taps) {
+    const uint64_t* p = e + column_first_[x];
+    uint64_t sum = 0;
+    for (int i = 0; i < taps; ++i)
+      sum += p[i] * w[i];
+    // Round each lane (256 x the byte) half up; at most 65408, no carry.
+    sum = ((sum + 0x0080008000800080u) >> 8) & 0x00FF00FF00FF00FFu;
+    out[x] = static_cast<uint32_t>((sum & 0xFF) | ((sum >> 8) & 0xFF00) | ((sum >> 16) & 0xFF0000) |
+                                   ((sum >> 24) & 0xFF000000u));
   }
 }
 

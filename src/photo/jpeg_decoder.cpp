@@ -91,7 +91,7 @@ JpegSize ScaledJpegSize(JpegSize full, int scale_eighths) {
 }
 
 int ChooseDctScale(JpegSize full, double draw_width, double draw_height) {
-  for (int m = 1; m < 8; ++m) {
+  for (int m : {1, 2, 4}) {
     if (full.width * m / 8.0 >= draw_width && full.height * m / 8.0 >= draw_height)
       return m;
   }
@@ -117,6 +117,11 @@ std::optional<LoadFailure> DecodeJpegInto(const std::vector<uint8_t>& bytes, int
   stage = 1;
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+  // Chroma (half resolution in 4:2:0) is repeated rather than interpolated:
+  // libjpeg-turbo then upsamples and converts colour in one SIMD pass. The
+  // brightness the scan reads comes from the full-resolution luma, and the
+  // area averaging that follows smooths the colour anyway.
+  cinfo.do_fancy_upsampling = FALSE;
   cinfo.scale_num = static_cast<unsigned>(scale_eighths);
   cinfo.scale_denom = 8;
   jpeg_start_decompress(&cinfo);
@@ -127,8 +132,6 @@ std::optional<LoadFailure> DecodeJpegInto(const std::vector<uint8_t>& bytes, int
     jpeg_destroy_decompress(&cinfo);
     return LoadFailure{kErrInvalidPicture, "JPEG decoder: unexpected output size", false};
   }
-  JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                              cinfo.output_width * 4, 1);
   stage = 2;
   const auto first = static_cast<JDIMENSION>(resampler->FirstSourceRow());
   const auto end = static_cast<JDIMENSION>(resampler->EndSourceRow());
@@ -137,11 +140,14 @@ std::optional<LoadFailure> DecodeJpegInto(const std::vector<uint8_t>& bytes, int
     return std::nullopt;
   }
   while (cinfo.output_scanline < end && cinfo.output_scanline < cinfo.output_height) {
-    if (jpeg_read_scanlines(&cinfo, row, 1) != 1)
+    // Decoded straight into the resampler's row (or the working image's).
+    uint32_t* target = resampler->RowBuffer();
+    JSAMPROW row = reinterpret_cast<JSAMPROW>(target);
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
       break;
     if (cmyk)
-      CmykToBgrx(row[0], static_cast<int>(cinfo.output_width));
-    resampler->PushRow(reinterpret_cast<const uint32_t*>(row[0]));
+      CmykToBgrx(row, static_cast<int>(cinfo.output_width));
+    resampler->PushRow(target);
   }
   // The rows below are not needed; abandon the image without reading them.
   jpeg_destroy_decompress(&cinfo);

@@ -30,7 +30,11 @@ std::variant<JpegSize, LoadFailure> ReadJpegSize(const std::vector<uint8_t>& byt
 // Size of the image decoded at scale scale_eighths / 8: ceil(side * M / 8).
 JpegSize ScaledJpegSize(JpegSize full, int scale_eighths);
 
-// The smallest M in 1..8 with side * M / 8 >= the drawn size on both axes.
+// The smallest M of 1, 2, 4, 8 with side * M / 8 >= the drawn size on both
+// axes. Only these scales have SIMD inverse DCTs in libjpeg-turbo; at 3/8,
+// 5/8, 6/8, 7/8 the plain C transforms (14 x 14 for 4:2:0 chroma at 7/8) are
+// slower than decoding at full size, so full size is taken instead and the
+// area resampling does the rest.
 int ChooseDctScale(JpegSize full, double draw_width, double draw_height);
 
 // Decodes at scale_eighths / 8 and pushes the rows the resampler asks for.

@@ -154,7 +154,7 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(const WorkingImag
       const double fy = height_ / static_cast<double>(plan.draw_height);
       AreaResampler resampler(width_, height_, fx, fy, top, &out);
       for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r)
-        resampler.PushRow(decoded_.pixels.data() + static_cast<size_t>(r) * width_);
+        resampler.PushRow(decoded_.pixels.data() + static_cast<size_t>(r) * width_, true);
       resampler.Finish();
     }
     return out;

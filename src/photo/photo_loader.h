@@ -4,10 +4,11 @@
 // that lowers the working-width limit and retries. The window and `sarn
 // measure` both load through LoadPhotoWithRecovery.
 //
-// JPEG files are decoded with libjpeg-turbo straight at the smallest DCT
-// scale (M/8) that still covers the working image, so a full-size copy that
-// the limit would scale away is never made; other formats go through the
-// fallback decoder the caller gives in LoadCallbacks.
+// JPEG files are decoded with libjpeg-turbo row by row, at the smallest DCT
+// scale (1/8, 2/8, 4/8 or full) that still covers the working image and only
+// for the rows it needs, into an area-average resampler, so the full-size
+// photo is never held; other formats go through the fallback decoder the
+// caller gives in LoadCallbacks.
 //
 // Failures:
 //  - the file itself yields no usable image (53 missing, 70 no permission,

@@ -32,7 +32,7 @@ Raster ResampleAreaScaled(const Raster& source, int width, int height, double fx
     return out;
   AreaResampler resampler(source.width, source.height, fx, fy, 0.0, &out);
   for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r)
-    resampler.PushRow(source.pixels.data() + static_cast<size_t>(r) * source.width);
+    resampler.PushRow(source.pixels.data() + static_cast<size_t>(r) * source.width, true);
   resampler.Finish();
   return out;
 }

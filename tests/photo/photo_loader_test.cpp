@@ -33,7 +33,8 @@ SpanPhotoSpec SmallSpan(int w, int h) {
   return s;
 }
 
-// The full-size decode by TurboJPEG at scale num/8, as 0xFFRRGGBB words.
+// The decode by TurboJPEG at scale num/8, as 0xFFRRGGBB words, with chroma
+// repeated (not interpolated) as the loader decodes it.
 Raster TurboDecode(const std::vector<uint8_t>& jpeg, int num) {
   tjhandle h = tjInitDecompress();
   int w = 0, ht = 0, sub = 0, cs = 0;
@@ -42,7 +43,7 @@ Raster TurboDecode(const std::vector<uint8_t>& jpeg, int num) {
   const int sh = TJSCALED(ht, (tjscalingfactor{num, 8}));
   Raster r = MakeRaster(sw, sh);
   tjDecompress2(h, jpeg.data(), jpeg.size(), reinterpret_cast<unsigned char*>(r.pixels.data()), sw,
-                sw * 4, sh, TJPF_BGRX, 0);
+                sw * 4, sh, TJPF_BGRX, TJFLAG_FASTUPSAMPLE);
   tjDestroy(h);
   for (uint32_t& p : r.pixels)
     p |= 0xFF000000u;
@@ -105,31 +106,61 @@ TEST(PhotoLoader, CutCaseKeepsPhotoRowsFromAQuarterDown) {
 }
 
 TEST(PhotoLoader, ScaledCutCaseIsTheDctScaledPhotoFromTheTopRow) {
-  // 1600 x 1200 with limit 1000: k = 0.625, W2 = 1000, H2 = 375, drawn
-  // 1000 x 750 from -187.5 -> row -188. The decoder scales by 5/8 exactly, so
-  // working row y is row y + 188 of TurboJPEG's 5/8 decode.
+  // 1600 x 1200 with limit 800: k = 0.5, W2 = 800, H2 = 300, drawn 800 x 600
+  // from row -150. The decoder scales by 4/8 exactly, so working row y is
+  // row y + 150 of TurboJPEG's 4/8 decode.
   TempFolder dir;
   const std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(1600, 1200));
-  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("d.jpg", jpeg),
-                                                Settings("1000", true, true), kInnerWidth, {});
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(dir.Write("d.jpg", jpeg), Settings("800", true, true), kInnerWidth, {});
   ASSERT_TRUE(out.photo);
   const Raster& w = out.photo->working;
   EXPECT_EQ(out.photo->plan.load_case, LoadCase::D);
-  ASSERT_EQ(w.width, 1000);
-  ASSERT_EQ(w.height, 375);
-  const Raster scaled = TurboDecode(jpeg, 5);
-  ASSERT_EQ(scaled.width, 1000);
+  ASSERT_EQ(w.width, 800);
+  ASSERT_EQ(w.height, 300);
+  const Raster scaled = TurboDecode(jpeg, 4);
+  ASSERT_EQ(scaled.width, 800);
   int worst = 0;
-  for (int y = 0; y < 375; ++y) {
-    for (int x = 0; x < 1000; ++x) {
-      const uint32_t a = w.pixels[y * 1000 + x];
-      const uint32_t b = scaled.pixels[(y + 188) * 1000 + x];
+  for (int y = 0; y < 300; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      const uint32_t a = w.pixels[y * 800 + x];
+      const uint32_t b = scaled.pixels[(y + 150) * 800 + x];
       for (int shift : {0, 8, 16})
         worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) -
                                          static_cast<int>((b >> shift) & 0xFF)));
     }
   }
   EXPECT_EQ(worst, 0);
+}
+
+TEST(PhotoLoader, ScaledCutCaseWithAHalfRowTopAveragesWholeRows) {
+  // 1600 x 1200 with limit 1000: k = 0.625, W2 = 1000, H2 = 375, drawn
+  // 1000 x 750 from -187.5, taken as row -188: working row y averages photo
+  // rows [(y + 188) 1.6, (y + 189) 1.6) of the full-size decode.
+  TempFolder dir;
+  const std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(1600, 1200));
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("d2.jpg", jpeg),
+                                                Settings("1000", true, true), kInnerWidth, {});
+  ASSERT_TRUE(out.photo);
+  const Raster& w = out.photo->working;
+  ASSERT_EQ(w.width, 1000);
+  ASSERT_EQ(w.height, 375);
+  const Raster full = TurboDecode(jpeg, 8);
+  for (int y : {0, 100, 374}) {
+    for (int x : {0, 333, 999}) {
+      double ref = 0;
+      const double x0 = x * 1.6, y0 = (y + 188) * 1.6;
+      for (int py = static_cast<int>(y0); py < std::ceil(y0 + 1.6); ++py) {
+        for (int px = static_cast<int>(x0); px < std::ceil(x0 + 1.6); ++px) {
+          const double wgt = (std::min(x0 + 1.6, px + 1.0) - std::max(x0, 1.0 * px)) *
+                             (std::min(y0 + 1.6, py + 1.0) - std::max(y0, 1.0 * py));
+          ref += wgt * ((full.pixels[py * 1600 + px] >> 8) & 0xFF);
+        }
+      }
+      ref /= 1.6 * 1.6;
+      EXPECT_NEAR((w.pixels[y * 1000 + x] >> 8) & 0xFF, ref, 1.0) << x << ", " << y;
+    }
+  }
 }
 
 TEST(PhotoLoader, ScaledImageMatchesTheAreaAverageOfTheRenderedPhoto) {
