@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QWidget>
@@ -18,6 +19,7 @@
 #include "toolkit/picture_box.h"
 #include "toolkit/text_box.h"
 #include "toolkit/vb_color.h"
+#include "toolkit/window.h"
 
 namespace sarn::tk {
 namespace {
@@ -134,6 +136,41 @@ TEST(ControlFonts, TheDesignFamilyResolvesToAnInstalledJapaneseFont) {
   const QFontMetrics metrics(ControlFont(9));
   for (const char* caption : {"画像ファイル読み込み", "径間許容張力", "℃", "甲=", "丙種"})
     EXPECT_TRUE(metrics.inFont(QString::fromUtf8(caption).at(0))) << caption;
+}
+
+TEST(WindowNotification, CodeChangesOfSizeAndStateRaiseResizeOnceEach) {
+  Window window;
+  int resizes = 0;
+  window.on_resize = [&] { ++resizes; };
+  window.resize(400, 300);
+  window.show();
+  QApplication::processEvents();
+  const int after_show = resizes;
+  EXPECT_GE(after_show, 1);
+  const double tpp_x = window.TwipsPerPixelX(), tpp_y = window.TwipsPerPixelY();
+  EXPECT_NEAR(tpp_x, 1440.0 / window.logicalDpiX(), 1e-9);
+  EXPECT_NEAR(window.OuterWidth(), window.frameGeometry().width() * tpp_x, 1e-6);
+
+  window.SetOuterHeight(250 * tpp_y);  // raised before the setter returns
+  EXPECT_EQ(resizes, after_show + 1);
+  EXPECT_EQ(window.frameGeometry().height(), 250);
+  window.SetOuterHeight(250 * tpp_y);  // no change: nothing raised
+  EXPECT_EQ(resizes, after_show + 1);
+  window.SetOuterWidth(6000);
+  EXPECT_NEAR(window.OuterWidth(), 6000, tpp_x / 2);
+  EXPECT_EQ(resizes, after_show + 2);
+  window.SetOuterLeft(0);
+  window.SetOuterTop(0);
+  EXPECT_EQ(resizes, after_show + 2);  // a move is no resize
+  EXPECT_NEAR(window.OuterLeft(), 0, 1e-9);
+
+  window.SetWindowState(Window::kStateMaximized);
+  EXPECT_EQ(window.WindowState(), Window::kStateMaximized);
+  const int after_maximise = resizes;
+  EXPECT_GT(after_maximise, after_show + 2);
+  window.SetWindowState(Window::kStateNormal);
+  EXPECT_EQ(window.WindowState(), Window::kStateNormal);
+  EXPECT_GT(resizes, after_maximise);
 }
 
 TEST(VbColour, RedIsTheLowByte) {
