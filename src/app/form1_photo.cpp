@@ -57,12 +57,16 @@ bool Form1::LoadPhoto() {
   callbacks.fallback_decoder = tk::DecodeImageWithQt;
 
   LoadOutcome outcome = LoadPhotoWithRecovery(PhotoPath, settings, InnerWidth(), callbacks);
-  apply(outcome.settings);
   busy.reset();
   if (outcome.photo) {
+    apply(outcome.settings);
     ShowLoadedPhoto(std::move(*outcome.photo));
     return true;
   }
+  // A failure no smaller image can cure (the file yields no image) leaves
+  // everything as it was before this load, the settings included; when the
+  // recovery gave up, its last settings show until the program ends.
+  apply(outcome.end_program ? outcome.settings : settings);
 
   std::string message = outcome.message;
   if (message.empty()) {
@@ -72,13 +76,8 @@ bool Form1::LoadPhoto() {
               std::to_string(code);
   }
   dialogs_.MessageOk(message);
-  if (outcome.end_program) {
+  if (outcome.end_program)
     dialogs_.EndProgram();
-    return false;
-  }
-  // Not curable by a smaller image: nothing of the window has been touched;
-  // the settings go back to what they were before this load.
-  apply(settings);
   return false;
 }
 
