@@ -18,9 +18,10 @@
 // (16-bit sums of bytes times weights, in a loop the compiler vectorises)
 // into one source-wide row, rounded to whole levels, and that row's columns
 // are averaged into the destination row. Weights are in steps of 1/256 and
-// sum to exactly 1, so a flat area keeps its value; the result is within one
-// level of the exact area average. Cost per destination row: 4 (ceil(fy) + 1)
-// byte multiply-adds per source pixel, then ceil(fx) + 1 64-bit multiply-adds
+// sum to exactly 1, so a flat area keeps its value; the result is within 1.5
+// levels of the exact area average (half a level from the weights on each
+// axis, half from the rounding between the passes), well under the JPEG noise. Cost per destination
+// row: 4 (ceil(fy) + 1) byte multiply-adds per source pixel, then ceil(fx) + 1 64-bit multiply-adds
 // per destination pixel (the four bytes ride in 16-bit lanes of one word;
 // every column has the same number of taps, padded with zero weights, so the
 // loop does not branch).

@@ -1,10 +1,14 @@
 #pragma once
 
 // JPEG decoding with libjpeg-turbo, straight into an area resampler: the
-// decoder scales by M/8 in the DCT (cheap and without aliasing), skips the
-// rows above the first one the working image needs without colour conversion,
-// and stops after the last needed row, so a full-size copy of the photo is
-// never made and the memory used is a few rows plus the destination.
+// decoder scales by M/8 in the DCT (M = 1, 2, 4 or 8; cheap and without
+// aliasing), skips the rows above the first one the working image needs
+// without inverse DCT or colour conversion, and stops after the last needed
+// row, so a full-size copy of the photo is never made and the memory used is
+// a few rows plus the destination. (A progressive JPEG is the exception:
+// libjpeg must buffer all its coefficients, about 3 bytes per pixel for 4:2:0.)
+// Rows come out as 0xFFRRGGBB words (JCS_EXT_BGRX on a little-endian machine);
+// CMYK files (Adobe, inverted) are converted as R = C K / 255 and so on.
 
 #include <cstdint>
 #include <optional>

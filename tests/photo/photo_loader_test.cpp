@@ -247,6 +247,35 @@ TEST(PhotoLoader, ATruncatedJpegLoadsWhatItCan) {
                          out.photo->working.pixels.begin()));
 }
 
+TEST(PhotoLoader, CmykJpegIsConvertedToRgb) {
+  // Adobe CMYK JPEGs store the inks inverted (255 = no ink): with K = 255 the
+  // stored C, M, Y bytes are the R, G, B values.
+  const int w = 32, h = 16;
+  std::vector<uint8_t> cmyk(static_cast<size_t>(w) * h * 4);
+  for (size_t i = 0; i < cmyk.size(); i += 4) {
+    cmyk[i] = 200;
+    cmyk[i + 1] = 100;
+    cmyk[i + 2] = 50;
+    cmyk[i + 3] = 255;
+  }
+  tjhandle c = tjInitCompress();
+  unsigned char* jpeg = nullptr;
+  unsigned long size = 0;
+  ASSERT_EQ(tjCompress2(c, cmyk.data(), w, w * 4, h, TJPF_CMYK, &jpeg, &size, TJSAMP_444, 95, 0),
+            0);
+  const std::vector<uint8_t> bytes(jpeg, jpeg + size);
+  tjFree(jpeg);
+  tjDestroy(c);
+  TempFolder dir;
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("cmyk.jpg", bytes),
+                                                Settings("5000", false, true), kInnerWidth, {});
+  ASSERT_TRUE(out.photo);
+  const uint32_t p = out.photo->working.pixels[5 * w + 7];
+  EXPECT_NEAR((p >> 16) & 0xFF, 200, 3);
+  EXPECT_NEAR((p >> 8) & 0xFF, 100, 3);
+  EXPECT_NEAR(p & 0xFF, 50, 3);
+}
+
 TEST(PhotoLoader, FallbackDecoderLoadsOtherFormats) {
   TempFolder dir;
   const std::string path = dir.Write("p.img", std::string("RASTER"));
