@@ -8,10 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "photo/photo_loader.h"
+
 namespace sarn {
 
 struct CliContext {
   std::string program_folder;  // where SetDT.dat is read and hi.dat written by default
+  // Decoder for photo formats other than JPEG (the program installs Qt's).
+  FallbackDecoder fallback_decoder;
 };
 
 // True when `first_argument` names a subcommand.

@@ -240,6 +240,7 @@ std::variant<Measurement, MeasureFailure> MeasureOne(const std::string& photo_pa
                                                      std::ostream& err) {
   LoadCallbacks callbacks;
   callbacks.ask_retry = [] { return false; };
+  callbacks.fallback_decoder = context.fallback_decoder;
   LoadOutcome loaded = LoadPhotoWithRecovery(photo_path, o.load, kDesignInnerWidth, callbacks);
   if (!loaded.photo) {
     std::string why = loaded.failure ? loaded.failure->reason : "the photo could not be loaded";
