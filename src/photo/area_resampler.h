@@ -69,6 +69,7 @@ class AreaResampler {
   void MakeRow(int y);
   template <int kTaps>
   void ResampleColumns(const uint32_t* row, uint32_t* out);
+  void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out);
 
   int source_width_, source_height_;
   double fy_, top_;
