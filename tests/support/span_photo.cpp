@@ -231,8 +231,10 @@ SpanPhotoSpec SampleSpanSpec() {
 
 PhotoLine SampleScanLine(const SpanPhotoSpec& spec) {
   PhotoLine line;
-  line.x1 = spec.left_x + 100;
-  line.x2 = spec.right_x - 100;
+  // From pole to pole, just clear of each pole's side (poles are at most 32
+  // px wide at the sample's size), as a user draws it along the whole span.
+  line.x1 = spec.left_x + 24;
+  line.x2 = spec.right_x - 24;
   line.y1 = std::round(ConductorTopRow(spec, line.x1) - 30);
   line.y2 = std::round(ConductorTopRow(spec, line.x2) - 30);
   return line;

@@ -87,7 +87,7 @@ inline constexpr double kSampleSpanMetres = 40.0;
 
 // samples/span.line: a scan line in photo pixels a little above the
 // conductor, from near the left attachment to near the right one: x at
-// left_x + 100 and right_x - 100, y 30 pixels above the conductor's top edge
+// left_x + 24 and right_x - 24 (clear of the poles), y 30 pixels above the conductor's top edge
 // there, rounded to whole pixels.
 struct PhotoLine {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
