@@ -121,11 +121,11 @@ TEST(EncodeJpeg, ProducesAJpegOfTheSameSize) {
   EXPECT_EQ(sub, TJSAMP_420);
 }
 
-TEST(SampleScanLine, LiesThirtyPixelsAboveTheConductorNearTheAttachments) {
+TEST(SampleScanLine, RunsFromPoleToPoleThirtyPixelsAboveTheConductor) {
   const SpanPhotoSpec s = SampleSpanSpec();
   const PhotoLine l = SampleScanLine(s);
-  EXPECT_EQ(l.x1, s.left_x + 100);
-  EXPECT_EQ(l.x2, s.right_x - 100);
+  EXPECT_EQ(l.x1, s.left_x + 24);
+  EXPECT_EQ(l.x2, s.right_x - 24);
   EXPECT_NEAR(ConductorTopRow(s, l.x1) - l.y1, 30, 0.5);
   EXPECT_NEAR(ConductorTopRow(s, l.x2) - l.y2, 30, 0.5);
   // At mid-line the conductor is below the line but within the scan's 202 rows.

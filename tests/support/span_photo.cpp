@@ -92,6 +92,10 @@ double Catenary::CentreRow(double x) const {
   return yb_ - a_ * (std::cosh((x - x0_) / a_) - 1);
 }
 
+double PoleWidth(const SpanPhotoSpec& spec) {
+  return std::max(6.0, spec.width * 0.008);
+}
+
 double ConductorCentreRow(const SpanPhotoSpec& spec, double x) {
   return Catenary(spec).CentreRow(x);
 }
@@ -138,7 +142,7 @@ RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec) {
   }
   // Pole coverage per column: two vertical posts, anti-aliased at the sides,
   // from a little above the attachment to the bottom of the photo.
-  const double pole_w = std::max(6.0, W * 0.008);
+  const double pole_w = PoleWidth(spec);
   std::vector<double> pole_cover(W, 0.0);
   std::vector<double> pole_top(W, H);
   if (spec.poles) {
@@ -231,10 +235,11 @@ SpanPhotoSpec SampleSpanSpec() {
 
 PhotoLine SampleScanLine(const SpanPhotoSpec& spec) {
   PhotoLine line;
-  // From pole to pole, just clear of each pole's side (poles are at most 32
-  // px wide at the sample's size), as a user draws it along the whole span.
-  line.x1 = spec.left_x + 24;
-  line.x2 = spec.right_x - 24;
+  // From pole to pole, 8 px clear of each pole's side, as a user draws it
+  // along the whole span (24 px inside the attachments at the sample's size).
+  const double inset = PoleWidth(spec) / 2 + 8;
+  line.x1 = spec.left_x + inset;
+  line.x2 = spec.right_x - inset;
   line.y1 = std::round(ConductorTopRow(spec, line.x1) - 30);
   line.y2 = std::round(ConductorTopRow(spec, line.x2) - 30);
   return line;

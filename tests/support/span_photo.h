@@ -64,6 +64,8 @@ class Catenary {
 };
 
 double ConductorCentreRow(const SpanPhotoSpec& spec, double x);
+// The poles' width in pixels: 0.8 % of the photo's width, at least 6.
+double PoleWidth(const SpanPhotoSpec& spec);
 double ConductorTopRow(const SpanPhotoSpec& spec, double x);
 double SagBelowChord(const SpanPhotoSpec& spec, double x);
 
@@ -87,8 +89,9 @@ inline constexpr double kSampleSpanMetres = 40.0;
 
 // samples/span.line: a scan line in photo pixels a little above the
 // conductor, from near the left attachment to near the right one: x at
-// left_x + 24 and right_x - 24 (clear of the poles), y 30 pixels above the conductor's top edge
-// there, rounded to whole pixels.
+// 8 px clear of each pole's side (24 px inside the attachments at the sample's
+// size), y 30 pixels above the conductor's top edge there, rounded to whole
+// pixels.
 struct PhotoLine {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
