@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "photo/photo_loader.h"
@@ -13,6 +14,9 @@
 namespace sarn {
 
 struct CliContext {
+  CliContext() = default;
+  explicit CliContext(std::string folder) : program_folder(std::move(folder)) {}
+
   std::string program_folder;  // where SetDT.dat is read and hi.dat written by default
   // Decoder for photo formats other than JPEG (the program installs Qt's).
   FallbackDecoder fallback_decoder;

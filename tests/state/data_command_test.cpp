@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/cli.h"
-#include "state/temp_folder.h"
 #include "state/wire_table.h"
+#include "support/temp_folder.h"
 
 namespace sarn {
 namespace {
@@ -75,12 +75,11 @@ std::vector<SourceRow> BundledRows() {
 
 class DataCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(folder_.ok()); }
-  test_files::TempFolder folder_;
+  test::TempFolder folder_;
 };
 
 TEST_F(DataCommandTest, ListsTheBundledTable) {
-  const std::string target = folder_.File("SetDT.dat");
+  const std::string target = folder_.PathOf("SetDT.dat");
   const CommandRun build = Data({"build", SARN_CONDUCTOR_SOURCE, "-o", target});
   ASSERT_EQ(build.status, 0) << build.err;
 
@@ -116,7 +115,7 @@ TEST_F(DataCommandTest, ListsTheBundledTable) {
 }
 
 TEST_F(DataCommandTest, ListAlignsTheValueColumns) {
-  const std::string target = folder_.File("SetDT.dat");
+  const std::string target = folder_.PathOf("SetDT.dat");
   ASSERT_EQ(Data({"build", SARN_CONDUCTOR_SOURCE, "-o", target}).status, 0);
   const CommandRun list = Data({"list", target});
   // Every row ends at the same column; wide characters count two columns, so
@@ -143,17 +142,17 @@ TEST_F(DataCommandTest, ListAlignsTheValueColumns) {
 }
 
 TEST_F(DataCommandTest, ListReadsSetDTFromTheProgramFolderByDefault) {
-  ASSERT_EQ(Data({"build", SARN_CONDUCTOR_SOURCE, "-o", folder_.File("SetDT.dat")}).status, 0);
+  ASSERT_EQ(Data({"build", SARN_CONDUCTOR_SOURCE, "-o", folder_.PathOf("SetDT.dat")}).status, 0);
   const CommandRun list = Data({"list"}, folder_.path());
   EXPECT_EQ(list.status, 0) << list.err;
-  EXPECT_THAT(list.out, StartsWith(folder_.File("SetDT.dat") + ": 8 conductors"));
+  EXPECT_THAT(list.out, StartsWith(folder_.PathOf("SetDT.dat") + ": 8 conductors"));
 }
 
 TEST_F(DataCommandTest, ListReportsAMissingOrBrokenFile) {
   const CommandRun missing = Data({"list"}, folder_.path());
   EXPECT_EQ(missing.status, 1);
   EXPECT_THAT(missing.out, IsEmpty());
-  EXPECT_THAT(missing.err, HasSubstr(folder_.File("SetDT.dat") + ": the file does not exist"));
+  EXPECT_THAT(missing.err, HasSubstr(folder_.PathOf("SetDT.dat") + ": the file does not exist"));
 
   const std::string short_file = folder_.Write("short.dat", std::vector<uint8_t>{0, 0, 15, 0});
   const CommandRun broken = Data({"list", short_file});
@@ -166,12 +165,12 @@ TEST_F(DataCommandTest, BuildWritesWhatTheSourceSays) {
       folder_.Write("table.txt",
                     "design temperatures | -10 | 40\n"
                     "硬銅 60 | 0.54 | 23 | 2.2 | 117.7 | 16.9 | 10 | 1 | 59.69\n");
-  const std::string target = folder_.File("out.dat");
+  const std::string target = folder_.PathOf("out.dat");
   const CommandRun build = Data({"build", source, "-o", target});
   ASSERT_EQ(build.status, 0) << build.err;
   EXPECT_THAT(build.err, IsEmpty());
 
-  const std::vector<uint8_t> bytes = test_files::ReadBytes(target);
+  const std::vector<uint8_t> bytes = test::ReadBytes(target);
   ASSERT_EQ(bytes.size(), 58u);
   EXPECT_EQ(bytes[0], 0);
   EXPECT_EQ(bytes[1], 0);
@@ -198,14 +197,13 @@ struct BuildRefusal {
 
 class BuildRefusalTest : public ::testing::TestWithParam<BuildRefusal> {
  protected:
-  test_files::TempFolder folder_;
+  test::TempFolder folder_;
 };
 
 const std::string kDesign = "design temperatures | 15 | -5\n";
 const std::string kGood = "A | 0.198 | 8.71 | 2.2 | 117.7 | 16.9 | 6.0 | 1 | 21.99\n";
 
 TEST_P(BuildRefusalTest, LeavesTheExistingTargetUntouched) {
-  ASSERT_TRUE(folder_.ok());
   const std::string source = folder_.Write("table.txt", GetParam().source);
   const std::string target = folder_.Write("SetDT.dat", std::string_view("previous contents"));
   const CommandRun build = Data({"build", source, "-o", target});
@@ -248,11 +246,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DataCommandTest, BuildRefusesBadArguments) {
   const std::string source = folder_.Write("table.txt", kDesign + kGood);
   EXPECT_EQ(Data({"build", source}).status, 2);
-  EXPECT_EQ(Data({"build", "-o", folder_.File("x.dat")}).status, 2);
+  EXPECT_EQ(Data({"build", "-o", folder_.PathOf("x.dat")}).status, 2);
   EXPECT_EQ(Data({"build", source, "-o"}).status, 2);
   EXPECT_EQ(Data({"build", source, "-o", "a", "-o", "b"}).status, 2);
-  EXPECT_EQ(Data({"build", source, "extra", "-o", folder_.File("x.dat")}).status, 2);
-  EXPECT_EQ(Data({"build", source, "--force", "-o", folder_.File("x.dat")}).status, 2);
+  EXPECT_EQ(Data({"build", source, "extra", "-o", folder_.PathOf("x.dat")}).status, 2);
+  EXPECT_EQ(Data({"build", source, "--force", "-o", folder_.PathOf("x.dat")}).status, 2);
   EXPECT_EQ(Data({"list", "a", "b"}).status, 2);
   EXPECT_EQ(Data({"list", "--all"}).status, 2);
   EXPECT_EQ(Data({}).status, 2);
@@ -261,12 +259,13 @@ TEST_F(DataCommandTest, BuildRefusesBadArguments) {
 }
 
 TEST_F(DataCommandTest, BuildReportsAnUnreadableSourceOrTarget) {
-  const CommandRun missing = Data({"build", folder_.File("none.txt"), "-o", folder_.File("x.dat")});
+  const CommandRun missing =
+      Data({"build", folder_.PathOf("none.txt"), "-o", folder_.PathOf("x.dat")});
   EXPECT_EQ(missing.status, 2);
-  EXPECT_THAT(missing.err, HasSubstr(folder_.File("none.txt") + ": the file does not exist"));
+  EXPECT_THAT(missing.err, HasSubstr(folder_.PathOf("none.txt") + ": the file does not exist"));
 
   const std::string source = folder_.Write("table.txt", kDesign + kGood);
-  const std::string target = folder_.File("no/such/folder/SetDT.dat");
+  const std::string target = folder_.PathOf("no/such/folder/SetDT.dat");
   const CommandRun unwritable = Data({"build", source, "-o", target});
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_THAT(unwritable.err, HasSubstr(target + ": "));
@@ -277,7 +276,7 @@ TEST_F(DataCommandTest, BuildReplacesAnExistingTargetKeepingItsPermissions) {
   const std::string target = folder_.Write("SetDT.dat", std::string_view("old"));
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   ASSERT_EQ(Data({"build", source, "-o", target}).status, 0);
-  EXPECT_EQ(test_files::ReadBytes(target).size(), 58u);
+  EXPECT_EQ(test::ReadBytes(target).size(), 58u);
   struct stat status {};
   ASSERT_EQ(::stat(target.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0640u);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "state/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace sarn {
 namespace {
@@ -241,11 +241,10 @@ TEST(SerializeWireData, ReadsBackUnchanged) {
 
 class ReadWireDataTest : public ::testing::Test {
  protected:
-  test_files::TempFolder folder_;
+  test::TempFolder folder_;
 };
 
 TEST_F(ReadWireDataTest, ReadsAFileFromDisk) {
-  ASSERT_TRUE(folder_.ok());
   const std::string path = folder_.Write("SetDT.dat", FileImage(0, 15, -5, {TestRecord{"A"}}));
   const WireDataResult result = ReadWireData(path);
   ASSERT_TRUE(result.data) << result.error;
@@ -253,7 +252,7 @@ TEST_F(ReadWireDataTest, ReadsAFileFromDisk) {
 }
 
 TEST_F(ReadWireDataTest, MissingFile) {
-  const std::string path = folder_.File("SetDT.dat");
+  const std::string path = folder_.PathOf("SetDT.dat");
   const WireDataResult result = ReadWireData(path);
   EXPECT_FALSE(result.data);
   EXPECT_EQ(result.error, path + ": the file does not exist.");
@@ -284,7 +283,7 @@ TEST_F(ReadWireDataTest, NegativeCount) {
 }
 
 TEST_F(ReadWireDataTest, FolderInsteadOfFile) {
-  const std::string path = folder_.File("SetDT.dat");
+  const std::string path = folder_.PathOf("SetDT.dat");
   ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
   const WireDataResult result = ReadWireData(path);
   EXPECT_FALSE(result.data);

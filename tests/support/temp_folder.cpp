@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace sarn::test {
@@ -16,9 +17,13 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
-  // Files a test made unreadable must still go.
+  // Files and folders a test made unreadable must still go.
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ignored);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+  }
   std::filesystem::remove_all(path_, ignored);
 }
 
@@ -39,6 +44,18 @@ std::string TempFolder::Write(std::string_view name, const std::vector<uint8_t>&
 
 std::string TempFolder::Write(std::string_view name, std::string_view text) const {
   return Write(name, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::vector<std::string> TempFolder::Entries() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace sarn::test

@@ -25,9 +25,14 @@ class TempFolder {
   // its full path; throws std::runtime_error when the file cannot be written.
   std::string Write(std::string_view name, const std::vector<uint8_t>& bytes) const;
   std::string Write(std::string_view name, std::string_view text) const;
+  // The names of the folder's entries, to check that nothing is left behind.
+  std::vector<std::string> Entries() const;
 
  private:
   std::string path_;
 };
+
+// The whole content of a file (empty when it cannot be read).
+std::vector<uint8_t> ReadBytes(const std::string& file);
 
 }  // namespace sarn::test
