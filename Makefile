@@ -5,6 +5,7 @@
 
 BUILD_DIR ?= build
 TEST_DIR ?= build-test
+BENCH_DIR ?= build-rel
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps build run test bench format clean
@@ -29,11 +30,16 @@ test: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --output-on-failure -j$(JOBS)
 
-bench: build
-	@for b in $(BUILD_DIR)/bench/*_bench; do echo "== $$b"; $$b; done
+# The benchmarks render their photos with the test support library, so this
+# tree is configured with the tests (release flags, no sanitizers).
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BENCH_DIR) --target chain_bench photo_load_bench sarn -j$(JOBS)
+	$(BENCH_DIR)/bench/chain_bench
+	$(BENCH_DIR)/bench/photo_load_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(BENCH_DIR)
