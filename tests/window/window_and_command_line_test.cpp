@@ -1,0 +1,113 @@
+// The window and `sarn measure` run the same core: a line drawn in the
+// offscreen window on a rendered photo puts on the system clipboard the text
+// that the command line prints for the same line, and both find the
+// conductor at the same rows.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMouseEvent>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/cli.h"
+#include "app/form1.h"
+#include "photo/load_plan.h"
+#include "state/wire_table.h"
+#include "support/span_photo.h"
+#include "support/temp_folder.h"
+#include "toolkit/qt_clipboard.h"
+#include "window/fake_dialogs.h"
+
+namespace sarn::test {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos)
+      break;
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+TEST(WindowAndCommandLine, SameLineSameResultText) {
+  TempFolder folder;
+  std::ifstream source(std::string(SARN_SOURCE_DIR) + "/data/conductors.txt");
+  const WireDataResult table = ParseWireSource(
+      std::string((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>()));
+  ASSERT_TRUE(table.data) << table.error;
+  folder.Write("SetDT.dat", SerializeWireData(*table.data));
+
+  SpanPhotoSpec spec = ScaledSpec(SpanPhotoSpec{}, 1600, 1200);
+  spec.seed = 5;
+  const std::string photo = folder.Write("span.jpg", RenderSpanJpeg(spec));
+
+  FakeDialogs dialogs;
+  tk::QtClipboard clipboard;
+  Form1 form(dialogs, clipboard, folder.path());
+  form.Form_Load(*table.data);
+  form.showMaximized();
+  QApplication::processEvents();
+  dialogs.open_result = photo;
+  form.Command1->click();
+  QApplication::processEvents();
+  ASSERT_TRUE(dialogs.messages.empty());
+
+  // Drag the sample line (photo pixels) on the overview: case C keeps the
+  // middle half, so overview = (photo y - H2/2) / ImgScale, x / ImgScale,
+  // times 1.004 pixels per overview unit across.
+  const PhotoLine line = SampleScanLine(spec);
+  const double cut_top = 300;
+  auto at = [&](double x, double y) {
+    return QPointF(x / form.ImgScale * (15.06 / 15.0), (y - cut_top) / form.ImgScale);
+  };
+  auto send = [&](QEvent::Type type, QPointF p, Qt::MouseButton button, Qt::MouseButtons held) {
+    QMouseEvent event(type, p, form.Picture1->mapToGlobal(p), button, held, Qt::NoModifier);
+    QApplication::sendEvent(form.Picture1, &event);
+  };
+  send(QEvent::MouseButtonPress, at(line.x1, line.y1), Qt::LeftButton, Qt::LeftButton);
+  send(QEvent::MouseMove, at(line.x2, line.y2), Qt::NoButton, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, at(line.x2, line.y2), Qt::LeftButton, Qt::NoButton);
+  ASSERT_TRUE(form.Line1[1]->Visible()) << "the release scanned";
+  const std::string window_text = QGuiApplication::clipboard()->text().toStdString();
+
+  // The same line for the command line, in photo pixels as the window holds it.
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  const WorkingImagePlan plan = *PlanWorkingImage(spec.width, spec.height, 5000, true).plan;
+  WorkingToPhoto(plan, spec.width, spec.height, form.Line1[0]->X1() * double{form.ImgScale},
+                 form.Line1[0]->Y1() * double{form.ImgScale}, &x1, &y1);
+  WorkingToPhoto(plan, spec.width, spec.height, form.Line1[0]->X2() * double{form.ImgScale},
+                 form.Line1[0]->Y2() * double{form.ImgScale}, &x2, &y2);
+  char coordinates[200];
+  std::snprintf(coordinates, sizeof coordinates, "%.9g,%.9g,%.9g,%.9g", x1, y1, x2, y2);
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli({"measure", photo, "--line", coordinates}, out, err, CliContext(folder.path())),
+            0)
+      << err.str();
+
+  const std::vector<std::string> window_lines = Lines(window_text);
+  const std::vector<std::string> cli_lines = Lines(out.str());
+  ASSERT_EQ(window_lines.size(), 7u) << window_text;
+  ASSERT_EQ(cli_lines.size(), 7u) << out.str();
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(window_lines[i], cli_lines[i]) << "line " << i + 1;
+  // Tensions agree up to the last shown digit (the two roads to the working
+  // coordinates may round a station's column differently).
+  for (size_t i = 3; i < 7; ++i) {
+    const double w = std::stod(window_lines[i]), c = std::stod(cli_lines[i]);
+    EXPECT_NEAR(w, c, 0.002 * c + 0.1) << "line " << i + 1;
+  }
+}
+
+}  // namespace
+}  // namespace sarn::test
