@@ -17,7 +17,13 @@ fi
 echo "No display found: measuring the bundled sample headless instead."
 if [ -f "$sample" ] && [ -n "$line" ]; then
   echo "sarn measure samples/span.jpg --line $line"
-  exec "$build_dir/sarn" measure "$sample" --line "$line"
+  echo "The result text the window copies to the clipboard: conductor, span (m), distance (m),"
+  echo "present tension (kgf) and the tension estimates of the chords 4/4, 3/4 and 2/4 (kgf):"
+  echo
+  "$build_dir/sarn" measure "$sample" --line "$line" | tr -d '\r'
+  echo
+  echo "Every intermediate value: sarn measure samples/span.jpg --line $line --json"
+  exit 0
 fi
 echo "sarn evaluate --json"
 exec "$build_dir/sarn" evaluate --json
