@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
     return ProbeLoad(std::string(argv[1]).substr(probe.size()));
 
   sarn::test::TempFolder dir;
-  const std::vector<uint8_t> jpeg =
-      sarn::test::RenderSpanJpeg(sarn::test::ScaledSpec(sarn::test::SampleSpanSpec(), 6000, 4000));
+  const std::vector<uint8_t> jpeg = sarn::test::RenderSpanJpeg(
+      sarn::test::ScaledScene(sarn::test::SampleSpanScene(), 6000, 4000));
   const std::string path = dir.Write("span6000.jpg", jpeg);
 
   benchmark::RegisterBenchmark("BM_FullDecode", FullDecode, jpeg)

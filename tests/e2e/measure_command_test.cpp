@@ -16,27 +16,27 @@
 namespace sarn::test {
 namespace {
 
-SpanPhotoSpec SmallSpan() {
-  SpanPhotoSpec spec;
-  spec.width = 2000;
-  spec.height = 1400;
-  spec.left_x = 150;
-  spec.left_y = 560;
-  spec.right_x = 1850;
-  spec.right_y = 520;
-  spec.sag = 60;
-  spec.thickness = 4;
-  spec.seed = 3;
-  spec.quality = 85;
-  return spec;
+SpanScene SmallSpan() {
+  SpanScene scene;
+  scene.width = 2000;
+  scene.height = 1400;
+  scene.left_x = 150;
+  scene.left_y = 560;
+  scene.right_x = 1850;
+  scene.right_y = 520;
+  scene.sag = 60;
+  scene.thickness = 4;
+  scene.seed = 3;
+  scene.quality = 85;
+  return scene;
 }
 
 // A line 20 px above the conductor's top edge, inset from the poles.
-std::string LineArgument(const SpanPhotoSpec& spec, bool right_to_left = false) {
+std::string LineArgument(const SpanScene& scene, bool right_to_left = false) {
   const double inset = 14;
-  double x1 = spec.left_x + inset, x2 = spec.right_x - inset;
-  double y1 = std::floor(ConductorTopRow(spec, x1)) - 20;
-  double y2 = std::floor(ConductorTopRow(spec, x2)) - 20;
+  double x1 = scene.left_x + inset, x2 = scene.right_x - inset;
+  double y1 = std::floor(ConductorTopRow(scene, x1)) - 20;
+  double y2 = std::floor(ConductorTopRow(scene, x2)) - 20;
   if (right_to_left) {
     std::swap(x1, x2);
     std::swap(y1, y2);
@@ -63,16 +63,16 @@ std::vector<std::string> SplitCrLf(const std::string& text) {
 class MeasureCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    spec_ = SmallSpan();
-    photo_ = fixture_.folder().Write("span.jpg", RenderSpanJpeg(spec_));
+    scene_ = SmallSpan();
+    photo_ = fixture_.folder().Write("span.jpg", RenderSpanJpeg(scene_));
   }
   MeasureFixture fixture_;
-  SpanPhotoSpec spec_;
+  SpanScene scene_;
   std::string photo_;
 };
 
 TEST_F(MeasureCommand, PlainOutputIsTheSevenLineResultText) {
-  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_)});
+  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(scene_)});
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::string> lines = SplitCrLf(run.out);
   ASSERT_EQ(lines.size(), 7u) << run.out;
@@ -89,7 +89,7 @@ TEST_F(MeasureCommand, PlainOutputIsTheSevenLineResultText) {
 }
 
 TEST_F(MeasureCommand, JsonRecordsTheStationsNearTheConductor) {
-  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_), "--json"});
+  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(scene_), "--json"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string& json = run.out;
   for (const char* key :
@@ -111,15 +111,15 @@ TEST_F(MeasureCommand, JsonRecordsTheStationsNearTheConductor) {
     const std::string station = json.substr(pos - 1);
     const double x = JsonNumber(station, "x");
     const double wire_y = JsonNumber(station, "wire_y");
-    const double truth = ConductorTopRow(spec_, x + 0.5) - offset;
+    const double truth = ConductorTopRow(scene_, x + 0.5) - offset;
     EXPECT_NEAR(wire_y, truth, 2.0) << "station " << i;
     pos += 4;
   }
   // The sag of the chord between stations 0 and 8, at the scale the command
   // uses (span 40 m over the chord's horizontal extent).
-  const double x0 = spec_.left_x + 14, x8 = spec_.right_x - 14;
-  const double truth_px = ConductorCentreRow(spec_, (x0 + x8) / 2) -
-                          (ConductorCentreRow(spec_, x0) + ConductorCentreRow(spec_, x8)) / 2;
+  const double x0 = scene_.left_x + 14, x8 = scene_.right_x - 14;
+  const double truth_px = ConductorCentreRow(scene_, (x0 + x8) / 2) -
+                          (ConductorCentreRow(scene_, x0) + ConductorCentreRow(scene_, x8)) / 2;
   const double metres_per_px = 40.0 / (x8 - x0);
   EXPECT_NEAR(JsonNumber(json, "sag", 0), truth_px * metres_per_px,
               1.5 * metres_per_px + 0.01 * truth_px * metres_per_px);
@@ -128,26 +128,26 @@ TEST_F(MeasureCommand, JsonRecordsTheStationsNearTheConductor) {
 TEST_F(MeasureCommand, WritesHiDatWholeBesideTheProgram) {
   // A longer stale file must not keep its tail.
   fixture_.folder().Write("hi.dat", std::vector<uint8_t>(9000, 0xAB));
-  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_)});
+  CliRun run = fixture_.Run({"measure", photo_, "--line", LineArgument(scene_)});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(std::filesystem::file_size(fixture_.folder().PathOf("hi.dat")), 7272u);
 }
 
 TEST_F(MeasureCommand, LoadCasesFollowCutAndLimit) {
   CliRun no_cut =
-      fixture_.Run({"measure", photo_, "--line", LineArgument(spec_), "--no-cut", "--json"});
+      fixture_.Run({"measure", photo_, "--line", LineArgument(scene_), "--no-cut", "--json"});
   ASSERT_EQ(no_cut.status, 0) << no_cut.err;
   EXPECT_NE(no_cut.out.find("\"case\":\"A\""), std::string::npos);
   EXPECT_EQ(JsonNumber(no_cut.out, "height"), 1400);
 
-  CliRun scaled =
-      fixture_.Run({"measure", photo_, "--line", LineArgument(spec_), "--limit", "1000", "--json"});
+  CliRun scaled = fixture_.Run(
+      {"measure", photo_, "--line", LineArgument(scene_), "--limit", "1000", "--json"});
   ASSERT_EQ(scaled.status, 0) << scaled.err;
   EXPECT_NE(scaled.out.find("\"case\":\"D\""), std::string::npos);
   EXPECT_EQ(JsonNumber(scaled.out, "width"), 1000);
   EXPECT_FLOAT_EQ(static_cast<float>(JsonNumber(scaled.out, "scale")), 0.5f);
   // The line is mapped into the working image: halved, less the cut quarter.
-  EXPECT_NEAR(JsonNumber(scaled.out, "line", 0), (spec_.left_x + 14) / 2, 1e-3);
+  EXPECT_NEAR(JsonNumber(scaled.out, "line", 0), (scene_.left_x + 14) / 2, 1e-3);
   // The sag in metres does not depend on the working-image scale (within a
   // working pixel's worth).
   const double full = JsonNumber(no_cut.out, "sag", 0);
@@ -156,15 +156,15 @@ TEST_F(MeasureCommand, LoadCasesFollowCutAndLimit) {
 }
 
 TEST_F(MeasureCommand, RightToLeftLineGivesTheSameSag) {
-  CliRun ltr = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_), "--json"});
-  CliRun rtl = fixture_.Run({"measure", photo_, "--line", LineArgument(spec_, true), "--json"});
+  CliRun ltr = fixture_.Run({"measure", photo_, "--line", LineArgument(scene_), "--json"});
+  CliRun rtl = fixture_.Run({"measure", photo_, "--line", LineArgument(scene_, true), "--json"});
   ASSERT_EQ(ltr.status, 0) << ltr.err;
   ASSERT_EQ(rtl.status, 0) << rtl.err;
   EXPECT_NEAR(JsonNumber(rtl.out, "sag", 0), JsonNumber(ltr.out, "sag", 0), 40.0 / 1672);
 }
 
 TEST_F(MeasureCommand, BottomPanelInputsReachTheResult) {
-  const std::string line = LineArgument(spec_);
+  const std::string line = LineArgument(scene_);
   CliRun base = fixture_.Run({"measure", photo_, "--line", line, "--json"});
   CliRun heavier =
       fixture_.Run({"measure", photo_, "--line", line, "--json", "--wire", "7", "--span", "80m"});
@@ -227,14 +227,14 @@ TEST_F(MeasureCommand, BadArgumentsExitWithStatusTwo) {
 
 TEST_F(MeasureCommand, BatchGoesOnPastBadRows) {
   std::filesystem::create_directories(fixture_.folder().PathOf("photos"));
-  SpanPhotoSpec other = spec_;
+  SpanScene other = scene_;
   other.sag = 90;
   other.seed = 11;
   fixture_.folder().Write("photos/b.jpg", RenderSpanJpeg(other));
   const std::string csv = fixture_.folder().Write("lines.csv",
                                                   "photo,x1,y1,x2,y2\n"
                                                   "span.jpg," +
-                                                      LineArgument(spec_) +
+                                                      LineArgument(scene_) +
                                                       "\n"
                                                       "photos/missing.jpg,1,2,3,4\n"
                                                       "photos/b.jpg," +
@@ -285,8 +285,8 @@ TEST_F(MeasureCommand, GoesOnWithoutHiDatWhereTheFolderIsNotWritable) {
   CliContext context;
   context.program_folder = fixture_.folder().PathOf("no/such/folder");
   std::ostringstream out, err;
-  const int status =
-      RunCli({"measure", photo_, "--line", LineArgument(spec_), "--data", data}, out, err, context);
+  const int status = RunCli({"measure", photo_, "--line", LineArgument(scene_), "--data", data},
+                            out, err, context);
   EXPECT_EQ(status, 0) << err.str();
   EXPECT_NE(err.str().find("hi.dat"), std::string::npos);
   EXPECT_EQ(SplitCrLf(out.str()).size(), 7u);

@@ -16,25 +16,25 @@ namespace {
 
 TEST(MeasureOtherFormats, PngMeasuresLikeItsJpeg) {
   MeasureFixture fixture;
-  SpanPhotoSpec spec;
-  spec.width = 1600;
-  spec.height = 1000;
-  spec.left_x = 120;
-  spec.left_y = 420;
-  spec.right_x = 1480;
-  spec.right_y = 400;
-  spec.sag = 70;
-  spec.quality = 95;
-  const RgbImage rgb = RenderSpanPhoto(spec);
+  SpanScene scene;
+  scene.width = 1600;
+  scene.height = 1000;
+  scene.left_x = 120;
+  scene.left_y = 420;
+  scene.right_x = 1480;
+  scene.right_y = 400;
+  scene.sag = 70;
+  scene.quality = 95;
+  const RgbImage rgb = RenderSpanPhoto(scene);
   QImage image(rgb.rgb.data(), rgb.width, rgb.height, rgb.width * 3, QImage::Format_RGB888);
   const std::string png = fixture.folder().PathOf("span.png");
   ASSERT_TRUE(image.save(QString::fromStdString(png), "PNG"));
   const std::string jpeg = fixture.folder().Write("span.jpg", EncodeJpeg(rgb, 95));
 
-  const double x1 = spec.left_x + 14, x2 = spec.right_x - 14;
+  const double x1 = scene.left_x + 14, x2 = scene.right_x - 14;
   const std::string line =
-      std::to_string(x1) + "," + std::to_string(std::floor(ConductorTopRow(spec, x1)) - 20) + "," +
-      std::to_string(x2) + "," + std::to_string(std::floor(ConductorTopRow(spec, x2)) - 20);
+      std::to_string(x1) + "," + std::to_string(std::floor(ConductorTopRow(scene, x1)) - 20) + "," +
+      std::to_string(x2) + "," + std::to_string(std::floor(ConductorTopRow(scene, x2)) - 20);
 
   CliContext context;
   context.program_folder = fixture.folder().path();

@@ -18,7 +18,7 @@
 namespace sarn::test {
 namespace {
 
-struct Scene {
+struct Trial {
   double span_m;
   double sag_m;
   double thickness_px;
@@ -29,8 +29,8 @@ struct Scene {
 };
 
 // A deterministic spread over the parameters: each list is walked with a
-// different stride so that the scenes mix them rather than repeat patterns.
-std::vector<Scene> Scenes() {
+// different stride so that the trials mix them rather than repeat patterns.
+std::vector<Trial> Trials() {
   const double spans[] = {30, 45, 60, 80};
   const double sags[] = {0.3, 0.8, 1.5, 3.0};
   const double thicknesses[] = {2, 3, 5};
@@ -38,9 +38,9 @@ std::vector<Scene> Scenes() {
   const double brightness[][3] = {{210, 170, 55}, {160, 140, 85}, {235, 215, 30}};
   const double inclines[] = {0, -60, 45};
   const int limits[] = {5000, 5000, 1300};
-  std::vector<Scene> scenes;
+  std::vector<Trial> trials;
   for (int n = 0; n < 24; ++n) {
-    Scene s;
+    Trial s;
     s.span_m = spans[n % 4];
     s.sag_m = sags[(n / 4 + n) % 4];
     s.thickness_px = thicknesses[n % 3];
@@ -51,32 +51,32 @@ std::vector<Scene> Scenes() {
     s.conductor = b[2];
     s.incline_px = inclines[(n / 5) % 3];
     s.limit = limits[(n / 7) % 3];
-    scenes.push_back(s);
+    trials.push_back(s);
   }
-  return scenes;
+  return trials;
 }
 
 constexpr int kWidth = 2000, kHeight = 1200;
 
-SpanPhotoSpec SpecOf(const Scene& s, uint32_t seed) {
-  SpanPhotoSpec spec;
-  spec.width = kWidth;
-  spec.height = kHeight;
+SpanScene SceneOf(const Trial& s, uint32_t seed) {
+  SpanScene scene;
+  scene.width = kWidth;
+  scene.height = kHeight;
   // Pixels per metre chosen so that the sag stays within the scan's reach
   // (202 rows below the line, drawn 20 rows above the conductor's ends).
   const double span_px = std::min(1700.0, 150.0 * s.span_m / s.sag_m);
-  spec.left_x = (kWidth - span_px) / 2;
-  spec.right_x = spec.left_x + span_px;
-  spec.left_y = 520;
-  spec.right_y = 520 + s.incline_px;
-  spec.sag = s.sag_m * span_px / s.span_m;
-  spec.thickness = s.thickness_px;
-  spec.sky_top = s.sky_top;
-  spec.sky_bottom = s.sky_bottom;
-  spec.conductor = s.conductor;
-  spec.seed = seed;
-  spec.quality = s.quality;
-  return spec;
+  scene.left_x = (kWidth - span_px) / 2;
+  scene.right_x = scene.left_x + span_px;
+  scene.left_y = 520;
+  scene.right_y = 520 + s.incline_px;
+  scene.sag = s.sag_m * span_px / s.span_m;
+  scene.thickness = s.thickness_px;
+  scene.sky_top = s.sky_top;
+  scene.sky_bottom = s.sky_bottom;
+  scene.conductor = s.conductor;
+  scene.seed = seed;
+  scene.quality = s.quality;
+  return scene;
 }
 
 struct Error {
@@ -88,45 +88,45 @@ struct Error {
 TEST(SagAccuracy, MeasuredSagFollowsTheRenderedCatenary) {
   MeasureFixture fixture;
   std::vector<Error> errors;
-  const std::vector<Scene> scenes = Scenes();
-  for (size_t n = 0; n < scenes.size(); ++n) {
-    const Scene& scene = scenes[n];
-    const SpanPhotoSpec spec = SpecOf(scene, static_cast<uint32_t>(100 + n));
-    const std::string photo = fixture.folder().Write("scene.jpg", RenderSpanJpeg(spec));
+  const std::vector<Trial> trials = Trials();
+  for (size_t n = 0; n < trials.size(); ++n) {
+    const Trial& trial = trials[n];
+    const SpanScene scene = SceneOf(trial, static_cast<uint32_t>(100 + n));
+    const std::string photo = fixture.folder().Write("trial.jpg", RenderSpanJpeg(scene));
 
     // The line a user draws: from one pole to the other, clear of the poles,
     // 20 px above the conductor's top edge at both ends.
     const double inset = 14;
-    const double x0 = spec.left_x + inset, x8 = spec.right_x - inset;
-    const double metres_per_px = scene.span_m / (spec.right_x - spec.left_x);
+    const double x0 = scene.left_x + inset, x8 = scene.right_x - inset;
+    const double metres_per_px = trial.span_m / (scene.right_x - scene.left_x);
     // The span typed is the chord's horizontal length, so that the metres per
-    // pixel the tool derives are the scene's own.
+    // pixel the tool derives are the trial's own.
     const double chord_m = (x8 - x0) * metres_per_px;
-    const double truth_px = ConductorCentreRow(spec, (x0 + x8) / 2) -
-                            (ConductorCentreRow(spec, x0) + ConductorCentreRow(spec, x8)) / 2;
+    const double truth_px = ConductorCentreRow(scene, (x0 + x8) / 2) -
+                            (ConductorCentreRow(scene, x0) + ConductorCentreRow(scene, x8)) / 2;
     const double truth_m = truth_px * metres_per_px;
-    const double k = std::min(1.0, static_cast<double>(scene.limit) / kWidth);
+    const double k = std::min(1.0, static_cast<double>(trial.limit) / kWidth);
     const double allowed = 1.5 * metres_per_px / k + 0.01 * truth_m;
 
     for (bool right_to_left : {false, true}) {
       double ax = x0, bx = x8;
       if (right_to_left)
         std::swap(ax, bx);
-      const double ay = std::floor(ConductorTopRow(spec, ax)) - 20;
-      const double by = std::floor(ConductorTopRow(spec, bx)) - 20;
+      const double ay = std::floor(ConductorTopRow(scene, ax)) - 20;
+      const double by = std::floor(ConductorTopRow(scene, bx)) - 20;
       char line[160], span[40], limit[16];
       std::snprintf(line, sizeof line, "%.2f,%.2f,%.2f,%.2f", ax, ay, bx, by);
       std::snprintf(span, sizeof span, "%.6f", chord_m);
-      std::snprintf(limit, sizeof limit, "%d", scene.limit);
+      std::snprintf(limit, sizeof limit, "%d", trial.limit);
       CliRun run = fixture.Run(
           {"measure", photo, "--line", line, "--span", span, "--limit", limit, "--json"});
       ASSERT_EQ(run.status, 0) << run.err;
       const double sag = JsonNumber(run.out, "sag", 0);
       const double tension = JsonNumber(run.out, "tension_estimates", 0);
       SCOPED_TRACE(::testing::Message()
-                   << "scene " << n << ": span " << scene.span_m << " m, sag " << scene.sag_m
-                   << " m, thickness " << scene.thickness_px << " px, quality " << scene.quality
-                   << ", limit " << scene.limit << (right_to_left ? ", right to left" : ""));
+                   << "trial " << n << ": span " << trial.span_m << " m, sag " << trial.sag_m
+                   << " m, thickness " << trial.thickness_px << " px, quality " << trial.quality
+                   << ", limit " << trial.limit << (right_to_left ? ", right to left" : ""));
       EXPECT_NEAR(sag, truth_m, allowed);
       // The estimate is the parabolic tension of the measured sag,
       // T = chord^2 w / (8 sag), w = 0.198 kg/m for the first conductor.

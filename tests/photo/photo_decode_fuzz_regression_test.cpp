@@ -24,17 +24,17 @@ int Feed(const std::vector<uint8_t>& input) {
 }
 
 std::vector<uint8_t> SeedJpeg() {
-  test::SpanPhotoSpec spec;
-  spec.width = 240;
-  spec.height = 160;
-  spec.left_x = 20;
-  spec.left_y = 60;
-  spec.right_x = 220;
-  spec.right_y = 55;
-  spec.sag = 12;
-  spec.thickness = 2;
-  spec.quality = 75;
-  return test::RenderSpanJpeg(spec);
+  test::SpanScene scene;
+  scene.width = 240;
+  scene.height = 160;
+  scene.left_x = 20;
+  scene.left_y = 60;
+  scene.right_x = 220;
+  scene.right_y = 55;
+  scene.sag = 12;
+  scene.thickness = 2;
+  scene.quality = 75;
+  return test::RenderSpanJpeg(scene);
 }
 
 // Offset of the baseline frame header (SOF0 marker 0xFFC0), or 0.

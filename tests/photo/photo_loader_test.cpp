@@ -21,13 +21,13 @@ namespace {
 
 using test::RenderSpanJpeg;
 using test::RgbImage;
-using test::SpanPhotoSpec;
+using test::SpanScene;
 using test::TempFolder;
 
 constexpr int kInnerWidth = 1004;
 
-SpanPhotoSpec SmallSpan(int w, int h) {
-  SpanPhotoSpec s = test::ScaledSpec(test::SampleSpanSpec(), w, h);
+SpanScene SmallSpan(int w, int h) {
+  SpanScene s = test::ScaledScene(test::SampleSpanScene(), w, h);
   s.noise = 0;
   s.quality = 95;
   return s;
@@ -169,8 +169,8 @@ TEST(PhotoLoader, ScaledImageMatchesTheAreaAverageOfTheRenderedPhoto) {
   // compressed) photo. JPEG at quality 95 and the DCT scaling differ from it
   // by a level or so on flat sky and more on the conductor's edges.
   TempFolder dir;
-  const SpanPhotoSpec spec = SmallSpan(1200, 900);
-  const RgbImage rgb = test::RenderSpanPhoto(spec);
+  const SpanScene scene = SmallSpan(1200, 900);
+  const RgbImage rgb = test::RenderSpanPhoto(scene);
   const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("b.jpg", test::EncodeJpeg(rgb, 95)),
                                                 Settings("1000", false, true), kInnerWidth, {});
   ASSERT_TRUE(out.photo);
@@ -206,7 +206,7 @@ TEST(PhotoLoader, ScaledImageMatchesTheAreaAverageOfTheRenderedPhoto) {
   for (int x : {150, 400, 500, 700, 900}) {
     double wx, wy;
     const double px = (x + 0.5) * 1.2;
-    PhotoToWorking(out.photo->plan, 1200, 900, px, test::ConductorCentreRow(spec, px), &wx, &wy);
+    PhotoToWorking(out.photo->plan, 1200, 900, px, test::ConductorCentreRow(scene, px), &wx, &wy);
     const int lo = static_cast<int>(wy) - 15;
     EXPECT_NEAR(DarkestRow(w, x, lo, lo + 30) + 0.5, wy, 1.0) << "column " << x;
   }
@@ -214,8 +214,8 @@ TEST(PhotoLoader, ScaledImageMatchesTheAreaAverageOfTheRenderedPhoto) {
 
 TEST(PhotoLoader, OverviewSpansTheWindowInOverviewUnits) {
   TempFolder dir;
-  const SpanPhotoSpec spec = SmallSpan(2000, 1500);
-  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("o.jpg", RenderSpanJpeg(spec)),
+  const SpanScene scene = SmallSpan(2000, 1500);
+  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("o.jpg", RenderSpanJpeg(scene)),
                                                 Settings("5000", false, true), kInnerWidth, {});
   ASSERT_TRUE(out.photo);
   const LoadedPhoto& p = *out.photo;
@@ -225,7 +225,7 @@ TEST(PhotoLoader, OverviewSpansTheWindowInOverviewUnits) {
   // The conductor appears in the overview where working row / ImgScale puts it.
   for (int ox : {100, 500, 900}) {
     const double wx = ox / kOverviewUnitXPixels * p.overview_plan.ImgScale;
-    const double wrow = test::ConductorCentreRow(spec, wx);  // case A: photo = working
+    const double wrow = test::ConductorCentreRow(scene, wx);  // case A: photo = working
     const double orow = wrow / p.overview_plan.ImgScale;
     const int lo = static_cast<int>(orow) - 10;
     EXPECT_NEAR(DarkestRow(p.overview, ox, lo, lo + 20) + 0.5, orow, 1.0) << "column " << ox;
@@ -489,8 +489,8 @@ TEST(Recovery, SucceedsOnceTheWorkingRasterFits) {
   // 4000 x 300 without the cut: at limit L the raster is 4 L round(0.075 L)
   // bytes: 2,880,000 at 3000 (too many for 2,000,000), 1,880,000 at 2500.
   TempFolder dir;
-  SpanPhotoSpec spec = SmallSpan(4000, 300);
-  const std::string path = dir.Write("wide.jpg", RenderSpanJpeg(spec));
+  SpanScene scene = SmallSpan(4000, 300);
+  const std::string path = dir.Write("wide.jpg", RenderSpanJpeg(scene));
   Recorder rec;
   const LoadOutcome out = LoadPhotoWithRecovery(path, Settings("5000", false, true), kInnerWidth,
                                                 rec.Callbacks(), 2'000'000);
@@ -506,9 +506,9 @@ TEST(Recovery, SucceedsOnceTheWorkingRasterFits) {
 
 TEST(PhotoLoader, FortyEightMegapixelsLoadOnTheFirstAttempt) {
   TempFolder dir;
-  SpanPhotoSpec spec = test::ScaledSpec(test::SampleSpanSpec(), 8000, 6000);
-  spec.noise = 0;
-  const std::string path = dir.Write("48mp.jpg", RenderSpanJpeg(spec));
+  SpanScene scene = test::ScaledScene(test::SampleSpanScene(), 8000, 6000);
+  scene.noise = 0;
+  const std::string path = dir.Write("48mp.jpg", RenderSpanJpeg(scene));
   const LoadOutcome out = LoadPhotoWithRecovery(path, LoadSettings{}, kInnerWidth, {});
   ASSERT_TRUE(out.photo) << out.failure->reason;
   EXPECT_EQ(out.attempts, 1);

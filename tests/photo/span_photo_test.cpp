@@ -20,7 +20,7 @@ double Mean(const RgbImage& img, int x, int y) {
 
 TEST(Catenary, PassesThroughBothAttachmentsWithTheSag) {
   for (double sag : {5.0, 110.0, 600.0}) {
-    SpanPhotoSpec s;
+    SpanScene s;
     s.sag = sag;
     EXPECT_NEAR(ConductorCentreRow(s, s.left_x), s.left_y, 1e-6);
     EXPECT_NEAR(ConductorCentreRow(s, s.right_x), s.right_y, 1e-6);
@@ -30,7 +30,7 @@ TEST(Catenary, PassesThroughBothAttachmentsWithTheSag) {
 }
 
 TEST(Catenary, LevelSpanIsSymmetricAndNearlyAParabola) {
-  SpanPhotoSpec s;
+  SpanScene s;
   s.left_y = s.right_y = 1000;
   s.sag = 100;
   // Lowest at mid-span, symmetric.
@@ -43,14 +43,14 @@ TEST(Catenary, LevelSpanIsSymmetricAndNearlyAParabola) {
 }
 
 TEST(Catenary, NoSagIsTheChord) {
-  SpanPhotoSpec s;
+  SpanScene s;
   s.sag = 0;
   EXPECT_NEAR(ConductorCentreRow(s, 2000), (s.left_y + s.right_y) / 2, 1e-9);
   EXPECT_EQ(Catenary(s).a(), 0);
 }
 
 TEST(RenderSpanPhoto, ConductorIsDarkWhereTheTruthPutsItAndAntiAliased) {
-  SpanPhotoSpec s = ScaledSpec(SampleSpanSpec(), 1000, 750);
+  SpanScene s = ScaledScene(SampleSpanScene(), 1000, 750);
   s.noise = 0;
   s.thickness = 3.5;
   const RgbImage img = RenderSpanPhoto(s);
@@ -73,7 +73,7 @@ TEST(RenderSpanPhoto, ConductorIsDarkWhereTheTruthPutsItAndAntiAliased) {
 }
 
 TEST(RenderSpanPhoto, SkyGradientNoiseAndPoles) {
-  SpanPhotoSpec s = ScaledSpec(SampleSpanSpec(), 800, 600);
+  SpanScene s = ScaledScene(SampleSpanScene(), 800, 600);
   s.noise = 4;
   const RgbImage img = RenderSpanPhoto(s);
   // A patch of sky far from the conductor and the poles.
@@ -100,7 +100,7 @@ TEST(RenderSpanPhoto, SkyGradientNoiseAndPoles) {
 }
 
 TEST(RenderSpanPhoto, SameSeedSameImage) {
-  SpanPhotoSpec s = ScaledSpec(SampleSpanSpec(), 200, 150);
+  SpanScene s = ScaledScene(SampleSpanScene(), 200, 150);
   const RgbImage a = RenderSpanPhoto(s);
   const RgbImage b = RenderSpanPhoto(s);
   EXPECT_EQ(a.rgb, b.rgb);
@@ -109,7 +109,7 @@ TEST(RenderSpanPhoto, SameSeedSameImage) {
 }
 
 TEST(EncodeJpeg, ProducesAJpegOfTheSameSize) {
-  SpanPhotoSpec s = ScaledSpec(SampleSpanSpec(), 320, 240);
+  SpanScene s = ScaledScene(SampleSpanScene(), 320, 240);
   const std::vector<uint8_t> jpeg = RenderSpanJpeg(s);
   ASSERT_GT(jpeg.size(), 100u);
   tjhandle h = tjInitDecompress();
@@ -122,7 +122,7 @@ TEST(EncodeJpeg, ProducesAJpegOfTheSameSize) {
 }
 
 TEST(SampleScanLine, RunsFromPoleToPoleThirtyPixelsAboveTheConductor) {
-  const SpanPhotoSpec s = SampleSpanSpec();
+  const SpanScene s = SampleSpanScene();
   const PhotoLine l = SampleScanLine(s);
   EXPECT_EQ(l.x1, s.left_x + 24);
   EXPECT_EQ(l.x2, s.right_x - 24);

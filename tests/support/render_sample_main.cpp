@@ -31,13 +31,13 @@ int Usage() {
 
 int main(int argc, char** argv) {
   using namespace sarn::test;
-  const SpanPhotoSpec sample = SampleSpanSpec();
+  const SpanScene sample = SampleSpanScene();
   if (argc == 5 && std::string(argv[1]) == "--size") {
     const int w = std::atoi(argv[2]);
     const int h = std::atoi(argv[3]);
     if (w <= 0 || h <= 0)
       return Usage();
-    const std::vector<uint8_t> jpeg = RenderSpanJpeg(ScaledSpec(sample, w, h));
+    const std::vector<uint8_t> jpeg = RenderSpanJpeg(ScaledScene(sample, w, h));
     if (jpeg.empty() || !WriteBytes(argv[4], jpeg)) {
       std::fprintf(stderr, "cannot write %s\n", argv[4]);
       return 1;

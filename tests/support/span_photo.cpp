@@ -44,14 +44,14 @@ double Overlap(double a0, double a1, double b0, double b1) {
 
 }  // namespace
 
-Catenary::Catenary(const SpanPhotoSpec& spec)
-    : x1_(spec.left_x), y1_(spec.left_y), x2_(spec.right_x), y2_(spec.right_y) {
+Catenary::Catenary(const SpanScene& scene)
+    : x1_(scene.left_x), y1_(scene.left_y), x2_(scene.right_x), y2_(scene.right_y) {
   if (x2_ < x1_) {
     std::swap(x1_, x2_);
     std::swap(y1_, y2_);
   }
   const double span = x2_ - x1_;
-  if (!(spec.sag > 0) || span <= 0)
+  if (!(scene.sag > 0) || span <= 0)
     return;  // a straight conductor along the chord
   // Heights h = -y. With the lowest point at x0:
   //   h2 - h1 = 2 a sinh((xm - x0) / a) sinh(span / (2 a))
@@ -71,7 +71,7 @@ Catenary::Catenary(const SpanPhotoSpec& spec)
   double lo = span / 1000, hi = span * 1e7;
   for (int i = 0; i < 200; ++i) {
     const double mid = std::sqrt(lo * hi);
-    if (sag_of(mid) > spec.sag)
+    if (sag_of(mid) > scene.sag)
       lo = mid;
     else
       hi = mid;
@@ -92,33 +92,33 @@ double Catenary::CentreRow(double x) const {
   return yb_ - a_ * (std::cosh((x - x0_) / a_) - 1);
 }
 
-double PoleWidth(const SpanPhotoSpec& spec) {
-  return std::max(6.0, spec.width * 0.008);
+double PoleWidth(const SpanScene& scene) {
+  return std::max(6.0, scene.width * 0.008);
 }
 
-double ConductorCentreRow(const SpanPhotoSpec& spec, double x) {
-  return Catenary(spec).CentreRow(x);
+double ConductorCentreRow(const SpanScene& scene, double x) {
+  return Catenary(scene).CentreRow(x);
 }
 
-double ConductorTopRow(const SpanPhotoSpec& spec, double x) {
-  return ConductorCentreRow(spec, x) - spec.thickness / 2;
+double ConductorTopRow(const SpanScene& scene, double x) {
+  return ConductorCentreRow(scene, x) - scene.thickness / 2;
 }
 
-double SagBelowChord(const SpanPhotoSpec& spec, double x) {
-  const Catenary c(spec);
+double SagBelowChord(const SpanScene& scene, double x) {
+  const Catenary c(scene);
   return c.CentreRow(x) - c.ChordRow(x);
 }
 
-RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec) {
+RgbImage RenderSpanPhoto(const SpanScene& scene) {
   RgbImage img;
-  img.width = spec.width;
-  img.height = spec.height;
-  img.rgb.resize(static_cast<size_t>(spec.width) * spec.height * 3);
-  const int W = spec.width;
-  const int H = spec.height;
-  const Catenary cat(spec);
-  const double left = std::min(spec.left_x, spec.right_x);
-  const double right = std::max(spec.left_x, spec.right_x);
+  img.width = scene.width;
+  img.height = scene.height;
+  img.rgb.resize(static_cast<size_t>(scene.width) * scene.height * 3);
+  const int W = scene.width;
+  const int H = scene.height;
+  const Catenary cat(scene);
+  const double left = std::min(scene.left_x, scene.right_x);
+  const double right = std::max(scene.left_x, scene.right_x);
 
   // Conductor coverage per column: 4 sub-columns, each covering the rows of
   // the band [centre - t/2, centre + t/2] exactly.
@@ -131,8 +131,8 @@ RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec) {
       double top = 0, bottom = 0;
       if (xs >= left && xs <= right) {
         const double c = cat.CentreRow(xs);
-        top = c - spec.thickness / 2;
-        bottom = c + spec.thickness / 2;
+        top = c - scene.thickness / 2;
+        bottom = c + scene.thickness / 2;
         first_row[x] = std::min(first_row[x], static_cast<int>(std::floor(top)));
         last_row[x] = std::max(last_row[x], static_cast<int>(std::floor(bottom)));
       }
@@ -142,12 +142,12 @@ RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec) {
   }
   // Pole coverage per column: two vertical posts, anti-aliased at the sides,
   // from a little above the attachment to the bottom of the photo.
-  const double pole_w = PoleWidth(spec);
+  const double pole_w = PoleWidth(scene);
   std::vector<double> pole_cover(W, 0.0);
   std::vector<double> pole_top(W, H);
-  if (spec.poles) {
+  if (scene.poles) {
     for (const auto& [px, py] :
-         {std::pair{spec.left_x, spec.left_y}, {spec.right_x, spec.right_y}}) {
+         {std::pair{scene.left_x, scene.left_y}, {scene.right_x, scene.right_y}}) {
       for (int x = 0; x < W; ++x) {
         const double c = Overlap(x, x + 1, px - pole_w / 2, px + pole_w / 2);
         if (c > 0) {
@@ -158,9 +158,9 @@ RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec) {
     }
   }
 
-  Noise noise(spec.seed);
+  Noise noise(scene.seed);
   for (int y = 0; y < H; ++y) {
-    const double sky = spec.sky_top + (spec.sky_bottom - spec.sky_top) * (y + 0.5) / H;
+    const double sky = scene.sky_top + (scene.sky_bottom - scene.sky_top) * (y + 0.5) / H;
     uint8_t* row = &img.rgb[static_cast<size_t>(y) * W * 3];
     for (int x = 0; x < W; ++x) {
       double v = sky;
@@ -168,9 +168,9 @@ RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec) {
       double r = v * 0.92, g = v * 0.98, b = v * 1.10;
       if (pole_cover[x] > 0 && y >= pole_top[x]) {
         const double c = pole_cover[x];
-        r = r * (1 - c) + spec.pole * 1.10 * c;
-        g = g * (1 - c) + spec.pole * 1.00 * c;
-        b = b * (1 - c) + spec.pole * 0.90 * c;
+        r = r * (1 - c) + scene.pole * 1.10 * c;
+        g = g * (1 - c) + scene.pole * 1.00 * c;
+        b = b * (1 - c) + scene.pole * 0.90 * c;
       }
       if (y >= first_row[x] && y <= last_row[x]) {
         double cover = 0;
@@ -179,11 +179,11 @@ RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec) {
           cover += Overlap(y, y + 1, band_top[i], band_bottom[i]);
         }
         cover /= kSub;
-        r = r * (1 - cover) + spec.conductor * cover;
-        g = g * (1 - cover) + spec.conductor * cover;
-        b = b * (1 - cover) + spec.conductor * cover;
+        r = r * (1 - cover) + scene.conductor * cover;
+        g = g * (1 - cover) + scene.conductor * cover;
+        b = b * (1 - cover) + scene.conductor * cover;
       }
-      const double n = spec.noise > 0 ? spec.noise * noise.Gaussian() : 0.0;
+      const double n = scene.noise > 0 ? scene.noise * noise.Gaussian() : 0.0;
       row[3 * x] = Clamp8(r + n);
       row[3 * x + 1] = Clamp8(g + n);
       row[3 * x + 2] = Clamp8(b + n);
@@ -208,14 +208,14 @@ std::vector<uint8_t> EncodeJpeg(const RgbImage& image, int quality) {
   return out;
 }
 
-std::vector<uint8_t> RenderSpanJpeg(const SpanPhotoSpec& spec) {
-  return EncodeJpeg(RenderSpanPhoto(spec), spec.quality);
+std::vector<uint8_t> RenderSpanJpeg(const SpanScene& scene) {
+  return EncodeJpeg(RenderSpanPhoto(scene), scene.quality);
 }
 
-SpanPhotoSpec ScaledSpec(const SpanPhotoSpec& spec, int width, int height) {
-  SpanPhotoSpec s = spec;
-  const double fx = static_cast<double>(width) / spec.width;
-  const double fy = static_cast<double>(height) / spec.height;
+SpanScene ScaledScene(const SpanScene& scene, int width, int height) {
+  SpanScene s = scene;
+  const double fx = static_cast<double>(width) / scene.width;
+  const double fy = static_cast<double>(height) / scene.height;
   s.width = width;
   s.height = height;
   s.left_x *= fx;
@@ -223,25 +223,25 @@ SpanPhotoSpec ScaledSpec(const SpanPhotoSpec& spec, int width, int height) {
   s.left_y *= fy;
   s.right_y *= fy;
   s.sag *= fy;
-  s.thickness = std::max(2.0, spec.thickness * fx);
+  s.thickness = std::max(2.0, scene.thickness * fx);
   return s;
 }
 
-SpanPhotoSpec SampleSpanSpec() {
-  SpanPhotoSpec s;
+SpanScene SampleSpanScene() {
+  SpanScene s;
   s.seed = 7;
   return s;
 }
 
-PhotoLine SampleScanLine(const SpanPhotoSpec& spec) {
+PhotoLine SampleScanLine(const SpanScene& scene) {
   PhotoLine line;
   // From pole to pole, 8 px clear of each pole's side, as a user draws it
   // along the whole span (24 px inside the attachments at the sample's size).
-  const double inset = PoleWidth(spec) / 2 + 8;
-  line.x1 = spec.left_x + inset;
-  line.x2 = spec.right_x - inset;
-  line.y1 = std::round(ConductorTopRow(spec, line.x1) - 30);
-  line.y2 = std::round(ConductorTopRow(spec, line.x2) - 30);
+  const double inset = PoleWidth(scene) / 2 + 8;
+  line.x1 = scene.left_x + inset;
+  line.x2 = scene.right_x - inset;
+  line.y1 = std::round(ConductorTopRow(scene, line.x1) - 30);
+  line.y2 = std::round(ConductorTopRow(scene, line.x2) - 30);
   return line;
 }
 

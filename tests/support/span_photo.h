@@ -29,7 +29,7 @@ struct RgbImage {
   const uint8_t* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 
-struct SpanPhotoSpec {
+struct SpanScene {
   int width = 4000, height = 3000;
   // Attachment points of the conductor on the poles, photo pixels.
   double left_x = 300, left_y = 1150;
@@ -49,11 +49,11 @@ struct SpanPhotoSpec {
   int quality = 80;  // JPEG quality, 1..100 (4:2:0 chroma)
 };
 
-// The hanging conductor of a spec: a catenary y = yb - a (cosh((x - x0) / a) - 1)
+// The hanging conductor of a scene: a catenary y = yb - a (cosh((x - x0) / a) - 1)
 // (rows downwards) through both attachment points with the given mid-span sag.
 class Catenary {
  public:
-  explicit Catenary(const SpanPhotoSpec& spec);
+  explicit Catenary(const SpanScene& scene);
   double CentreRow(double x) const;
   double ChordRow(double x) const;
   double a() const { return a_; }  // catenary parameter, pixels (0 for a straight line)
@@ -63,28 +63,28 @@ class Catenary {
   double a_ = 0, x0_ = 0, yb_ = 0;
 };
 
-double ConductorCentreRow(const SpanPhotoSpec& spec, double x);
+double ConductorCentreRow(const SpanScene& scene, double x);
 // The poles' width in pixels: 0.8 % of the photo's width, at least 6.
-double PoleWidth(const SpanPhotoSpec& spec);
-double ConductorTopRow(const SpanPhotoSpec& spec, double x);
-double SagBelowChord(const SpanPhotoSpec& spec, double x);
+double PoleWidth(const SpanScene& scene);
+double ConductorTopRow(const SpanScene& scene, double x);
+double SagBelowChord(const SpanScene& scene, double x);
 
 // The photo before compression.
-RgbImage RenderSpanPhoto(const SpanPhotoSpec& spec);
+RgbImage RenderSpanPhoto(const SpanScene& scene);
 
 // Baseline JPEG (TurboJPEG, 4:2:0) of `image`; empty on failure.
 std::vector<uint8_t> EncodeJpeg(const RgbImage& image, int quality);
 
-// RenderSpanPhoto then EncodeJpeg at spec.quality.
-std::vector<uint8_t> RenderSpanJpeg(const SpanPhotoSpec& spec);
+// RenderSpanPhoto then EncodeJpeg at scene.quality.
+std::vector<uint8_t> RenderSpanJpeg(const SpanScene& scene);
 
-// The spec scaled to another photo size: attachment points, sag and
+// The scene scaled to another photo size: attachment points, sag and
 // thickness scale with the width (thickness at least 2 pixels).
-SpanPhotoSpec ScaledSpec(const SpanPhotoSpec& spec, int width, int height);
+SpanScene ScaledScene(const SpanScene& scene, int width, int height);
 
-// samples/span.jpg: 4000 x 3000, the default spec with seed 7; it stands for a
+// samples/span.jpg: 4000 x 3000, the default scene with seed 7; it stands for a
 // 40 m span (attachment to attachment).
-SpanPhotoSpec SampleSpanSpec();
+SpanScene SampleSpanScene();
 inline constexpr double kSampleSpanMetres = 40.0;
 
 // samples/span.line: a scan line in photo pixels a little above the
@@ -95,6 +95,6 @@ inline constexpr double kSampleSpanMetres = 40.0;
 struct PhotoLine {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
-PhotoLine SampleScanLine(const SpanPhotoSpec& spec);
+PhotoLine SampleScanLine(const SpanScene& scene);
 
 }  // namespace sarn::test

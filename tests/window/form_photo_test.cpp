@@ -26,11 +26,11 @@ constexpr int kPhotoHeight = 900;
 // With the cut (Check4) the working image keeps photo rows 225..674.
 constexpr int kCutTop = 225;
 
-SpanPhotoSpec TestSpec() {
-  SpanPhotoSpec spec = ScaledSpec(SpanPhotoSpec{}, kPhotoWidth, kPhotoHeight);
-  spec.poles = false;
-  spec.seed = 3;
-  return spec;
+SpanScene TestSpec() {
+  SpanScene scene = ScaledScene(SpanScene{}, kPhotoWidth, kPhotoHeight);
+  scene.poles = false;
+  scene.seed = 3;
+  return scene;
 }
 
 // The worked conductor, one whose evaluation fails (Area 0), and a weak one
@@ -47,8 +47,8 @@ class FormPhoto : public FormFixture {
  protected:
   void SetUp() override {
     Start(PhotoTable());
-    spec_ = TestSpec();
-    photo_ = folder_.Write("span.JPG", RenderSpanJpeg(spec_));
+    scene_ = TestSpec();
+    photo_ = folder_.Write("span.JPG", RenderSpanJpeg(scene_));
   }
 
   void Choose(const std::string& path) {
@@ -73,11 +73,11 @@ class FormPhoto : public FormFixture {
   }
 
   void DrawSampleLine() {
-    const PhotoLine line = SampleScanLine(spec_);
+    const PhotoLine line = SampleScanLine(scene_);
     DrawLine(line.x1, line.y1, line.x2, line.y2);
   }
 
-  SpanPhotoSpec spec_;
+  SpanScene scene_;
   std::string photo_;
 };
 
@@ -151,10 +151,10 @@ TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
   EXPECT_FALSE(form_->Line4[0]->Visible());
 
   // Each station found the conductor's upper edge (JPEG blur: 2 rows).
-  const PhotoLine line = SampleScanLine(spec_);
+  const PhotoLine line = SampleScanLine(scene_);
   for (int i = 0; i < kStations; ++i) {
     const double x = line.x1 + (line.x2 - line.x1) * i / 8.0;
-    const double edge = std::floor(ConductorTopRow(spec_, std::round(x) + 0.5)) - kCutTop;
+    const double edge = std::floor(ConductorTopRow(scene_, std::round(x) + 0.5)) - kCutTop;
     EXPECT_NEAR(form_->WireY[static_cast<size_t>(i)], edge, 2.0) << "station " << i;
   }
 
@@ -166,7 +166,7 @@ TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
   // The sag of the full chord: span 40 m over the chord's horizontal extent.
   const double x0 = line.x1, x8 = line.x2, x4 = (x0 + x8) / 2;
   const double sag_pixels =
-      ConductorTopRow(spec_, x4) - (ConductorTopRow(spec_, x0) + ConductorTopRow(spec_, x8)) / 2;
+      ConductorTopRow(scene_, x4) - (ConductorTopRow(scene_, x0) + ConductorTopRow(scene_, x8)) / 2;
   const double expected_sag = 40.0 * sag_pixels / (x8 - x0);
   const std::string shown = form_->Label4[0]->Caption();
   ASSERT_FALSE(shown.empty());

@@ -48,9 +48,9 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   ASSERT_TRUE(table.data) << table.error;
   folder.Write("SetDT.dat", SerializeWireData(*table.data));
 
-  SpanPhotoSpec spec = ScaledSpec(SpanPhotoSpec{}, 1600, 1200);
-  spec.seed = 5;
-  const std::string photo = folder.Write("span.jpg", RenderSpanJpeg(spec));
+  SpanScene scene = ScaledScene(SpanScene{}, 1600, 1200);
+  scene.seed = 5;
+  const std::string photo = folder.Write("span.jpg", RenderSpanJpeg(scene));
 
   FakeDialogs dialogs;
   tk::QtClipboard clipboard;
@@ -66,7 +66,7 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   // Drag the sample line (photo pixels) on the overview: case C keeps the
   // middle half, so overview = (photo y - H2/2) / ImgScale, x / ImgScale,
   // times 1.004 pixels per overview unit across.
-  const PhotoLine line = SampleScanLine(spec);
+  const PhotoLine line = SampleScanLine(scene);
   const double cut_top = 300;
   auto at = [&](double x, double y) {
     return QPointF(x / form.ImgScale * (15.06 / 15.0), (y - cut_top) / form.ImgScale);
@@ -83,10 +83,10 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
 
   // The same line for the command line, in photo pixels as the window holds it.
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-  const WorkingImagePlan plan = *PlanWorkingImage(spec.width, spec.height, 5000, true).plan;
-  WorkingToPhoto(plan, spec.width, spec.height, form.Line1[0]->X1() * double{form.ImgScale},
+  const WorkingImagePlan plan = *PlanWorkingImage(scene.width, scene.height, 5000, true).plan;
+  WorkingToPhoto(plan, scene.width, scene.height, form.Line1[0]->X1() * double{form.ImgScale},
                  form.Line1[0]->Y1() * double{form.ImgScale}, &x1, &y1);
-  WorkingToPhoto(plan, spec.width, spec.height, form.Line1[0]->X2() * double{form.ImgScale},
+  WorkingToPhoto(plan, scene.width, scene.height, form.Line1[0]->X2() * double{form.ImgScale},
                  form.Line1[0]->Y2() * double{form.ImgScale}, &x2, &y2);
   char coordinates[200];
   std::snprintf(coordinates, sizeof coordinates, "%.9g,%.9g,%.9g,%.9g", x1, y1, x2, y2);

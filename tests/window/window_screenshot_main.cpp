@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
   }
 
   sarn::test::TempFolder folder;
-  const sarn::test::SpanPhotoSpec spec = sarn::test::SampleSpanSpec();
-  const std::string photo = folder.Write("span.jpg", sarn::test::RenderSpanJpeg(spec));
+  const sarn::test::SpanScene scene = sarn::test::SampleSpanScene();
+  const std::string photo = folder.Write("span.jpg", sarn::test::RenderSpanJpeg(scene));
 
   sarn::test::FakeDialogs dialogs;
   sarn::test::FakeClipboard clipboard;
@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
 
   // The sample line, photo pixels -> overview pixels (cut on: rows from H/4).
-  const sarn::test::PhotoLine line = sarn::test::SampleScanLine(spec);
-  const double cut_top = spec.height / 4.0;
+  const sarn::test::PhotoLine line = sarn::test::SampleScanLine(scene);
+  const double cut_top = scene.height / 4.0;
   auto at = [&](double x, double y) {
     return QPointF(x / form.ImgScale * (15.06 / 15.0), (y - cut_top) / form.ImgScale);
   };
