@@ -31,20 +31,6 @@ SpanScene SmallSpan() {
   return scene;
 }
 
-// A line 20 px above the conductor's top edge, inset from the poles.
-std::string LineArgument(const SpanScene& scene, bool right_to_left = false) {
-  const double inset = 14;
-  double x1 = scene.left_x + inset, x2 = scene.right_x - inset;
-  double y1 = std::floor(ConductorTopRow(scene, x1)) - 20;
-  double y2 = std::floor(ConductorTopRow(scene, x2)) - 20;
-  if (right_to_left) {
-    std::swap(x1, x2);
-    std::swap(y1, y2);
-  }
-  return std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) + "," +
-         std::to_string(y2);
-}
-
 std::vector<std::string> SplitCrLf(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;

@@ -13,6 +13,7 @@
 
 #include "app/cli.h"
 #include "state/wire_table.h"
+#include "support/span_photo.h"
 #include "support/temp_folder.h"
 
 namespace sarn::test {
@@ -50,6 +51,11 @@ class MeasureFixture {
  private:
   TempFolder folder_;
 };
+
+// The --line text a user's drag gives: from pole to pole, `inset` px inside
+// each attachment and 20 px above the conductor's top edge there (whole
+// rows), optionally drawn right to left.
+std::string LineArgument(const SpanScene& scene, bool right_to_left = false, double inset = 14);
 
 // The first number after `"key":` (or `"key":[`) in a JSON text; NaN when absent or null.
 double JsonNumber(const std::string& json, const std::string& key, int index = 0);

@@ -32,9 +32,7 @@ TEST(MeasureOtherFormats, PngMeasuresLikeItsJpeg) {
   const std::string jpeg = fixture.folder().Write("span.jpg", EncodeJpeg(rgb, 95));
 
   const double x1 = scene.left_x + 14, x2 = scene.right_x - 14;
-  const std::string line =
-      std::to_string(x1) + "," + std::to_string(std::floor(ConductorTopRow(scene, x1)) - 20) + "," +
-      std::to_string(x2) + "," + std::to_string(std::floor(ConductorTopRow(scene, x2)) - 20);
+  const std::string line = LineArgument(scene);
 
   CliContext context;
   context.program_folder = fixture.folder().path();

@@ -109,13 +109,8 @@ TEST(SagAccuracy, MeasuredSagFollowsTheRenderedCatenary) {
     const double allowed = 1.5 * metres_per_px / k + 0.01 * truth_m;
 
     for (bool right_to_left : {false, true}) {
-      double ax = x0, bx = x8;
-      if (right_to_left)
-        std::swap(ax, bx);
-      const double ay = std::floor(ConductorTopRow(scene, ax)) - 20;
-      const double by = std::floor(ConductorTopRow(scene, bx)) - 20;
-      char line[160], span[40], limit[16];
-      std::snprintf(line, sizeof line, "%.2f,%.2f,%.2f,%.2f", ax, ay, bx, by);
+      const std::string line = LineArgument(scene, right_to_left, inset);
+      char span[40], limit[16];
       std::snprintf(span, sizeof span, "%.6f", chord_m);
       std::snprintf(limit, sizeof limit, "%d", trial.limit);
       CliRun run = fixture.Run(

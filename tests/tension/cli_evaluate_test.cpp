@@ -3,81 +3,38 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/cli.h"
+#include "support/set_dt_bytes.h"
+#include "support/temp_folder.h"
 
 namespace sarn {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Record {
-  std::string name;  // ASCII, padded with spaces to 20 bytes in the file
-  float values[8];   // Weight, BreakLoad, SafetyFactor, Elasticity, Expansion, Diameter,
-                     // WindFactor, Area
-};
-
-constexpr Record kWorkedExample{"EXAMPLE 180", {0.7f, 60, 2.5f, 90, 19, 18, 1, 180}};
-constexpr Record kZeroArea{"BROKEN", {0.7f, 60, 2.5f, 90, 19, 18, 1, 0}};
-
-void PutInt16(std::vector<uint8_t>& bytes, int16_t value) {
-  const auto u = static_cast<uint16_t>(value);
-  bytes.push_back(static_cast<uint8_t>(u & 0xFF));
-  bytes.push_back(static_cast<uint8_t>(u >> 8));
-}
-
-void PutFloat(std::vector<uint8_t>& bytes, float value) {
-  uint32_t u;
-  std::memcpy(&u, &value, sizeof u);
-  for (int shift = 0; shift < 32; shift += 8)
-    bytes.push_back(static_cast<uint8_t>((u >> shift) & 0xFF));
-}
-
-// The file image: WireLast, DesignTemp(0..1), then 52-byte records.
-std::vector<uint8_t> DataFile(const std::vector<Record>& records, int16_t temp_a,
-                              int16_t temp_low) {
-  std::vector<uint8_t> bytes;
-  PutInt16(bytes, static_cast<int16_t>(records.size() - 1));
-  PutInt16(bytes, temp_a);
-  PutInt16(bytes, temp_low);
-  for (const Record& r : records) {
-    std::string name = r.name;
-    name.resize(20, ' ');
-    bytes.insert(bytes.end(), name.begin(), name.end());
-    for (float v : r.values)
-      PutFloat(bytes, v);
-  }
-  return bytes;
+// The worked-example conductor with Area 0: every evaluation of it fails.
+test::ConductorBytes ZeroArea() {
+  test::ConductorBytes broken = test::WorkedConductor("BROKEN");
+  broken.area = 0;
+  return broken;
 }
 
 class EvaluateCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device device;
-    folder_ = fs::temp_directory_path() / ("sarn_evaluate_test_" + std::to_string(device()));
-    fs::create_directories(folder_);
-    Write("SetDT.dat", DataFile({kWorkedExample, kZeroArea}, 15, -5));
+    Write("SetDT.dat",
+          test::SetDtBytes(15, -5, {test::WorkedConductor("EXAMPLE 180"), ZeroArea()}));
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const fs::path path = folder_ / name;
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path.string();
+    return folder_.Write(name, bytes);
   }
 
   int Run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
-    const int status = RunEvaluateCommand(args, out, err, CliContext{folder_.string()});
+    const int status = RunEvaluateCommand(args, out, err, CliContext(folder_.path()));
     out_ = out.str();
     err_ = err.str();
     return status;
@@ -85,7 +42,7 @@ class EvaluateCommand : public ::testing::Test {
 
   bool OutHas(const std::string& text) const { return out_.find(text) != std::string::npos; }
 
-  fs::path folder_;
+  test::TempFolder folder_;
   std::string out_, err_;
 };
 
@@ -162,7 +119,8 @@ TEST_F(EvaluateCommand, TextsAreReadAsTheWindowReadsThem) {
 }
 
 TEST_F(EvaluateCommand, DesignTempsOverrideTheFile) {
-  const std::string other = Write("other.dat", DataFile({kWorkedExample}, 0, 0));
+  const std::string other =
+      Write("other.dat", test::SetDtBytes(0, 0, {test::WorkedConductor("EXAMPLE 180")}));
   ASSERT_EQ(Run({"--data", other}), 0) << err_;
   EXPECT_FALSE(OutHas("甲=2234kGf  乙=1620kGf")) << out_;
   ASSERT_EQ(Run({"--data", other, "--design-temps", "15,-5"}), 0) << err_;
@@ -224,7 +182,7 @@ TEST_F(EvaluateCommand, BadArgumentsExitTwo) {
 }
 
 TEST_F(EvaluateCommand, UnreadableDataFileExitsTwo) {
-  EXPECT_EQ(Run({"--data", (folder_ / "missing.dat").string()}), 2);
+  EXPECT_EQ(Run({"--data", folder_.PathOf("missing.dat")}), 2);
   EXPECT_NE(err_.find("missing.dat"), std::string::npos) << err_;
   const std::string short_file = Write("short.dat", {2, 0, 15, 0});
   EXPECT_EQ(Run({"--data", short_file}), 2);

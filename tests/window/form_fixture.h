@@ -14,7 +14,7 @@
 #include "support/temp_folder.h"
 #include "window/fake_clipboard.h"
 #include "window/fake_dialogs.h"
-#include "window/set_dt_bytes.h"
+#include "support/set_dt_bytes.h"
 
 namespace sarn::test {
 

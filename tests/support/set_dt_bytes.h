@@ -1,6 +1,7 @@
 #pragma once
 
-// SetDT.dat images written byte by byte (little-endian) for the window tests.
+// SetDT.dat images written byte by byte (little-endian), independently of the
+// program's own writer, for the tests that start from a conductor table.
 
 #include <cstdint>
 #include <string>

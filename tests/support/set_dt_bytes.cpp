@@ -1,4 +1,4 @@
-#include "window/set_dt_bytes.h"
+#include "support/set_dt_bytes.h"
 
 #include <cstring>
 
