@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/cli.h"
+#include "state/file_access.h"
 #include "state/wire_table.h"
 
 namespace sarn {
@@ -28,7 +29,7 @@ namespace {
 // A source larger than this is not a conductor table (32767 lines of a
 // hundred bytes are about 3 MB); refusing it keeps a wrong argument such as a
 // photo or a device from filling the memory.
-constexpr std::streamsize kLargestSourceBytes = 64 << 20;
+constexpr size_t kLargestSourceBytes = 64 << 20;
 
 void PrintDataUsage(std::ostream& out) {
   out << "usage: sarn data list [FILE]\n"
@@ -200,78 +201,24 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 // Reads a whole text file; false with a reason when it cannot.
 bool ReadSource(const std::string& path, std::string* text, std::string* why) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
-    *why = errno == ENOENT ? "the file does not exist" : std::strerror(errno);
+  auto read = ReadWholeFile(path, kLargestSourceBytes);
+  if (const auto* error = std::get_if<FileError>(&read)) {
+    *why = error->problem == FileProblem::kTooLarge
+               ? "the file is larger than 64 MB, too large for a conductor table"
+               : error->what;
     return false;
   }
-  if (S_ISDIR(status.st_mode)) {
-    *why = "this is a folder, not a text table";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *why = std::string("the file cannot be read (") + std::strerror(errno) + ")";
-    return false;
-  }
-  std::string contents;
-  char buffer[16384];
-  while (in) {
-    in.read(buffer, sizeof buffer);
-    contents.append(buffer, static_cast<size_t>(in.gcount()));
-    if (static_cast<std::streamsize>(contents.size()) > kLargestSourceBytes) {
-      *why = "the file is larger than 64 MB, too large for a conductor table";
-      return false;
-    }
-  }
-  if (in.bad()) {
-    *why = "the file cannot be read";
-    return false;
-  }
-  *text = std::move(contents);
+  const auto& bytes = std::get<std::vector<uint8_t>>(read);
+  text->assign(bytes.begin(), bytes.end());
   return true;
 }
 
-// Writes `bytes` to `path` through a temporary file in the same folder that is
-// renamed over the target only when complete, so a failed write never leaves
-// a half file and an existing file stays intact until the new one is whole.
 bool WriteAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string* why) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    *why = std::string("cannot create a file beside it (") + std::strerror(errno) + ")";
+  if (const std::optional<FileError> failure = ReplaceFileAtomically(path, bytes, true)) {
+    *why = failure->what;
     return false;
   }
-  size_t written = 0;
-  bool ok = true;
-  while (ok && written < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      ok = false;
-    else
-      written += static_cast<size_t>(n);
-  }
-  // mkstemp creates the file readable by its owner only. A replaced file keeps
-  // its permissions; a new one gets those the user's umask gives new files.
-  struct stat existing {};
-  mode_t mode = 0;
-  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-  const int saved_errno = errno;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
-    return true;
-  *why = std::string("cannot write the file (") + std::strerror(ok ? errno : saved_errno) + ")";
-  ::unlink(temp.c_str());
-  return false;
+  return true;
 }
 
 int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

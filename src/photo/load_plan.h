@@ -37,6 +37,7 @@ inline constexpr int kErrOutOfMemory = 7;      // working raster cannot be alloc
 inline constexpr int kErrDivisionByZero = 11;  // empty working image
 inline constexpr int kErrFileNotFound = 53;
 inline constexpr int kErrPermissionDenied = 70;
+inline constexpr int kErrPathFileAccess = 75;    // a FIFO, device or socket, not a file
 inline constexpr int kErrInvalidProperty = 380;  // negative working-image size
 inline constexpr int kErrInvalidPicture = 481;   // the file yields no image
 

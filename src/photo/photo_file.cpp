@@ -10,6 +10,7 @@
 
 #include "photo/area_resampler.h"
 #include "photo/jpeg_decoder.h"
+#include "state/file_access.h"
 
 namespace sarn {
 
@@ -21,48 +22,33 @@ LoadFailure NotCurable(int code, std::string reason) {
   return LoadFailure{code, std::move(reason), false};
 }
 
-// Reads the whole file. Missing -> 53, no permission -> 70, a folder or a
-// read error -> 481.
+// The largest photo file read: far beyond any JPEG of 32767 x 32767 pixels
+// that a camera writes, and still a bounded allocation.
+constexpr size_t kLargestPhotoFileBytes = size_t{1} << 31;
+
+// Reads the whole file. Missing -> 53, no permission -> 70, a FIFO, device or
+// socket -> 75 (never opened for reading: it could block for ever), a folder
+// or a read error -> 481.
 std::variant<std::vector<uint8_t>, LoadFailure> ReadFileBytes(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    const int e = errno;
-    const std::string why = path + ": " + std::strerror(e);
-    if (e == ENOENT || e == ENOTDIR || e == ENAMETOOLONG)
-      return NotCurable(kErrFileNotFound, why);
-    if (e == EACCES || e == EPERM)
-      return NotCurable(kErrPermissionDenied, why);
-    return NotCurable(kErrInvalidPicture, why);
+  auto read = ReadWholeFile(path, kLargestPhotoFileBytes);
+  if (auto* bytes = std::get_if<std::vector<uint8_t>>(&read))
+    return std::move(*bytes);
+  const FileError& error = std::get<FileError>(read);
+  struct stat status {};
+  switch (error.problem) {
+    case FileProblem::kNotFound:
+      return NotCurable(kErrFileNotFound, error.message);
+    case FileProblem::kNoPermission:
+      return NotCurable(kErrPermissionDenied, error.message);
+    case FileProblem::kNotRegular:
+      if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return NotCurable(kErrInvalidPicture, error.message);
+      return NotCurable(kErrPathFileAccess, error.message);
+    case FileProblem::kTooLarge:
+      return NotCurable(kErrOutOfMemory, error.message);
+    default:
+      return NotCurable(kErrInvalidPicture, error.message);
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return NotCurable(kErrInvalidPicture, path + ": not a regular file");
-  }
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<size_t>(st.st_size));
-  } catch (const std::bad_alloc&) {
-    ::close(fd);
-    return NotCurable(kErrOutOfMemory, path + ": too large to read");
-  }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      const int e = errno;
-      ::close(fd);
-      return NotCurable(kErrInvalidPicture, path + ": " + std::strerror(e));
-    }
-    if (n == 0)
-      break;  // the file shrank meanwhile; decode what is there
-    done += static_cast<size_t>(n);
-  }
-  bytes.resize(done);
-  ::close(fd);
-  return bytes;
 }
 
 std::optional<LoadFailure> CheckSize(int width, int height) {

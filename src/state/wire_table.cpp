@@ -6,6 +6,8 @@
 
 #include "state/wire_table.h"
 
+#include "state/file_access.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -115,31 +117,10 @@ WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::strin
 }
 
 WireDataResult ReadWireData(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR)
-      return Failure(path, "the file does not exist.");
-    return Failure(path, std::string("the file cannot be opened (") + std::strerror(errno) + ").");
-  }
-  if (S_ISDIR(status.st_mode))
-    return Failure(path, "this is a folder, not a conductor data file.");
-  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file)
-    return Failure(path, std::string("the file cannot be read (") + std::strerror(errno) + ").");
-  std::vector<uint8_t> bytes;
-  uint8_t buffer[16384];
-  while (bytes.size() < kLargestWireFileBytes) {
-    const size_t wanted = std::min(sizeof buffer, kLargestWireFileBytes - bytes.size());
-    const size_t got = std::fread(buffer, 1, wanted, file.get());
-    bytes.insert(bytes.end(), buffer, buffer + got);
-    if (got < wanted) {
-      if (std::ferror(file.get()))
-        return Failure(path,
-                       std::string("the file cannot be read (") + std::strerror(errno) + ").");
-      break;
-    }
-  }
-  return ParseWireData(bytes, path);
+  auto read = ReadFileStart(path, kLargestWireFileBytes);
+  if (const auto* error = std::get_if<FileError>(&read))
+    return Failure(path, error->what + ".");
+  return ParseWireData(std::get<std::vector<uint8_t>>(read), path);
 }
 
 std::vector<uint8_t> SerializeWireData(const WireData& data) {

@@ -1,14 +1,8 @@
 #include "tracing/hi_dat.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cstddef>
+#include <optional>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include "state/file_access.h"
 
 namespace sarn {
 
@@ -27,25 +21,6 @@ void AppendBlock(const std::array<std::array<int16_t, kSamples>, kStations>& blo
   }
 }
 
-std::string SystemError(const std::string& what, const std::string& path, int error_number) {
-  return what + " " + path + ": " + std::strerror(error_number);
-}
-
-// Writes all of `bytes` to `fd`, retrying short writes.
-bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::vector<uint8_t> HiDatBytes(const ScanResult& result) {
@@ -57,47 +32,13 @@ std::vector<uint8_t> HiDatBytes(const ScanResult& result) {
 }
 
 bool WriteHiDat(const std::string& path, const ScanResult& result, std::string* error) {
-  const std::vector<uint8_t> bytes = HiDatBytes(result);
-
-  // The new content goes to a uniquely named file in the same folder (so the
-  // rename below stays within one file system) and replaces the old file in
-  // one step: a reader sees either the old file or the whole new one, and an
-  // older, longer file leaves no tail behind. The dump is a diagnostic aid,
+  // Replaced in one step, so a reader sees the old dump or the whole new one
+  // and an older, longer file leaves no tail. The dump is a diagnostic aid,
   // so it is not synced to disk.
-  std::string temp_path = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp_path.data());
-  if (fd < 0) {
-    if (error)
-      *error = SystemError("cannot create a temporary file beside", path, errno);
-    return false;
-  }
-  // mkstemp creates the file readable by its owner only. The replacement
-  // keeps the permissions of the file it replaces; a new dump is an ordinary
-  // data file (rw-r--r--).
-  struct stat old_file {};
-  const mode_t mode = ::stat(path.c_str(), &old_file) == 0
-                          ? (old_file.st_mode & 07777)
-                          : (S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH);
-  ::fchmod(fd, mode);
-
-  const bool written = WriteAll(fd, bytes);
-  const int write_errno = errno;
-  const bool closed = ::close(fd) == 0;
-  const int close_errno = errno;
-  if (!written || !closed) {
-    ::unlink(temp_path.c_str());
-    if (error)
-      *error = SystemError("cannot write", temp_path, written ? close_errno : write_errno);
-    return false;
-  }
-  if (std::rename(temp_path.c_str(), path.c_str()) != 0) {
-    const int rename_errno = errno;
-    ::unlink(temp_path.c_str());
-    if (error)
-      *error = SystemError("cannot replace", path, rename_errno);
-    return false;
-  }
-  return true;
+  const std::optional<FileError> failure = ReplaceFileAtomically(path, HiDatBytes(result), false);
+  if (failure && error)
+    *error = failure->message;
+  return !failure;
 }
 
 }  // namespace sarn

@@ -1,9 +1,11 @@
 #include "state/wire_table.h"
 
 #include <gmock/gmock.h>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <fstream>
 
 #include <bit>
 #include <cstdint>
@@ -311,14 +313,27 @@ TEST_F(ReadWireDataTest, FileThatOpensButFailsToRead) {
 }
 
 TEST_F(ReadWireDataTest, ReadsOnlyWhatTheLargestTableNeeds) {
-  // /dev/zero never ends; the reader stops after the largest possible table
-  // and finds a one-record file of zeros.
-  if (::access("/dev/zero", R_OK) != 0)
-    GTEST_SKIP() << "no /dev/zero";
-  const WireDataResult result = ReadWireData("/dev/zero");
+  // A sparse 1 GB file of zeros: the reader stops after the largest possible
+  // table and finds a one-record file of zeros.
+  const std::string path = folder_.PathOf("huge.dat");
+  { std::ofstream create(path); }
+  ASSERT_EQ(::truncate(path.c_str(), 1L << 30), 0);
+  const WireDataResult result = ReadWireData(path);
   ASSERT_TRUE(result.data) << result.error;
   EXPECT_EQ(result.data->WireTable.size(), 1u);
   EXPECT_EQ(result.data->WireTable[0].Name, std::string(20, ' '));
+}
+
+// Opening a FIFO for reading waits for a writer, and a device may never end:
+// anything but a regular file is refused before it is read.
+TEST_F(ReadWireDataTest, RefusesWhatIsNotARegularFile) {
+  const std::string fifo = folder_.PathOf("fifo.dat");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    const WireDataResult result = ReadWireData(path);
+    EXPECT_FALSE(result.data) << path;
+    EXPECT_THAT(result.error, HasSubstr("not a regular file")) << path;
+  }
 }
 
 }  // namespace
