@@ -2,14 +2,14 @@
 
 #include <ostream>
 
+#include "app/cli_commands.h"
+
 namespace sarn {
 
 bool IsCliCommand(std::string_view first_argument) {
   return first_argument == "data" || first_argument == "evaluate" || first_argument == "measure" ||
          first_argument == "help" || first_argument == "--help" || first_argument == "-h";
 }
-
-namespace {
 
 void PrintUsage(std::ostream& out) {
   out << "usage: sarn [PHOTO]                 open the window (optionally on a photo)\n"
@@ -19,16 +19,21 @@ void PrintUsage(std::ostream& out) {
          "       sarn evaluate [options]      evaluate the allowable-tension ratio\n"
          "       sarn measure PHOTO --line X1,Y1,X2,Y2 [options]\n"
          "                                    measure sag and tension on a photo\n"
-         "Run a subcommand with --help for its options.\n";
+         "       sarn measure --batch LINES.csv [options]\n"
+         "                                    measure every photo,x1,y1,x2,y2 row of a CSV\n"
+         "Run a subcommand with --help for its options.\n"
+      << kExitStatusHelp;
 }
-
-}  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliContext& context) {
-  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
-    PrintUsage(args.empty() ? err : out);
-    return args.empty() ? 2 : 0;
+  if (args.empty()) {
+    PrintUsage(err);
+    return kExitBadInput;
+  }
+  if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+    PrintUsage(out);
+    return kExitSuccess;
   }
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (args[0] == "data")
@@ -39,7 +44,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return RunMeasureCommand(rest, out, err, context);
   err << "sarn: unknown command '" << args[0] << "'\n";
   PrintUsage(err);
-  return 2;
+  return kExitBadInput;
 }
 
 }  // namespace sarn

@@ -1,7 +1,13 @@
 #pragma once
 
 // The headless side of `sarn`: `sarn data ...`, `sarn evaluate ...` and
-// `sarn measure ...` run the same core as the window, without a window.
+// `sarn measure ...` drive the same measurement session as the window.
+//
+// Exit status, the same rule in every command:
+//   0  success
+//   1  the evaluation failed (the results are printed as far as they go)
+//   2  bad arguments, or an input that cannot be read (or a file that cannot
+//      be written)
 
 #include <iosfwd>
 #include <string>
@@ -9,35 +15,30 @@
 #include <utility>
 #include <vector>
 
-#include "photo/photo_loader.h"
+#include "photo/photo_file.h"
 
 namespace sarn {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitEvaluationFailed = 1;
+inline constexpr int kExitBadInput = 2;
 
 struct CliContext {
   CliContext() = default;
   explicit CliContext(std::string folder) : program_folder(std::move(folder)) {}
-
   std::string program_folder;  // where SetDT.dat is read and hi.dat written by default
   // Decoder for photo formats other than JPEG (the program installs Qt's).
   FallbackDecoder fallback_decoder;
 };
 
-// True when `first_argument` names a subcommand.
+// The words that name a subcommand (or ask for help) as the first argument.
 bool IsCliCommand(std::string_view first_argument);
 
-// args: the arguments after the program name, the subcommand first. Returns
-// the exit status: 0 on success, 1 when the work itself failed (a data file
-// that cannot be read, a failed evaluation reported with --json aside), 2 for
-// bad arguments or an unreadable input.
+// The usage of the whole program: the window and every subcommand.
+void PrintUsage(std::ostream& out);
+
+// args: the arguments after the program name, the subcommand first.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliContext& context);
-
-// The subcommands; args start after the subcommand's name.
-int RunDataCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   const CliContext& context);
-int RunEvaluateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                       const CliContext& context);
-int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                      const CliContext& context);
 
 }  // namespace sarn

@@ -1,43 +1,12 @@
 #include "app/cli_options.h"
 
+#include <cfloat>
+#include <cmath>
 #include <ostream>
 
 #include "state/numeric.h"
 
 namespace sarn {
-
-OptionReader::OptionReader(const std::vector<std::string>& args, std::string command,
-                           std::ostream& err)
-    : args_(args), command_(std::move(command)), err_(err) {}
-
-std::string OptionReader::Next() {
-  inline_value_.reset();
-  std::string arg = args_[next_++];
-  if (arg.rfind("--", 0) == 0) {
-    const size_t eq = arg.find('=');
-    if (eq != std::string::npos) {
-      inline_value_ = arg.substr(eq + 1);
-      arg.resize(eq);
-    }
-  }
-  return arg;
-}
-
-bool OptionReader::Value(const std::string& option, std::string* value) {
-  if (inline_value_) {
-    *value = *inline_value_;
-    inline_value_.reset();
-    return true;
-  }
-  if (next_ >= args_.size()) {
-    err_ << command_ << ": " << option << " needs a value\n";
-    failed_ = true;
-    return false;
-  }
-  *value = args_[next_++];
-  return true;
-}
-
 namespace {
 
 std::vector<std::string_view> SplitCommas(std::string_view text) {
@@ -54,7 +23,48 @@ std::vector<std::string_view> SplitCommas(std::string_view text) {
   return parts;
 }
 
+std::optional<int16_t> WholeNumber16Of(const std::string& text) {
+  const std::optional<double> value = StrictNumber(text);
+  if (!value || *value != std::trunc(*value))
+    return std::nullopt;
+  return RoundToInt16(*value);
+}
+
 }  // namespace
+
+const CLI::Validator& FloatText() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        const double value = NumericParse(text);
+        if (std::isfinite(value) && std::fabs(value) <= double{FLT_MAX})
+          return {};
+        return "'" + text + "' lies outside the range of a 32-bit float";
+      },
+      "TEXT");
+  return validator;
+}
+
+const CLI::Validator& WholeNumber16() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        if (WholeNumber16Of(text))
+          return {};
+        return "takes a whole number within -32768..32767, not '" + text + "'";
+      },
+      "N");
+  return validator;
+}
+
+const CLI::Validator& NumberText() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        if (StrictNumber(text))
+          return {};
+        return "must be a number, not '" + text + "'";
+      },
+      "NUMBER");
+  return validator;
+}
 
 std::optional<std::vector<double>> ParseNumberList(std::string_view text, size_t count) {
   std::vector<std::string_view> parts = SplitCommas(text);
@@ -82,6 +92,97 @@ std::optional<std::array<int16_t, 2>> ParseDesignTemps(std::string_view text) {
     temps[i] = *t;
   }
   return temps;
+}
+
+void AddConductorOptions(CLI::App& command, ConductorOptions& options) {
+  command
+      .add_option("--data", options.data_path,
+                  "conductor data file (default: SetDT.dat beside the program)")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            return text.empty() ? "needs a file name" : std::string();
+          },
+          "FILE"));
+  command
+      .add_option_function<std::string>(
+          "--wire", [&options](const std::string& text) { options.wire = *WholeNumber16Of(text); },
+          "conductor index in the data file (default 0)")
+      ->check(WholeNumber16());
+  command.add_option("--span", options.span_text, "span length, m (default 40)")
+      ->check(FloatText());
+  command
+      .add_option("--air-temp", options.air_temp_text,
+                  "air temperature at the photograph, degC (default 20)")
+      ->check(FloatText());
+  command
+      .add_option_function<std::string>(
+          "--design-temps",
+          [&options](const std::string& text) { options.design_temps = ParseDesignTemps(text); },
+          "class-A and low-temperature-season temperatures, degC (default: the data file's)")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            if (ParseDesignTemps(text))
+              return {};
+            return "takes two temperatures A,L within -32768..32767, not '" + text + "'";
+          },
+          "A,L"));
+  command
+      .add_option_function<std::string>(
+          "--classes",
+          [&options](const std::string& text) { options.classes = *ParseCombination(text); },
+          "wind-load classes A+B (default), A+C or C")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            if (ParseCombination(text))
+              return {};
+            return "is A+B, A+C or C, not '" + text + "'";
+          },
+          "A+B|A+C|C"));
+}
+
+void AddJsonFlag(CLI::App& command, bool& json) {
+  command.add_flag("--json", json, "print one JSON object instead")->disable_flag_override();
+}
+
+bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
+                       const std::string& command, std::ostream& err, WireData* data) {
+  const std::string path =
+      options.data_path.empty() ? context.program_folder + "/SetDT.dat" : options.data_path;
+  WireDataResult read = ReadWireData(path);
+  if (!read.data) {
+    err << command << ": " << read.error << "\n";
+    return false;
+  }
+  *data = std::move(*read.data);
+  return true;
+}
+
+void ApplyConductorOptions(const ConductorOptions& options, const WireData& data,
+                           MeasurementSession& session) {
+  session.SetWireData(data, options.span_text, options.air_temp_text);
+  session.SetWireIndex(options.wire);
+  if (options.design_temps) {
+    for (int i = 0; i < 2; ++i)
+      session.SetDesignTempText(i, PlainInteger((*options.design_temps)[static_cast<size_t>(i)]));
+  }
+  session.SetWindCombination(options.classes);
+}
+
+std::optional<int> ParseCommand(CLI::App& command, const std::vector<std::string>& args,
+                                std::ostream& out, std::ostream& err) {
+  // CLI11 takes the arguments last first.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    command.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    out << command.help();
+    return kExitSuccess;
+  } catch (const CLI::ParseError& error) {
+    err << command.get_name() << ": " << error.what() << "\n"
+        << "Run '" << command.get_name() << " --help' for the options.\n";
+    return kExitBadInput;
+  }
+  return std::nullopt;
 }
 
 }  // namespace sarn

@@ -1,44 +1,60 @@
 #pragma once
 
-// Reading the options of the headless subcommands: "--name VALUE" or
-// "--name=VALUE", and the small lists some options take.
+// The options that several commands share, each read by one rule everywhere,
+// and the session they set up. Texts are read as the window reads its boxes
+// (`--span 40m` is 40); a value a 32-bit float cannot hold is refused.
 
 #include <array>
 #include <cstdint>
-#include <iosfwd>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "app/cli.h"
+#include "session/measurement_session.h"
+#include "state/wire_table.h"
+#include "tension/wind_classes.h"
 
 namespace sarn {
 
-class OptionReader {
- public:
-  OptionReader(const std::vector<std::string>& args, std::string command, std::ostream& err);
-
-  bool More() const { return next_ < args_.size(); }
-  // The next argument; for "--name=VALUE" the name, with VALUE kept for Value().
-  std::string Next();
-  // The value of `option`: the part after "=" or the next argument. False
-  // (with a message) when there is none.
-  bool Value(const std::string& option, std::string* value);
-  bool failed() const { return failed_; }
-
- private:
-  const std::vector<std::string>& args_;
-  std::string command_;
-  std::ostream& err_;
-  size_t next_ = 0;
-  std::optional<std::string> inline_value_;
-  bool failed_ = false;
+// The conductor and the conditions of the span.
+struct ConductorOptions {
+  std::string data_path;  // default: SetDT.dat in the program's folder
+  int16_t wire = 0;
+  std::string span_text = "40";
+  std::string air_temp_text = "20";
+  std::optional<std::array<int16_t, 2>> design_temps;
+  WindCombination classes = WindCombination::AB;
 };
 
-// "a,b,c": exactly `count` numbers, each a whole number text (StrictNumber).
+void AddConductorOptions(CLI::App& command, ConductorOptions& options);
+void AddJsonFlag(CLI::App& command, bool& json);
+
+// Reads the data file of `options`; false after a message on `err`.
+bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
+                       const std::string& command, std::ostream& err, WireData* data);
+
+// Sets the conductor, span, air temperature, design temperatures and classes.
+void ApplyConductorOptions(const ConductorOptions& options, const WireData& data,
+                           MeasurementSession& session);
+
+// Checks of option values, each with the message of its one rule.
+const CLI::Validator& FloatText();      // NumericParse within the 32-bit float range
+const CLI::Validator& WholeNumber16();  // a whole number within -32768..32767
+const CLI::Validator& NumberText();     // the whole text one number
+
+// "a,b,c": exactly `count` numbers, each a whole number text.
 std::optional<std::vector<double>> ParseNumberList(std::string_view text, size_t count);
 
 // "A,L": two design temperatures, each read as the window reads Text6 (numeric
 // parse rounded half to even), within -32768..32767.
 std::optional<std::array<int16_t, 2>> ParseDesignTemps(std::string_view text);
+
+// Parses `args` into `command`; on --help prints the help and returns 0, on a
+// bad argument prints the message and returns 2; nullopt to go on.
+std::optional<int> ParseCommand(CLI::App& command, const std::vector<std::string>& args,
+                                std::ostream& out, std::ostream& err);
 
 }  // namespace sarn

@@ -5,41 +5,35 @@
 #include <algorithm>
 
 #include "state/numeric.h"
-#include "tension/wind_classes.h"
 
 namespace sarn {
 
 Form1::Form1(tk::Dialogs& dialogs, tk::Clipboard& clipboard, std::string program_folder)
-    : dialogs_(dialogs), clipboard_(clipboard), program_folder_(std::move(program_folder)) {
+    : dialogs_(dialogs), clipboard_(clipboard), session_(std::move(program_folder)) {
   CreateControls();
   BindHandlers();
+  session_.SetEvents(this);
 }
 
 Form1::~Form1() {
+  session_.SetEvents(nullptr);
   // The picture boxes (deleted later, with the window's children) show the
-  // rasters of photo_ without a copy; they let go of them first.
+  // session's rasters without a copy; they let go of them first.
   Picture1->RemovePicture();
   Picture2->RemovePicture();
 }
 
 void Form1::Form_Load(const WireData& wires) {
-  module1_.WireLast = wires.WireLast;
-  module1_.DesignTemp = wires.DesignTemp;
-  module1_.WireTable = wires.WireTable;
-  module1_.SpanLength = static_cast<float>(NumericParse(Text2->Text()));
-  module1_.AirTemp = static_cast<float>(NumericParse(Text3->Text()));
-  for (const WireRecord& record : module1_.WireTable)
+  session_.SetWireData(wires, Text2->Text(), Text3->Text());
+  for (const WireRecord& record : wires.WireTable)
     Combo1->AddItem(record.Name);
   // Raises Combo1_Click: WireIndex 0, and the sag computation, the evaluation
   // and the result copy run once before any photo exists.
   Combo1->SetListIndex(0);
-  if (auto distance = StrictInteger16(Text4[0]->Text()))
-    module1_.ApproxDistance = *distance;
-  if (auto height = StrictInteger16(Text4[1]->Text()))
-    module1_.ApproxHeight = *height;
+  session_.SetStartDistances(Text4[0]->Text(), Text4[1]->Text());
   // Each raises Text6_Change, which stores the value back and evaluates.
-  Text6[0]->SetText(PlainInteger(module1_.DesignTemp[0]));
-  Text6[1]->SetText(PlainInteger(module1_.DesignTemp[1]));
+  Text6[0]->SetText(PlainInteger(session_.State().DesignTemp[0]));
+  Text6[1]->SetText(PlainInteger(session_.State().DesignTemp[1]));
 }
 
 void Form1::Form_Resize() {
@@ -54,34 +48,35 @@ void Form1::Form_Resize() {
 }
 
 void Form1::Text2_Change() {
-  module1_.SpanLength = static_cast<float>(NumericParse(Text2->Text()));
-  SarnKeisan();
+  session_.SetSpanText(Text2->Text());
 }
 
 void Form1::Text3_Change() {
-  module1_.AirTemp = static_cast<float>(NumericParse(Text3->Text()));
-  SarnKeisan();
+  session_.SetAirTempText(Text3->Text());
 }
 
 void Form1::Combo1_Click() {
-  module1_.WireIndex = static_cast<int16_t>(Combo1->ListIndex());
-  SarnKeisan();
+  session_.SetWireIndex(static_cast<int16_t>(Combo1->ListIndex()));
 }
 
 void Form1::Check1_Click(int index) {
-  const int value = Check1[static_cast<size_t>(index)]->Value();
-  // Each setting that changes a box raises that box's own click at once.
-  for (const auto& [box, box_value] : WindClassReaction(index, value))
-    Check1[static_cast<size_t>(box)]->SetValue(box_value);
-  EvalTension();
+  session_.SetWindClass(index, Check1[static_cast<size_t>(index)]->Value());
 }
 
-void Form1::Check3_Click(int) {
-  EvalTension();
+void Form1::WindClassChanged(int index, int value) {
+  Check1[static_cast<size_t>(index)]->SetValue(value);
 }
 
-void Form1::Check6_Click(int) {
-  SarnKeisan();
+void Form1::Check3_Click(int index) {
+  session_.SetTick(index, Check3[static_cast<size_t>(index)]->Value());
+}
+
+void Form1::TickChanged(int index, int value) {
+  Check3[static_cast<size_t>(index)]->SetValue(value);
+}
+
+void Form1::Check6_Click(int index) {
+  session_.SetCorrection(index, Check6[static_cast<size_t>(index)]->Value());
   const int n = Check6[0]->Value() + Check6[1]->Value() + Check6[2]->Value();
   for (QWidget* control : {static_cast<QWidget*>(Label10[0]), static_cast<QWidget*>(Label10[2]),
                            static_cast<QWidget*>(Text4[0])})
@@ -92,22 +87,12 @@ void Form1::Check6_Click(int) {
     control->setEnabled(height_on);
 }
 
-// A text that gives no 16-bit value (out of range, or for Text4(1) not a
-// number at all, as while the user retypes it) leaves the stored value as it
-// was; the computation runs on with it.
 void Form1::Text4_Change(int) {
-  if (auto distance = RoundToInt16(NumericParse(Text4[0]->Text())))
-    module1_.ApproxDistance = *distance;
-  if (auto height = StrictInteger16(Text4[1]->Text()))
-    module1_.ApproxHeight = *height;
-  SarnKeisan();
+  session_.SetDistanceTexts(Text4[0]->Text(), Text4[1]->Text());
 }
 
 void Form1::Text6_Change(int index) {
-  const auto k = static_cast<size_t>(index);
-  if (auto temperature = RoundToInt16(NumericParse(Text6[k]->Text())))
-    module1_.DesignTemp[k] = *temperature;
-  EvalTension();
+  session_.SetDesignTempText(index, Text6[static_cast<size_t>(index)]->Text());
 }
 
 void Form1::Label7_Click(int) {

@@ -2,9 +2,10 @@
 
 // Form1, the program's one window: the picture area (Picture1, the overview;
 // Picture2, the working image) and the bottom panel Frame1 with every input
-// and result. Each handler reads its inputs from the controls and from the
-// shared measurement state when it runs and writes its results back; a value
-// changed by code raises the control's handler at once, so handlers nest.
+// and result. It is a face of the measurement session: each handler hands
+// the control's new value to the session, and the window shows what the
+// session reports. A value changed by code raises the control's handler at
+// once; a box the session sets hands the session the value it already has.
 //
 // The controls are public, as on any form: the handlers and the tests address
 // them by their names. The window (Qt's parent) owns every control; the
@@ -15,9 +16,10 @@
 #include <optional>
 #include <string>
 
-#include "photo/photo_loader.h"
+#include "session/measurement_session.h"
 #include "state/measurement_state.h"
 #include "state/wire_table.h"
+#include "toolkit/busy_cursor.h"
 #include "toolkit/button.h"
 #include "toolkit/check_box.h"
 #include "toolkit/clipboard.h"
@@ -31,11 +33,10 @@
 #include "toolkit/picture_box.h"
 #include "toolkit/text_box.h"
 #include "toolkit/window.h"
-#include "tracing/scan.h"
 
 namespace sarn {
 
-class Form1 : public tk::Window {
+class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
  public:
   // The caption before the padding and after it (the padding grows with the
   // window's width so that the second part sits towards the right).
@@ -87,12 +88,13 @@ class Form1 : public tk::Window {
   // False when the photo could not be shown (reported; the window is left as
   // it was, or the program was ended).
   bool LoadPhoto();
-  void Scan();
-  void SarnKeisan();
-  void EvalTension();
-  void CopyResults();
+  void CopyResults() { session_.CopyResults(); }
 
-  const MeasurementState& Module1() const { return module1_; }
+  MeasurementSession& Session() { return session_; }
+  const MeasurementSession& Session() const { return session_; }
+  const MeasurementState& Module1() const { return session_.State(); }
+  const std::string& PhotoPath() const { return session_.PhotoPath(); }
+  float ImgScale() const { return session_.ImgScale(); }
 
   // --- controls ------------------------------------------------------------
   tk::PictureBox* Picture1 = nullptr;
@@ -131,16 +133,10 @@ class Form1 : public tk::Window {
   std::array<tk::LineShape*, 9> Line4{};   // on Picture2
 
   // --- window-level values -------------------------------------------------
-  std::string PhotoPath;
-  float ImgScale = 0;      // working-image pixels per overview unit
   int32_t SavedWidth = 0;  // twips
   int32_t MaxHeight = 0;   // twips, outer height recorded while maximised
   bool Selecting = false;
   int32_t DragX = 0, DragY = 0;
-  std::array<int16_t, kStations> WireY{};
-  std::array<int32_t, kStations> ScanTop{};
-  std::array<float, 4> TensionEst{};
-  float PresentTension = 0;
 
  private:
   void CreateControls();
@@ -151,17 +147,33 @@ class Form1 : public tk::Window {
   // overview.
   void FitWindowToOverview();
   void HideGuideLines();
-  void ShowLoadedPhoto(LoadedPhoto photo);
+  bool LoadFrom(const std::string& path);
+  void ShowLoadedPhoto();
+  void ShowSettings(const LoadSettings& settings);
+  // The value labels on yellow (the ratio on red above 100), or on grey while
+  // the session says they belong to a scan that no longer matches the inputs.
+  void ColourResultLabels();
+
+  // What the session reports.
+  void Scanned() override;
+  void ScanSkipped() override;
+  void SagComputed() override;
+  void TickChanged(int index, int value) override;
+  void WindClassChanged(int index, int value) override;
+  void Evaluated() override;
+  void ResultCopied(const std::string& text) override;
+  void HiDatNotWritten(const std::string& why) override;
+  // The loading's questions, through the dialogs.
+  bool AskRetry() override;
+  void SettingsChanged(const LoadSettings& now) override;
 
   tk::Dialogs& dialogs_;
   tk::Clipboard& clipboard_;
-  std::string program_folder_;
-  MeasurementState module1_;  // the shared state of the measurement ("Module1")
-  // The working image and the overview; the picture boxes show them without
-  // a copy, so they live here until the next load.
-  std::optional<LoadedPhoto> photo_;
-  std::string dialog_file_name_;  // the dialog offers the last choice first
-  bool hi_dat_failure_reported_ = false;
+  // The measurement; it also holds the working image and the overview, which
+  // the picture boxes show without a copy until the next load.
+  MeasurementSession session_;
+  std::string dialog_file_name_;        // the dialog offers the last choice first
+  std::optional<tk::BusyCursor> busy_;  // while a photo loads
 };
 
 }  // namespace sarn

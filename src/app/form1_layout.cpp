@@ -5,8 +5,8 @@
 
 #include "app/form1.h"
 #include "photo/load_plan.h"
+#include "toolkit/bgr_color.h"
 #include "toolkit/control_fonts.h"
-#include "toolkit/vb_color.h"
 
 namespace sarn {
 
@@ -143,7 +143,7 @@ void Form1::CreatePanelControls() {
   Command2->hide();
 
   for (int i : {0, 1, 2, 3, 4, 5, 6})
-    Label4[static_cast<size_t>(i)]->SetBackColor(tk::kVbYellow);
+    Label4[static_cast<size_t>(i)]->SetBackColor(tk::kBgrYellow);
   // Labels are drawn above the boxes beside them, as on the design.
   for (tk::Label* label : Label4)
     label->raise();
@@ -151,13 +151,13 @@ void Form1::CreatePanelControls() {
 
 void Form1::CreateLines() {
   for (size_t i = 0; i < Line1.size(); ++i)
-    Line1[i] = &Picture1->AddLine(i == 1 ? tk::kVbRed : tk::kVbGreen);
+    Line1[i] = &Picture1->AddLine(i == 1 ? tk::kBgrRed : tk::kBgrGreen);
   for (auto& line : Line2)
-    line = &Picture1->AddLine(tk::kVbRed);
-  Line3[0] = &Picture2->AddLine(tk::kVbGreen);
-  Line3[1] = &Picture2->AddLine(tk::kVbRed);
+    line = &Picture1->AddLine(tk::kBgrRed);
+  Line3[0] = &Picture2->AddLine(tk::kBgrGreen);
+  Line3[1] = &Picture2->AddLine(tk::kBgrRed);
   for (auto& line : Line4)
-    line = &Picture2->AddLine(tk::kVbRed);
+    line = &Picture2->AddLine(tk::kBgrRed);
 }
 
 void Form1::BindHandlers() {

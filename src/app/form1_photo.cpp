@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "app/form1.h"
-#include "photo/load_plan.h"
 #include "state/numeric.h"
 #include "toolkit/busy_cursor.h"
 #include "toolkit/raster_image.h"
@@ -24,61 +23,54 @@ void Form1::Command1_Click() {
 
 void Form1::OpenPhoto(const std::string& path) {
   dialog_file_name_ = path;
-  const std::string previous = PhotoPath;
-  PhotoPath = path;
-  // A file that yields no image leaves everything as before the choice,
-  // PhotoPath included, so Check4 keeps reloading the photo that is shown.
-  if (!LoadPhoto())
-    PhotoPath = previous;
+  // A file that yields no image leaves everything as before the choice, the
+  // photo's path included, so Check4 keeps reloading the photo that is shown.
+  LoadFrom(path);
   unsetCursor();
 }
 
 bool Form1::LoadPhoto() {
-  std::optional<tk::BusyCursor> busy(std::in_place);
+  return LoadFrom(session_.PhotoPath());
+}
+
+bool Form1::LoadFrom(const std::string& path) {
   LoadSettings settings;
   settings.limit_text = Text5->Text();
   settings.cut = Check4->Value() == 1;
   settings.auto_adjust = Check5->Value() == 1;
 
-  // The recovery's changes show at once: Check5's click greys Text5, and the
-  // lowered limit is repainted before the next attempt.
-  auto apply = [this](const LoadSettings& now) {
-    Text5->SetText(now.limit_text);
-    Check5->SetValue(now.auto_adjust ? 1 : 0);
-    Text5->repaint();
-    Check5->repaint();
-  };
-  LoadCallbacks callbacks;
-  callbacks.ask_retry = [this] {
-    const tk::BusyCursor::Pause pause;
-    return dialogs_.AskYesNo(std::string(kRetryQuestionText));
-  };
-  callbacks.settings_changed = apply;
-  callbacks.fallback_decoder = tk::DecodeImageWithQt;
-
-  LoadOutcome outcome = LoadPhotoWithRecovery(PhotoPath, settings, InnerWidth(), callbacks);
-  busy.reset();
-  if (outcome.photo) {
-    apply(outcome.settings);
-    ShowLoadedPhoto(std::move(*outcome.photo));
+  busy_.emplace();
+  // `result` keeps the replaced photo alive until the boxes have let go of it.
+  PhotoLoadResult result =
+      session_.LoadPhoto(path, settings, InnerWidth(), *this, tk::DecodeImageWithQt);
+  busy_.reset();
+  ShowSettings(result.settings);
+  if (result.loaded) {
+    ShowLoadedPhoto();
     return true;
   }
-  // A failure no smaller image can cure (the file yields no image) leaves
-  // everything as it was before this load, the settings included; when the
-  // recovery gave up, its last settings show until the program ends.
-  apply(outcome.end_program ? outcome.settings : settings);
-
-  std::string message = outcome.message;
-  if (message.empty()) {
-    const int code = outcome.failure ? outcome.failure->code : 0;
-    const bool gave_up_adjusting = outcome.end_program && outcome.settings.auto_adjust;
-    message = std::string(gave_up_adjusting ? kEndAfterAdjustText : kErrorCodeText) +
-              std::to_string(code);
-  }
-  dialogs_.MessageOk(message);
-  if (outcome.end_program)
+  dialogs_.MessageOk(result.message);
+  if (result.end_program)
     dialogs_.EndProgram();
   return false;
+}
+
+// The recovery's changes show at once: Check5's click greys Text5, and the
+// lowered limit is repainted before the next attempt.
+void Form1::ShowSettings(const LoadSettings& settings) {
+  Text5->SetText(settings.limit_text);
+  Check5->SetValue(settings.auto_adjust ? 1 : 0);
+  Text5->repaint();
+  Check5->repaint();
+}
+
+void Form1::SettingsChanged(const LoadSettings& now) {
+  ShowSettings(now);
+}
+
+bool Form1::AskRetry() {
+  const tk::BusyCursor::Pause pause;
+  return dialogs_.AskYesNo(std::string(kRetryQuestionText));
 }
 
 void Form1::HideGuideLines() {
@@ -92,22 +84,21 @@ void Form1::HideGuideLines() {
     line->SetVisible(false);
 }
 
-void Form1::ShowLoadedPhoto(LoadedPhoto photo) {
+void Form1::ShowLoadedPhoto() {
+  const LoadedPhoto& photo = *session_.Photo();
   // The boxes show the rasters without a copy: let go of the old ones first.
   Picture2->RemovePicture();
   Picture1->RemovePicture();
   HideGuideLines();
-  photo_ = std::move(photo);
 
-  Picture2->SetSize(photo_->plan.W2, photo_->plan.H2);
-  Picture2->SetPicture(tk::ImageOfRaster(photo_->working));
+  Picture2->SetSize(photo.plan.W2, photo.plan.H2);
+  Picture2->SetPicture(tk::ImageOfRaster(photo.working));
 
   // Its click hides Picture2 and shows Picture1 if it was checked.
   Check2->SetValue(0);
 
-  ImgScale = photo_->overview_plan.ImgScale;
-  Picture1->SetSize(photo_->overview_plan.picture_width, photo_->overview_plan.picture_height);
-  Picture1->SetPicture(tk::ImageOfRaster(photo_->overview));
+  Picture1->SetSize(photo.overview_plan.picture_width, photo.overview_plan.picture_height);
+  Picture1->SetPicture(tk::ImageOfRaster(photo.overview));
   Picture1->SetTop(0);
   Picture1->show();
   FitWindowToOverview();
@@ -148,7 +139,7 @@ void Form1::Check2_Click() {
 }
 
 void Form1::Check4_Click() {
-  if (PhotoPath.empty())
+  if (session_.PhotoPath().empty())
     return;
   if (Check5->Value() == 1 && Check4->Value() == 1)
     Text5->SetText("5000");

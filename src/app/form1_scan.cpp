@@ -4,10 +4,7 @@
 #include <iostream>
 
 #include "app/form1.h"
-#include "photo/raster.h"
 #include "state/numeric.h"
-#include "tracing/guide_lines.h"
-#include "tracing/hi_dat.h"
 
 namespace sarn {
 
@@ -18,7 +15,7 @@ constexpr int kRightButton = 2;
 constexpr int kPointerDefault = 0;
 constexpr int kPointerSizeAll = 15;
 
-void Show(tk::LineShape* shape, const LineShape& ends) {
+void Show(tk::LineShape* shape, const GuideSegment& ends) {
   shape->SetEnds(ends.X1, ends.Y1, ends.X2, ends.Y2);
   shape->SetVisible(true);
 }
@@ -47,6 +44,7 @@ void Form1::Picture1_MouseMove(int button, int, float x, float y) {
     Line1[0]->SetVisible(true);
     Line1[0]->SetX2(x);
     Line1[0]->SetY2(y);
+    session_.TrackLine(ScanLine{Line1[0]->X1(), Line1[0]->Y1(), x, y});
   } else if (button == kRightButton) {
     Picture1->SetTop(Panned(Picture1->Top(), y, DragY));
   }
@@ -56,7 +54,7 @@ void Form1::Picture1_MouseUp(int button, int, float x, float y) {
   if (button == kLeftButton && Selecting) {
     Line1[0]->SetX2(x);
     Line1[0]->SetY2(y);
-    Scan();
+    session_.SetLine(ScanLine{Line1[0]->X1(), Line1[0]->Y1(), x, y});
     Selecting = false;
   } else if (button == kRightButton) {
     Picture1->SetTop(Panned(Picture1->Top(), y, DragY));
@@ -88,41 +86,15 @@ void Form1::Picture2_MouseUp(int button, int, float x, float y) {
 }
 
 void Form1::Option1_Click(int) {
-  if (Line1[1]->Visible())
-    Scan();
+  session_.SetCriterion(Option1[0]->Value() ? Criterion::ChangeValue : Criterion::Darkness);
 }
 
 void Form1::Text1_Change() {
-  if (Line1[0]->Visible())
-    Scan();
+  session_.SetThresholdText(Text1->Text());
 }
 
-void Form1::Scan() {
-  // A threshold that is not a number (an empty box while the user retypes
-  // it is ordinary) cannot drive a scan: nothing runs and the results shown
-  // stay those of the last scan.
-  const std::optional<double> threshold = StrictNumber(Text1->Text());
-  if (!threshold)
-    return;
-  const ScanLine line{Line1[0]->X1(), Line1[0]->Y1(), Line1[0]->X2(), Line1[0]->Y2()};
-  const Raster no_picture;
-  const RasterPixels pixels(photo_ ? photo_->working : no_picture);
-  const Criterion criterion = Option1[0]->Value() ? Criterion::ChangeValue : Criterion::Darkness;
-  const ScanResult result = RunScan(line, ImgScale, pixels, criterion, *threshold);
-  WireY = result.WireY;
-  ScanTop = result.ScanTop;
-
-  // The profile dump is a by-product: a folder that cannot be written is
-  // reported once and the measurement goes on.
-  std::string error;
-  if (WriteHiDat(program_folder_ + "/hi.dat", result, &error)) {
-    hi_dat_failure_reported_ = false;
-  } else if (!hi_dat_failure_reported_) {
-    std::cerr << "sarn: hi.dat not written: " << error << '\n';
-    hi_dat_failure_reported_ = true;
-  }
-
-  const ScanGuides guides = ComputeGuides(line, ImgScale, WireY);
+void Form1::Scanned() {
+  const ScanGuides& guides = session_.GuideLines();
   Show(Line1[1], guides.chord_overview);
   Show(Line3[0], guides.drawn_working);
   Show(Line3[1], guides.chord_working);
@@ -130,7 +102,15 @@ void Form1::Scan() {
     Show(Line2[i], guides.marks_overview[i]);
     Show(Line4[i], guides.marks_working[i]);
   }
-  SarnKeisan();
+  ColourResultLabels();
+}
+
+void Form1::ScanSkipped() {
+  ColourResultLabels();
+}
+
+void Form1::HiDatNotWritten(const std::string& why) {
+  std::cerr << "sarn: hi.dat not written: " << why << '\n';
 }
 
 }  // namespace sarn

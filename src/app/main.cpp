@@ -1,21 +1,65 @@
 // sarn: with a subcommand it works headless; otherwise it opens the window.
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "app/cli.h"
 #include "app/window_main.h"
 #include "state/program_folder.h"
 #include "toolkit/raster_image.h"
 
+namespace {
+
+// A first argument that is no subcommand and no file that exists, and looks
+// like a word rather than a path ("mesure"): a mistyped subcommand, not a
+// photo to open.
+bool LooksLikeMistypedCommand(std::string_view argument) {
+  if (argument.empty() || argument[0] == '-')
+    return !argument.empty();
+  struct stat status {};
+  if (::stat(std::string(argument).c_str(), &status) == 0)
+    return false;
+  return argument.find_first_of("/.\\") == std::string_view::npos;
+}
+
+bool HasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0')
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc > 1 && sarn::IsCliCommand(argv[1])) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && sarn::IsCliCommand(args[0])) {
     sarn::CliContext context;
     context.program_folder = sarn::ProgramFolder();
     context.fallback_decoder = sarn::tk::DecodeImageWithQt;
     return sarn::RunCli(args, std::cout, std::cerr, context);
+  }
+  if (args.size() > 1 || (!args.empty() && LooksLikeMistypedCommand(args[0]))) {
+    if (!args.empty() && args[0][0] != '-')
+      std::cerr << "sarn: unknown command '" << args[0] << "'\n";
+    else if (!args.empty())
+      std::cerr << "sarn: unknown option '" << args[0] << "'\n";
+    sarn::PrintUsage(std::cerr);
+    return sarn::kExitBadInput;
+  }
+  if (!HasDisplay()) {
+    std::cerr << "sarn: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not "
+                 "set).\nThe headless commands work without one, for example:\n"
+                 "  sarn measure PHOTO --line X1,Y1,X2,Y2\n";
+    sarn::PrintUsage(std::cerr);
+    return sarn::kExitBadInput;
   }
   return sarn::RunWindow(argc, argv);
 }

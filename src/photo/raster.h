@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "tracing/scan.h"
-
 namespace sarn {
 
 struct Raster {
@@ -18,16 +16,6 @@ struct Raster {
 
   // The colour at (x, y) as 0x00BBGGRR (red in the low byte), or -1 outside.
   int32_t Point(int32_t x, int32_t y) const;
-};
-
-// The scan's view of a raster.
-class RasterPixels : public PixelSource {
- public:
-  explicit RasterPixels(const Raster& raster) : raster_(raster) {}
-  int32_t Point(int32_t x, int32_t y) const override { return raster_.Point(x, y); }
-
- private:
-  const Raster& raster_;
 };
 
 // A raster of width x height pixels, all `colour` (0xFFRRGGBB). Throws

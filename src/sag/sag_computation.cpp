@@ -161,7 +161,8 @@ bool WithinOneThirtieth(float present_tension, float estimate) {
   return distance < allowance;
 }
 
-std::array<int, 3> PreselectEstimates(const SagOutcome& sag, std::array<int, 3> ticks_before) {
+std::array<int, 3> PreselectEstimates(const SagOutcome& sag, std::array<int, 3> ticks_before,
+                                      const TickChanged& changed) {
   const std::array<float, 3> estimates = {sag.TensionEst[0], sag.TensionEst[1], sag.TensionEst[2]};
   std::array<int, 3> ticks = ticks_before;
   float present = sag.MeanTension;
@@ -169,11 +170,9 @@ std::array<int, 3> PreselectEstimates(const SagOutcome& sag, std::array<int, 3> 
     const int tick = sag.EstimateDefined[i] && WithinOneThirtieth(present, estimates[i]) ? 1 : 0;
     if (tick == ticks[i])
       continue;  // an unchanged box raises nothing
-    // A changed box re-evaluates the tension at once: the present tension
-    // becomes the mean of the boxes now ticked, and the next box is compared
-    // against that.
     ticks[i] = tick;
-    present = PresentTensionOf(estimates, ticks);
+    present =
+        changed ? changed(static_cast<int>(i), tick, ticks) : PresentTensionOf(estimates, ticks);
   }
   return ticks;
 }

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "state/measurement_state.h"
@@ -46,11 +47,14 @@ SagOutcome ComputeSag(const MeasurementState& state, const SagInputs& inputs);
 // rounded to 32-bit floats, strict.
 bool WithinOneThirtieth(float present_tension, float estimate);
 
-// Plays out the preselection of the three estimate boxes as the window does
-// it: box i is set by WithinOneThirtieth against the present tension as it
-// stands; whenever a box changes, the present tension becomes the mean of the
-// boxes then ticked before the next box is compared. `present_tension` is the
-// mean of the three shown estimates. Undefined estimates are never ticked.
-std::array<int, 3> PreselectEstimates(const SagOutcome& sag, std::array<int, 3> ticks_before);
+// The preselection of the three estimate boxes, box by box: box i is set by
+// WithinOneThirtieth against the present tension as it stands; a box that
+// changes re-evaluates at once (`changed(i, tick, ticks)`, which returns the
+// present tension after it; by default the mean of the boxes then ticked),
+// and the next box is compared against that. The present tension starts as
+// the mean of the three shown estimates. Undefined estimates are never ticked.
+using TickChanged = std::function<float(int index, int tick, const std::array<int, 3>& ticks)>;
+std::array<int, 3> PreselectEstimates(const SagOutcome& sag, std::array<int, 3> ticks_before,
+                                      const TickChanged& changed = {});
 
 }  // namespace sarn

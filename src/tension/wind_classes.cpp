@@ -1,24 +1,6 @@
 #include "tension/wind_classes.h"
 
 namespace sarn {
-namespace {
-
-// The click handler of box `index`: applies its reaction, each setting that
-// changes a box raising that box's handler before the next setting, then
-// runs one evaluation. The table's settings always move towards an allowed
-// combination, so the nesting is at most three handlers deep.
-void RaiseClick(std::array<int, 3>& boxes, int index, int& evaluations) {
-  for (const auto& [box, value] : WindClassReaction(index, boxes[static_cast<size_t>(index)])) {
-    int& target = boxes[static_cast<size_t>(box)];
-    if (target != value) {
-      target = value;
-      RaiseClick(boxes, box, evaluations);
-    }
-  }
-  ++evaluations;
-}
-
-}  // namespace
 
 std::array<int, 3> CombinationBoxes(WindCombination combination) {
   switch (combination) {
@@ -79,18 +61,6 @@ std::vector<std::pair<int, int>> WindClassReaction(int index, int new_value) {
     default:
       return {};
   }
-}
-
-std::array<int, 3> ClickWindClass(std::array<int, 3> boxes, int index, int* evaluations) {
-  int runs = 0;
-  if (index >= 0 && index < 3) {
-    int& clicked = boxes[static_cast<size_t>(index)];
-    clicked = clicked != 0 ? 0 : 1;  // a click toggles the box
-    RaiseClick(boxes, index, runs);
-  }
-  if (evaluations != nullptr)
-    *evaluations = runs;
-  return boxes;
 }
 
 }  // namespace sarn

@@ -24,11 +24,6 @@ std::optional<WindCombination> ParseCombination(std::string_view text);
 // box's own reaction at once (nested), as the window's notifications do.
 std::vector<std::pair<int, int>> WindClassReaction(int index, int new_value);
 
-// The combination reached after a user click on box `index`, by playing the
-// reactions out with nesting; `evaluations` (if given) receives the number of
-// evaluation runs the nesting makes.
-std::array<int, 3> ClickWindClass(std::array<int, 3> boxes, int index, int* evaluations = nullptr);
-
 // The combination the boxes hold, or nullopt when they hold none of the three.
 std::optional<WindCombination> CombinationOf(const std::array<int, 3>& boxes);
 

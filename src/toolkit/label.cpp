@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPalette>
 
-#include "toolkit/vb_color.h"
+#include "toolkit/bgr_color.h"
 
 namespace sarn::tk {
 
@@ -22,7 +22,7 @@ void Label::SetCaption(const std::string& caption) {
 void Label::SetBackColor(int32_t bgr) {
   back_color_ = bgr;
   QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, ColorOfVb(bgr));
+  palette.setColor(QPalette::Window, ColorOfBgr(bgr));
   setPalette(palette);
   setAutoFillBackground(true);
   update();

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <cmath>
 
-#include "toolkit/vb_color.h"
+#include "toolkit/bgr_color.h"
 
 namespace sarn::tk {
 
@@ -99,7 +99,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   for (const auto& line : lines_) {
     if (!line->Visible())
       continue;
-    painter.setPen(QPen(ColorOfVb(line->Color()), 1));
+    painter.setPen(QPen(ColorOfBgr(line->Color()), 1));
     painter.drawLine(QLineF(line->X1() * unit_x_, line->Y1() * unit_y_, line->X2() * unit_x_,
                             line->Y2() * unit_y_));
   }

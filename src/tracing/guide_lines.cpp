@@ -15,7 +15,7 @@ ScanGuides ComputeGuides(const ScanLine& line, float img_scale,
 
   // Line1(1): the chord between the conductor points of stations 0 and 8, in
   // overview units.
-  LineShape& chord = guides.chord_overview;
+  GuideSegment& chord = guides.chord_overview;
   chord.X1 = line.X1;
   chord.X2 = line.X2;
   chord.Y1 = static_cast<float>(first_row / scale);
@@ -33,7 +33,7 @@ ScanGuides ComputeGuides(const ScanLine& line, float img_scale,
   // columns). Stations 0 and 8 are the chord's ends and get no mark.
   for (std::size_t i = 1; i + 1 < kStations; ++i) {
     const int station = static_cast<int>(i);
-    LineShape& mark = guides.marks_overview[i];
+    GuideSegment& mark = guides.marks_overview[i];
     mark.X1 =
         static_cast<float>((static_cast<double>(chord.X2) - chord.X1) / 8.0 * station + chord.X1);
     mark.X2 = mark.X1;
@@ -43,7 +43,7 @@ ScanGuides ComputeGuides(const ScanLine& line, float img_scale,
 
     // The chord's row at the station: an integer difference and product,
     // divided by 8 exactly (not rounded to a row).
-    LineShape& mark_working = guides.marks_working[i];
+    GuideSegment& mark_working = guides.marks_working[i];
     mark_working.X1 = static_cast<float>(mark.X1 * scale);
     mark_working.X2 = mark_working.X1;
     mark_working.Y1 =

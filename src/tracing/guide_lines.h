@@ -10,16 +10,16 @@
 
 namespace sarn {
 
-struct LineShape {
+struct GuideSegment {
   float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
 };
 
 struct ScanGuides {
-  LineShape chord_overview;                         // Line1(1)
-  std::array<LineShape, kStations> marks_overview;  // Line2(1..7) used
-  LineShape drawn_working;                          // Line3(0)
-  LineShape chord_working;                          // Line3(1)
-  std::array<LineShape, kStations> marks_working;   // Line4(1..7) used
+  GuideSegment chord_overview;                         // Line1(1)
+  std::array<GuideSegment, kStations> marks_overview;  // Line2(1..7) used
+  GuideSegment drawn_working;                          // Line3(0)
+  GuideSegment chord_working;                          // Line3(1)
+  std::array<GuideSegment, kStations> marks_working;   // Line4(1..7) used
 };
 
 ScanGuides ComputeGuides(const ScanLine& line, float img_scale,

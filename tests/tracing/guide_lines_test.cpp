@@ -32,14 +32,14 @@ TEST(GuideLinesTest, ChordAndMarksInBothUnits) {
 
   for (size_t i = 1; i <= 7; ++i) {
     const double station = static_cast<double>(i);
-    const LineShape& mark = g.marks_overview[i];
+    const GuideSegment& mark = g.marks_overview[i];
     EXPECT_FLOAT_EQ(mark.X1, static_cast<float>(10 + 10 * station)) << i;
     EXPECT_FLOAT_EQ(mark.X2, mark.X1);
     // The chord's height at the station: 50 + 1.5 / 8 * i.
     EXPECT_FLOAT_EQ(mark.Y1, static_cast<float>(50 + 0.1875 * station)) << i;
     EXPECT_FLOAT_EQ(mark.Y2, wire_y[i] / 2.0f) << i;
 
-    const LineShape& working = g.marks_working[i];
+    const GuideSegment& working = g.marks_working[i];
     EXPECT_FLOAT_EQ(working.X1, static_cast<float>(20 + 20 * station)) << i;
     EXPECT_FLOAT_EQ(working.X2, working.X1);
     // (103 - 100) * i / 8 + 100, not rounded to a row: 100.375, 100.75, ...

@@ -10,7 +10,7 @@
 #include <array>
 #include <string>
 
-#include "toolkit/vb_color.h"
+#include "toolkit/bgr_color.h"
 #include "window/form_fixture.h"
 
 namespace sarn::test {
@@ -80,7 +80,7 @@ TEST_F(FormInputs, FailedEvaluationClearsWhatItDidNotComputeAndLeavesTheClipboar
   EXPECT_EQ(form_->Label8[1]->Caption(), "");
   EXPECT_EQ(form_->Label4[1]->Caption(), "");
   EXPECT_EQ(form_->Label4[6]->Caption(), "");
-  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kVbYellow);
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kBgrYellow);
   EXPECT_EQ(clipboard_.sets, sets);
   EXPECT_EQ(clipboard_.text, before);
 
@@ -220,7 +220,7 @@ TEST_F(FormInputs, ClearingEveryEstimateBoxGivesZeroPresentTension) {
   Start(StandardTable());
   form_->Check3[0]->click();
   form_->Check3[0]->click();
-  EXPECT_EQ(form_->PresentTension, 0.0f);
+  EXPECT_EQ(form_->Session().PresentTension(), 0.0f);
   EXPECT_EQ(form_->Label4[2]->Caption(), "0.0");
   EXPECT_EQ(form_->Label4[1]->Caption(), "0");
 }

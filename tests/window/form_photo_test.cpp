@@ -14,7 +14,7 @@
 #include "photo/photo_loader.h"
 #include "sag/sag_computation.h"
 #include "support/span_photo.h"
-#include "toolkit/vb_color.h"
+#include "toolkit/bgr_color.h"
 #include "tracing/scan.h"
 #include "window/form_fixture.h"
 
@@ -59,7 +59,7 @@ class FormPhoto : public FormFixture {
 
   // A photo point (cut on) in Picture1's pixels.
   QPointF OverviewPixels(double x, double y) const {
-    const double scale = form_->ImgScale;
+    const double scale = form_->ImgScale();
     return {x / scale * (15.06 / 15.0), (y - kCutTop) / scale};
   }
 
@@ -85,17 +85,17 @@ TEST_F(FormPhoto, ChoosingAPhotoShowsTheOverviewAcrossTheWindow) {
   const int inner_width = form_->InnerWidth();
   Choose(photo_);
   EXPECT_EQ(dialogs_.initial_names, std::vector<std::string>{""});
-  EXPECT_EQ(form_->PhotoPath, photo_);
+  EXPECT_EQ(form_->PhotoPath(), photo_);
   EXPECT_TRUE(dialogs_.messages.empty());
   // Case C: full width, the middle half of the height.
   EXPECT_EQ(form_->Picture2->Picture().width(), kPhotoWidth);
   EXPECT_EQ(form_->Picture2->Picture().height(), kPhotoHeight / 2);
   EXPECT_FALSE(form_->Picture2->isVisible());
   EXPECT_TRUE(form_->Picture1->isVisible());
-  EXPECT_FLOAT_EQ(form_->ImgScale,
+  EXPECT_FLOAT_EQ(form_->ImgScale(),
                   static_cast<float>(kPhotoWidth) / static_cast<float>(inner_width - 5));
   EXPECT_NEAR(form_->Picture1->Width(), inner_width - 5 + 4, 0.01);
-  EXPECT_NEAR(form_->Picture1->Height(), (kPhotoHeight / 2) / form_->ImgScale + 4, 0.01);
+  EXPECT_NEAR(form_->Picture1->Height(), (kPhotoHeight / 2) / form_->ImgScale() + 4, 0.01);
   EXPECT_EQ(form_->Picture1->Top(), 0.0f);
   EXPECT_EQ(form_->Check2->Value(), 0);
 
@@ -128,7 +128,7 @@ TEST_F(FormPhoto, ChoosingAPhotoShowsTheOverviewAcrossTheWindow) {
 TEST_F(FormPhoto, CancellingTheDialogChangesNothing) {
   dialogs_.open_result.reset();
   form_->Command1->click();
-  EXPECT_TRUE(form_->PhotoPath.empty());
+  EXPECT_TRUE(form_->PhotoPath().empty());
   EXPECT_FALSE(form_->Picture1->isVisible());
   EXPECT_EQ(form_->WindowState(), tk::Window::kStateMaximized);
 }
@@ -155,7 +155,7 @@ TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
   for (int i = 0; i < kStations; ++i) {
     const double x = line.x1 + (line.x2 - line.x1) * i / 8.0;
     const double edge = std::floor(ConductorTopRow(scene_, std::round(x) + 0.5)) - kCutTop;
-    EXPECT_NEAR(form_->WireY[static_cast<size_t>(i)], edge, 2.0) << "station " << i;
+    EXPECT_NEAR(form_->Session().WireY()[static_cast<size_t>(i)], edge, 2.0) << "station " << i;
   }
 
   // hi.dat beside the program: nine profiles of 202 values, then the drops.
@@ -178,7 +178,7 @@ TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
   // The literal box-by-box preselection agrees with the core's play-out of it,
   // and the present tension is the mean of the ticked estimates.
   SagInputs inputs;
-  inputs.WireY = form_->WireY;
+  inputs.WireY = form_->Session().WireY();
   inputs.ChordX1 = form_->Line3[1]->X1();
   inputs.ChordX2 = form_->Line3[1]->X2();
   const SagOutcome sag = ComputeSag(form_->Module1(), inputs);
@@ -193,7 +193,7 @@ TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
     }
   }
   ASSERT_GT(ticked, 0);
-  EXPECT_NEAR(form_->PresentTension, sum / ticked, 1e-3 * sum / ticked);
+  EXPECT_NEAR(form_->Session().PresentTension(), sum / ticked, 1e-3 * sum / ticked);
   EXPECT_GT(clipboard_.sets, sets);
   EXPECT_NE(clipboard_.text.find("\r\n" + form_->Label4[2]->Caption() + "\r\n"), std::string::npos);
   EXPECT_EQ(clipboard_.text.find("nan"), std::string::npos);
@@ -207,8 +207,8 @@ TEST_F(FormPhoto, ClickWithoutDragScansALineOfZeroLengthAndShowsNoNumber) {
   EXPECT_FALSE(form_->Line1[0]->Visible());
   EXPECT_TRUE(form_->Line1[1]->Visible());
   // All nine stations share one column: no horizontal extent, no sag.
-  for (size_t i = 1; i < form_->WireY.size(); ++i)
-    EXPECT_EQ(form_->WireY[i], form_->WireY[0]);
+  for (size_t i = 1; i < form_->Session().WireY().size(); ++i)
+    EXPECT_EQ(form_->Session().WireY()[i], form_->Session().WireY()[0]);
   EXPECT_EQ(form_->Label4[0]->Caption(), "");
   for (size_t i = 3; i <= 5; ++i)
     EXPECT_EQ(form_->Label4[i]->Caption(), "") << i;
@@ -229,13 +229,13 @@ TEST_F(FormPhoto, ClickWithoutDragScansALineOfZeroLengthAndShowsNoNumber) {
 TEST_F(FormPhoto, ThresholdAndCriterionTraceAgainButNotANumber) {
   Choose(photo_);
   DrawSampleLine();
-  const auto wire_y = form_->WireY;
+  const auto wire_y = form_->Session().WireY();
   const std::string sag = form_->Label4[0]->Caption();
   int sets = clipboard_.sets;
   form_->Text1->SetText("");  // half-typed: no scan, results stay, no message
   form_->Text1->SetText("abc");
   EXPECT_EQ(clipboard_.sets, sets);
-  EXPECT_EQ(form_->WireY, wire_y);
+  EXPECT_EQ(form_->Session().WireY(), wire_y);
   EXPECT_EQ(form_->Label4[0]->Caption(), sag);
   EXPECT_TRUE(dialogs_.messages.empty());
 
@@ -245,7 +245,7 @@ TEST_F(FormPhoto, ThresholdAndCriterionTraceAgainButNotANumber) {
   form_->Option1[1]->click();  // darkness: the point lies deeper in the conductor
   EXPECT_GT(clipboard_.sets, sets);
   for (size_t i = 0; i < wire_y.size(); ++i)
-    EXPECT_GE(form_->WireY[i], wire_y[i]) << i;
+    EXPECT_GE(form_->Session().WireY()[i], wire_y[i]) << i;
 }
 
 TEST_F(FormPhoto, RatioTurnsRedAndAFailedEvaluationPutsItBackOnYellow) {
@@ -255,12 +255,12 @@ TEST_F(FormPhoto, RatioTurnsRedAndAFailedEvaluationPutsItBackOnYellow) {
   const std::string ratio = form_->Label4[1]->Caption();
   ASSERT_FALSE(ratio.empty());
   EXPECT_GT(std::atoi(ratio.c_str()), 100);
-  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kVbRed);
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kBgrRed);
 
   const std::string copied = clipboard_.text;
   form_->Combo1->SetListIndex(1);  // Area 0
   EXPECT_EQ(form_->Label4[1]->Caption(), "");
-  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kVbYellow);
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kBgrYellow);
   EXPECT_EQ(form_->Label8[0]->Caption(), "");
   EXPECT_EQ(form_->Label4[6]->Caption(), "");
   EXPECT_EQ(clipboard_.text, copied);
@@ -357,7 +357,7 @@ TEST_F(FormPhoto, FileWithoutAnImageIsReportedAndLeavesEverythingAsItWas) {
   EXPECT_GT(dialogs_.messages[0].size(), std::string("エラーコード=").size());
   EXPECT_EQ(dialogs_.end_program_calls, 0);
   EXPECT_TRUE(dialogs_.questions.empty());
-  EXPECT_EQ(form_->PhotoPath, photo_);
+  EXPECT_EQ(form_->PhotoPath(), photo_);
   EXPECT_EQ(form_->Text5->Text(), "5000");
   EXPECT_EQ(form_->Check5->Value(), 1);
   EXPECT_TRUE(form_->Picture1->isVisible());
@@ -404,7 +404,7 @@ TEST_F(FormPhoto, OtherImageFormatsLoadThroughTheFallbackDecoder) {
   ASSERT_TRUE(image.save(QString::fromStdString(png), "PNG"));
   Choose(png);
   EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(form_->PhotoPath, png);
+  EXPECT_EQ(form_->PhotoPath(), png);
   EXPECT_EQ(form_->Picture2->Picture().width(), 800);
   EXPECT_EQ(form_->Picture2->Picture().height(), 300);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // busy pointer gone

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <string>
 
-#include "toolkit/vb_color.h"
+#include "toolkit/bgr_color.h"
 #include "window/form_fixture.h"
 
 namespace sarn::test {
@@ -58,7 +58,7 @@ TEST_F(FormStartup, AllowableTensionsAndRatioBeforeAnyPhoto) {
   EXPECT_EQ(form_->Label8[1]->Caption(), "乙=1620kGf");
   EXPECT_EQ(form_->Label4[2]->Caption(), "0.0");
   EXPECT_EQ(form_->Label4[1]->Caption(), "0");
-  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kVbYellow);
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kBgrYellow);
   // Specified sag at the governing class-B tension: 40^2 * 0.7 / 8 / 1620.5.
   EXPECT_EQ(form_->Label4[6]->Caption(), "0.09");
   // Before the first trace the sag is not a number: empty, nothing ticked.
@@ -102,10 +102,10 @@ TEST_F(FormStartup, ControlsStartInTheirDesignStates) {
   EXPECT_GE(form_->Check6[1]->x(), form_->Frame1->width());
   for (auto* line : form_->Line1)
     EXPECT_FALSE(line->Visible());
-  EXPECT_EQ(form_->Line1[1]->Color(), tk::kVbRed);
-  EXPECT_EQ(form_->Line1[0]->Color(), tk::kVbGreen);
-  EXPECT_EQ(form_->Line3[0]->Color(), tk::kVbGreen);
-  EXPECT_EQ(form_->Line4[3]->Color(), tk::kVbRed);
+  EXPECT_EQ(form_->Line1[1]->Color(), tk::kBgrRed);
+  EXPECT_EQ(form_->Line1[0]->Color(), tk::kBgrGreen);
+  EXPECT_EQ(form_->Line3[0]->Color(), tk::kBgrGreen);
+  EXPECT_EQ(form_->Line4[3]->Color(), tk::kBgrRed);
 }
 
 TEST_F(FormStartup, OpensMaximisedAndRecordsItsHeight) {

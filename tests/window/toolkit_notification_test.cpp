@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/bgr_color.h"
 #include "toolkit/check_box.h"
 #include "toolkit/combo_box.h"
 #include "toolkit/control_fonts.h"
@@ -18,7 +19,6 @@
 #include "toolkit/option_button.h"
 #include "toolkit/picture_box.h"
 #include "toolkit/text_box.h"
-#include "toolkit/vb_color.h"
 #include "toolkit/window.h"
 
 namespace sarn::tk {
@@ -124,7 +124,7 @@ TEST(LabelCaption, SizesItselfToTheCaption) {
   label.SetCaption("甲=2234kGf");
   EXPECT_GT(label.width(), narrow);
   EXPECT_EQ(label.Caption(), "甲=2234kGf");
-  label.SetBackColor(kVbYellow);
+  label.SetBackColor(kBgrYellow);
   ASSERT_TRUE(label.BackColor().has_value());
   EXPECT_EQ(label.palette().color(QPalette::Window), QColor(255, 255, 0));
 }
@@ -173,10 +173,10 @@ TEST(WindowNotification, CodeChangesOfSizeAndStateRaiseResizeOnceEach) {
   EXPECT_GT(resizes, after_maximise);
 }
 
-TEST(VbColour, RedIsTheLowByte) {
-  EXPECT_EQ(ColorOfVb(0x0000FF), QColor(255, 0, 0));
-  EXPECT_EQ(ColorOfVb(0x00FF00), QColor(0, 255, 0));
-  EXPECT_EQ(VbOfColor(QColor(1, 2, 3)), 0x030201);
+TEST(BgrColour, RedIsTheLowByte) {
+  EXPECT_EQ(ColorOfBgr(0x0000FF), QColor(255, 0, 0));
+  EXPECT_EQ(ColorOfBgr(0x00FF00), QColor(0, 255, 0));
+  EXPECT_EQ(BgrOfColor(QColor(1, 2, 3)), 0x030201);
 }
 
 TEST(PictureBoxButtons, ButtonCodesAreOneTwoFourAndSumDuringAMove) {

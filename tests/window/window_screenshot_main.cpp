@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   const sarn::test::PhotoLine line = sarn::test::SampleScanLine(scene);
   const double cut_top = scene.height / 4.0;
   auto at = [&](double x, double y) {
-    return QPointF(x / form.ImgScale * (15.06 / 15.0), (y - cut_top) / form.ImgScale);
+    return QPointF(x / form.ImgScale() * (15.06 / 15.0), (y - cut_top) / form.ImgScale());
   };
   const QPointF from = at(line.x1, line.y1), to = at(line.x2, line.y2);
   Send(form.Picture1, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli.h"
+#include "app/cli_commands.h"
 #include "support/set_dt_bytes.h"
 #include "support/temp_folder.h"
 
@@ -194,7 +194,7 @@ TEST_F(EvaluateCommand, EqualsFormAndHelp) {
   ASSERT_EQ(Run({"--estimates=1500,1500,1500", "--ticks=1,1,1", "--classes=A+B"}), 0) << err_;
   EXPECT_TRUE(OutHas(" 93 % on yellow")) << out_;
   ASSERT_EQ(Run({"--help"}), 0);
-  EXPECT_TRUE(OutHas("usage: sarn evaluate")) << out_;
+  EXPECT_TRUE(OutHas("Usage: sarn evaluate")) << out_;
 }
 
 }  // namespace

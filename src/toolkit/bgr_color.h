@@ -8,15 +8,16 @@
 
 namespace sarn::tk {
 
-inline constexpr int32_t kVbRed = 0x0000FF;
-inline constexpr int32_t kVbGreen = 0x00FF00;
-inline constexpr int32_t kVbYellow = 0x00FFFF;
+inline constexpr int32_t kBgrRed = 0x0000FF;
+inline constexpr int32_t kBgrGreen = 0x00FF00;
+inline constexpr int32_t kBgrYellow = 0x00FFFF;
+inline constexpr int32_t kBgrLightGrey = 0xC0C0C0;
 
-inline QColor ColorOfVb(int32_t bgr) {
+inline QColor ColorOfBgr(int32_t bgr) {
   return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }
 
-inline int32_t VbOfColor(const QColor& color) {
+inline int32_t BgrOfColor(const QColor& color) {
   return color.red() | (color.green() << 8) | (color.blue() << 16);
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli.h"
+#include "app/cli_commands.h"
 #include "state/wire_table.h"
 #include "support/temp_folder.h"
 
@@ -150,13 +150,13 @@ TEST_F(DataCommandTest, ListReadsSetDTFromTheProgramFolderByDefault) {
 
 TEST_F(DataCommandTest, ListReportsAMissingOrBrokenFile) {
   const CommandRun missing = Data({"list"}, folder_.path());
-  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.status, 2);
   EXPECT_THAT(missing.out, IsEmpty());
   EXPECT_THAT(missing.err, HasSubstr(folder_.PathOf("SetDT.dat") + ": the file does not exist"));
 
   const std::string short_file = folder_.Write("short.dat", std::vector<uint8_t>{0, 0, 15, 0});
   const CommandRun broken = Data({"list", short_file});
-  EXPECT_EQ(broken.status, 1);
+  EXPECT_EQ(broken.status, 2);
   EXPECT_THAT(broken.err, HasSubstr(short_file + ": the file is only 4 bytes long"));
 }
 
@@ -267,7 +267,7 @@ TEST_F(DataCommandTest, BuildReportsAnUnreadableSourceOrTarget) {
   const std::string source = folder_.Write("table.txt", kDesign + kGood);
   const std::string target = folder_.PathOf("no/such/folder/SetDT.dat");
   const CommandRun unwritable = Data({"build", source, "-o", target});
-  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_EQ(unwritable.status, 2);
   EXPECT_THAT(unwritable.err, HasSubstr(target + ": "));
 }
 
@@ -288,7 +288,7 @@ TEST(DataCommandHelp, EachCommandHasHelp) {
        {std::vector<std::string>{"--help"}, {"list", "--help"}, {"build", "--help"}}) {
     const CommandRun help = Data(args);
     EXPECT_EQ(help.status, 0);
-    EXPECT_THAT(help.out, HasSubstr("usage: sarn data"));
+    EXPECT_THAT(help.out, HasSubstr("Usage: sarn data"));
     EXPECT_THAT(help.err, IsEmpty());
   }
 }

@@ -1,0 +1,139 @@
+// sarn measure --batch: one measurement per photo,x1,y1,x2,y2 row of a CSV,
+// each in a session of its own, so that a row gives what `sarn measure` gives
+// for it alone.
+
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/cli_measure_options.h"
+#include "output/csv.h"
+#include "output/number_format.h"
+#include "state/file_access.h"
+#include "state/numeric.h"
+
+namespace sarn {
+namespace {
+
+// A list of lines is small; a larger file is not one.
+constexpr size_t kLargestBatchBytes = size_t{64} << 20;
+
+// Text, not a photo or another binary file given by mistake: no NUL byte.
+bool LooksLikeText(const std::vector<uint8_t>& bytes) {
+  for (uint8_t b : bytes) {
+    if (b == 0)
+      return false;
+  }
+  return true;
+}
+
+struct RowResult {
+  std::unique_ptr<MeasurementSession> session;
+  std::string error;
+};
+
+RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
+                     const std::filesystem::path& base, const MeasureOptions& o,
+                     const WireData& data, const CliContext& context, SessionEvents* events) {
+  RowResult row;
+  const std::string where = "line " + std::to_string(line_number) + ": ";
+  if (cells.size() != 5) {
+    row.error = where + "expected photo,x1,y1,x2,y2";
+    return row;
+  }
+  std::array<double, 4> coords{};
+  for (size_t i = 0; i < 4; ++i) {
+    const std::optional<double> v = StrictNumber(cells[i + 1]);
+    if (!v) {
+      row.error = where + "'" + cells[i + 1] + "' is not a number";
+      return row;
+    }
+    coords[i] = *v;
+  }
+  std::filesystem::path photo(cells[0]);
+  if (photo.is_relative())
+    photo = base / photo;
+  PreparedSession prepared = PrepareSession(photo.string(), o, data, context, events);
+  if (!prepared.failure.empty()) {
+    row.error = prepared.failure;
+    return row;
+  }
+  prepared.session->SetPhotoLine(coords[0], coords[1], coords[2], coords[3]);
+  if (!prepared.session->Tension().ok())
+    row.error = prepared.session->Tension().error;
+  row.session = std::move(prepared.session);
+  return row;
+}
+
+class BatchEvents : public SessionEvents {
+ public:
+  explicit BatchEvents(std::ostream& err) : err_(err) {}
+  void HiDatNotWritten(const std::string& why) override {
+    if (!warned_)
+      err_ << "sarn measure: hi.dat not written (" << why << "); going on without it\n";
+    warned_ = true;
+  }
+
+ private:
+  std::ostream& err_;
+  bool warned_ = false;
+};
+
+}  // namespace
+
+int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, std::ostream& err,
+             const CliContext& context) {
+  auto read = ReadWholeFile(o.batch, kLargestBatchBytes);
+  if (const auto* error = std::get_if<FileError>(&read)) {
+    err << "sarn measure: cannot read the batch file " << error->message << "\n";
+    return kExitBadInput;
+  }
+  std::vector<uint8_t>& bytes = std::get<std::vector<uint8_t>>(read);
+  if (!LooksLikeText(bytes)) {
+    err << "sarn measure: " << o.batch << ": not a CSV text of photo,x1,y1,x2,y2 rows\n";
+    return kExitBadInput;
+  }
+  std::string text(bytes.begin(), bytes.end());
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0)  // a byte-order mark, as spreadsheets write
+    text.erase(0, 3);
+
+  const std::filesystem::path base = std::filesystem::path(o.batch).parent_path();
+  out << "photo,present_sag,estimate_4_4,estimate_3_4,estimate_2_4,present_tension,"
+         "governing_tension,ratio,specified_sag,error\n";
+  BatchEvents events(err);
+  int failures = 0;
+  std::istringstream lines(text);
+  std::string line;
+  int line_number = 0;
+  while (std::getline(lines, line)) {
+    ++line_number;
+    if (line.find_first_not_of(" \t\r") == std::string::npos || line[0] == '#')
+      continue;
+    const std::vector<std::string> cells = SplitCsvLine(line);
+    if (line_number == 1 && !cells.empty() && cells[0] == "photo")
+      continue;  // a header row
+    const RowResult row = MeasureRow(cells, line_number, base, o, data, context, &events);
+    out << CsvCell(cells.empty() ? std::string() : cells[0]);
+    if (row.session) {
+      const ShownResults& shown = row.session->Shown();
+      const TensionOutcome& t = row.session->Tension();
+      out << ',' << CsvCell(shown.present_sag);
+      for (const std::string& e : shown.estimates)
+        out << ',' << CsvCell(e);
+      out << ',' << CsvCell(shown.present_tension);
+      out << ',' << (t.Governing ? FormatFixed(*t.Governing, 1) : std::string());
+      out << ',' << t.shown.ratio.value_or("");
+      out << ',' << t.shown.specified_sag.value_or("");
+    } else {
+      out << ",,,,,,,,";
+    }
+    out << ',' << CsvCell(row.error) << '\n';
+    if (!row.error.empty())
+      ++failures;
+  }
+  return failures == 0 ? kExitSuccess : kExitEvaluationFailed;
+}
+
+}  // namespace sarn

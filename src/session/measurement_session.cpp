@@ -1,0 +1,326 @@
+#include "session/measurement_session.h"
+
+#include <cmath>
+#include <utility>
+
+#include "output/result_text.h"
+#include "state/numeric.h"
+#include "tracing/hi_dat.h"
+
+namespace sarn {
+namespace {
+
+// The scan's view of the working image.
+class RasterPixels : public PixelSource {
+ public:
+  explicit RasterPixels(const Raster& raster) : raster_(raster) {}
+  int32_t Point(int32_t x, int32_t y) const override { return raster_.Point(x, y); }
+
+ private:
+  const Raster& raster_;
+};
+
+class RecoveryHooks {
+ public:
+  explicit RecoveryHooks(LoadQuestions& questions) : questions_(questions) {}
+  LoadCallbacks Callbacks(const FallbackDecoder& fallback) {
+    LoadCallbacks callbacks;
+    callbacks.ask_retry = [this] { return questions_.AskRetry(); };
+    callbacks.settings_changed = [this](const LoadSettings& now) {
+      questions_.SettingsChanged(now);
+    };
+    callbacks.fallback_decoder = fallback;
+    return callbacks;
+  }
+
+ private:
+  LoadQuestions& questions_;
+};
+
+}  // namespace
+
+MeasurementSession::MeasurementSession(std::string hi_dat_folder)
+    : hi_dat_folder_(std::move(hi_dat_folder)) {}
+
+void MeasurementSession::SetWireData(const WireData& wires, const std::string& span_text,
+                                     const std::string& air_temp_text) {
+  state_.WireLast = wires.WireLast;
+  state_.DesignTemp = wires.DesignTemp;
+  state_.WireTable = wires.WireTable;
+  span_text_ = span_text;
+  state_.SpanLength = static_cast<float>(NumericParse(span_text));
+  state_.AirTemp = static_cast<float>(NumericParse(air_temp_text));
+}
+
+void MeasurementSession::SetStartDistances(const std::string& distance, const std::string& height) {
+  distance_text_ = distance;
+  if (auto value = StrictInteger16(distance))
+    state_.ApproxDistance = *value;
+  if (auto value = StrictInteger16(height))
+    state_.ApproxHeight = *value;
+}
+
+PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const LoadSettings& settings,
+                                              int view_width, LoadQuestions& questions,
+                                              const FallbackDecoder& fallback) {
+  RecoveryHooks hooks(questions);
+  LoadOutcome outcome =
+      LoadPhotoWithRecovery(path, settings, view_width, hooks.Callbacks(fallback));
+  PhotoLoadResult result;
+  result.settings = outcome.settings;
+  result.failure = outcome.failure;
+  if (!outcome.photo) {
+    result.message = outcome.message;
+    result.end_program = outcome.end_program;
+    return result;
+  }
+  result.loaded = true;
+  result.replaced = std::move(photo_);
+  photo_ = std::move(*outcome.photo);
+  photo_path_ = path;
+  img_scale_ = photo_->overview_plan.ImgScale;
+  view_width_ = view_width;
+  // The guide lines go with the old photo; WireY and the chord stay, so an
+  // input changed now recomputes on them as before.
+  line_.reset();
+  line_shown_ = false;
+  scanned_ = false;
+  stale_ = false;
+  return result;
+}
+
+void MeasurementSession::TrackLine(const ScanLine& line) {
+  line_ = line;
+  line_shown_ = true;
+}
+
+void MeasurementSession::SetLine(const ScanLine& line) {
+  line_ = line;
+  Scan();
+}
+
+void MeasurementSession::SetPhotoLine(double x1, double y1, double x2, double y2) {
+  if (!photo_ || img_scale_ == 0.0f) {
+    SetLine(ScanLine{});
+    return;
+  }
+  const int pw = photo_->photo_width, ph = photo_->photo_height;
+  double wx1 = 0, wy1 = 0, wx2 = 0, wy2 = 0;
+  PhotoToWorking(photo_->plan, pw, ph, x1, y1, &wx1, &wy1);
+  PhotoToWorking(photo_->plan, pw, ph, x2, y2, &wx2, &wy2);
+  // Overview units, held as 32-bit floats as the pointer gives them.
+  const double scale = img_scale_;
+  SetLine(ScanLine{static_cast<float>(wx1 / scale), static_cast<float>(wy1 / scale),
+                   static_cast<float>(wx2 / scale), static_cast<float>(wy2 / scale)});
+}
+
+void MeasurementSession::SetThresholdText(const std::string& text) {
+  threshold_text_ = text;
+  if (line_shown_)
+    Scan();
+}
+
+void MeasurementSession::SetCriterion(Criterion criterion) {
+  criterion_ = criterion;
+  if (scanned_)
+    Scan();
+}
+
+void MeasurementSession::SetSpanText(const std::string& text) {
+  span_text_ = text;
+  state_.SpanLength = static_cast<float>(NumericParse(text));
+  SarnKeisan();
+}
+
+void MeasurementSession::SetAirTempText(const std::string& text) {
+  state_.AirTemp = static_cast<float>(NumericParse(text));
+  SarnKeisan();
+}
+
+void MeasurementSession::SetWireIndex(int16_t index) {
+  state_.WireIndex = index;
+  SarnKeisan();
+}
+
+// A text that gives no 16-bit value (out of range, or for the height not a
+// number at all, as while the user retypes it) leaves the stored value as it
+// was; the computation runs on with it.
+void MeasurementSession::SetDistanceTexts(const std::string& distance, const std::string& height) {
+  distance_text_ = distance;
+  if (auto value = RoundToInt16(NumericParse(distance)))
+    state_.ApproxDistance = *value;
+  if (auto value = StrictInteger16(height))
+    state_.ApproxHeight = *value;
+  SarnKeisan();
+}
+
+void MeasurementSession::SetCorrection(int index, int value) {
+  if (index < 0 || index > 2)
+    return;
+  corrections_[static_cast<size_t>(index)] = value;
+  SarnKeisan();
+}
+
+void MeasurementSession::SetDesignTempText(int index, const std::string& text) {
+  if (index < 0 || index > 1)
+    return;
+  if (auto temperature = RoundToInt16(NumericParse(text)))
+    state_.DesignTemp[static_cast<size_t>(index)] = *temperature;
+  EvalTension();
+}
+
+void MeasurementSession::SetTick(int index, int value) {
+  if (index < 0 || index > 2 || ticks_[static_cast<size_t>(index)] == value)
+    return;  // the same value handed back by a box the session set
+  ticks_[static_cast<size_t>(index)] = value;
+  EvalTension();
+}
+
+void MeasurementSession::SetWindClass(int index, int value) {
+  if (index < 0 || index > 2 || wind_classes_[static_cast<size_t>(index)] == value)
+    return;
+  wind_classes_[static_cast<size_t>(index)] = value;
+  RaiseWindClass(index);
+}
+
+// The reaction to box `index` having changed: each box the class rules
+// change reacts in turn, at once, before the next setting (the rules always
+// move towards an allowed combination, so this nests at most three deep),
+// and every reaction ends in one evaluation.
+void MeasurementSession::RaiseWindClass(int index) {
+  const int value = wind_classes_[static_cast<size_t>(index)];
+  for (const auto& [box, box_value] : WindClassReaction(index, value)) {
+    int& target = wind_classes_[static_cast<size_t>(box)];
+    if (target == box_value)
+      continue;
+    target = box_value;
+    events_->WindClassChanged(box, box_value);
+    RaiseWindClass(box);
+  }
+  EvalTension();
+}
+
+void MeasurementSession::SetWindCombination(WindCombination combination) {
+  const std::array<int, 3> boxes = CombinationBoxes(combination);
+  for (int i = 0; i < 3; ++i) {
+    if (wind_classes_[static_cast<size_t>(i)] != boxes[static_cast<size_t>(i)]) {
+      wind_classes_[static_cast<size_t>(i)] = boxes[static_cast<size_t>(i)];
+      events_->WindClassChanged(i, boxes[static_cast<size_t>(i)]);
+    }
+  }
+  EvalTension();
+}
+
+void MeasurementSession::SetEstimates(const std::array<float, 3>& estimates,
+                                      const std::array<int, 3>& ticks) {
+  for (size_t i = 0; i < 3; ++i)
+    tension_est_[i] = estimates[i];
+  ticks_ = ticks;
+  EvalTension();
+}
+
+void MeasurementSession::Scan() {
+  // A threshold that is not a number (an empty box while the user retypes
+  // it is ordinary) cannot drive a scan: nothing runs, and what is shown
+  // belongs to the last scan that ran until the next one does.
+  const std::optional<double> threshold = StrictNumber(threshold_text_);
+  if (!threshold) {
+    stale_ = true;
+    events_->ScanSkipped();
+    return;
+  }
+  const ScanLine line = line_.value_or(ScanLine{});
+  const Raster no_picture;
+  const RasterPixels pixels(photo_ ? photo_->working : no_picture);
+  scan_ = RunScan(line, img_scale_, pixels, criterion_, *threshold);
+
+  // The profile dump is a by-product: a folder that cannot be written is
+  // reported once and the measurement goes on.
+  hi_dat_path_.clear();
+  if (!hi_dat_folder_.empty()) {
+    const std::string path = hi_dat_folder_ + "/hi.dat";
+    std::string error;
+    if (WriteHiDat(path, scan_, &error)) {
+      hi_dat_path_ = path;
+      hi_dat_failure_reported_ = false;
+    } else if (!hi_dat_failure_reported_) {
+      hi_dat_failure_reported_ = true;
+      events_->HiDatNotWritten(error);
+    }
+  }
+
+  guides_ = ComputeGuides(line, img_scale_, scan_.WireY);
+  scanned_ = true;
+  stale_ = false;
+  events_->Scanned();
+  SarnKeisan();
+}
+
+void MeasurementSession::SarnKeisan() {
+  SagInputs inputs;
+  inputs.WireY = scan_.WireY;
+  inputs.ChordX1 = guides_.chord_working.X1;
+  inputs.ChordX2 = guides_.chord_working.X2;
+  inputs.Check6 = corrections_;
+  sag_ = ComputeSag(state_, inputs);
+
+  shown_.present_sag = sag_.sag_text;
+  shown_.estimates = sag_.estimate_texts;
+  tension_est_ = sag_.TensionEst;
+  present_tension_ = sag_.MeanTension;
+  events_->SagComputed();
+
+  // Preselection, box by box: a box that changes is shown and re-evaluates
+  // at once, which replaces the present tension by the mean of the boxes then
+  // ticked, and the next box is compared against that.
+  PreselectEstimates(sag_, ticks_, [this](int index, int tick, const std::array<int, 3>& ticks) {
+    ticks_ = ticks;
+    events_->TickChanged(index, tick);
+    EvalTension();
+    return present_tension_;
+  });
+  EvalTension();
+}
+
+void MeasurementSession::EvalTension() {
+  TensionInputs inputs;
+  for (size_t i = 0; i < 3; ++i) {
+    inputs.TensionEst[i] = tension_est_[i];
+    inputs.Check3[i] = ticks_[i];
+  }
+  inputs.ClassA = wind_classes_[0];
+  inputs.ClassC = wind_classes_[2];
+  tension_ = EvaluateTension(state_, inputs);
+  ++evaluations_;
+
+  present_tension_ = tension_.PresentTension;
+  // A label whose step the run did not reach is cleared, so that no result
+  // of an earlier run is shown beside the new ones as if it were current.
+  const auto& shown = tension_.shown;
+  shown_.present_tension = shown.present_tension;
+  shown_.allow_a = shown.allow_a.value_or("");
+  shown_.allow_bc = shown.allow_bc.value_or("");
+  shown_.ratio = shown.ratio.value_or("");
+  shown_.specified_sag = shown.specified_sag.value_or("");
+  shown_.ratio_red = shown.ratio.has_value() && shown.ratio_red;
+  events_->Evaluated();
+  if (tension_.ok())
+    CopyResults();
+}
+
+std::string MeasurementSession::ResultText() const {
+  ResultTextFields fields;
+  const WireRecord* wire = state_.SelectedWire();
+  fields.conductor_name = wire ? wire->Name : std::string();
+  fields.span_text = span_text_;
+  fields.distance_text = distance_text_;
+  fields.present_tension = shown_.present_tension;
+  fields.estimates = shown_.estimates;
+  return BuildResultText(fields);
+}
+
+void MeasurementSession::CopyResults() {
+  events_->ResultCopied(ResultText());
+}
+
+}  // namespace sarn

@@ -1,0 +1,231 @@
+#pragma once
+
+// One measurement, from the photo to the result text: the shared state of the
+// measurement, the photo, the drawn line and every value the chain computes.
+// The window and every command are faces of it: they hand it the user's
+// inputs and show what it reports, so they cannot disagree.
+//
+// The chain is scan -> sag -> preselection -> evaluation -> result copy. Each
+// input runs the first step that uses it and everything after it:
+//   line released, threshold, criterion         -> Scan
+//   span, air temperature, conductor, distance,
+//   height, corrections                         -> SarnKeisan (the sag)
+//   estimate ticks, design temperatures, classes -> EvalTension
+// Evaluation after evaluation ends, when it succeeds, in a result copy.
+//
+// The faces own their controls. A value the session changes by itself (an
+// estimate box ticked by the preselection, a wind-load class box set by the
+// class rules) is reported through SessionEvents at the moment it changes, so
+// a window can set its box then; a box's handler that hands the same value
+// back changes nothing.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "photo/photo_loader.h"
+#include "sag/sag_computation.h"
+#include "state/measurement_state.h"
+#include "state/wire_table.h"
+#include "tension/tension_evaluation.h"
+#include "tension/wind_classes.h"
+#include "tracing/guide_lines.h"
+#include "tracing/scan.h"
+
+namespace sarn {
+
+// What the session reports while it runs. Every method has an empty default,
+// so a face overrides only what it shows.
+class SessionEvents {
+ public:
+  virtual ~SessionEvents() = default;
+  // A scan ran: the guide lines (GuideLines()) are new.
+  virtual void Scanned() {}
+  // A scan was due (a line drawn, the threshold or criterion changed) but
+  // could not run because the threshold is not a number: what is shown
+  // belongs to the last scan that ran.
+  virtual void ScanSkipped() {}
+  // The sag texts and estimates are new.
+  virtual void SagComputed() {}
+  // The preselection set estimate box `index` to `value` (0/1).
+  virtual void TickChanged(int /*index*/, int /*value*/) {}
+  // The class rules set wind-load class box `index` (A, B, C) to `value`.
+  virtual void WindClassChanged(int /*index*/, int /*value*/) {}
+  // An evaluation ran: the tension texts are new.
+  virtual void Evaluated() {}
+  // The result text was produced for the clipboard.
+  virtual void ResultCopied(const std::string& /*text*/) {}
+  // hi.dat could not be written (once until a write succeeds again).
+  virtual void HiDatNotWritten(const std::string& /*why*/) {}
+};
+
+// The recovery of a photo load asks and reports through this; a command line
+// answers every question with no.
+class LoadQuestions {
+ public:
+  virtual ~LoadQuestions() = default;
+  // Automatic adjustment is off and an attempt failed: retry with it on?
+  virtual bool AskRetry() { return false; }
+  // The recovery changed the limit text or the adjustment switch.
+  virtual void SettingsChanged(const LoadSettings& /*now*/) {}
+};
+
+// The texts of the window's result labels.
+struct ShownResults {
+  std::string present_sag;               // 現在弛度, "##0.000"
+  std::array<std::string, 3> estimates;  // 4/4, 3/4, 2/4, "##0.0"
+  std::string present_tension;           // 現在張力, "##0.0"
+  std::string allow_a;                   // "甲=2234kGf", or "" when class A is off
+  std::string allow_bc;                  // "乙=1620kGf" / "丙=1660kGf"
+  std::string ratio;                     // 許容張力比, "93"
+  std::string specified_sag;             // 規定弛度, "0.09"
+  bool ratio_red = false;                // ratio above 100: on red, else yellow
+};
+
+struct PhotoLoadResult {
+  bool loaded = false;
+  LoadSettings settings;  // as the recovery left them (put back after an uncurable failure)
+  // On failure: the message box text ("エラーコード=" + code, or the end
+  // after adjusting), whether the program must end, and the failure itself.
+  std::string message;
+  bool end_program = false;
+  std::optional<LoadFailure> failure;
+  // The photo a successful load replaced, handed back so that a face that
+  // shows its rasters without a copy can let go of them before they are freed.
+  std::optional<LoadedPhoto> replaced;
+};
+
+class MeasurementSession {
+ public:
+  // `hi_dat_folder`: where every scan writes hi.dat ("" writes none).
+  explicit MeasurementSession(std::string hi_dat_folder = "");
+
+  void SetEvents(SessionEvents* events) { events_ = events ? events : &no_events_; }
+
+  // --- start-up -------------------------------------------------------------
+  // The conductor table and design temperatures of SetDT.dat, and the span
+  // and air temperature texts as the window starts; runs nothing.
+  void SetWireData(const WireData& wires, const std::string& span_text,
+                   const std::string& air_temp_text);
+  // The distance and height as the window starts (whole numbers only);
+  // runs nothing.
+  void SetStartDistances(const std::string& distance, const std::string& height);
+
+  // --- photo ----------------------------------------------------------------
+  // Loads `path` at `settings` for an overview `view_width` pixels wide. On
+  // success the drawn line and the guide lines are gone; the chain is not
+  // run. On failure everything stays as it was.
+  PhotoLoadResult LoadPhoto(const std::string& path, const LoadSettings& settings, int view_width,
+                            LoadQuestions& questions, const FallbackDecoder& fallback = {});
+  const std::optional<LoadedPhoto>& Photo() const { return photo_; }
+  const std::string& PhotoPath() const { return photo_path_; }
+  float ImgScale() const { return img_scale_; }
+  // The width in pixels the overview of the photo was made to span.
+  int ViewWidth() const { return view_width_; }
+
+  // --- the line -------------------------------------------------------------
+  // The line while it is dragged and shown (overview units): a threshold
+  // typed from now on scans along it.
+  void TrackLine(const ScanLine& line);
+  // The released line: scans along it and runs the chain.
+  void SetLine(const ScanLine& line);
+  // A line in the photo's own pixels (command line), converted as the
+  // window's pointer would give it in overview units.
+  void SetPhotoLine(double x1, double y1, double x2, double y2);
+  const std::optional<ScanLine>& Line() const { return line_; }
+  bool Scanned() const { return scanned_; }
+  // True while a due scan could not run (threshold not a number).
+  bool ResultsStale() const { return stale_; }
+
+  // --- inputs, each re-running the chain from the step that uses it ---------
+  void SetThresholdText(const std::string& text);
+  void SetCriterion(Criterion criterion);
+  void SetSpanText(const std::string& text);
+  void SetAirTempText(const std::string& text);
+  void SetWireIndex(int16_t index);
+  // Distance (Text4(0)) and height (Text4(1)) texts.
+  void SetDistanceTexts(const std::string& distance, const std::string& height);
+  void SetCorrection(int index, int value);  // 0 width, 1 height, 2 span; 0/1
+  void SetDesignTempText(int index, const std::string& text);
+  // The user set estimate box `index` to `value`.
+  void SetTick(int index, int value);
+  // The user set wind-load class box `index` to `value`; the class rules
+  // follow, each box they change re-evaluating at once.
+  void SetWindClass(int index, int value);
+  // A whole combination at once (command line): one evaluation.
+  void SetWindCombination(WindCombination combination);
+  // The estimates as given (command line `evaluate`), then one evaluation.
+  void SetEstimates(const std::array<float, 3>& estimates, const std::array<int, 3>& ticks);
+
+  // --- steps ----------------------------------------------------------------
+  void Scan();
+  void SarnKeisan();
+  void EvalTension();
+  void CopyResults();
+
+  // --- what the session holds ----------------------------------------------
+  const MeasurementState& State() const { return state_; }
+  const std::string& ThresholdText() const { return threshold_text_; }
+  Criterion CriterionChoice() const { return criterion_; }
+  const std::string& SpanText() const { return span_text_; }
+  const std::string& DistanceText() const { return distance_text_; }
+  const std::array<int, 3>& Corrections() const { return corrections_; }
+  const std::array<int, 3>& Ticks() const { return ticks_; }
+  const std::array<int, 3>& WindClasses() const { return wind_classes_; }
+
+  const ScanResult& LastScan() const { return scan_; }
+  const std::array<int16_t, kStations>& WireY() const { return scan_.WireY; }
+  const std::array<int32_t, kStations>& ScanTop() const { return scan_.ScanTop; }
+  const ScanGuides& GuideLines() const { return guides_; }
+  const SagOutcome& Sag() const { return sag_; }
+  const std::array<float, 4>& TensionEst() const { return tension_est_; }
+  float PresentTension() const { return present_tension_; }
+  const TensionOutcome& Tension() const { return tension_; }
+  const ShownResults& Shown() const { return shown_; }
+  // The seven-line result text of the labels as they stand.
+  std::string ResultText() const;
+  // Where the last scan wrote hi.dat, or "" when it did not.
+  const std::string& HiDatPath() const { return hi_dat_path_; }
+  // Evaluations run since the session began (the nesting's count).
+  int EvaluationCount() const { return evaluations_; }
+
+ private:
+  void RaiseWindClass(int index);
+
+  SessionEvents no_events_;
+  SessionEvents* events_ = &no_events_;
+  std::string hi_dat_folder_;
+  bool hi_dat_failure_reported_ = false;
+  std::string hi_dat_path_;
+
+  MeasurementState state_;
+  std::string span_text_ = "40";
+  std::string distance_text_ = "60";
+  std::string threshold_text_ = "40";
+  Criterion criterion_ = Criterion::ChangeValue;
+  std::array<int, 3> corrections_{};          // width, height, span correction boxes
+  std::array<int, 3> ticks_{};                // estimate boxes 4/4, 3/4, 2/4
+  std::array<int, 3> wind_classes_{1, 1, 0};  // 甲種, 乙種, 丙種
+
+  std::optional<LoadedPhoto> photo_;
+  std::string photo_path_;
+  float img_scale_ = 0;  // working-image pixels per overview unit
+  int view_width_ = 0;
+
+  std::optional<ScanLine> line_;  // overview units
+  bool line_shown_ = false;       // dragged, not only clicked
+  bool scanned_ = false;
+  bool stale_ = false;
+  ScanResult scan_;
+  ScanGuides guides_;
+  SagOutcome sag_;
+  std::array<float, 4> tension_est_{};
+  float present_tension_ = 0;
+  TensionOutcome tension_;
+  ShownResults shown_;
+  int evaluations_ = 0;
+};
+
+}  // namespace sarn

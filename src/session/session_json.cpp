@@ -1,0 +1,134 @@
+#include "session/session_json.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "photo/load_plan.h"
+
+namespace sarn {
+namespace {
+
+// A whole number within the exactly representable range is written as an
+// integer ("1500", not "1500.0").
+constexpr double kLargestExactWhole = 9007199254740992.0;  // 2^53
+
+Json OptionalText(const std::optional<std::string>& text) {
+  return text ? Json(*text) : Json(nullptr);
+}
+
+}  // namespace
+
+Json JsonNumber(double value) {
+  if (!std::isfinite(value))
+    return nullptr;
+  if (value == std::trunc(value) && std::fabs(value) <= kLargestExactWhole)
+    return static_cast<int64_t>(value);
+  return value;
+}
+
+// A 32-bit value is written with the digits of its own shortest text, not
+// those of the double it widens to (0.1f, not 0.10000000149011612): the
+// double nearest to that text prints back as the same digits.
+Json JsonNumber(float value) {
+  if (!std::isfinite(value))
+    return nullptr;
+  char buffer[32];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (error != std::errc{})
+    return JsonNumber(static_cast<double>(value));
+  *end = '\0';
+  return JsonNumber(std::strtod(buffer, nullptr));
+}
+
+Json JsonNumber(std::optional<double> value) {
+  return value ? JsonNumber(*value) : Json(nullptr);
+}
+
+Json JsonNumber(std::optional<float> value) {
+  return value ? JsonNumber(*value) : Json(nullptr);
+}
+
+void AddTensionJson(const MeasurementSession& session, Json& object) {
+  const TensionOutcome& outcome = session.Tension();
+  const WireRecord* wire = session.State().SelectedWire();
+  const std::string name = wire ? TrimmedWireName(wire->Name) : std::string();
+  // No conductor selected (an index outside the table) gives null.
+  object["wire"] = name.empty() ? Json(nullptr) : Json(name);
+  object["present_tension"] = JsonNumber(outcome.PresentTension);
+  // Class A off leaves SpanAllowA at 0 and its label empty: no value.
+  const bool class_a_off = outcome.shown.allow_a.has_value() && outcome.shown.allow_a->empty();
+  object["allowable_a"] = JsonNumber(class_a_off ? std::optional<float>() : outcome.SpanAllowA);
+  object["allowable_bc"] = JsonNumber(outcome.SpanAllowBC);
+  object["bc_class"] = outcome.BCClass == 'C' ? "C" : "B";
+  object["governing"] = JsonNumber(outcome.Governing);
+  object["ratio"] = JsonNumber(outcome.Ratio);
+  object["specified_sag"] = JsonNumber(outcome.SpecifiedSag);
+
+  Json shown = Json::object();
+  shown["present_tension"] = outcome.shown.present_tension;
+  shown["allowable_a"] = OptionalText(outcome.shown.allow_a);
+  shown["allowable_bc"] = OptionalText(outcome.shown.allow_bc);
+  shown["ratio"] = OptionalText(outcome.shown.ratio);
+  shown["specified_sag"] = OptionalText(outcome.shown.specified_sag);
+  shown["ratio_colour"] = outcome.shown.ratio_red ? "red" : "yellow";
+  object["shown"] = std::move(shown);
+  object["error"] = outcome.ok() ? Json(nullptr) : Json(outcome.error);
+}
+
+Json MeasurementJson(const MeasurementSession& session) {
+  Json json = Json::object();
+  json["photo"] = session.PhotoPath();
+  if (const auto& photo = session.Photo()) {
+    Json working = Json::object();
+    working["width"] = photo->plan.W2;
+    working["height"] = photo->plan.H2;
+    working["case"] = std::string(1, LoadCaseLetter(photo->plan.load_case));
+    working["scale"] = JsonNumber(photo->plan.k);
+    working["limit"] = JsonNumber(photo->limit);
+    json["working_image"] = std::move(working);
+  } else {
+    json["working_image"] = nullptr;
+  }
+  // The drawn line in working-image pixels: overview units x ImgScale.
+  const ScanLine line = session.Line().value_or(ScanLine{});
+  const double scale = session.ImgScale();
+  json["line"] = Json::array({JsonNumber(line.X1 * scale), JsonNumber(line.Y1 * scale),
+                              JsonNumber(line.X2 * scale), JsonNumber(line.Y2 * scale)});
+  json["img_scale"] = JsonNumber(session.ImgScale());
+  json["view_width"] = session.ViewWidth();
+
+  const ScanResult& scan = session.LastScan();
+  Json stations = Json::array();
+  for (int i = 0; i < kStations; ++i) {
+    Json station = Json::object();
+    station["x"] = scan.StationX[i];
+    station["scan_top"] = scan.ScanTop[i];
+    station["wire_y"] = scan.WireY[i];
+    stations.push_back(std::move(station));
+  }
+  json["stations"] = std::move(stations);
+  json["hi_dat"] = session.HiDatPath().empty() ? Json(nullptr) : Json(session.HiDatPath());
+
+  const SagOutcome& sag = session.Sag();
+  Json sags = Json::array(), chords = Json::array(), estimates = Json::array();
+  for (size_t i = 0; i < 4; ++i) {
+    sags.push_back(sag.SagDefined[i] ? JsonNumber(sag.SagEst[i]) : Json(nullptr));
+    chords.push_back(JsonNumber(sag.ChordLength[i]));
+    estimates.push_back(sag.EstimateDefined[i] ? JsonNumber(sag.TensionEst[i]) : Json(nullptr));
+  }
+  json["sag"] = std::move(sags);
+  json["chord_length"] = std::move(chords);
+  json["tension_estimates"] = std::move(estimates);
+  json["ticks"] = session.Ticks();
+  AddTensionJson(session, json);
+  json["result_text"] = session.ResultText();
+  return json;
+}
+
+std::string JsonText(const Json& json) {
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace sarn
