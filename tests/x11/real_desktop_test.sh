@@ -7,7 +7,9 @@
 # that after the photo's fit the window's outer top-left is the screen's
 # top-left and its inner width at least 1004 px; drags the sample's scan line
 # with XTest and compares the clipboard, byte for byte (CR LF included), with
-# `sarn measure` for the same line; keeps a screenshot in ARTIFACT_DIR.
+# `sarn measure` for the same line; keeps a screenshot in ARTIFACT_DIR. Then
+# unticks 上下を削除: the whole photo's overview is taller than the screen, so
+# the window grows to the outer height recorded while it was maximised.
 # Exits 77 (skipped) when a tool is missing. Every process it starts is
 # ended on exit.
 set -uo pipefail
@@ -22,7 +24,6 @@ drag_points=$2
 source_dir=$3
 artifact_dir=$4
 photo=$source_dir/samples/span.jpg
-sample_line=$(head -n1 "$source_dir/samples/span.line")
 
 missing=()
 for tool in Xvfb openbox xdotool xclip xwininfo xprop import timeout; do
@@ -34,6 +35,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   exit $SKIP
 fi
 
+sample_line=$(head -n1 "$source_dir/samples/span.line")
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -108,7 +110,13 @@ probe_window=$(window_of $probe)
 wait_for 20 maximized "$probe_window" || fail "the window did not open maximised"
 sleep 0.5
 read -r _ _ max_width max_height <<<"$(geometry "$probe_window")"
-echo "   maximised inner area ${max_width}x${max_height}"
+# frame_extents WINDOW: "LEFT RIGHT TOP BOTTOM" of the window manager's frame.
+frame_extents() {
+  timeout 5 xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g'
+}
+read -r _ _ max_frame_top max_frame_bottom <<<"$(frame_extents "$probe_window")"
+max_outer_height=$((max_height + max_frame_top + max_frame_bottom))
+echo "   maximised inner area ${max_width}x${max_height}, outer height $max_outer_height"
 kill $probe && wait $probe 2>/dev/null
 
 echo "-- sarn samples/span.jpg"
@@ -130,8 +138,7 @@ settled() {
 }
 wait_for 60 settled || fail "the window did not settle in the normal state (last: $last)"
 read -r inner_x inner_y inner_width inner_height <<<"$(geometry "$window")"
-read -r frame_left _ frame_top _ <<<"$(timeout 5 xprop -id "$window" _NET_FRAME_EXTENTS |
-                                        sed 's/.*= //; s/,//g')"
+read -r frame_left _ frame_top frame_bottom <<<"$(frame_extents "$window")"
 outer_x=$((inner_x - frame_left))
 outer_y=$((inner_y - frame_top))
 echo "   inner ${inner_width}x${inner_height} at $inner_x,$inner_y;" \
@@ -170,4 +177,22 @@ if ! cmp -s "$work/window.txt" "$work/measure.txt"; then
   fail "the clipboard differs from sarn measure"
 fi
 tr -d '\r' <"$work/window.txt" | sed 's/^/   /'
-echo "PASS: window placed at 0,0, ${inner_width} px wide inside; clipboard equals sarn measure"
+
+echo "-- untick 上下を削除 (Check4, at 4,52 in the bottom panel)"
+timeout 10 xdotool mousemove --sync --window "$window" 12 $((inner_height - 75 + 60)) click 1 ||
+  fail "xdotool could not click"
+outer_height() {
+  local x y w h
+  read -r x y w h <<<"$(geometry "$window")"
+  read -r _ _ frame_top frame_bottom <<<"$(frame_extents "$window")"
+  echo $((h + frame_top + frame_bottom)) $((y - frame_top))
+}
+grown() {
+  read -r height top <<<"$(outer_height)"
+  [ "$height" -eq "$max_outer_height" ] && [ "$top" -eq 0 ]
+}
+wait_for 60 grown ||
+  fail "outer height $height at top $top, not the maximised outer height $max_outer_height at 0"
+echo "   outer height $height, the maximised window's"
+echo "PASS: window placed at 0,0, ${inner_width} px wide inside; clipboard equals sarn measure;" \
+     "the whole photo fills the maximised height"
