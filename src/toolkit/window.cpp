@@ -95,9 +95,7 @@ void Window::HoldRequestedGeometry() {
   const bool wrong_height = requested_outer_height_ && frame.height() != *requested_outer_height_;
   if (wrong_width || wrong_height) {
     ++geometry_reasserts_;
-    const QMargins m = FrameMargins();
-    resize(requested_outer_width_ ? *requested_outer_width_ - m.left() - m.right() : width(),
-           requested_outer_height_ ? *requested_outer_height_ - m.top() - m.bottom() : height());
+    ApplyRequestedSize();
   }
   if (requested_position_ && frame.topLeft() != *requested_position_) {
     ++geometry_reasserts_;
@@ -106,12 +104,16 @@ void Window::HoldRequestedGeometry() {
 }
 
 void Window::SetOuterWidth(double twips) {
-  RequestOuterSize(PixelsOf(twips, TwipsPerPixelX()), requested_outer_height_);
+  StartHolding();
+  requested_outer_width_ = PixelsOf(twips, TwipsPerPixelX());
+  ApplyRequestedSize();
   NotifyIfChanged();
 }
 
 void Window::SetOuterHeight(double twips) {
-  RequestOuterSize(requested_outer_width_, PixelsOf(twips, TwipsPerPixelY()));
+  StartHolding();
+  requested_outer_height_ = PixelsOf(twips, TwipsPerPixelY());
+  ApplyRequestedSize();
   NotifyIfChanged();
 }
 
@@ -125,15 +127,16 @@ void Window::StartHolding() {
   geometry_reasserts_ = 0;
 }
 
-void Window::RequestOuterSize(std::optional<int> width_pixels, std::optional<int> height_pixels) {
-  StartHolding();
-  requested_outer_width_ = width_pixels;
-  requested_outer_height_ = height_pixels;
+void Window::ApplyRequestedSize() {
+  // The outer size less the frame as it is now (a maximised frame may have
+  // no borders; the hold converts again once the normal frame is known).
   const QMargins m = FrameMargins();
-  const int inner_width =
-      width_pixels ? std::max(1, *width_pixels - m.left() - m.right()) : width();
-  const int inner_height =
-      height_pixels ? std::max(1, *height_pixels - m.top() - m.bottom()) : height();
+  const int inner_width = requested_outer_width_
+                              ? std::max(1, *requested_outer_width_ - m.left() - m.right())
+                              : width();
+  const int inner_height = requested_outer_height_
+                               ? std::max(1, *requested_outer_height_ - m.top() - m.bottom())
+                               : height();
   resize(inner_width, inner_height);
 }
 

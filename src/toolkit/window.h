@@ -72,7 +72,9 @@ class Window : public QWidget {
   // it differently (see kHoldGeometryMs in window.cpp).
   void HoldRequestedGeometry();
   void RequestOuterPosition(QPoint frame_pixels);
-  void RequestOuterSize(std::optional<int> width_pixels, std::optional<int> height_pixels);
+  // Resizes the inner area so that the outer size is the one requested.
+  void ApplyRequestedSize();
+  // Starts (or restarts) the hold; requests older than the hold are dropped.
   void StartHolding();
 
   QSize reported_size_{-1, -1};
