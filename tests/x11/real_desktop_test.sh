@@ -107,9 +107,16 @@ probe=$!
 pids+=($probe)
 probe_window=$(window_of $probe)
 [ -n "$probe_window" ] || fail "sarn opened no window"
-wait_for 20 maximized "$probe_window" || fail "the window did not open maximised"
-sleep 0.5
-read -r _ _ max_width max_height <<<"$(geometry "$probe_window")"
+last="" steady=0
+maximized_and_steady() {
+  local now
+  maximized "$probe_window" || { steady=0; return 1; }
+  now=$(geometry "$probe_window")
+  if [ "$now" = "$last" ]; then steady=$((steady + 1)); else steady=0 last=$now; fi
+  [ $steady -ge 5 ]
+}
+wait_for 30 maximized_and_steady || fail "the window did not open maximised"
+read -r _ _ max_width max_height <<<"$last"
 # frame_extents WINDOW: "LEFT RIGHT TOP BOTTOM" of the window manager's frame.
 frame_extents() {
   timeout 5 xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g'
