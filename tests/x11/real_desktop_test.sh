@@ -87,9 +87,17 @@ wm_ready() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -
 wait_for 15 wm_ready || fail "openbox did not start"
 echo "   display $DISPLAY"
 
-# window_of PID: the visible top-level window of the process.
+# window_of PID: the visible top-level window of the process (empty if none
+# shows within a minute; a sanitizer build starts slowly on a busy machine).
+find_window() {
+  kill -0 "$1" 2>/dev/null || return 0
+  found=$(timeout 5 xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n1)
+  [ -n "$found" ]
+}
 window_of() {
-  timeout 30 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n1
+  found=""
+  wait_for 60 find_window "$1"
+  echo "$found"
 }
 maximized() {
   timeout 5 xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_MAXIMIZED_HORZ
@@ -106,7 +114,7 @@ echo "-- the maximised window's inner width (sarn without a photo)"
 probe=$!
 pids+=($probe)
 probe_window=$(window_of $probe)
-[ -n "$probe_window" ] || fail "sarn opened no window"
+[ -n "$probe_window" ] || fail "sarn (no photo) opened no window"
 last="" steady=0
 maximized_and_steady() {
   local now
@@ -131,7 +139,7 @@ echo "-- sarn samples/span.jpg"
 sarn_pid=$!
 pids+=($sarn_pid)
 window=$(window_of $sarn_pid)
-[ -n "$window" ] || fail "sarn opened no window"
+[ -n "$window" ] || fail "sarn samples/span.jpg opened no window"
 # The fit takes the window out of the maximised state once the photo is
 # loaded; then the geometry must stay put (a window manager that restores a
 # position of its own would move it within this second).
