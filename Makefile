@@ -2,13 +2,17 @@
 #            bundled sample (headless measurement when there is no display)
 # make test  installs what is missing, builds with sanitizers, runs every test
 # make bench builds the release tree and runs the benchmarks
+# make install [PREFIX=/usr/local]  builds the program alone and installs it
+# make package builds a release tree of the program alone and a .deb with CPack
 
 BUILD_DIR ?= build
 TEST_DIR ?= build-test
 BENCH_DIR ?= build-rel
+PKG_DIR ?= build-pkg
+PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench format clean
+.PHONY: all deps build run test bench install package format clean
 
 all: build
 
@@ -16,7 +20,8 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARN_BUILD_TESTS=OFF
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARN_BUILD_TESTS=OFF \
+	  -DSARN_BUILD_BENCHMARKS=OFF
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 run: build
@@ -38,8 +43,18 @@ bench: deps
 	$(BENCH_DIR)/bench/chain_bench
 	$(BENCH_DIR)/bench/photo_load_bench
 
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+package: deps
+	cmake -S . -B $(PKG_DIR) -DCMAKE_BUILD_TYPE=Release -DSARN_BUILD_TESTS=OFF \
+	  -DSARN_BUILD_BENCHMARKS=OFF
+	cmake --build $(PKG_DIR) -j$(JOBS)
+	cd $(PKG_DIR) && cpack -G DEB
+	@ls $(PKG_DIR)/*.deb
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(BENCH_DIR) $(PKG_DIR)

@@ -10,6 +10,11 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev
   fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック")
+  dpkg-dev file         # make package: dpkg-shlibdeps finds the .deb's dependencies
+  desktop-file-utils    # the test that validates packaging/sarn.desktop
+  # The real-X test (tests/x11): an X server, a window manager, XTest input,
+  # the clipboard, the X server's own window queries, and a screenshot.
+  xvfb openbox xdotool xclip x11-utils imagemagick
 )
 
 missing=()

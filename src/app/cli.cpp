@@ -22,6 +22,8 @@ void PrintUsage(std::ostream& out) {
          "       sarn measure --batch LINES.csv [options]\n"
          "                                    measure every photo,x1,y1,x2,y2 row of a CSV\n"
          "Run a subcommand with --help for its options.\n"
+         "hi.dat (the brightness profiles of the last scan) is written beside sarn when that\n"
+         "folder is writable, else to $XDG_STATE_HOME/sarn/ (default ~/.local/state/sarn/).\n"
       << kExitStatusHelp;
 }
 

@@ -26,7 +26,8 @@ inline constexpr int kExitBadInput = 2;
 struct CliContext {
   CliContext() = default;
   explicit CliContext(std::string folder) : program_folder(std::move(folder)) {}
-  std::string program_folder;  // where SetDT.dat is read and hi.dat written by default
+  std::string program_folder;  // where SetDT.dat is read by default
+  std::string hi_dat_folder;   // where hi.dat is written ("": the program folder)
   // Decoder for photo formats other than JPEG (the program installs Qt's).
   FallbackDecoder fallback_decoder;
 };

@@ -101,7 +101,8 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
                                const WireData& data, const CliContext& context,
                                SessionEvents* events) {
   PreparedSession prepared;
-  prepared.session = std::make_unique<MeasurementSession>(context.program_folder);
+  prepared.session = std::make_unique<MeasurementSession>(
+      context.hi_dat_folder.empty() ? context.program_folder : context.hi_dat_folder);
   MeasurementSession& session = *prepared.session;
   session.SetEvents(events);
   ApplyConductorOptions(o.conductor, data, session);

@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
   if (!args.empty() && sarn::IsCliCommand(args[0])) {
     sarn::CliContext context;
     context.program_folder = sarn::ProgramFolder();
+    context.hi_dat_folder = sarn::HiDatFolder(context.program_folder);
     context.fallback_decoder = sarn::tk::DecodeImageWithQt;
     return sarn::RunCli(args, std::cout, std::cerr, context);
   }

@@ -1,11 +1,11 @@
 // The window's start-up: the application, the fonts, the conductor table
 // (read before anything is shown, so the window never opens on a partly read
-// table), Form1 maximised, and the photo named on the command line.
+// table), Form1 maximised, and the photo named on the command line, loaded
+// once the window has its maximised size.
 
 #include "app/window_main.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <iostream>
 #include <string>
 
@@ -37,16 +37,20 @@ int RunWindow(int argc, char** argv) {
     return 1;
   }
 
-  Form1 form(dialogs, clipboard, folder);
+  // hi.dat goes beside the program, or to the user's state folder when the
+  // program folder cannot be written (an installed program).
+  Form1 form(dialogs, clipboard, HiDatFolder(folder));
   dialogs.SetParent(&form);
   form.Form_Load(*wires.data);
-  form.showMaximized();
 
   if (argc > 1) {
-    // After the window has taken its maximised size, which the overview spans.
+    // As if chosen with 画像ファイル読み込み: the overview spans the maximised
+    // window, MaxHeight holds its real outer height, and the fit leaves the
+    // maximised state as it does for a photo chosen in the window.
     const std::string photo = argv[1];
-    QTimer::singleShot(0, &form, [&form, photo] { form.OpenPhoto(photo); });
+    form.RunWhenShownMaximized([&form, photo] { form.OpenPhoto(photo); });
   }
+  form.showMaximized();
   return QApplication::exec();
 }
 

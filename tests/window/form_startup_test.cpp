@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QFontMetrics>
 #include <string>
 
+#include "state/wire_table.h"
 #include "toolkit/bgr_color.h"
 #include "window/form_fixture.h"
 
@@ -149,6 +152,41 @@ TEST_F(FormStartup, ResizeByCodeRaisesTheHandlerAtOnce) {
   form_->SetOuterHeight(400 * form_->TwipsPerPixelY());
   // Docked before the setter returned, without waiting for events.
   EXPECT_EQ(form_->Frame1->y(), form_->InnerHeight() - 75);
+}
+
+// The specified sizes are those of another platform's font: a control that
+// cuts its text keeps its size and tells the whole text in a tooltip, and the
+// open conductor list is wide enough for whole names.
+TEST_F(FormStartup, CutTextsShowWholeInTooltipsAndTheOpenListFitsTheNames) {
+  std::string why;
+  const auto name = EncodeWireName("硬銅より線 22mm2", &why);
+  ASSERT_TRUE(name) << why;
+  ConductorBytes long_name = WorkedConductor("");
+  long_name.name.assign(name->begin(), name->end());  // code page 932 bytes
+  Start(SetDtBytes(15, -5, {long_name, WorkedConductor("A")}));
+  form_->show();
+  QApplication::processEvents();
+  EXPECT_EQ(form_->Combo1->geometry(), QRect(92, 24, 81, 20));
+  ASSERT_TRUE(form_->Combo1->TextCut());
+  EXPECT_EQ(form_->Combo1->toolTip().toStdString(), "硬銅より線 22mm2");
+  form_->Combo1->SetListIndex(1);
+  EXPECT_EQ(form_->Combo1->toolTip().toStdString(), "") << "a name that fits needs none";
+
+  EXPECT_EQ(form_->Text5->geometry(), QRect(956, 56, 33, 18));
+  EXPECT_EQ(form_->Text5->toolTip().toStdString(), form_->Text5->TextCut() ? "5000" : "");
+  EXPECT_EQ(form_->Text1->toolTip().toStdString(), "") << "two digits fit";
+  form_->Text1->SetText("1234567");
+  EXPECT_TRUE(form_->Text1->TextCut());
+  EXPECT_EQ(form_->Text1->toolTip().toStdString(), "1234567");
+  form_->Text1->SetText("40");
+  EXPECT_EQ(form_->Text1->toolTip().toStdString(), "");
+
+  form_->Combo1->showPopup();
+  QApplication::processEvents();
+  const QFontMetrics metrics(form_->Combo1->view()->font());
+  EXPECT_GT(form_->Combo1->view()->width(),
+            metrics.horizontalAdvance(QString::fromUtf8("硬銅より線 22mm2")));
+  form_->Combo1->hidePopup();
 }
 
 }  // namespace

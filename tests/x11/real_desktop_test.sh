@@ -1,0 +1,213 @@
+#!/usr/bin/env bash
+# Sarn on a real X server with a window manager: Xvfb (1280x1024) and openbox.
+#
+#   real_desktop_test.sh SARN DRAG_POINTS SOURCE_DIR ARTIFACT_DIR
+#
+# Starts `sarn samples/span.jpg` and checks, with the X server's own tools,
+# that after the photo's fit the window's outer top-left is the screen's
+# top-left and its inner width at least 1004 px; drags the sample's scan line
+# with XTest and compares the clipboard, byte for byte (CR LF included), with
+# `sarn measure` for the same line; keeps a screenshot in ARTIFACT_DIR. Then
+# unticks 上下を削除: the whole photo's overview is taller than the screen, so
+# the window grows to the outer height recorded while it was maximised.
+# Exits 77 (skipped) when a tool is missing. Every process it starts is
+# ended on exit.
+set -uo pipefail
+
+readonly SKIP=77
+if [ $# -ne 4 ]; then
+  echo "usage: $0 SARN DRAG_POINTS SOURCE_DIR ARTIFACT_DIR" >&2
+  exit 2
+fi
+sarn=$1
+drag_points=$2
+source_dir=$3
+artifact_dir=$4
+photo=$source_dir/samples/span.jpg
+
+missing=()
+for tool in Xvfb openbox xdotool xclip xwininfo xprop import timeout; do
+  command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "SKIP: real-X test needs ${missing[*]} (scripts/install-deps.sh installs xvfb openbox" \
+       "xdotool xclip x11-utils imagemagick)"
+  exit $SKIP
+fi
+
+sample_line=$(head -n1 "$source_dir/samples/span.line")
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    pid=${pids[i]}
+    kill "$pid" 2>/dev/null && timeout 5 tail --pid="$pid" -f /dev/null 2>/dev/null
+    kill -9 "$pid" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+  echo "FAIL: $*"
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 20 "$log"; }
+  done
+  exit 1
+}
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+wait_for() {
+  local limit=$1
+  shift
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    [ $SECONDS -ge $end ] && return 1
+    sleep 0.1
+  done
+}
+
+# Children see a home and runtime folder of their own, and the X platform
+# (make test sets QT_QPA_PLATFORM=offscreen for the window tests).
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_STATE_HOME=$work/home/state
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+
+echo "-- Xvfb 1280x1024x24 and openbox"
+Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_for 15 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(head -n1 "$work/display")
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wm_ready() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_for 15 wm_ready || fail "openbox did not start"
+echo "   display $DISPLAY"
+
+# window_of PID: the visible top-level window of the process (empty if none
+# shows within a minute; a sanitizer build starts slowly on a busy machine).
+find_window() {
+  kill -0 "$1" 2>/dev/null || return 0
+  found=$(timeout 5 xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n1)
+  [ -n "$found" ]
+}
+window_of() {
+  found=""
+  wait_for 60 find_window "$1"
+  echo "$found"
+}
+maximized() {
+  timeout 5 xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_MAXIMIZED_HORZ
+}
+# geometry WINDOW: "X Y WIDTH HEIGHT" of the inner area, absolute.
+geometry() {
+  timeout 5 xwininfo -id "$1" 2>/dev/null | awk '
+    /Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+    /^ *Width:/ {w = $NF} /^ *Height:/ {h = $NF} END {print x, y, w, h}'
+}
+
+echo "-- the maximised window's inner width (sarn without a photo)"
+"$sarn" >"$work/probe.log" 2>&1 &
+probe=$!
+pids+=($probe)
+probe_window=$(window_of $probe)
+[ -n "$probe_window" ] || fail "sarn (no photo) opened no window"
+last="" steady=0
+maximized_and_steady() {
+  local now
+  maximized "$probe_window" || { steady=0; return 1; }
+  now=$(geometry "$probe_window")
+  if [ "$now" = "$last" ]; then steady=$((steady + 1)); else steady=0 last=$now; fi
+  [ $steady -ge 5 ]
+}
+wait_for 30 maximized_and_steady || fail "the window did not open maximised"
+read -r _ _ max_width max_height <<<"$last"
+# frame_extents WINDOW: "LEFT RIGHT TOP BOTTOM" of the window manager's frame.
+frame_extents() {
+  timeout 5 xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g'
+}
+read -r _ _ max_frame_top max_frame_bottom <<<"$(frame_extents "$probe_window")"
+max_outer_height=$((max_height + max_frame_top + max_frame_bottom))
+echo "   maximised inner area ${max_width}x${max_height}, outer height $max_outer_height"
+kill $probe && wait $probe 2>/dev/null
+
+echo "-- sarn samples/span.jpg"
+"$sarn" "$photo" >"$work/sarn.log" 2>&1 &
+sarn_pid=$!
+pids+=($sarn_pid)
+window=$(window_of $sarn_pid)
+[ -n "$window" ] || fail "sarn samples/span.jpg opened no window"
+# The fit takes the window out of the maximised state once the photo is
+# loaded; then the geometry must stay put (a window manager that restores a
+# position of its own would move it within this second).
+last="" steady=0
+settled() {
+  local now
+  maximized "$window" && { steady=0; return 1; }
+  now=$(geometry "$window")
+  if [ "$now" = "$last" ]; then steady=$((steady + 1)); else steady=0 last=$now; fi
+  [ $steady -ge 10 ]
+}
+wait_for 60 settled || fail "the window did not settle in the normal state (last: $last)"
+read -r inner_x inner_y inner_width inner_height <<<"$(geometry "$window")"
+read -r frame_left _ frame_top frame_bottom <<<"$(frame_extents "$window")"
+outer_x=$((inner_x - frame_left))
+outer_y=$((inner_y - frame_top))
+echo "   inner ${inner_width}x${inner_height} at $inner_x,$inner_y;" \
+     "frame left $frame_left, top $frame_top; outer top-left $outer_x,$outer_y"
+[ "$outer_x" -eq 0 ] && [ "$outer_y" -eq 0 ] ||
+  fail "outer top-left is $outer_x,$outer_y, not the screen's top-left"
+[ "$inner_width" -ge 1004 ] || fail "inner width $inner_width < 1004"
+
+echo "-- drag the scan line of samples/span.line ($sample_line)"
+read -r px1 py1 px2 py2 line < <("$drag_points" "$photo" "$sample_line" "$max_width")
+[ -n "${line:-}" ] || fail "no drag points for inner width $max_width"
+echo "   from $px1,$py1 to $px2,$py2 in the overview; photo line $line"
+timeout 10 xclip -selection clipboard -o >"$work/before.txt" 2>/dev/null
+timeout 20 xdotool mousemove --sync --window "$window" "$px1" "$py1" sleep 0.2 mousedown 1 \
+  sleep 0.2 mousemove --window "$window" $(((px1 + px2) / 2)) $(((py1 + py2) / 2)) sleep 0.2 \
+  mousemove --window "$window" "$px2" "$py2" sleep 0.2 mouseup 1 ||
+  fail "xdotool could not drag"
+clipboard_changed() {
+  timeout 5 xclip -selection clipboard -o >"$work/window.txt" 2>/dev/null &&
+    [ -s "$work/window.txt" ] && ! cmp -s "$work/window.txt" "$work/before.txt"
+}
+wait_for 30 clipboard_changed || fail "the drag put no new result text on the clipboard"
+
+mkdir -p "$artifact_dir"
+timeout 20 import -window root "$artifact_dir/real_desktop.png" ||
+  echo "   (no screenshot: import failed)"
+echo "   screenshot $artifact_dir/real_desktop.png"
+
+echo "-- sarn measure samples/span.jpg --line $line"
+timeout 60 "$sarn" measure "$photo" --line "$line" >"$work/measure.txt" 2>"$work/measure.log" ||
+  fail "sarn measure failed"
+crlf_lines=$(grep -c $'\r$' "$work/window.txt")
+[ "$crlf_lines" -eq 7 ] || fail "clipboard has $crlf_lines CR LF lines, not 7"
+if ! cmp -s "$work/window.txt" "$work/measure.txt"; then
+  diff <(od -c "$work/window.txt") <(od -c "$work/measure.txt")
+  fail "the clipboard differs from sarn measure"
+fi
+tr -d '\r' <"$work/window.txt" | sed 's/^/   /'
+
+echo "-- untick 上下を削除 (Check4, at 4,52 in the bottom panel)"
+timeout 10 xdotool mousemove --sync --window "$window" 12 $((inner_height - 75 + 60)) click 1 ||
+  fail "xdotool could not click"
+outer_height() {
+  local x y w h
+  read -r x y w h <<<"$(geometry "$window")"
+  read -r _ _ frame_top frame_bottom <<<"$(frame_extents "$window")"
+  echo $((h + frame_top + frame_bottom)) $((y - frame_top))
+}
+grown() {
+  read -r height top <<<"$(outer_height)"
+  [ "$height" -eq "$max_outer_height" ] && [ "$top" -eq 0 ]
+}
+wait_for 60 grown ||
+  fail "outer height $height at top $top, not the maximised outer height $max_outer_height at 0"
+echo "   outer height $height, the maximised window's"
+echo "PASS: window placed at 0,0, ${inner_width} px wide inside; clipboard equals sarn measure;" \
+     "the whole photo fills the maximised height"
