@@ -1,11 +1,14 @@
-// Photo loading against a plain decode of the same file.
-//   BM_FullDecode:  TurboJPEG tjDecompress2 of the whole 6000 x 4000 JPEG to RGB,
-//                   the baseline (output buffer allocated once).
-//   BM_LoadPhoto:   LoadPhotoWithRecovery at the default settings (limit 5000,
-//                   cut on): file -> 5000 x 1667 working image -> overview.
-// Target: BM_LoadPhoto <= 1.5 x BM_FullDecode.
-//
-// The photo is rendered in code into a temporary folder before the runs.
+// Detail figures of photo loading, warm, inside one process (the headline
+// figure is bench/first_load.sh: whole fresh processes against djpeg).
+//   BM_FullDecode/24MP, /48MP:  TurboJPEG tjDecompress2 of the whole JPEG to
+//                   RGB (output buffer allocated once), the plain-decode
+//                   baseline.
+//   BM_LoadPhoto/24MP, /48MP:   LoadPhotoWithRecovery at the default settings
+//                   (limit 5000, cut on): file -> 5000-wide working image ->
+//                   overview. 6000 -> 5000 resamples with two taps per pixel,
+//                   8000 -> 5000 with three.
+// The photos (the sample span scene, noise 4, quality 90, 4:2:0) are rendered
+// in code into a temporary folder before the runs.
 // `photo_load_bench --probe-load=FILE` instead loads FILE once at the default
 // settings and prints the peak resident memory of the process (nothing else
 // runs, so it is the memory of loading).
@@ -18,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "photo/photo_loader.h"
@@ -87,16 +91,19 @@ int main(int argc, char** argv) {
     return ProbeLoad(std::string(argv[1]).substr(probe.size()));
 
   sarn::test::TempFolder dir;
-  const std::vector<uint8_t> jpeg = sarn::test::RenderSpanJpeg(
-      sarn::test::ScaledScene(sarn::test::SampleSpanScene(), 6000, 4000));
-  const std::string path = dir.Write("span6000.jpg", jpeg);
-
-  benchmark::RegisterBenchmark("BM_FullDecode", FullDecode, jpeg)
-      ->Unit(benchmark::kMillisecond)
-      ->UseRealTime();
-  benchmark::RegisterBenchmark("BM_LoadPhoto", LoadPhoto, path)
-      ->Unit(benchmark::kMillisecond)
-      ->UseRealTime();
+  for (auto [name, w, h] : {std::tuple{"24MP", 6000, 4000}, {"48MP", 8000, 6000}}) {
+    sarn::test::SpanScene scene = sarn::test::ScaledScene(sarn::test::SampleSpanScene(), w, h);
+    scene.noise = 4;
+    scene.quality = 90;
+    const std::vector<uint8_t> jpeg = sarn::test::RenderSpanJpeg(scene);
+    const std::string path = dir.Write(std::string("span") + name + ".jpg", jpeg);
+    benchmark::RegisterBenchmark((std::string("BM_FullDecode/") + name).c_str(), FullDecode, jpeg)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark((std::string("BM_LoadPhoto/") + name).c_str(), LoadPhoto, path)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv))
     return 1;

@@ -74,6 +74,10 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
   if (dw <= 0 || dh <= 0 || source_width_ <= 0 || source_height_ <= 0) {
     first_row_ = end_row_ = 0;
     next_dest_row_ = std::max(dh, 0);
+    // Nothing to draw from: the destination (whose pixels may be unset) is
+    // black, as a new raster is.
+    if (dw > 0 && dh > 0)
+      std::fill(dest_->pixels.begin(), dest_->pixels.end(), 0xFF000000u);
     return;
   }
   identity_ = fx == 1.0 && fy == 1.0 && top == std::floor(top) && source_width_ >= dw && top <= 0 &&
@@ -104,6 +108,20 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
     for (int i = 0; i < f.count; ++i)
       column_weights_[static_cast<size_t>(x) * taps_ + (f.first - first) + i] = w[i];
   }
+
+#if defined(__SSE2__)
+  if (taps_ == 3) {
+    // Each column's three weights spread over the 16-bit lanes of two SSE
+    // words: (w0 x 4, w1 x 4) and (w2 x 4, 0 x 4), one per colour byte.
+    lane_weights_.assign(static_cast<size_t>(dw) * 16, 0);
+    for (int x = 0; x < dw; ++x) {
+      uint16_t* lanes = &lane_weights_[static_cast<size_t>(x) * 16];
+      for (int t = 0; t < 3; ++t)
+        std::fill(lanes + 4 * t, lanes + 4 * t + 4,
+                  column_weights_[static_cast<size_t>(x) * 3 + t]);
+    }
+  }
+#endif
 
   int widest = 1;
   for (int y = 0; y < dh; ++y)
@@ -196,6 +214,17 @@ void AreaResampler::MakeRow(int y) {
       const uint16_t w0 = weights[0], w1 = weights[1];
       for (size_t j = 0; j < n; ++j)
         out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
+    } else if (f.count == 3) {
+      // fy between 1 and 2 where a row straddles three (8000 -> 5000 wide
+      // photos at full scale): one pass, the same sums as the loop below.
+      const auto* b0 = reinterpret_cast<const uint8_t*>(ring_rows_[f.first % ring_capacity_]);
+      const auto* b1 = reinterpret_cast<const uint8_t*>(ring_rows_[(f.first + 1) % ring_capacity_]);
+      const auto* b2 = reinterpret_cast<const uint8_t*>(ring_rows_[(f.first + 2) % ring_capacity_]);
+      const uint16_t w0 = weights[0], w1 = weights[1], w2 = weights[2];
+      for (size_t j = 0; j < n; ++j) {
+        out[j] = static_cast<uint8_t>(
+            static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + b2[j] * w2 + 128u) >> 8);
+      }
     } else {
       uint16_t* sum = row_sum_.data();
       std::fill(row_sum_.begin(), row_sum_.end(), uint16_t{0});
@@ -224,7 +253,11 @@ void AreaResampler::MakeRow(int y) {
 #endif
       break;
     case 3:
+#if defined(__SSE2__)
+      ResampleThreeColumnsSse2(mean, out);
+#else
       ResampleColumns<3>(mean, out);
+#endif
       break;
     case 4:
       ResampleColumns<4>(mean, out);
@@ -253,6 +286,30 @@ void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
     sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
     sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
     out[x] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));
+  }
+}
+
+// Three taps per column (fx between 1 and 2 where a column straddles three
+// source pixels, as 8000 -> 5000): the first two source pixels in eight
+// 16-bit lanes, the third in four, each times its weight, the three summed
+// per colour byte (at most 255 x 256 + 128, no overflow), rounded and packed.
+// The same sums and rounding as ResampleColumns<3>, which also writes the top
+// byte as 0xFF.
+void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out) {
+  const int dw = dest_->width;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i half = _mm_set1_epi16(128);
+  const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data());
+  for (int x = 0; x < dw; ++x, w += 2) {
+    const uint32_t* p = row + column_first_[x];
+    const __m128i first_two =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+    const __m128i third = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[2])), zero);
+    __m128i sum = _mm_add_epi16(_mm_mullo_epi16(first_two, _mm_loadu_si128(w)),
+                                _mm_mullo_epi16(third, _mm_loadu_si128(w + 1)));
+    sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
+    sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
+    out[x] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum))) | 0xFF000000u;
   }
 }
 #endif

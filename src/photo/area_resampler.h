@@ -24,7 +24,8 @@
 // row: 4 (ceil(fy) + 1) byte multiply-adds per source pixel, then ceil(fx) + 1 64-bit multiply-adds
 // per destination pixel (the four bytes ride in 16-bit lanes of one word;
 // every column has the same number of taps, padded with zero weights, so the
-// loop does not branch).
+// loop does not branch; two and three taps have SSE2 loops with the same sums
+// and rounding).
 
 #include <cstdint>
 #include <vector>
@@ -35,7 +36,8 @@ namespace sarn {
 
 class AreaResampler {
  public:
-  // `dest` must already have its size; it is written as rows complete and
+  // `dest` must already have its size; every pixel of it is written (as rows
+  // complete, and by Finish), so its pixels may be unset at the start. It
   // must outlive the resampler.
   AreaResampler(int source_width, int source_height, double fx, double fy, double top,
                 Raster* dest);
@@ -70,6 +72,7 @@ class AreaResampler {
   template <int kTaps>
   void ResampleColumns(const uint32_t* row, uint32_t* out);
   void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out);
+  void ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out);
 
   int source_width_, source_height_;
   double fy_, top_;
@@ -82,6 +85,7 @@ class AreaResampler {
   int taps_ = 0;                          // source columns per destination column
   std::vector<int> column_first_;         // first source column of each
   std::vector<uint16_t> column_weights_;  // taps_ per column, 1/256 steps
+  std::vector<uint16_t> lane_weights_;    // 16 per column at three taps (SSE2)
   std::vector<uint64_t> expanded_;        // a row with each byte in a 16-bit lane
   // The last source rows, a ring indexed by source row % capacity: each
   // points into `ring_` or at a row the caller keeps in place.

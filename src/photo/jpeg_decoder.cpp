@@ -66,11 +66,11 @@ LoadFailure FailureOf(const ErrorManager& err) {
 
 }  // namespace
 
-bool LooksLikeJpeg(const std::vector<uint8_t>& bytes) {
+bool LooksLikeJpeg(std::span<const uint8_t> bytes) {
   return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
 }
 
-std::variant<JpegSize, LoadFailure> ReadJpegSize(const std::vector<uint8_t>& bytes) {
+std::variant<JpegSize, LoadFailure> ReadJpegSize(std::span<const uint8_t> bytes) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   InitError(&err, &cinfo);
@@ -98,7 +98,7 @@ int ChooseDctScale(JpegSize full, double draw_width, double draw_height) {
   return 8;
 }
 
-std::optional<LoadFailure> DecodeJpegInto(const std::vector<uint8_t>& bytes, int scale_eighths,
+std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
                                           AreaResampler* resampler) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;

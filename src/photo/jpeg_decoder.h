@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -21,7 +22,7 @@
 namespace sarn {
 
 // True when the bytes start with a JPEG start-of-image marker (FF D8 FF).
-bool LooksLikeJpeg(const std::vector<uint8_t>& bytes);
+bool LooksLikeJpeg(std::span<const uint8_t> bytes);
 
 struct JpegSize {
   int width = 0, height = 0;
@@ -29,7 +30,7 @@ struct JpegSize {
 
 // The frame size from the header; failure 481 (not curable) when libjpeg
 // cannot read a header from the bytes.
-std::variant<JpegSize, LoadFailure> ReadJpegSize(const std::vector<uint8_t>& bytes);
+std::variant<JpegSize, LoadFailure> ReadJpegSize(std::span<const uint8_t> bytes);
 
 // Size of the image decoded at scale scale_eighths / 8: ceil(side * M / 8).
 JpegSize ScaledJpegSize(JpegSize full, int scale_eighths);
@@ -46,7 +47,7 @@ int ChooseDctScale(JpegSize full, double draw_width, double draw_height);
 // loads: libjpeg fills missing data with grey, or the resampler's Finish
 // repeats the last row made. Failures: 7 when libjpeg runs out of memory
 // (curable), 481 when the header cannot be read.
-std::optional<LoadFailure> DecodeJpegInto(const std::vector<uint8_t>& bytes, int scale_eighths,
+std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
                                           AreaResampler* resampler);
 
 }  // namespace sarn

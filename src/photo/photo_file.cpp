@@ -26,14 +26,14 @@ LoadFailure NotCurable(int code, std::string reason) {
 // that a camera writes, and still a bounded allocation.
 constexpr size_t kLargestPhotoFileBytes = size_t{1} << 31;
 
-// Reads the whole file. Missing -> 53, no permission -> 70, a FIFO, device or
+// Maps the whole file. Missing -> 53, no permission -> 70, a FIFO, device or
 // socket -> 75 (never opened for reading: it could block for ever), a folder
 // or a read error -> 481.
-std::variant<std::vector<uint8_t>, LoadFailure> ReadFileBytes(const std::string& path) {
-  auto read = ReadWholeFile(path, kLargestPhotoFileBytes);
-  if (auto* bytes = std::get_if<std::vector<uint8_t>>(&read))
-    return std::move(*bytes);
-  const FileError& error = std::get<FileError>(read);
+std::variant<MappedFile, LoadFailure> MapFile(const std::string& path) {
+  auto mapped = MapWholeFile(path, kLargestPhotoFileBytes);
+  if (auto* file = std::get_if<MappedFile>(&mapped))
+    return std::move(*file);
+  const FileError& error = std::get<FileError>(mapped);
   struct stat status {};
   switch (error.problem) {
     case FileProblem::kNotFound:
@@ -65,63 +65,92 @@ std::optional<LoadFailure> CheckSize(int width, int height) {
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::Open(const std::string& path,
                                                      const FallbackDecoder& fallback) {
-  auto read = ReadFileBytes(path);
-  if (auto* f = std::get_if<LoadFailure>(&read))
+  auto mapped = MapFile(path);
+  if (auto* f = std::get_if<LoadFailure>(&mapped))
     return *f;
-  return FromBytes(std::move(std::get<std::vector<uint8_t>>(read)), fallback);
+  PhotoFile file;
+  file.mapped_ = std::move(std::get<MappedFile>(mapped));
+  if (auto f = file.Identify(fallback))
+    return *f;
+  return file;
 }
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> bytes,
                                                           const FallbackDecoder& fallback) {
-  if (bytes.empty())
-    return NotCurable(kErrInvalidPicture, "the file is empty");
   PhotoFile file;
-  if (LooksLikeJpeg(bytes)) {
-    auto size = ReadJpegSize(bytes);
+  file.owned_ = std::move(bytes);
+  if (auto f = file.Identify(fallback))
+    return *f;
+  return file;
+}
+
+std::span<const uint8_t> PhotoFile::bytes() const {
+  if (mapped_.data() != nullptr)
+    return {mapped_.data(), mapped_.size()};
+  return owned_;
+}
+
+std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback) {
+  const std::span<const uint8_t> data = bytes();
+  if (data.empty())
+    return NotCurable(kErrInvalidPicture, "the file is empty");
+  if (LooksLikeJpeg(data)) {
+    auto size = ReadJpegSize(data);
     if (auto* f = std::get_if<LoadFailure>(&size))
       return *f;
     const JpegSize s = std::get<JpegSize>(size);
     if (auto f = CheckSize(s.width, s.height))
       return *f;
-    file.width_ = s.width;
-    file.height_ = s.height;
-    file.is_jpeg_ = true;
-    file.bytes_ = std::move(bytes);
-    return file;
+    width_ = s.width;
+    height_ = s.height;
+    is_jpeg_ = true;
+    return std::nullopt;
   }
   if (!fallback)
     return NotCurable(kErrInvalidPicture, "not a JPEG file");
   std::optional<Raster> decoded;
   try {
-    decoded = fallback(bytes);
+    // The fallback takes a vector: a mapped file is copied for it (other
+    // formats only).
+    if (mapped_.data() != nullptr)
+      decoded = fallback(std::vector<uint8_t>(data.begin(), data.end()));
+    else
+      decoded = fallback(owned_);
   } catch (const std::bad_alloc&) {
     return NotCurable(kErrOutOfMemory, "the photo is too large to decode");
   }
+  if (mapped_.Shrunk())
+    return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
   if (!decoded || decoded->pixels.size() !=
                       static_cast<size_t>(decoded->width) * static_cast<size_t>(decoded->height)) {
     return NotCurable(kErrInvalidPicture, "not an image");
   }
   if (auto f = CheckSize(decoded->width, decoded->height))
     return *f;
-  file.width_ = decoded->width;
-  file.height_ = decoded->height;
-  file.decoded_ = std::move(*decoded);
-  return file;
+  width_ = decoded->width;
+  height_ = decoded->height;
+  decoded_ = std::move(*decoded);
+  // The decoded photo is all that is needed from here on.
+  mapped_ = MappedFile();
+  owned_ = {};
+  return std::nullopt;
 }
 
 std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan,
                                                                size_t max_raster_bytes) const {
   if (plan.W2 <= 0 || plan.H2 <= 0 || plan.draw_width <= 0 || plan.draw_height <= 0)
     return LoadFailure{kErrDivisionByZero, "empty working image", true};
-  const size_t bytes = size_t{4} * static_cast<size_t>(plan.W2) * static_cast<size_t>(plan.H2);
-  if (bytes > max_raster_bytes) {
+  const size_t raster_bytes =
+      size_t{4} * static_cast<size_t>(plan.W2) * static_cast<size_t>(plan.H2);
+  if (raster_bytes > max_raster_bytes) {
     return LoadFailure{kErrOutOfMemory,
-                       "working raster of " + std::to_string(bytes) + " bytes exceeds " +
+                       "working raster of " + std::to_string(raster_bytes) + " bytes exceeds " +
                            std::to_string(max_raster_bytes),
                        true};
   }
   try {
-    Raster out = MakeRaster(plan.W2, plan.H2);
+    // The resampler writes every pixel.
+    Raster out = MakeUnsetRaster(plan.W2, plan.H2);
     const double top = DrawTopRow(plan);
     if (is_jpeg_) {
       const JpegSize full{width_, height_};
@@ -132,9 +161,11 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(const WorkingImag
       const double fx = width_ * (m / 8.0) / plan.draw_width;
       const double fy = height_ * (m / 8.0) / plan.draw_height;
       AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
-      if (auto f = DecodeJpegInto(bytes_, m, &resampler))
+      if (auto f = DecodeJpegInto(bytes(), m, &resampler))
         return *f;
       resampler.Finish();
+      if (mapped_.Shrunk())
+        return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
     } else {
       const double fx = width_ / static_cast<double>(plan.draw_width);
       const double fy = height_ / static_cast<double>(plan.draw_height);

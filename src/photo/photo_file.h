@@ -1,6 +1,6 @@
 #pragma once
 
-// A photo file read into memory with its size known. Decoding happens per
+// A photo file mapped into memory (or given as bytes) with its size known. Decoding happens per
 // attempt of the loading, at the size the attempt needs; the decoded photo
 // is never kept whole (see jpeg_decoder.h).
 
@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "photo/load_plan.h"
 #include "photo/raster.h"
+#include "state/file_access.h"
 
 namespace sarn {
 
@@ -38,12 +40,19 @@ class PhotoFile {
   bool is_jpeg() const { return is_jpeg_; }
 
   // The working image of `plan`, or a failure (code 7 when the working
-  // raster would exceed `max_raster_bytes` or cannot be allocated).
+  // raster would exceed `max_raster_bytes` or cannot be allocated; 481, not
+  // curable, when the file was cut short by another program while it was
+  // read).
   std::variant<Raster, LoadFailure> BuildWorkingImage(const WorkingImagePlan& plan,
                                                       size_t max_raster_bytes) const;
 
  private:
-  std::vector<uint8_t> bytes_;  // the JPEG file
+  std::span<const uint8_t> bytes() const;
+  // Reads the size (JPEG) or decodes the photo (other formats).
+  std::optional<LoadFailure> Identify(const FallbackDecoder& fallback);
+
+  MappedFile mapped_;           // the JPEG file as opened from a path, or
+  std::vector<uint8_t> owned_;  // as given to FromBytes
   Raster decoded_;              // a photo of another format, decoded by the fallback
   int width_ = 0, height_ = 0;
   bool is_jpeg_ = false;

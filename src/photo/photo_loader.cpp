@@ -11,7 +11,8 @@ namespace {
 
 // One attempt at the current settings: plan, working image, overview.
 std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const LoadSettings& settings,
-                                               int inner_width, size_t max_raster_bytes) {
+                                               int inner_width, bool build_overview,
+                                               size_t max_raster_bytes) {
   try {
     LoadedPhoto photo;
     photo.photo_width = file.width();
@@ -33,6 +34,8 @@ std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const Load
     if (!overview)
       return failure;
     photo.overview_plan = *overview;
+    if (!build_overview)
+      return photo;
     // Overview pixel (px, py) covers working pixels from px / 1.004 * ImgScale
     // and py * ImgScale: one overview unit is ImgScale working pixels.
     const double img_scale = overview->ImgScale;
@@ -68,7 +71,7 @@ LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings
 
   for (;;) {
     ++out.attempts;
-    auto result = Attempt(file, settings, inner_width, max_raster_bytes);
+    auto result = Attempt(file, settings, inner_width, callbacks.build_overview, max_raster_bytes);
     if (auto* photo = std::get_if<LoadedPhoto>(&result)) {
       out.photo = std::move(*photo);
       out.settings = settings;

@@ -58,7 +58,8 @@ struct LoadedPhoto {
   Raster working;  // W2 x H2
   OverviewPlan overview_plan;
   // The working image at overview size in window pixels,
-  // OverviewPixelWidth x OverviewPixelHeight (see load_plan.h).
+  // OverviewPixelWidth x OverviewPixelHeight (see load_plan.h); empty when
+  // LoadCallbacks::build_overview is false.
   Raster overview;
   int photo_width = 0, photo_height = 0;
   double limit = 0;  // the limit that succeeded
@@ -75,6 +76,10 @@ struct LoadCallbacks {
   std::function<void(const LoadSettings&)> settings_changed;
   // Decoder for formats other than JPEG; empty: only JPEG files load.
   FallbackDecoder fallback_decoder;
+  // False: the overview is planned (ImgScale, with its failures) but its
+  // raster is not made; LoadedPhoto::overview stays empty. For headless
+  // runs that only scan the working image.
+  bool build_overview = true;
 };
 
 struct LoadOutcome {

@@ -1,12 +1,17 @@
 #include "state/file_access.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -38,29 +43,45 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
   int release() { return std::exchange(fd_, -1); }
+  void reset(int fd) {
+    if (fd_ >= 0)
+      ::close(fd_);
+    fd_ = fd;
+  }
 
  private:
   int fd_;
 };
 
-std::variant<std::vector<uint8_t>, FileError> ReadFile(const std::string& path, size_t max_bytes,
-                                                       bool truncate) {
+// Opens `path` for reading without blocking and checks that it is a regular
+// file; fills `status`.
+std::optional<FileError> OpenRegular(const std::string& path, FileDescriptor* fd,
+                                     struct stat* status) {
   // O_NONBLOCK: opening a FIFO with no writer would otherwise wait for one.
-  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (fd.get() < 0) {
+  FileDescriptor opened(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (opened.get() < 0) {
     if (errno == ENXIO)  // a socket, or a FIFO opened for writing elsewhere
       return ErrorOf(FileProblem::kNotRegular, path, "this is not a regular file");
     return OpenError(path, errno);
   }
-  struct stat status {};
-  if (::fstat(fd.get(), &status) != 0)
+  if (::fstat(opened.get(), status) != 0)
     return OpenError(path, errno);
-  if (S_ISDIR(status.st_mode))
+  if (S_ISDIR(status->st_mode))
     return ErrorOf(FileProblem::kNotRegular, path, "this is a folder, not a file");
-  if (!S_ISREG(status.st_mode))
+  if (!S_ISREG(status->st_mode))
     return ErrorOf(FileProblem::kNotRegular, path, "this is not a regular file");
   // A regular file never blocks; reading goes on in the ordinary mode.
-  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  ::fcntl(opened.get(), F_SETFL, ::fcntl(opened.get(), F_GETFL) & ~O_NONBLOCK);
+  fd->reset(opened.release());
+  return std::nullopt;
+}
+
+std::variant<std::vector<uint8_t>, FileError> ReadFile(const std::string& path, size_t max_bytes,
+                                                       bool truncate) {
+  FileDescriptor fd(-1);
+  struct stat status {};
+  if (auto error = OpenRegular(path, &fd, &status))
+    return *error;
 
   // Read to the end rather than trusting st_size: files of /proc and /sys
   // report 0 and still have content.
@@ -105,7 +126,152 @@ std::variant<std::vector<uint8_t>, FileError> ReadFile(const std::string& path, 
   return bytes;
 }
 
+// The mapped files, for the SIGBUS handler: [begin, end) address ranges.
+// Few are mapped at a time (one photo); a slot is free when begin is 0.
+struct MappedRange {
+  std::atomic<uintptr_t> begin{0};
+  std::atomic<uintptr_t> end{0};
+};
+std::array<MappedRange, 16> g_mapped;
+struct sigaction g_previous_sigbus {};
+
+bool InMappedFile(uintptr_t address) {
+  for (const MappedRange& r : g_mapped) {
+    const uintptr_t begin = r.begin.load(std::memory_order_acquire);
+    if (begin != 0 && address >= begin && address < r.end.load(std::memory_order_acquire))
+      return true;
+  }
+  return false;
+}
+
+// A read past the end of a mapped file that was cut short: a zero page takes
+// the missing page's place and the read is repeated. Any other SIGBUS goes to
+// the handler that was there before (by default, the end of the program).
+void OnSigbus(int signal, siginfo_t* info, void* context) {
+  const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+  if (InMappedFile(address)) {
+    const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    void* start = reinterpret_cast<void*>(address & ~(page - 1));
+    if (::mmap(start, page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+        MAP_FAILED)
+      return;
+  }
+  const struct sigaction& previous = g_previous_sigbus;
+  if ((previous.sa_flags & SA_SIGINFO) != 0 && previous.sa_sigaction != nullptr) {
+    previous.sa_sigaction(signal, info, context);
+  } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+    previous.sa_handler(signal);
+  } else {
+    // Returning repeats the read, which now ends the program the default way.
+    ::signal(SIGBUS, SIG_DFL);
+  }
+}
+
+void InstallSigbusHandler() {
+  static const bool installed = [] {
+    struct sigaction action {};
+    action.sa_sigaction = OnSigbus;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    return ::sigaction(SIGBUS, &action, &g_previous_sigbus) == 0;
+  }();
+  (void)installed;
+}
+
+// Registration runs outside the handler, under a lock; the handler only
+// reads (end is set before begin, and begin cleared first).
+std::mutex g_mapped_lock;
+
+bool RegisterMapping(const uint8_t* data, size_t size) {
+  const std::lock_guard<std::mutex> lock(g_mapped_lock);
+  for (MappedRange& r : g_mapped) {
+    if (r.begin.load(std::memory_order_relaxed) == 0) {
+      r.end.store(reinterpret_cast<uintptr_t>(data) + size, std::memory_order_release);
+      r.begin.store(reinterpret_cast<uintptr_t>(data), std::memory_order_release);
+      return true;
+    }
+  }
+  return false;
+}
+
+void UnregisterMapping(const uint8_t* data) {
+  const std::lock_guard<std::mutex> lock(g_mapped_lock);
+  for (MappedRange& r : g_mapped) {
+    if (r.begin.load(std::memory_order_relaxed) == reinterpret_cast<uintptr_t>(data)) {
+      r.begin.store(0, std::memory_order_release);
+      return;
+    }
+  }
+}
+
 }  // namespace
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    fd_ = std::exchange(other.fd_, -1);
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+MappedFile::~MappedFile() {
+  Reset();
+}
+
+void MappedFile::Reset() noexcept {
+  if (data_ != nullptr) {
+    UnregisterMapping(data_);
+    ::munmap(const_cast<uint8_t*>(data_), size_);
+  }
+  if (fd_ >= 0)
+    ::close(fd_);
+  fd_ = -1;
+  data_ = nullptr;
+  size_ = 0;
+}
+
+bool MappedFile::Shrunk() const {
+  if (fd_ < 0)
+    return false;
+  struct stat status {};
+  return ::fstat(fd_, &status) != 0 || static_cast<uint64_t>(status.st_size) < size_;
+}
+
+std::variant<MappedFile, FileError> MapWholeFile(const std::string& path, size_t max_bytes) {
+  FileDescriptor fd(-1);
+  struct stat status {};
+  if (auto error = OpenRegular(path, &fd, &status))
+    return *error;
+  if (static_cast<uint64_t>(status.st_size) > max_bytes) {
+    return ErrorOf(FileProblem::kTooLarge, path,
+                   "the file is too large (" + std::to_string(status.st_size) + " bytes)");
+  }
+  MappedFile file;
+  if (status.st_size == 0)
+    return file;
+  const auto size = static_cast<size_t>(status.st_size);
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+  if (data == MAP_FAILED) {
+    return ErrorOf(FileProblem::kReadError, path,
+                   std::string("the file cannot be read (") + std::strerror(errno) + ")");
+  }
+  InstallSigbusHandler();
+  if (!RegisterMapping(static_cast<const uint8_t*>(data), size)) {
+    ::munmap(data, size);
+    return ErrorOf(FileProblem::kReadError, path, "too many files are mapped at once");
+  }
+  file.fd_ = fd.release();
+  file.data_ = static_cast<const uint8_t*>(data);
+  file.size_ = size;
+  return file;
+}
 
 std::variant<std::vector<uint8_t>, FileError> ReadWholeFile(const std::string& path,
                                                             size_t max_bytes) {

@@ -38,6 +38,42 @@ std::variant<std::vector<uint8_t>, FileError> ReadWholeFile(const std::string& p
 std::variant<std::vector<uint8_t>, FileError> ReadFileStart(const std::string& path,
                                                             size_t max_bytes);
 
+// A regular file mapped read-only (MAP_PRIVATE), for large inputs read once
+// (a photo): no copy into the heap, and pages never read are never loaded.
+// A file cut short by another program while it is mapped would kill the
+// program with SIGBUS on the first read past its new end; instead, such a
+// page reads as zeros (a process-wide SIGBUS handler, installed with the
+// first mapping, maps a zero page there and passes every other SIGBUS on),
+// and Shrunk() tells afterwards that the bytes read were not the file's.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&& other) noexcept;
+  ~MappedFile();
+
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  // The file is now shorter than when it was mapped (or cannot be checked).
+  bool Shrunk() const;
+
+ private:
+  friend std::variant<MappedFile, FileError> MapWholeFile(const std::string& path,
+                                                          size_t max_bytes);
+  void Reset() noexcept;
+
+  int fd_ = -1;  // kept open for Shrunk()
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+// `path` mapped whole, with the same refusals and problems as ReadWholeFile
+// (checked as a regular file, opened without blocking, before anything is
+// read). An empty file gives an empty mapping.
+std::variant<MappedFile, FileError> MapWholeFile(const std::string& path, size_t max_bytes);
+
 // Replaces `path` by `bytes`: written to a uniquely named file beside it (so
 // the rename stays on one file system), synced when `sync`, then renamed over
 // it, so that a reader sees the old file or the whole new one and a failed

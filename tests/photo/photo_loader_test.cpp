@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "photo/jpeg_decoder.h"
 #include "support/span_photo.h"
 #include "support/temp_folder.h"
 
@@ -245,6 +246,147 @@ TEST(PhotoLoader, ATruncatedJpegLoadsWhatItCan) {
   // The top rows came from the data that is there.
   EXPECT_TRUE(std::equal(full.pixels.begin(), full.pixels.begin() + 800 * 16,
                          out.photo->working.pixels.begin()));
+}
+
+// The straightforward reference of a load: the whole photo decoded by
+// TurboJPEG at the loader's DCT scale, then each destination pixel computed on
+// its own from the definition of the area average in 1/256 steps (see
+// area_resampler.h): the source cells under [x fx, (x+1) fx) and
+// [(y - top) fy, (y+1 - top) fy), clipped, with the nearest cell for an area
+// outside; weights rounded to 1/256 with the remainder on the largest; rows
+// first, each byte rounded (sum + 128) / 256, then columns the same way; the
+// top byte 0xFF.
+struct AxisWeights {
+  int first = 0;
+  std::vector<int> weights;
+};
+
+AxisWeights AreaWeights(double a, double b, int size) {
+  const double lo = std::max(a, 0.0), hi = std::min(b, static_cast<double>(size));
+  if (hi <= lo)
+    return {b <= 0 ? 0 : size - 1, {256}};
+  // Overlaps below a millionth of a cell are rounding noise of x f.
+  const int first = std::min(static_cast<int>(std::floor(lo + 1e-6)), size - 1);
+  const int last = std::min(size - 1, static_cast<int>(std::ceil(hi - 1e-6)) - 1);
+  AxisWeights w{first, {}};
+  int sum = 0, largest = 0;
+  for (int c = first; c <= std::max(first, last); ++c) {
+    const double part = std::max(0.0, std::min(hi, c + 1.0) - std::max(lo, 1.0 * c)) / (hi - lo);
+    w.weights.push_back(static_cast<int>(std::lround(part * 256)));
+    sum += w.weights.back();
+    if (w.weights.back() > w.weights[largest])
+      largest = static_cast<int>(w.weights.size()) - 1;
+  }
+  w.weights[largest] += 256 - sum;
+  return w;
+}
+
+Raster ReferenceArea(const Raster& src, int width, int height, double fx, double fy, int top) {
+  Raster out = MakeRaster(width, height);
+  std::vector<AxisWeights> columns;
+  for (int x = 0; x < width; ++x)
+    columns.push_back(AreaWeights(x * fx, (x + 1) * fx, src.width));
+  std::vector<uint32_t> row(src.width);
+  for (int y = 0; y < height; ++y) {
+    const AxisWeights wy = AreaWeights((y - top) * fy, (y + 1 - top) * fy, src.height);
+    const uint32_t* first = &src.pixels[static_cast<size_t>(wy.first) * src.width];
+    for (int sx = 0; sx < src.width; ++sx) {
+      uint32_t p = 0;
+      for (int shift : {0, 8, 16, 24}) {
+        unsigned sum = 128;
+        for (size_t i = 0; i < wy.weights.size(); ++i)
+          sum += ((first[i * src.width + sx] >> shift) & 0xFF) * wy.weights[i];
+        p |= (sum >> 8) << shift;
+      }
+      row[sx] = p;
+    }
+    for (int x = 0; x < width; ++x) {
+      const AxisWeights& wx = columns[x];
+      uint32_t p = 0xFF000000u;
+      for (int shift : {0, 8, 16}) {
+        unsigned sum = 128;
+        for (size_t i = 0; i < wx.weights.size(); ++i)
+          sum += ((row[wx.first + i] >> shift) & 0xFF) * wx.weights[i];
+        p |= (sum >> 8) << shift;
+      }
+      out.pixels[static_cast<size_t>(y) * width + x] = p;
+    }
+  }
+  return out;
+}
+
+// The streamed load (rows skipped and decoded into the resampler's buffers,
+// huge-page rasters left unset until written, SSE2 loops at two and three
+// taps) against the reference, pixel for pixel, in the four cases, with
+// 1.2 (6000 -> 5000), 1.6 (8000 -> 5000), DCT-scaled and odd ratios, and the
+// overview of each (1.6 working pixels per overview pixel from 1600 wide).
+TEST(PhotoLoader, StreamedLoadEqualsTheFullDecodeThenTheAreaAverage) {
+  struct Case {
+    int w, h;
+    const char* limit;
+    bool cut;
+    LoadCase expected;
+  };
+  const Case cases[] = {
+      {400, 300, "5000", false, LoadCase::A}, {1600, 1202, "5000", true, LoadCase::C},
+      {600, 450, "500", false, LoadCase::B},  {800, 600, "500", true, LoadCase::D},
+      {800, 600, "400", true, LoadCase::D},   {1203, 901, "300", false, LoadCase::B},
+      {1203, 901, "500", true, LoadCase::D},
+  };
+  TempFolder dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " limit " + c.limit);
+    SpanScene scene = test::ScaledScene(test::SampleSpanScene(), c.w, c.h);
+    scene.quality = 90;
+    scene.noise = 4;
+    const std::vector<uint8_t> jpeg = RenderSpanJpeg(scene);
+    const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("ref.jpg", jpeg),
+                                                  Settings(c.limit, c.cut, true), kInnerWidth, {});
+    ASSERT_TRUE(out.photo);
+    const LoadedPhoto& p = *out.photo;
+    EXPECT_EQ(p.plan.load_case, c.expected);
+
+    const int m = ChooseDctScale({c.w, c.h}, p.plan.draw_width, p.plan.draw_height);
+    const Raster decoded = TurboDecode(jpeg, m);
+    const Raster working =
+        ReferenceArea(decoded, p.plan.W2, p.plan.H2, c.w * (m / 8.0) / p.plan.draw_width,
+                      c.h * (m / 8.0) / p.plan.draw_height, DrawTopRow(p.plan));
+    EXPECT_TRUE(p.working.pixels == working.pixels);
+    const double img_scale = p.overview_plan.ImgScale;
+    const Raster overview = ReferenceArea(
+        working, OverviewPixelWidth(p.overview_plan), OverviewPixelHeight(p.overview_plan),
+        img_scale / kOverviewUnitXPixels, img_scale / kOverviewUnitYPixels, 0);
+    EXPECT_EQ(p.overview.width, overview.width);
+    EXPECT_TRUE(p.overview.pixels == overview.pixels);
+  }
+}
+
+TEST(PhotoLoader, OverviewCanBeLeftOut) {
+  TempFolder dir;
+  LoadCallbacks cb;
+  cb.build_overview = false;
+  const LoadOutcome out = LoadPhotoWithRecovery(
+      dir.Write("n.jpg", RenderSpanJpeg(SmallSpan(640, 480))), LoadSettings{}, kInnerWidth, cb);
+  ASSERT_TRUE(out.photo);
+  EXPECT_EQ(out.photo->working.height, 240);
+  EXPECT_TRUE(out.photo->overview.pixels.empty());
+  EXPECT_NEAR(out.photo->overview_plan.ImgScale, 640.0 / 999.0, 1e-6);
+}
+
+TEST(PhotoLoader, AFileCutShortWhileMappedFailsWithoutACrash) {
+  // Another program truncates the photo after it was opened (mapped): the
+  // pages past the new end read as zeros instead of raising SIGBUS, and the
+  // load reports the file as unusable.
+  TempFolder dir;
+  const std::string path = dir.Write("cut.jpg", RenderSpanJpeg(SmallSpan(1600, 1200)));
+  auto opened = PhotoFile::Open(path);
+  ASSERT_TRUE(std::holds_alternative<PhotoFile>(opened));
+  ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
+  const PlanResult plan = PlanWorkingImage(1600, 1200, 5000, false);
+  auto built = std::get<PhotoFile>(opened).BuildWorkingImage(*plan.plan, kDefaultMaxRasterBytes);
+  ASSERT_TRUE(std::holds_alternative<LoadFailure>(built));
+  EXPECT_EQ(std::get<LoadFailure>(built).code, kErrInvalidPicture);
+  EXPECT_FALSE(std::get<LoadFailure>(built).curable);
 }
 
 TEST(PhotoLoader, CmykJpegIsConvertedToRgb) {

@@ -1,6 +1,9 @@
 // Regenerates the sample photo and its scan line:
 //   sarn_render_sample OUT_DIR                 -> OUT_DIR/span.jpg, OUT_DIR/span.line
-//   sarn_render_sample --size W H OUT_FILE     -> the sample scene at W x H
+//   sarn_render_sample --size W H OUT_FILE [--quality Q] [--noise SIGMA]
+//                                              -> the sample scene at W x H (JPEG
+//                                                 quality Q, noise SIGMA grey levels);
+//                                                 prints its scan line X1,Y1,X2,Y2
 // The scene is deterministic (fixed seed), so the files are the same on every run.
 
 #include <cmath>
@@ -23,7 +26,8 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 int Usage() {
   std::fprintf(stderr,
                "usage: sarn_render_sample OUT_DIR\n"
-               "       sarn_render_sample --size WIDTH HEIGHT OUT_FILE\n");
+               "       sarn_render_sample --size WIDTH HEIGHT OUT_FILE [--quality Q] "
+               "[--noise SIGMA]\n");
   return 2;
 }
 
@@ -32,16 +36,33 @@ int Usage() {
 int main(int argc, char** argv) {
   using namespace sarn::test;
   const SpanScene sample = SampleSpanScene();
-  if (argc == 5 && std::string(argv[1]) == "--size") {
+  if (argc >= 5 && std::string(argv[1]) == "--size") {
     const int w = std::atoi(argv[2]);
     const int h = std::atoi(argv[3]);
     if (w <= 0 || h <= 0)
       return Usage();
-    const std::vector<uint8_t> jpeg = RenderSpanJpeg(ScaledScene(sample, w, h));
+    SpanScene scene = ScaledScene(sample, w, h);
+    for (int i = 5; i < argc; i += 2) {
+      const std::string option = argv[i];
+      if (i + 1 >= argc)
+        return Usage();
+      if (option == "--quality")
+        scene.quality = std::atoi(argv[i + 1]);
+      else if (option == "--noise")
+        scene.noise = std::atof(argv[i + 1]);
+      else
+        return Usage();
+    }
+    if (scene.quality < 1 || scene.quality > 100 || !(scene.noise >= 0))
+      return Usage();
+    const std::vector<uint8_t> jpeg = RenderSpanJpeg(scene);
     if (jpeg.empty() || !WriteBytes(argv[4], jpeg)) {
       std::fprintf(stderr, "cannot write %s\n", argv[4]);
       return 1;
     }
+    const PhotoLine line = SampleScanLine(scene);
+    std::printf("%ld,%ld,%ld,%ld\n", static_cast<long>(line.x1), static_cast<long>(line.y1),
+                static_cast<long>(line.x2), static_cast<long>(line.y2));
     return 0;
   }
   if (argc != 2)

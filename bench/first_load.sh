@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The first load of a photo as a user meets it: whole fresh processes of
+# `sarn measure PHOTO --line ...` (default settings: limit 5000, cut on)
+# against `djpeg -outfile /dev/null PHOTO`, a plain full decode of the same
+# file by libjpeg-turbo, alternated round by round on the same machine.
+#
+#   bench/first_load.sh [BUILD_DIR] [ROUNDS]      (defaults: build-rel, 15)
+#   SARN=other/sarn bench/first_load.sh ...        times another sarn binary
+#
+# The photos are the sample span scene rendered at 6000 x 4000 and 8000 x 6000
+# with camera noise (sigma 4 grey levels), JPEG quality 90, 4:2:0 chroma. Each
+# process is started and reaped by a small Python runner (wait4), which gives
+# its wall time, its CPU time (user + system) and its peak resident memory.
+# Printed per photo: the median of the per-round wall-time ratios
+# sarn / djpeg, the same for CPU time (the steadier figure when other work
+# shares the machine; on an idle machine the two agree), the median times in
+# ms, and sarn's median peak RSS in MB.
+set -euo pipefail
+
+build=${1:-build-rel}
+rounds=${2:-15}
+sarn=${SARN:-$build/sarn}
+render="$build/tests/support/sarn_render_sample"
+for tool in "$sarn" "$render"; do
+  [[ -x "$tool" ]] || { echo "first_load: $tool is missing (build sarn, sarn_data and sarn_render_sample)" >&2; exit 2; }
+done
+command -v djpeg >/dev/null || { echo "first_load: djpeg is missing (libjpeg-turbo-progs)" >&2; exit 2; }
+command -v python3 >/dev/null || { echo "first_load: python3 is missing" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+for size in 6000x4000 8000x6000; do
+  "$render" --size "${size%x*}" "${size#*x}" "$work/span$size.jpg" --quality 90 --noise 4 \
+    >"$work/span$size.line"
+done
+
+python3 - "$sarn" "$rounds" "$work" <<'EOF'
+import os, statistics, subprocess, sys, time
+
+sarn, rounds, work = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+
+def run(cmd):
+    """Wall ms, CPU ms (user + system), peak RSS MB of one whole process."""
+    start = time.perf_counter_ns()
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = (time.perf_counter_ns() - start) / 1e6
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit(f"first_load: failed ({proc.returncode}): {' '.join(cmd)}\n"
+                 + proc.stderr.read().decode(errors="replace"))
+    proc.stderr.close()
+    return wall, (usage.ru_utime + usage.ru_stime) * 1e3, usage.ru_maxrss / 1024
+
+print(f"{'photo':<10} {'ratio':>6} {'cpu ratio':>9} {'sarn ms':>8} {'djpeg ms':>8} "
+      f"{'sarn cpu':>8} {'djpeg cpu':>9} {'RSS MB':>7}")
+for size in ("6000x4000", "8000x6000"):
+    photo = f"{work}/span{size}.jpg"
+    line = open(f"{work}/span{size}.line").read().strip()
+    sarn_cmd = [sarn, "measure", photo, "--line", line]
+    djpeg_cmd = ["djpeg", "-outfile", "/dev/null", photo]
+    run(sarn_cmd)  # unmeasured: the file and the libraries in the page cache
+    run(djpeg_cmd)
+    rows = []
+    for _ in range(rounds):
+        s = run(sarn_cmd)
+        d = run(djpeg_cmd)
+        rows.append((s, d))
+    med = statistics.median
+    print(f"{size:<10} {med(s[0] / d[0] for s, d in rows):6.2f} "
+          f"{med(s[1] / d[1] for s, d in rows):9.2f} "
+          f"{med(s[0] for s, _ in rows):8.1f} {med(d[0] for _, d in rows):8.1f} "
+          f"{med(s[1] for s, _ in rows):8.1f} {med(d[1] for _, d in rows):9.1f} "
+          f"{med(s[2] for s, _ in rows):7.1f}")
+EOF
