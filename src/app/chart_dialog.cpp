@@ -229,6 +229,10 @@ void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
     sag_high = std::max(sag_high, *row.sag_m);
   }
 
+  if (!(t_high > t_low)) {  // one temperature: a range around it
+    t_low -= 1;
+    t_high += 1;
+  }
   auto* present_tension = new QScatterSeries;
   present_tension->setName(QStringLiteral("現在張力"));
   present_tension->setColor(kTensionColour);
@@ -256,17 +260,22 @@ void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
   auto* x_axis = new QValueAxis;
   x_axis->setTitleText(QStringLiteral("温度 (℃)"));
   x_axis->setRange(t_low, t_high);
-  // Ticks at whole multiples of 1, 2, 5 or 10 degrees, about six across.
-  double interval = 1;
-  for (double step : {1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0}) {
-    interval = step;
-    if ((t_high - t_low) / step <= 8)
+  // Ticks at multiples of 1, 2 or 5 times a power of ten, at most about
+  // eight across whatever the range.
+  const double raw = (t_high - t_low) / 8;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  double interval = 10 * power;
+  for (double m : {1.0, 2.0, 5.0}) {
+    if (m * power >= raw) {
+      interval = m * power;
       break;
+    }
   }
   x_axis->setTickType(QValueAxis::TicksDynamic);
   x_axis->setTickAnchor(0);
   x_axis->setTickInterval(interval);
-  x_axis->setLabelFormat(QStringLiteral("%.0f"));
+  const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(interval))));
+  x_axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
   auto* tension_axis = new QValueAxis;
   tension_axis->setTitleText(QStringLiteral("張力 (kgf)"));
   tension_axis->setTitleBrush(kTensionColour);

@@ -48,6 +48,17 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+// Replaces the file at `path` by `bytes` whole: QSaveFile writes a temporary
+// file beside it and renames it over the old one once complete.
+bool ReplaceFile(const std::string& path, const QByteArray& bytes, std::string* error) {
+  QSaveFile file(Q(path));
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    *error = "cannot write " + path + ": " + file.errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
 bool HaveGuiApplication(std::string* error) {
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
     return true;
@@ -570,13 +581,11 @@ bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
                     const std::string& path, std::string* error) {
   if (!HaveGuiApplication(error))
     return false;
-  QSaveFile file(Q(path));
-  if (!file.open(QIODevice::WriteOnly)) {
-    *error = "cannot write " + path + ": " + file.errorString().toStdString();
-    return false;
-  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
   {
-    QPdfWriter writer(&file);
+    QPdfWriter writer(&buffer);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     writer.setResolution(kDotsPerInch);
@@ -590,11 +599,7 @@ bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
     DrawPage(painter, content, images);
     painter.end();
   }
-  if (!file.commit()) {
-    *error = "cannot write " + path + ": " + file.errorString().toStdString();
-    return false;
-  }
-  return true;
+  return ReplaceFile(path, bytes, error);
 }
 
 bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, const std::string& path,
@@ -610,12 +615,13 @@ bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, cons
     QPainter painter(&image);
     DrawOverlay(painter, overlay, std::max(2.0, working.width / 800.0));
   }
-  QSaveFile file(Q(path));
-  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-    *error = "cannot write " + path + ": " + file.errorString().toStdString();
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+    *error = "cannot encode " + path + " as PNG";
     return false;
   }
-  return true;
+  return ReplaceFile(path, bytes, error);
 }
 
 }  // namespace sarn

@@ -43,10 +43,12 @@ std::optional<std::string> ExifDateText(const std::string& tag_value) {
   return text;
 }
 
-std::optional<std::string> ReadExifCaptureDate(const std::string& path) {
-  // libexif reads the file only up to the EXIF block (the APP1 segment of a
-  // JPEG), not the image data.
-  const std::unique_ptr<ExifData, ExifDataRelease> data(exif_data_new_from_file(path.c_str()));
+std::optional<std::string> ExifCaptureDate(const std::vector<uint8_t>& file_start) {
+  if (file_start.empty())
+    return std::nullopt;
+  // libexif walks the JPEG markers to the APP1 EXIF segment itself.
+  const std::unique_ptr<ExifData, ExifDataRelease> data(
+      exif_data_new_from_data(file_start.data(), static_cast<unsigned int>(file_start.size())));
   if (!data)
     return std::nullopt;
   ExifEntry* entry = exif_content_get_entry(data->ifd[EXIF_IFD_EXIF], EXIF_TAG_DATE_TIME_ORIGINAL);

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 #include <libexif/exif-data.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "support/span_photo.h"
-#include "support/temp_folder.h"
 
 namespace sarn {
 namespace {
@@ -39,20 +39,19 @@ std::vector<uint8_t> JpegWithDateTimeOriginal(const char* date) {
   return jpeg;
 }
 
-TEST(ExifCaptureDate, ReadFromThePhoto) {
-  test::TempFolder folder;
-  EXPECT_EQ(ReadExifCaptureDate(
-                folder.Write("dated.jpg", JpegWithDateTimeOriginal("2024:05:01 10:20:30\0"))),
-            "2024-05-01 10:20:30");
+TEST(ExifCaptureDate, ReadFromTheStartOfThePhoto) {
+  const std::vector<uint8_t> dated = JpegWithDateTimeOriginal("2024:05:01 10:20:30\0");
+  EXPECT_EQ(ExifCaptureDate(dated), "2024-05-01 10:20:30");
+  // What a caller reads of a large photo: the first kExifSearchBytes.
+  const std::vector<uint8_t> start(dated.begin(),
+                                   dated.begin() + std::min(dated.size(), kExifSearchBytes));
+  EXPECT_EQ(ExifCaptureDate(start), "2024-05-01 10:20:30");
   // A camera without a clock writes zeros; a photo without EXIF has no date;
-  // neither has a file that is not there.
-  EXPECT_EQ(ReadExifCaptureDate(
-                folder.Write("zero.jpg", JpegWithDateTimeOriginal("0000:00:00 00:00:00\0"))),
-            std::nullopt);
-  EXPECT_EQ(ReadExifCaptureDate(
-                folder.Write("plain.jpg", test::RenderSpanJpeg(test::ScaledScene({}, 160, 120)))),
-            std::nullopt);
-  EXPECT_EQ(ReadExifCaptureDate(folder.PathOf("missing.jpg")), std::nullopt);
+  // neither has an empty or cut file.
+  EXPECT_EQ(ExifCaptureDate(JpegWithDateTimeOriginal("0000:00:00 00:00:00\0")), std::nullopt);
+  EXPECT_EQ(ExifCaptureDate(test::RenderSpanJpeg(test::ScaledScene({}, 160, 120))), std::nullopt);
+  EXPECT_EQ(ExifCaptureDate({}), std::nullopt);
+  EXPECT_EQ(ExifCaptureDate(std::vector<uint8_t>(dated.begin(), dated.begin() + 40)), std::nullopt);
 }
 
 TEST(ExifCaptureDate, OnlyTheStandardFormIsADate) {
