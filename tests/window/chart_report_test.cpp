@@ -104,7 +104,7 @@ TEST(ChartDialog, ShowsCopiesAndSavesTheChart) {
 }
 
 const test::SyntheticMeasurement& Measurement() {
-  static const test::SyntheticMeasurement m = test::MakeSyntheticMeasurement();
+  static const test::SyntheticMeasurement m = test::MakeSyntheticMeasurement(800, 400);
   return m;
 }
 
