@@ -5,11 +5,18 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev          # Qt 6 Widgets: the window and the clipboard
+  qt6-charts-dev        # Qt Charts: the plot of the stringing chart
+  libqt6opengl6-dev     # CMake package of Qt OpenGL, which Qt Charts needs but does not pull in
   libturbojpeg0-dev     # TurboJPEG: JPEG encoding of synthetic test photos, benchmark baseline
   libjpeg-dev           # libjpeg API of libjpeg-turbo: scaled, row-streamed photo decoding
+  libexif-dev           # EXIF capture date of a photo, for the measurement report
   libgtest-dev libgmock-dev
   libbenchmark-dev
-  fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック")
+  fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック"), embedded in reports
+  poppler-utils         # pdftotext, pdffonts, pdfimages: report checks in tests; pdftoppm for docs
+  libcli11-dev          # CLI11: the commands' options and --help
+  nlohmann-json3-dev    # nlohmann-json: the commands' JSON output
+  libjpeg-turbo-progs python3  # djpeg and the timing runner of the first-load benchmark
   dpkg-dev file         # make package: dpkg-shlibdeps finds the .deb's dependencies
   desktop-file-utils    # the test that validates packaging/sarn.desktop
   # The real-X test (tests/x11): an X server, a window manager, XTest input,

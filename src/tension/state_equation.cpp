@@ -88,6 +88,57 @@ double SolveStateEq(float a, float k) {
   return x;
 }
 
+double SolveStateEqPrecise(double a, double k) {
+  if (!std::isfinite(a) || !std::isfinite(k))
+    throw EvalFailure("state equation terms are not finite");
+  if (!(a > 0.0))
+    throw EvalFailure("state equation has no positive root (own-weight term is not positive)");
+  double low = k > 0.0 ? k : 0.0;  // f(low) - a = -a < 0
+  double high = low + 1.0;
+  for (;;) {
+    const double f = Cubic(high, k);
+    if (!std::isfinite(f))
+      throw EvalFailure("state equation root lies beyond the double range");
+    if (f - a > 0.0)
+      break;
+    high = 2.0 * high;
+  }
+  // Each halving keeps f(low) <= a < f(high); 200 halvings take any bracket
+  // below the relative width, which is usually met after about 45.
+  for (int i = 0; i < kMaxHalvings && high - low > 1e-12 * high; ++i) {
+    const double mid = 0.5 * (low + high);
+    if (Cubic(mid, k) - a > 0.0)
+      high = mid;
+    else
+      low = mid;
+  }
+  return 0.5 * (low + high);
+}
+
+DesignLoad DesignLoadOf(const WireRecord& r, LoadClass load_class) {
+  const double diameter = r.Diameter;
+  switch (load_class) {
+    case LoadClass::A:
+      return {diameter / kMillimetresPerMetre * kClassAWindPressure * double{r.WindFactor}, 0.0};
+    case LoadClass::C:
+      return {diameter / kMillimetresPerMetre * kReducedWindPressure, 0.0};
+    case LoadClass::B:
+      return {(diameter + kIcedDiameterExtra) / kMillimetresPerMetre * kReducedWindPressure,
+              1e-3 * ((diameter + kIceMassDiameterExtra) * kIceMassFactor) * kGravity};
+  }
+  return {};
+}
+
+double LoadRatioPrecise(const WireRecord& r, LoadClass load_class) {
+  const DesignLoad load = DesignLoadOf(r, load_class);
+  const double wv = double{r.Weight} * kGravity;
+  const double vertical = wv + load.wi;
+  const double q = Divide(std::sqrt(load.ww * load.ww + vertical * vertical), wv, "Weight is 0");
+  if (!std::isfinite(q))
+    throw EvalFailure("load ratio q is not a finite number");
+  return q;
+}
+
 AllowTensionSteps AllowTensionDetail(const MeasurementState& state, LoadClass load_class) {
   const WireRecord* r = state.SelectedWire();
   if (r == nullptr)
@@ -97,27 +148,10 @@ AllowTensionSteps AllowTensionDetail(const MeasurementState& state, LoadClass lo
   s.terms = ConductorTermsOf(*r);
   const ConductorTerms& c = s.terms;
 
-  int16_t t1 = state.DesignTemp[1];
-  switch (load_class) {
-    case LoadClass::A:
-      s.ww = StoreFloat(
-          double{r->Diameter} / kMillimetresPerMetre * kClassAWindPressure * double{r->WindFactor},
-          "wind load ww");
-      t1 = state.DesignTemp[0];
-      break;
-    case LoadClass::C:
-      s.ww = StoreFloat(double{r->Diameter} / kMillimetresPerMetre * kReducedWindPressure,
-                        "wind load ww");
-      break;
-    case LoadClass::B:
-      s.ww = StoreFloat(
-          (double{r->Diameter} + kIcedDiameterExtra) / kMillimetresPerMetre * kReducedWindPressure,
-          "wind load ww");
-      s.wi = StoreFloat(
-          1e-3 * ((double{r->Diameter} + kIceMassDiameterExtra) * kIceMassFactor) * kGravity,
-          "ice load wi");
-      break;
-  }
+  const int16_t t1 = load_class == LoadClass::A ? state.DesignTemp[0] : state.DesignTemp[1];
+  const DesignLoad load = DesignLoadOf(*r, load_class);
+  s.ww = StoreFloat(load.ww, "wind load ww");
+  s.wi = StoreFloat(load.wi, "ice load wi");
 
   // 6. q = sqrt(ww^2 + (wv + wi)^2) / wv, the root stored as a float first.
   const double vertical = double{c.wv} + double{s.wi};

@@ -46,8 +46,37 @@ float IceAllowTension(const MeasurementState& state);
 // doubling overflows or the search cannot meet the tolerance.
 double SolveStateEq(float a, float k);
 
+// The same root in double precision, for quantities that are not stored as
+// 32-bit floats (the stringing chart). SolveStateEq is not used there: it
+// takes its terms as floats and stops on an absolute residual of 0.001, which
+// for a slack conductor (x below about 1 kgf/mm2, where x^3 itself is of the
+// order of 0.1) leaves several tenths of a per cent in x. Here the root is
+// bracketed between max(k, 0), where f(x) - a = -a < 0, and a doubled upper
+// bound, then bisected until the bracket is within one part in 1e12 of x.
+// For a > 0 the positive root is unique (f rises monotonically past
+// max(2k/3, 0) and is negative up to k). Throws EvalFailure when a is not
+// positive, a term is not finite, or the bracket overflows.
+double SolveStateEqPrecise(double a, double k);
+
 // The design load conditions: class A (甲種), class B (乙種), class C (丙種).
 enum class LoadClass { A, B, C };
+
+// The loads of a design condition on the bare or iced conductor, in double
+// precision, before any rounding:
+//   class A: ww = Diameter / 1000 * 980 * WindFactor,  wi = 0
+//   class C: ww = Diameter / 1000 * 490,               wi = 0
+//   class B: ww = (Diameter + 12) / 1000 * 490,
+//            wi = 1e-3 * (Diameter + 6) * kIceMassFactor * 9.8
+struct DesignLoad {
+  double ww = 0;  // horizontal (wind) load, N/m
+  double wi = 0;  // extra vertical (ice) load, N/m
+};
+DesignLoad DesignLoadOf(const WireRecord& record, LoadClass load_class);
+
+// The load ratio q = sqrt(ww^2 + (wv + wi)^2) / wv of a design condition in
+// double precision, wv = Weight * 9.8. Throws EvalFailure when Weight is 0 or
+// a value is not finite.
+double LoadRatioPrecise(const WireRecord& record, LoadClass load_class);
 
 // The record's own terms (lines 1 to 5 above), each a 32-bit float.
 struct ConductorTerms {

@@ -1,0 +1,38 @@
+#pragma once
+
+// The measurement report, one A4 page in PDF written with Qt's own PDF writer
+// (QPdfWriter and QPainter), its Japanese text in IPA Gothic with the font
+// embedded; and the working image with the same overlay as PNG, for slides
+// and e-mail. Both need a QGuiApplication (QT_QPA_PLATFORM=offscreen serves
+// where there is no display); without one they fail with a message. Files are
+// replaced whole once complete, never left half written.
+
+#include <string>
+
+#include "output/report_content.h"
+#include "photo/raster.h"
+
+namespace sarn {
+
+// The font of the report (fonts-ipafont-gothic), embedded in the PDF.
+inline constexpr const char* kReportFontFamily = "IPAGothic";
+
+// The pictures of the report. The overview is drawn from `overview` when it
+// is given, otherwise scaled from the working image; the magnified crop is
+// cut from the working image. With no working image the page says so where
+// the photo would be.
+struct ReportImages {
+  const Raster* working = nullptr;
+  const Raster* overview = nullptr;
+};
+
+// Writes the report page to `path`. False with a reason in `error`.
+bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
+                    const std::string& path, std::string* error);
+
+// Writes `working` with `overlay` drawn over it (lines 1/800 of the width
+// thick, at least 2 pixels) as PNG. False with a reason in `error`.
+bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, const std::string& path,
+                       std::string* error);
+
+}  // namespace sarn
