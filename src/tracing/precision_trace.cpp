@@ -1,0 +1,676 @@
+#include "tracing/precision_trace.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+namespace sarn {
+
+namespace {
+
+constexpr int kAboveLine = 4;          // rows searched above the drawn line
+constexpr int kCoarseColumns = 600;    // columns that give consensus candidates
+constexpr int kCandidatesPerSign = 3;  // strongest line responses kept per sign and column
+// Least line contrast (R + G + B) worth a candidate: about one grey level per
+// channel over the noise of a single row.
+constexpr double kMinContrast = 12.0;
+constexpr int kRansacRounds = 300;
+constexpr double kConsensusTolerancePx = 2.0;
+constexpr int kSearchHalfRows = 3;    // rows searched either side of the consensus curve
+constexpr int kColumnsPerSample = 8;  // neighbouring columns counted as one independent sample
+constexpr int kMinColumns = 32;       // shortest span traced
+constexpr int kPolylineSegments = 128;
+
+// A line of `2 half + 1` core rows, flanked after `gap` rows by `flank` rows
+// above and below that measure its background.
+struct LineWidth {
+  int half, gap, flank;
+};
+constexpr std::array<LineWidth, 4> kWidths = {{{0, 1, 2}, {1, 1, 3}, {2, 2, 3}, {4, 2, 4}}};
+constexpr int kWidestReach = 4 + 2 + 4;
+
+using Coefficients = std::array<double, kPrecisionCurveTerms>;
+
+double Evaluate(const Coefficients& c, double u) {
+  double y = 0;
+  for (std::size_t k = c.size(); k-- > 0;)
+    y = y * u + c[k];
+  return y;
+}
+
+int Brightness(uint32_t c) {
+  return static_cast<int>((c & 0xFFu) + ((c >> 8) & 0xFFu) + ((c >> 16) & 0xFFu));
+}
+
+// Rows [top, top + n) of column x as brightness; rows outside the picture
+// read as white (765), as the scan reads them.
+void ReadColumn(const ImageView& image, int x, int top, int n, int* out) {
+  for (int j = 0; j < n; ++j) {
+    const int y = top + j;
+    out[j] = (y < 0 || y >= image.height)
+                 ? 765
+                 : Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + x]);
+  }
+}
+
+// Prefix sums of a profile: sums[k] = b[0] + ... + b[k-1].
+void PrefixSums(const int* b, int n, std::vector<int64_t>& sums) {
+  sums.resize(static_cast<std::size_t>(n) + 1);
+  sums[0] = 0;
+  for (int j = 0; j < n; ++j)
+    sums[static_cast<std::size_t>(j) + 1] = sums[static_cast<std::size_t>(j)] + b[j];
+}
+
+double MeanOf(const std::vector<int64_t>& sums, int first, int last) {
+  return static_cast<double>(sums[static_cast<std::size_t>(last) + 1] -
+                             sums[static_cast<std::size_t>(first)]) /
+         (last - first + 1);
+}
+
+// Box contrast of a line of width w centred on row r, positive for a line
+// darker (dark) or brighter (bright) than both flanks; a step edge gives ~0.
+struct Contrast {
+  double dark, bright;
+};
+Contrast LineContrast(const std::vector<int64_t>& sums, int r, const LineWidth& w) {
+  const double core = MeanOf(sums, r - w.half, r + w.half);
+  const double above = MeanOf(sums, r - w.half - w.gap - w.flank, r - w.half - w.gap - 1);
+  const double below = MeanOf(sums, r + w.half + w.gap + 1, r + w.half + w.gap + w.flank);
+  return {std::min(above - core, below - core), std::min(core - above, core - below)};
+}
+
+// splitmix64: a small deterministic generator, so that a trace is repeatable.
+class Random {
+ public:
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  int Below(int n) { return static_cast<int>(Next() % static_cast<uint64_t>(n)); }
+
+ private:
+  uint64_t state_ = 0x5A4E;
+};
+
+struct Candidate {
+  double y;  // row
+  double strength;
+  int width;  // index into kWidths
+};
+
+struct CoarseColumn {
+  double u;
+  int first, count;  // into the candidate list
+};
+
+// Solves the normal equations (A^T W A) c = A^T W y for `terms` unknowns by
+// Gauss-Jordan elimination with partial pivoting; also returns the inverse of
+// A^T W A (for the covariance). False when singular.
+bool SolveNormal(std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m,
+                 Coefficients rhs, int terms, Coefficients* solution,
+                 std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>* inverse) {
+  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> inv{};
+  for (int i = 0; i < terms; ++i)
+    inv[i][i] = 1;
+  for (int col = 0; col < terms; ++col) {
+    int pivot = col;
+    for (int r = col + 1; r < terms; ++r) {
+      if (std::fabs(m[r][col]) > std::fabs(m[pivot][col]))
+        pivot = r;
+    }
+    if (!(std::fabs(m[pivot][col]) > 1e-12))
+      return false;
+    std::swap(m[col], m[pivot]);
+    std::swap(inv[col], inv[pivot]);
+    std::swap(rhs[col], rhs[pivot]);
+    const double d = m[col][col];
+    for (int k = 0; k < terms; ++k) {
+      m[col][k] /= d;
+      inv[col][k] /= d;
+    }
+    rhs[col] /= d;
+    for (int r = 0; r < terms; ++r) {
+      if (r == col || m[r][col] == 0.0)
+        continue;
+      const double f = m[r][col];
+      for (int k = 0; k < terms; ++k) {
+        m[r][k] -= f * m[col][k];
+        inv[r][k] -= f * inv[col][k];
+      }
+      rhs[r] -= f * rhs[col];
+    }
+  }
+  Coefficients c{};
+  for (int i = 0; i < terms; ++i)
+    c[i] = rhs[i];
+  *solution = c;
+  if (inverse != nullptr)
+    *inverse = inv;
+  return true;
+}
+
+struct Point {
+  double u, y;
+};
+
+// Weighted least squares of a polynomial with `terms` coefficients.
+bool FitPolynomial(const std::vector<Point>& points, const std::vector<double>& weights, int terms,
+                   Coefficients* c,
+                   std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>*
+                       inverse = nullptr) {
+  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m{};
+  Coefficients rhs{};
+  double used = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const double w = weights.empty() ? 1.0 : weights[i];
+    if (w <= 0)
+      continue;
+    used += 1;
+    std::array<double, kPrecisionCurveTerms> basis{};
+    double p = 1;
+    for (int k = 0; k < terms; ++k) {
+      basis[k] = p;
+      p *= points[i].u;
+    }
+    for (int a = 0; a < terms; ++a) {
+      rhs[a] += w * basis[a] * points[i].y;
+      for (int b = 0; b < terms; ++b)
+        m[a][b] += w * basis[a] * basis[b];
+    }
+  }
+  if (used < terms)
+    return false;
+  return SolveNormal(m, rhs, terms, c, inverse);
+}
+
+// The line candidates of one coarse column: local maxima of the contrast of
+// each sign, over the four widths, strongest first.
+void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
+                      std::vector<double>& dark, std::vector<double>& bright,
+                      std::vector<int>& dark_width, std::vector<int>& bright_width,
+                      std::vector<Candidate>& out) {
+  PrefixSums(b, n, sums);
+  dark.assign(static_cast<std::size_t>(n), 0.0);
+  bright.assign(static_cast<std::size_t>(n), 0.0);
+  dark_width.assign(static_cast<std::size_t>(n), 0);
+  bright_width.assign(static_cast<std::size_t>(n), 0);
+  for (int r = kWidestReach; r < n - kWidestReach; ++r) {
+    const auto j = static_cast<std::size_t>(r);
+    for (std::size_t w = 0; w < kWidths.size(); ++w) {
+      const Contrast c = LineContrast(sums, r, kWidths[w]);
+      if (c.dark > dark[j]) {
+        dark[j] = c.dark;
+        dark_width[j] = static_cast<int>(w);
+      }
+      if (c.bright > bright[j]) {
+        bright[j] = c.bright;
+        bright_width[j] = static_cast<int>(w);
+      }
+    }
+  }
+  for (int sign = 0; sign < 2; ++sign) {
+    const std::vector<double>& v = sign == 0 ? dark : bright;
+    const std::vector<int>& widths = sign == 0 ? dark_width : bright_width;
+    std::array<Candidate, kCandidatesPerSign> best{};
+    int kept = 0;
+    for (int r = kWidestReach; r < n - kWidestReach; ++r) {
+      const auto j = static_cast<std::size_t>(r);
+      if (!(v[j] > kMinContrast && v[j] > v[j - 1] && v[j] >= v[j + 1]))
+        continue;
+      const Candidate c{static_cast<double>(top + r), v[j], widths[j]};
+      // Insert into the strongest-first list.
+      int at = kept;
+      while (at > 0 && best[static_cast<std::size_t>(at) - 1].strength < c.strength)
+        --at;
+      if (at >= kCandidatesPerSign)
+        continue;
+      for (int k = std::min(kept, kCandidatesPerSign - 1); k > at; --k)
+        best[static_cast<std::size_t>(k)] = best[static_cast<std::size_t>(k) - 1];
+      best[static_cast<std::size_t>(at)] = c;
+      kept = std::min(kept + 1, kCandidatesPerSign);
+    }
+    out.insert(out.end(), best.begin(), best.begin() + kept);
+  }
+}
+
+struct Consensus {
+  Coefficients c{};  // parabola (c3 = c4 = 0)
+  int support = 0;   // coarse columns with a candidate within the tolerance
+  double strength = 0;
+  bool found = false;
+};
+
+// The distance from the model to the nearest active candidate of a column.
+double NearestDistance(const CoarseColumn& col, const std::vector<Candidate>& cands,
+                       const std::vector<char>& active, double model_row, int* index) {
+  double best = std::numeric_limits<double>::infinity();
+  for (int k = col.first; k < col.first + col.count; ++k) {
+    if (!active[static_cast<std::size_t>(k)])
+      continue;
+    const double d = std::fabs(cands[static_cast<std::size_t>(k)].y - model_row);
+    if (d < best) {
+      best = d;
+      *index = k;
+    }
+  }
+  return best;
+}
+
+// RANSAC: parabolas through one active candidate from each third of the span,
+// scored by the coarse columns that have an active candidate within the
+// tolerance (ties broken by their summed contrast).
+Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector<Candidate>& cands,
+                        const std::vector<char>& active, Random& random) {
+  std::array<std::vector<int>, 3> thirds;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    bool any = false;
+    for (int k = cols[i].first; k < cols[i].first + cols[i].count; ++k)
+      any = any || active[static_cast<std::size_t>(k)];
+    if (!any)
+      continue;
+    const int third = cols[i].u < -1.0 / 3 ? 0 : (cols[i].u > 1.0 / 3 ? 2 : 1);
+    thirds[static_cast<std::size_t>(third)].push_back(static_cast<int>(i));
+  }
+  Consensus best;
+  for (const std::vector<int>& t : thirds) {
+    if (t.empty())
+      return best;
+  }
+  const int ncols = static_cast<int>(cols.size());
+  for (int round = 0; round < kRansacRounds; ++round) {
+    std::array<Point, 3> p{};
+    for (std::size_t s = 0; s < 3; ++s) {
+      const CoarseColumn& col = cols[static_cast<std::size_t>(
+          thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))])];
+      int k = col.first + random.Below(col.count);
+      for (int tries = 0; tries < col.count && !active[static_cast<std::size_t>(k)]; ++tries)
+        k = col.first + (k - col.first + 1) % col.count;
+      p[s] = {col.u, cands[static_cast<std::size_t>(k)].y};
+    }
+    // The parabola through the three points.
+    const double s12 = (p[1].y - p[0].y) / (p[1].u - p[0].u);
+    const double s13 = (p[2].y - p[0].y) / (p[2].u - p[0].u);
+    Coefficients c{};
+    c[2] = (s13 - s12) / (p[2].u - p[1].u);
+    c[1] = s12 - c[2] * (p[0].u + p[1].u);
+    c[0] = p[0].y - c[1] * p[0].u - c[2] * p[0].u * p[0].u;
+    if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
+      continue;
+    int support = 0;
+    double strength = 0;
+    for (int i = 0; i < ncols; ++i) {
+      if (support + (ncols - i) < best.support)
+        break;  // cannot win any more
+      const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
+      int index = -1;
+      const double d = NearestDistance(col, cands, active, Evaluate(c, col.u), &index);
+      if (d <= kConsensusTolerancePx) {
+        ++support;
+        strength += cands[static_cast<std::size_t>(index)].strength;
+      }
+    }
+    if (support > best.support || (support == best.support && strength > best.strength)) {
+      best.c = c;
+      best.support = support;
+      best.strength = strength;
+      best.found = true;
+    }
+  }
+  return best;
+}
+
+// Whether `upper` is a second conductor-like curve above `lower`: roughly
+// parallel to it (its height above it changing by at most half its mean
+// plus 6 px across the span) and above it by 3 px or more everywhere.
+bool RunsAbove(const Coefficients& upper, const Coefficients& lower) {
+  double lo = std::numeric_limits<double>::infinity(), hi = -lo, sum = 0;
+  constexpr int kSteps = 16;
+  for (int s = 0; s <= kSteps; ++s) {
+    const double u = -1.0 + 2.0 * s / kSteps;
+    const double gap = Evaluate(lower, u) - Evaluate(upper, u);
+    lo = std::min(lo, gap);
+    hi = std::max(hi, gap);
+    sum += gap;
+  }
+  const double mean = sum / (kSteps + 1);
+  return lo >= 3.0 && hi - lo <= 0.5 * mean + 6.0;
+}
+
+// The coarse candidates of a consensus curve refined by least squares: a
+// quartic when they cover both outer quarters of the span, else a parabola.
+// Also returns the most frequent line width among them.
+Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
+                             const std::vector<Candidate>& cands, Coefficients c, int* width) {
+  const std::vector<char> all(cands.size(), 1);
+  std::vector<Point> points;
+  std::array<int, kWidths.size()> width_count{};
+  for (int pass = 0; pass < 3; ++pass) {
+    points.clear();
+    width_count.fill(0);
+    bool left = false, right = false;
+    for (const CoarseColumn& col : cols) {
+      int index = -1;
+      const double d = NearestDistance(col, cands, all, Evaluate(c, col.u), &index);
+      if (d <= (pass == 0 ? 2.5 : kConsensusTolerancePx)) {
+        points.push_back({col.u, cands[static_cast<std::size_t>(index)].y});
+        ++width_count[static_cast<std::size_t>(cands[static_cast<std::size_t>(index)].width)];
+        left = left || col.u < -0.5;
+        right = right || col.u > 0.5;
+      }
+    }
+    const int terms = left && right && points.size() >= 20 ? kPrecisionCurveTerms : 3;
+    Coefficients next{};
+    if (!FitPolynomial(points, {}, terms, &next))
+      break;
+    c = next;
+  }
+  *width = static_cast<int>(std::max_element(width_count.begin(), width_count.end()) -
+                            width_count.begin());
+  return c;
+}
+
+struct ColumnCentre {
+  bool found = false;
+  double row = 0;
+  double contrast = 0;
+};
+
+// The conductor's centre in column x near `predicted`: the strongest line
+// response of the given width within kSearchHalfRows rows, then the centroid
+// of its contrast against the background interpolated between the flanks,
+// recentred until it settles.
+ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, const LineWidth& w,
+                            std::vector<int>& buffer, std::vector<int64_t>& sums) {
+  const int hw = w.half + w.gap + 1;         // half window of the centroid
+  const int flank = std::max(w.flank, 3);    // background rows each side
+  const int reach = std::max(hw + flank, w.half + w.gap + w.flank);
+  const int margin = kSearchHalfRows + reach + 3;
+  const auto centre_row = static_cast<int>(std::lround(predicted));
+  const int top = centre_row - margin;
+  const int n = 2 * margin + 1;
+  if (top < 0 || top + n > image.height)
+    return {};
+  buffer.resize(static_cast<std::size_t>(n));
+  ReadColumn(image, x, top, n, buffer.data());
+  PrefixSums(buffer.data(), n, sums);
+
+  int best_r = -1;
+  double best = kMinContrast, sign = 1;
+  for (int r = margin - kSearchHalfRows; r <= margin + kSearchHalfRows; ++r) {
+    const Contrast c = LineContrast(sums, r, w);
+    if (c.dark > best) {
+      best = c.dark;
+      best_r = r;
+      sign = 1;
+    }
+    if (c.bright > best) {
+      best = c.bright;
+      best_r = r;
+      sign = -1;
+    }
+  }
+  if (best_r < 0)
+    return {};
+
+  double c = best_r;
+  double total = 0;
+  for (int iteration = 0; iteration < 4; ++iteration) {
+    const auto rc = static_cast<int>(std::lround(c));
+    if (rc - hw - flank < 0 || rc + hw + flank >= n)
+      return {};
+    const double above = MeanOf(sums, rc - hw - flank, rc - hw - 1);
+    const double below = MeanOf(sums, rc + hw + 1, rc + hw + flank);
+    const double ya = rc - hw - (flank + 1) / 2.0;  // centres of the flanks
+    const double yb = rc + hw + (flank + 1) / 2.0;
+    double sw = 0, swr = 0;
+    for (int r = rc - hw; r <= rc + hw; ++r) {
+      const double background = above + (below - above) * (r - ya) / (yb - ya);
+      const double weight = sign * (background - buffer[static_cast<std::size_t>(r)]);
+      sw += weight;
+      swr += weight * r;
+    }
+    if (!(sw > 0))
+      return {};
+    const double next = swr / sw;
+    if (next < rc - hw || next > rc + hw)
+      return {};
+    total = sw;
+    const bool settled = std::fabs(next - c) < 0.01;
+    c = next;
+    if (settled)
+      break;
+  }
+  const double row = top + c;
+  if (std::fabs(row - predicted) > kSearchHalfRows + 1)
+    return {};
+  return {true, row, total};
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty())
+    return 0;
+  const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  std::nth_element(v.begin(), mid, v.end());
+  return *mid;
+}
+
+std::string Percent(double share) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%.0f", share * 100);
+  return text;
+}
+
+}  // namespace
+
+double PrecisionCurve::RowAt(double x) const {
+  return Evaluate(coefficients, (x - centre_x) / half_width);
+}
+
+PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, float img_scale) {
+  PrecisionTrace out;
+  for (int i = 0; i < kStations; ++i)
+    out.StationX[static_cast<std::size_t>(i)] = StationColumn(line, img_scale, i);
+  if (image.pixels == nullptr || image.width <= 0 || image.height <= 0) {
+    out.reason = "There is no picture to trace.";
+    return out;
+  }
+  // The span: the columns between the line's ends (its first and last
+  // stations), within the picture.
+  const int64_t end_a = out.StationX[0], end_b = out.StationX[kStations - 1];
+  const int64_t first = std::max<int64_t>(0, std::min(end_a, end_b));
+  const int64_t last = std::min<int64_t>(image.width - 1, std::max(end_a, end_b));
+  out.columns_total = static_cast<int>(std::max<int64_t>(0, std::max(end_a, end_b) -
+                                                                std::min(end_a, end_b) + 1));
+  if (last - first + 1 < kMinColumns) {
+    out.reason = "The drawn line is too short, or lies outside the picture, to trace the "
+                 "conductor along it.";
+    return out;
+  }
+  const int xa = static_cast<int>(first), xb = static_cast<int>(last);
+
+  // The drawn line in working-image pixels; its row at a column.
+  const double s = img_scale;
+  const double lx1 = double{line.X1} * s, ly1 = double{line.Y1} * s;
+  const double lx2 = double{line.X2} * s, ly2 = double{line.Y2} * s;
+  auto line_row = [&](double x) {
+    return lx2 == lx1 ? ly1 : ly1 + (ly2 - ly1) * (x - lx1) / (lx2 - lx1);
+  };
+  // The chord frame: u = -1 at the first column, +1 at the last of the span
+  // (whole, even where it leaves the picture).
+  PrecisionCurve& curve = out.curve;
+  curve.centre_x = (static_cast<double>(end_a) + static_cast<double>(end_b)) / 2;
+  curve.half_width = std::max(0.5, std::fabs(static_cast<double>(end_b - end_a)) / 2);
+  auto u_of = [&](double x) { return (x - curve.centre_x) / curve.half_width; };
+
+  // Candidates on evenly spread columns.
+  const int band = kAboveLine + kPrecisionBandRows;
+  const int ncoarse = std::min(kCoarseColumns, xb - xa + 1);
+  std::vector<CoarseColumn> cols;
+  std::vector<Candidate> cands;
+  cols.reserve(static_cast<std::size_t>(ncoarse));
+  cands.reserve(static_cast<std::size_t>(ncoarse) * 2 * kCandidatesPerSign);
+  {
+    std::vector<int> profile(static_cast<std::size_t>(band));
+    std::vector<int64_t> sums;
+    std::vector<double> dark, bright;
+    std::vector<int> dark_width, bright_width;
+    for (int k = 0; k < ncoarse; ++k) {
+      const int x = xa + static_cast<int>(std::lround(static_cast<double>(k) * (xb - xa) /
+                                                      std::max(1, ncoarse - 1)));
+      const double top_row = std::floor(line_row(x)) - kAboveLine;
+      if (!(top_row > -1e9 && top_row < 1e9))
+        continue;
+      const auto top = static_cast<int>(top_row);
+      ReadColumn(image, x, top, band, profile.data());
+      const auto first_candidate = static_cast<int>(cands.size());
+      ColumnCandidates(profile.data(), band, top, sums, dark, bright, dark_width, bright_width,
+                       cands);
+      const int count = static_cast<int>(cands.size()) - first_candidate;
+      if (count > 0)
+        cols.push_back({u_of(x), first_candidate, count});
+    }
+  }
+
+  // The consensus curve, and the upper of two parallel conductors.
+  Random random;
+  std::vector<char> active(cands.size(), 1);
+  Consensus best = FindConsensus(cols, cands, active, random);
+  if (!best.found || best.support < 10) {
+    out.reason = "No conductor was found in the band below the drawn line.";
+    return out;
+  }
+  for (const CoarseColumn& col : cols) {
+    for (int k = col.first; k < col.first + col.count; ++k) {
+      if (std::fabs(cands[static_cast<std::size_t>(k)].y - Evaluate(best.c, col.u)) <=
+          kConsensusTolerancePx)
+        active[static_cast<std::size_t>(k)] = 0;
+    }
+  }
+  const Consensus second = FindConsensus(cols, cands, active, random);
+  if (second.found && second.support * 2 >= best.support && RunsAbove(second.c, best.c))
+    best = second;
+  int width_index = 0;
+  const Coefficients coarse = RefineConsensus(cols, cands, best.c, &width_index);
+  const LineWidth width = kWidths[static_cast<std::size_t>(width_index)];
+
+  // The centre in every column of the span.
+  std::vector<Point> points;
+  points.reserve(static_cast<std::size_t>(xb - xa + 1));
+  {
+    std::vector<int> buffer;
+    std::vector<int64_t> sums;
+    for (int x = xa; x <= xb; ++x) {
+      const double u = u_of(x);
+      const ColumnCentre c = CentreInColumn(image, x, Evaluate(coarse, u), width, buffer, sums);
+      if (c.found)
+        points.push_back({u, c.row});
+    }
+  }
+
+  // Robust quartic: Tukey's biweight, scale from the median absolute
+  // residual, then plain least squares over the inliers.
+  Coefficients c = coarse;
+  std::vector<double> weights(points.size()), residuals(points.size());
+  double sigma = 1;
+  for (int iteration = 0; iteration < 8 && points.size() >= 2 * kPrecisionCurveTerms;
+       ++iteration) {
+    for (std::size_t i = 0; i < points.size(); ++i)
+      residuals[i] = std::fabs(points[i].y - Evaluate(c, points[i].u));
+    sigma = std::max(0.05, 1.4826 * Median(residuals));
+    const double cutoff = 4.685 * sigma;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const double t = residuals[i] / cutoff;
+      weights[i] = t < 1 ? (1 - t * t) * (1 - t * t) : 0.0;
+    }
+    Coefficients next{};
+    if (!FitPolynomial(points, weights, kPrecisionCurveTerms, &next))
+      break;
+    c = next;
+  }
+  std::vector<Point> inliers;
+  inliers.reserve(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (std::fabs(points[i].y - Evaluate(c, points[i].u)) <= std::max(1.0, 3 * sigma))
+      inliers.push_back(points[i]);
+  }
+  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> inverse{};
+  if (inliers.size() < 2 * kPrecisionCurveTerms ||
+      !FitPolynomial(inliers, {}, kPrecisionCurveTerms, &c, &inverse)) {
+    out.reason = "No conductor was found in the band below the drawn line.";
+    return out;
+  }
+
+  out.fitted = true;
+  curve.coefficients = c;
+  double sum2 = 0;
+  int near_first = 0, near_last = 0;
+  for (const Point& p : inliers) {
+    const double r = p.y - Evaluate(c, p.u);
+    sum2 += r * r;
+    near_first += p.u < -0.5 ? 1 : 0;
+    near_last += p.u > 0.5 ? 1 : 0;
+  }
+  const auto n = static_cast<double>(inliers.size());
+  out.residual_px = static_cast<float>(std::sqrt(sum2 / n));
+  out.columns_used = static_cast<float>(n / out.columns_total);
+  for (std::size_t i = 0; i < kStations; ++i)
+    out.StationRows[i] = static_cast<float>(curve.RowAt(out.StationX[i]));
+  out.sag_px = out.StationRows[4] - (out.StationRows[0] + out.StationRows[8]) / 2;
+
+  // Uncertainty of p = y(u4) - (y(u0) + y(u8)) / 2: g^T Cov g with
+  // Cov = s^2 (A^T A)^-1 kColumnsPerSample, s^2 the residual variance.
+  std::array<double, kPrecisionCurveTerms> g{};
+  for (const std::size_t i : {std::size_t{0}, std::size_t{4}, std::size_t{8}}) {
+    const double u = u_of(out.StationX[i]);
+    const double factor = i == 4 ? 1.0 : -0.5;
+    double p = 1;
+    for (std::size_t k = 0; k < g.size(); ++k) {
+      g[k] += factor * p;
+      p *= u;
+    }
+  }
+  double variance = 0;
+  for (std::size_t a = 0; a < g.size(); ++a) {
+    for (std::size_t b = 0; b < g.size(); ++b)
+      variance += g[a] * inverse[a][b] * g[b];
+  }
+  const double s2 = sum2 / std::max(1.0, n - kPrecisionCurveTerms);
+  out.sag_uncertainty_px =
+      static_cast<float>(std::sqrt(std::max(0.0, variance * s2 * kColumnsPerSample)));
+
+  const int segments = std::min(kPolylineSegments, xb - xa);
+  out.polyline.reserve(static_cast<std::size_t>(segments) + 1);
+  for (int k = 0; k <= segments; ++k) {
+    const double x = xa + static_cast<double>(xb - xa) * k / segments;
+    out.polyline.push_back({static_cast<float>(x), static_cast<float>(curve.RowAt(x))});
+  }
+
+  // Credibility.
+  const double share = out.columns_used;
+  const double quarter = 0.02 * out.columns_total;
+  if (share < kMinCredibleColumnShare) {
+    out.reason = "Only " + Percent(share) +
+                 " % of the columns between the line's ends agree on one conductor curve; at "
+                 "least " +
+                 Percent(kMinCredibleColumnShare) + " % must.";
+  } else if (near_first < quarter || near_last < quarter) {
+    out.reason = "The conductor was not found near one end of the drawn line.";
+  } else if (out.residual_px > kMaxCredibleResidualPx) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "The conductor's points scatter %.2f px around the fitted curve; at most %.1f "
+                  "px is credible.",
+                  double{out.residual_px}, double{kMaxCredibleResidualPx});
+    out.reason = text;
+  } else {
+    out.credible = true;
+  }
+  return out;
+}
+
+}  // namespace sarn
