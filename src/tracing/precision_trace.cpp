@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 
@@ -18,7 +19,12 @@ constexpr int kCandidatesPerSign = 3;  // strongest line responses kept per sign
 // channel over the noise of a single row.
 constexpr double kMinContrast = 12.0;
 constexpr int kRansacRounds = 300;
-constexpr double kConsensusTolerancePx = 2.0;
+constexpr double kConsensusTolerancePx = 3.0;
+// A second curve above the best one is taken as the upper conductor when it
+// has this share of the best one's columns and weight. Random foliage or
+// cloud texture lines up with a parabola in at most about a quarter of the
+// columns.
+constexpr double kUpperSupportShare = 0.6;
 constexpr int kSearchHalfRows = 3;    // rows searched either side of the consensus curve
 constexpr int kColumnsPerSample = 8;  // neighbouring columns counted as one independent sample
 constexpr int kMinColumns = 32;       // shortest span traced
@@ -82,6 +88,41 @@ Contrast LineContrast(const std::vector<int64_t>& sums, int r, const LineWidth& 
   return {std::min(above - core, below - core), std::min(core - above, core - below)};
 }
 
+// A line response counts when its contrast stands kMinSignalToNoise times
+// above the roughness of its background (the spread of the flank rows about
+// their means, at least one grey level per channel); its weight grows with the
+// square of that ratio up to full weight at kFullSignalToNoise. Foliage behind
+// a dark conductor is rough and gives little or no weight; a sky gives full
+// weight.
+constexpr double kMinSignalToNoise = 2.0;
+constexpr double kFullSignalToNoise = 8.0;
+constexpr double kRoughnessFloor = 3.0;
+
+// The signal-to-noise ratio of a line response of contrast `contrast` at row r.
+double SignalToNoise(const int* b, const std::vector<int64_t>& sums, int r, const LineWidth& w,
+                     double contrast) {
+  const int first_above = r - w.half - w.gap - w.flank;
+  const int first_below = r + w.half + w.gap + 1;
+  const double above = MeanOf(sums, first_above, first_above + w.flank - 1);
+  const double below = MeanOf(sums, first_below, first_below + w.flank - 1);
+  double spread = 0;
+  for (int k = 0; k < w.flank; ++k) {
+    const double da = b[first_above + k] - above;
+    const double db = b[first_below + k] - below;
+    spread += da * da + db * db;
+  }
+  spread = std::sqrt(spread / (2 * w.flank - 2));
+  return contrast / std::max(spread, kRoughnessFloor);
+}
+
+// The weight of a response of the given signal-to-noise ratio, 0 when it does
+// not count.
+double WeightOf(double snr) {
+  if (snr < kMinSignalToNoise)
+    return 0;
+  return std::min(1.0, (snr / kFullSignalToNoise) * (snr / kFullSignalToNoise));
+}
+
 // splitmix64: a small deterministic generator, so that a trace is repeatable.
 class Random {
  public:
@@ -98,8 +139,9 @@ class Random {
 };
 
 struct Candidate {
-  double y;  // row
-  double strength;
+  double y;         // row
+  double strength;  // weight of the response, 0..1
+  double snr;       // its signal-to-noise ratio, which ranks the candidates
   int width;  // index into kWidths
 };
 
@@ -156,6 +198,7 @@ bool SolveNormal(std::array<std::array<double, kPrecisionCurveTerms>, kPrecision
 
 struct Point {
   double u, y;
+  double weight = 1;
 };
 
 // Weighted least squares of a polynomial with `terms` coefficients.
@@ -167,7 +210,7 @@ bool FitPolynomial(const std::vector<Point>& points, const std::vector<double>& 
   Coefficients rhs{};
   double used = 0;
   for (std::size_t i = 0; i < points.size(); ++i) {
-    const double w = weights.empty() ? 1.0 : weights[i];
+    const double w = points[i].weight * (weights.empty() ? 1.0 : weights[i]);
     if (w <= 0)
       continue;
     used += 1;
@@ -189,7 +232,8 @@ bool FitPolynomial(const std::vector<Point>& points, const std::vector<double>& 
 }
 
 // The line candidates of one coarse column: local maxima of the contrast of
-// each sign, over the four widths, strongest first.
+// each sign, over the four widths, that stand out of their background's
+// roughness; the highest weights first.
 void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
                       std::vector<double>& dark, std::vector<double>& bright,
                       std::vector<int>& dark_width, std::vector<int>& bright_width,
@@ -222,10 +266,14 @@ void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
       const auto j = static_cast<std::size_t>(r);
       if (!(v[j] > kMinContrast && v[j] > v[j - 1] && v[j] >= v[j + 1]))
         continue;
-      const Candidate c{static_cast<double>(top + r), v[j], widths[j]};
+      const double snr =
+          SignalToNoise(b, sums, r, kWidths[static_cast<std::size_t>(widths[j])], v[j]);
+      if (snr < kMinSignalToNoise)
+        continue;
+      const Candidate c{static_cast<double>(top + r), WeightOf(snr), snr, widths[j]};
       // Insert into the strongest-first list.
       int at = kept;
-      while (at > 0 && best[static_cast<std::size_t>(at) - 1].strength < c.strength)
+      while (at > 0 && best[static_cast<std::size_t>(at) - 1].snr < c.snr)
         --at;
       if (at >= kCandidatesPerSign)
         continue;
@@ -240,8 +288,8 @@ void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
 
 struct Consensus {
   Coefficients c{};  // parabola (c3 = c4 = 0)
-  int support = 0;   // coarse columns with a candidate within the tolerance
-  double strength = 0;
+  int support = 0;      // coarse columns with a candidate within the tolerance
+  double strength = 0;  // their summed weights
   bool found = false;
 };
 
@@ -262,8 +310,8 @@ double NearestDistance(const CoarseColumn& col, const std::vector<Candidate>& ca
 }
 
 // RANSAC: parabolas through one active candidate from each third of the span,
-// scored by the coarse columns that have an active candidate within the
-// tolerance (ties broken by their summed contrast).
+// scored by the summed weights of the nearest active candidates within the
+// tolerance, one per coarse column.
 Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector<Candidate>& cands,
                         const std::vector<char>& active, Random& random) {
   std::array<std::vector<int>, 3> thirds;
@@ -304,8 +352,8 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
     int support = 0;
     double strength = 0;
     for (int i = 0; i < ncols; ++i) {
-      if (support + (ncols - i) < best.support)
-        break;  // cannot win any more
+      if (strength + (ncols - i) < best.strength)
+        break;  // cannot win any more (a weight is at most 1)
       const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
       int index = -1;
       const double d = NearestDistance(col, cands, active, Evaluate(c, col.u), &index);
@@ -314,7 +362,7 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
         strength += cands[static_cast<std::size_t>(index)].strength;
       }
     }
-    if (support > best.support || (support == best.support && strength > best.strength)) {
+    if (strength > best.strength) {
       best.c = c;
       best.support = support;
       best.strength = strength;
@@ -341,29 +389,33 @@ bool RunsAbove(const Coefficients& upper, const Coefficients& lower) {
   return lo >= 3.0 && hi - lo <= 0.5 * mean + 6.0;
 }
 
-// The coarse candidates of a consensus curve refined by least squares: a
-// quartic when they cover both outer quarters of the span, else a parabola.
-// Also returns the most frequent line width among them.
+// The coarse candidates of a consensus curve refined by weighted least
+// squares, with a tolerance narrowing from 3 to 2 px: first a parabola, then
+// a quartic where the candidates cover both outer quarters of the span (a
+// parabola misses a catenary of large sag, or one seen with a camera roll, by
+// a pixel or two). Also returns the most frequent line width among them.
 Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
                              const std::vector<Candidate>& cands, Coefficients c, int* width) {
   const std::vector<char> all(cands.size(), 1);
   std::vector<Point> points;
   std::array<int, kWidths.size()> width_count{};
-  for (int pass = 0; pass < 3; ++pass) {
+  constexpr std::array<double, 3> kTolerancePx = {3.0, 2.5, 2.0};
+  for (std::size_t pass = 0; pass < kTolerancePx.size(); ++pass) {
     points.clear();
     width_count.fill(0);
-    bool left = false, right = false;
+    int left = 0, right = 0;
     for (const CoarseColumn& col : cols) {
       int index = -1;
       const double d = NearestDistance(col, cands, all, Evaluate(c, col.u), &index);
-      if (d <= (pass == 0 ? 2.5 : kConsensusTolerancePx)) {
-        points.push_back({col.u, cands[static_cast<std::size_t>(index)].y});
-        ++width_count[static_cast<std::size_t>(cands[static_cast<std::size_t>(index)].width)];
-        left = left || col.u < -0.5;
-        right = right || col.u > 0.5;
+      if (d <= kTolerancePx[pass]) {
+        const Candidate& cand = cands[static_cast<std::size_t>(index)];
+        points.push_back({col.u, cand.y, cand.strength});
+        ++width_count[static_cast<std::size_t>(cand.width)];
+        left += col.u < -0.5 ? 1 : 0;
+        right += col.u > 0.5 ? 1 : 0;
       }
     }
-    const int terms = left && right && points.size() >= 20 ? kPrecisionCurveTerms : 3;
+    const int terms = pass > 0 && left >= 10 && right >= 10 ? kPrecisionCurveTerms : 3;
     Coefficients next{};
     if (!FitPolynomial(points, {}, terms, &next))
       break;
@@ -377,15 +429,18 @@ Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
 struct ColumnCentre {
   bool found = false;
   double row = 0;
-  double contrast = 0;
+  double weight = 0;  // 0..1, from the line's contrast over the background's roughness
 };
+
+
 
 // The conductor's centre in column x near `predicted`: the strongest line
 // response of the given width within kSearchHalfRows rows, then the centroid
 // of its contrast against the background interpolated between the flanks,
 // recentred until it settles.
-ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, const LineWidth& w,
-                            std::vector<int>& buffer, std::vector<int64_t>& sums) {
+ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, int search,
+                            const LineWidth& w, std::vector<int>& buffer,
+                            std::vector<int64_t>& sums) {
   const int hw = w.half + w.gap + 1;         // half window of the centroid
   const int flank = std::max(w.flank, 3);    // background rows each side
   const int reach = std::max(hw + flank, w.half + w.gap + w.flank);
@@ -401,7 +456,7 @@ ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, con
 
   int best_r = -1;
   double best = kMinContrast, sign = 1;
-  for (int r = margin - kSearchHalfRows; r <= margin + kSearchHalfRows; ++r) {
+  for (int r = margin - search; r <= margin + search; ++r) {
     const Contrast c = LineContrast(sums, r, w);
     if (c.dark > best) {
       best = c.dark;
@@ -417,8 +472,11 @@ ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, con
   if (best_r < 0)
     return {};
 
+  const double weight = WeightOf(SignalToNoise(buffer.data(), sums, best_r, w, best));
+  if (weight <= 0)
+    return {};
+
   double c = best_r;
-  double total = 0;
   for (int iteration = 0; iteration < 4; ++iteration) {
     const auto rc = static_cast<int>(std::lround(c));
     if (rc - hw - flank < 0 || rc + hw + flank >= n)
@@ -430,25 +488,68 @@ ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, con
     double sw = 0, swr = 0;
     for (int r = rc - hw; r <= rc + hw; ++r) {
       const double background = above + (below - above) * (r - ya) / (yb - ya);
-      const double weight = sign * (background - buffer[static_cast<std::size_t>(r)]);
-      sw += weight;
-      swr += weight * r;
+      const double darkness = sign * (background - buffer[static_cast<std::size_t>(r)]);
+      sw += darkness;
+      swr += darkness * r;
     }
     if (!(sw > 0))
       return {};
     const double next = swr / sw;
     if (next < rc - hw || next > rc + hw)
       return {};
-    total = sw;
     const bool settled = std::fabs(next - c) < 0.01;
     c = next;
     if (settled)
       break;
   }
   const double row = top + c;
-  if (std::fabs(row - predicted) > kSearchHalfRows + 1)
+  if (std::fabs(row - predicted) > search + 1)
     return {};
-  return {true, row, total};
+  return {true, row, weight};
+}
+
+double Median(std::vector<double> v);
+
+// The centres of every column of the span near `model`, within `search` rows.
+std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb,
+                                  const PrecisionCurve& frame, const Coefficients& model,
+                                  int search, const LineWidth& width) {
+  std::vector<Point> points;
+  points.reserve(static_cast<std::size_t>(xb - xa + 1));
+  std::vector<int> buffer;
+  std::vector<int64_t> sums;
+  for (int x = xa; x <= xb; ++x) {
+    const double u = (x - frame.centre_x) / frame.half_width;
+    const ColumnCentre c =
+        CentreInColumn(image, x, Evaluate(model, u), search, width, buffer, sums);
+    if (c.found)
+      points.push_back({u, c.row, c.weight});
+  }
+  return points;
+}
+
+// Iteratively reweighted least squares of the quartic from `start`: Tukey's
+// biweight with cut-off 4.685 sigma, sigma = 1.4826 x the median absolute
+// residual (at least 0.05 px).
+Coefficients RobustFit(const std::vector<Point>& points, Coefficients c, double* sigma) {
+  std::vector<double> weights(points.size()), residuals(points.size());
+  *sigma = 1;
+  for (int iteration = 0; iteration < 8 && points.size() >= 2 * kPrecisionCurveTerms;
+       ++iteration) {
+    for (std::size_t i = 0; i < points.size(); ++i)
+      residuals[i] = std::fabs(points[i].y - Evaluate(c, points[i].u));
+    *sigma = std::max(0.05, 1.4826 * Median(residuals));
+    const double cutoff = 4.685 * *sigma;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const double t = residuals[i] / cutoff;
+      weights[i] = t < 1 ? (1 - t * t) * (1 - t * t) : 0.0;
+    }
+    Coefficients next{};
+    if (!FitPolynomial(points, weights, kPrecisionCurveTerms, &next))
+      break;
+    c = next;
+  }
+  return c;
 }
 
 double Median(std::vector<double> v) {
@@ -552,46 +653,21 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
     }
   }
   const Consensus second = FindConsensus(cols, cands, active, random);
-  if (second.found && second.support * 2 >= best.support && RunsAbove(second.c, best.c))
+  if (second.found && second.support >= kUpperSupportShare * best.support &&
+      second.strength >= kUpperSupportShare * best.strength && RunsAbove(second.c, best.c))
     best = second;
   int width_index = 0;
   const Coefficients coarse = RefineConsensus(cols, cands, best.c, &width_index);
   const LineWidth width = kWidths[static_cast<std::size_t>(width_index)];
 
-  // The centre in every column of the span.
-  std::vector<Point> points;
-  points.reserve(static_cast<std::size_t>(xb - xa + 1));
-  {
-    std::vector<int> buffer;
-    std::vector<int64_t> sums;
-    for (int x = xa; x <= xb; ++x) {
-      const double u = u_of(x);
-      const ColumnCentre c = CentreInColumn(image, x, Evaluate(coarse, u), width, buffer, sums);
-      if (c.found)
-        points.push_back({u, c.row});
-    }
-  }
-
-  // Robust quartic: Tukey's biweight, scale from the median absolute
-  // residual, then plain least squares over the inliers.
-  Coefficients c = coarse;
-  std::vector<double> weights(points.size()), residuals(points.size());
+  // The centres in every column of the span, near the consensus parabola;
+  // a robust quartic through them; the centres again, nearer that quartic,
+  // and the robust quartic again.
   double sigma = 1;
-  for (int iteration = 0; iteration < 8 && points.size() >= 2 * kPrecisionCurveTerms;
-       ++iteration) {
-    for (std::size_t i = 0; i < points.size(); ++i)
-      residuals[i] = std::fabs(points[i].y - Evaluate(c, points[i].u));
-    sigma = std::max(0.05, 1.4826 * Median(residuals));
-    const double cutoff = 4.685 * sigma;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-      const double t = residuals[i] / cutoff;
-      weights[i] = t < 1 ? (1 - t * t) * (1 - t * t) : 0.0;
-    }
-    Coefficients next{};
-    if (!FitPolynomial(points, weights, kPrecisionCurveTerms, &next))
-      break;
-    c = next;
-  }
+  std::vector<Point> points = CollectCentres(image, xa, xb, curve, coarse, kSearchHalfRows, width);
+  Coefficients c = RobustFit(points, coarse, &sigma);
+  points = CollectCentres(image, xa, xb, curve, c, 2, width);
+  c = RobustFit(points, c, &sigma);
   std::vector<Point> inliers;
   inliers.reserve(points.size());
   for (std::size_t i = 0; i < points.size(); ++i) {
@@ -607,11 +683,19 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
 
   out.fitted = true;
   curve.coefficients = c;
-  double sum2 = 0;
+  if (std::getenv("PREC_TRACE")) {
+    std::printf("best %g %g %g support %d strength %g\n", best.c[0], best.c[1], best.c[2], best.support, best.strength);
+    std::printf("coarse: %g %g %g %g %g  width %d support %d\n", coarse[0], coarse[1], coarse[2], coarse[3], coarse[4], width_index, best.support);
+    std::printf("final: %g %g %g %g %g  points %zu inliers %zu sigma %g\n", c[0], c[1], c[2], c[3], c[4], points.size(), inliers.size(), sigma);
+    for (size_t i = 0; i < points.size(); i += 40)
+      if (points[i].u > -2) std::printf("  u %.3f x %.0f y %.2f fit %.2f coarse %.2f\n", points[i].u, points[i].u*curve.half_width+curve.centre_x, points[i].y, Evaluate(c, points[i].u), Evaluate(coarse, points[i].u));
+  }
+  double sum2 = 0, weighted_sum2 = 0;
   int near_first = 0, near_last = 0;
   for (const Point& p : inliers) {
     const double r = p.y - Evaluate(c, p.u);
     sum2 += r * r;
+    weighted_sum2 += p.weight * r * r;
     near_first += p.u < -0.5 ? 1 : 0;
     near_last += p.u > 0.5 ? 1 : 0;
   }
@@ -623,7 +707,8 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   out.sag_px = out.StationRows[4] - (out.StationRows[0] + out.StationRows[8]) / 2;
 
   // Uncertainty of p = y(u4) - (y(u0) + y(u8)) / 2: g^T Cov g with
-  // Cov = s^2 (A^T A)^-1 kColumnsPerSample, s^2 the residual variance.
+  // Cov = s^2 (A^T W A)^-1 kColumnsPerSample, s^2 = sum(w r^2) / (n - 5),
+  // W the columns' weights.
   std::array<double, kPrecisionCurveTerms> g{};
   for (const std::size_t i : {std::size_t{0}, std::size_t{4}, std::size_t{8}}) {
     const double u = u_of(out.StationX[i]);
@@ -639,7 +724,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
     for (std::size_t b = 0; b < g.size(); ++b)
       variance += g[a] * inverse[a][b] * g[b];
   }
-  const double s2 = sum2 / std::max(1.0, n - kPrecisionCurveTerms);
+  const double s2 = weighted_sum2 / std::max(1.0, n - kPrecisionCurveTerms);
   out.sag_uncertainty_px =
       static_cast<float>(std::sqrt(std::max(0.0, variance * s2 * kColumnsPerSample)));
 
