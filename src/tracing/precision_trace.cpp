@@ -26,6 +26,9 @@ constexpr double kConsensusTolerancePx = 3.0;
 // columns.
 constexpr double kUpperSupportShare = 0.6;
 constexpr int kSearchHalfRows = 3;    // rows searched either side of the consensus curve
+// The second pass sums each column's profile with this many neighbours on
+// either side, aligned along the curve.
+constexpr int kAlongColumns = 4;
 constexpr int kColumnsPerSample = 8;  // neighbouring columns counted as one independent sample
 constexpr int kMinColumns = 32;       // shortest span traced
 constexpr int kPolylineSegments = 128;
@@ -98,9 +101,10 @@ constexpr double kMinSignalToNoise = 2.0;
 constexpr double kFullSignalToNoise = 8.0;
 constexpr double kRoughnessFloor = 3.0;
 
-// The signal-to-noise ratio of a line response of contrast `contrast` at row r.
+// The signal-to-noise ratio of a line response of contrast `contrast` at row r
+// of a profile summed over `columns` columns.
 double SignalToNoise(const int* b, const std::vector<int64_t>& sums, int r, const LineWidth& w,
-                     double contrast) {
+                     double contrast, int columns = 1) {
   const int first_above = r - w.half - w.gap - w.flank;
   const int first_below = r + w.half + w.gap + 1;
   const double above = MeanOf(sums, first_above, first_above + w.flank - 1);
@@ -112,7 +116,7 @@ double SignalToNoise(const int* b, const std::vector<int64_t>& sums, int r, cons
     spread += da * da + db * db;
   }
   spread = std::sqrt(spread / (2 * w.flank - 2));
-  return contrast / std::max(spread, kRoughnessFloor);
+  return contrast / std::max(spread, kRoughnessFloor * columns);
 }
 
 // The weight of a response of the given signal-to-noise ratio, 0 when it does
@@ -434,28 +438,49 @@ struct ColumnCentre {
 
 
 
-// The conductor's centre in column x near `predicted`: the strongest line
-// response of the given width within kSearchHalfRows rows, then the centroid
-// of its contrast against the background interpolated between the flanks,
-// recentred until it settles.
-ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, int search,
-                            const LineWidth& w, std::vector<int>& buffer,
+// The conductor's centre in column x near the model's row there: the
+// profile of the column summed with those of its `along` neighbours on
+// either side, each shifted by the model's change of row so that the
+// conductor lines up (texture behind it averages out, the conductor does
+// not; the shifts' rounding is antisymmetric about x and cancels); the
+// strongest line response of the given width within `search` rows; then the
+// centroid of its contrast against the background interpolated between the
+// flanks, recentred until it settles.
+ColumnCentre CentreInColumn(const ImageView& image, int x, const PrecisionCurve& frame,
+                            const Coefficients& model, int search, int along, const LineWidth& w,
+                            std::vector<int>& buffer, std::vector<int>& column,
                             std::vector<int64_t>& sums) {
-  const int hw = w.half + w.gap + 1;         // half window of the centroid
-  const int flank = std::max(w.flank, 3);    // background rows each side
+  const int hw = w.half + w.gap + 1;       // half window of the centroid
+  const int flank = std::max(w.flank, 3);  // background rows each side
   const int reach = std::max(hw + flank, w.half + w.gap + w.flank);
   const int margin = kSearchHalfRows + reach + 3;
+  const double predicted = Evaluate(model, (x - frame.centre_x) / frame.half_width);
   const auto centre_row = static_cast<int>(std::lround(predicted));
   const int top = centre_row - margin;
   const int n = 2 * margin + 1;
-  if (top < 0 || top + n > image.height)
+  buffer.assign(static_cast<std::size_t>(n), 0);
+  column.resize(static_cast<std::size_t>(n));
+  int count = 0;
+  for (int j = -along; j <= along; ++j) {
+    const int xj = x + j;
+    if (xj < 0 || xj >= image.width)
+      continue;
+    const double shift =
+        Evaluate(model, (xj - frame.centre_x) / frame.half_width) - predicted;
+    const int t = top + static_cast<int>(std::lround(shift));
+    if (t < 0 || t + n > image.height)
+      continue;
+    ReadColumn(image, xj, t, n, column.data());
+    for (int k = 0; k < n; ++k)
+      buffer[static_cast<std::size_t>(k)] += column[static_cast<std::size_t>(k)];
+    ++count;
+  }
+  if (count == 0)
     return {};
-  buffer.resize(static_cast<std::size_t>(n));
-  ReadColumn(image, x, top, n, buffer.data());
   PrefixSums(buffer.data(), n, sums);
 
   int best_r = -1;
-  double best = kMinContrast, sign = 1;
+  double best = kMinContrast * count, sign = 1;
   for (int r = margin - search; r <= margin + search; ++r) {
     const Contrast c = LineContrast(sums, r, w);
     if (c.dark > best) {
@@ -472,7 +497,7 @@ ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, int
   if (best_r < 0)
     return {};
 
-  const double weight = WeightOf(SignalToNoise(buffer.data(), sums, best_r, w, best));
+  const double weight = WeightOf(SignalToNoise(buffer.data(), sums, best_r, w, best, count));
   if (weight <= 0)
     return {};
 
@@ -510,20 +535,20 @@ ColumnCentre CentreInColumn(const ImageView& image, int x, double predicted, int
 
 double Median(std::vector<double> v);
 
-// The centres of every column of the span near `model`, within `search` rows.
+// The centres of every column of the span near `model`, within `search` rows,
+// from profiles summed over 2 along + 1 columns.
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb,
                                   const PrecisionCurve& frame, const Coefficients& model,
-                                  int search, const LineWidth& width) {
+                                  int search, int along, const LineWidth& width) {
   std::vector<Point> points;
   points.reserve(static_cast<std::size_t>(xb - xa + 1));
-  std::vector<int> buffer;
+  std::vector<int> buffer, column;
   std::vector<int64_t> sums;
   for (int x = xa; x <= xb; ++x) {
-    const double u = (x - frame.centre_x) / frame.half_width;
     const ColumnCentre c =
-        CentreInColumn(image, x, Evaluate(model, u), search, width, buffer, sums);
+        CentreInColumn(image, x, frame, model, search, along, width, buffer, column, sums);
     if (c.found)
-      points.push_back({u, c.row, c.weight});
+      points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
   }
   return points;
 }
@@ -664,9 +689,10 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // a robust quartic through them; the centres again, nearer that quartic,
   // and the robust quartic again.
   double sigma = 1;
-  std::vector<Point> points = CollectCentres(image, xa, xb, curve, coarse, kSearchHalfRows, width);
+  std::vector<Point> points =
+      CollectCentres(image, xa, xb, curve, coarse, kSearchHalfRows, 0, width);
   Coefficients c = RobustFit(points, coarse, &sigma);
-  points = CollectCentres(image, xa, xb, curve, c, 2, width);
+  points = CollectCentres(image, xa, xb, curve, c, 2, kAlongColumns, width);
   c = RobustFit(points, c, &sigma);
   std::vector<Point> inliers;
   inliers.reserve(points.size());
