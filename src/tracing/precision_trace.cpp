@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <optional>
 
@@ -18,16 +17,19 @@ constexpr int kCandidatesPerSign = 3;  // strongest line responses kept per sign
 // Least line contrast (R + G + B) worth a candidate: about one grey level per
 // channel over the noise of a single row.
 constexpr double kMinContrast = 12.0;
-constexpr int kRansacRounds = 300;
+constexpr int kRansacRounds = 200;
 constexpr double kConsensusTolerancePx = 3.0;
 // A second curve above the best one is taken as the upper conductor when it
 // has this share of the best one's columns and weight. Random foliage or
 // cloud texture lines up with a parabola in at most about a quarter of the
 // columns.
 constexpr double kUpperSupportShare = 0.6;
-constexpr int kSearchHalfRows = 3;    // rows searched either side of the consensus curve
-// The second pass sums each column's profile with this many neighbours on
-// either side, aligned along the curve.
+constexpr int kSearchHalfRows = 3;  // rows searched either side of the consensus curve
+// The first pass, which only steadies the curve for the second, looks at
+// every kFirstPassStep-th column.
+constexpr int kFirstPassStep = 3;
+// Each pass sums a column's profile with this many neighbours on either
+// side, aligned along the curve.
 constexpr int kAlongColumns = 4;
 constexpr int kColumnsPerSample = 8;  // neighbouring columns counted as one independent sample
 constexpr int kMinColumns = 32;       // shortest span traced
@@ -37,8 +39,12 @@ constexpr int kPolylineSegments = 128;
 // above and below that measure its background.
 struct LineWidth {
   int half, gap, flank;
+  double per_core, per_flank;  // 1 / (2 half + 1), 1 / flank
 };
-constexpr std::array<LineWidth, 4> kWidths = {{{0, 1, 2}, {1, 1, 3}, {2, 2, 3}, {4, 2, 4}}};
+constexpr std::array<LineWidth, 4> kWidths = {{{0, 1, 2, 1.0, 1.0 / 2},
+                                               {1, 1, 3, 1.0 / 3, 1.0 / 3},
+                                               {2, 2, 3, 1.0 / 5, 1.0 / 3},
+                                               {4, 2, 4, 1.0 / 9, 1.0 / 4}}};
 constexpr int kWidestReach = 4 + 2 + 4;
 
 using Coefficients = std::array<double, kPrecisionCurveTerms>;
@@ -52,17 +58,6 @@ double Evaluate(const Coefficients& c, double u) {
 
 int Brightness(uint32_t c) {
   return static_cast<int>((c & 0xFFu) + ((c >> 8) & 0xFFu) + ((c >> 16) & 0xFFu));
-}
-
-// Rows [top, top + n) of column x as brightness; rows outside the picture
-// read as white (765), as the scan reads them.
-void ReadColumn(const ImageView& image, int x, int top, int n, int* out) {
-  for (int j = 0; j < n; ++j) {
-    const int y = top + j;
-    out[j] = (y < 0 || y >= image.height)
-                 ? 765
-                 : Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + x]);
-  }
 }
 
 // Prefix sums of a profile: sums[k] = b[0] + ... + b[k-1].
@@ -84,10 +79,12 @@ double MeanOf(const std::vector<int64_t>& sums, int first, int last) {
 struct Contrast {
   double dark, bright;
 };
-Contrast LineContrast(const std::vector<int64_t>& sums, int r, const LineWidth& w) {
-  const double core = MeanOf(sums, r - w.half, r + w.half);
-  const double above = MeanOf(sums, r - w.half - w.gap - w.flank, r - w.half - w.gap - 1);
-  const double below = MeanOf(sums, r + w.half + w.gap + 1, r + w.half + w.gap + w.flank);
+inline Contrast LineContrast(const std::vector<int64_t>& sums, int r, const LineWidth& w) {
+  const int64_t* s = sums.data();
+  const int a = r - w.half, b = r + w.half + 1;  // core [a, b)
+  const double core = static_cast<double>(s[b] - s[a]) * w.per_core;
+  const double above = static_cast<double>(s[a - w.gap] - s[a - w.gap - w.flank]) * w.per_flank;
+  const double below = static_cast<double>(s[b + w.gap + w.flank] - s[b + w.gap]) * w.per_flank;
   return {std::min(above - core, below - core), std::min(core - above, core - below)};
 }
 
@@ -146,7 +143,7 @@ struct Candidate {
   double y;         // row
   double strength;  // weight of the response, 0..1
   double snr;       // its signal-to-noise ratio, which ranks the candidates
-  int width;  // index into kWidths
+  int width;        // index into kWidths
 };
 
 struct CoarseColumn {
@@ -157,9 +154,10 @@ struct CoarseColumn {
 // Solves the normal equations (A^T W A) c = A^T W y for `terms` unknowns by
 // Gauss-Jordan elimination with partial pivoting; also returns the inverse of
 // A^T W A (for the covariance). False when singular.
-bool SolveNormal(std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m,
-                 Coefficients rhs, int terms, Coefficients* solution,
-                 std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>* inverse) {
+bool SolveNormal(
+    std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m, Coefficients rhs,
+    int terms, Coefficients* solution,
+    std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>* inverse) {
   std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> inv{};
   for (int i = 0; i < terms; ++i)
     inv[i][i] = 1;
@@ -206,10 +204,10 @@ struct Point {
 };
 
 // Weighted least squares of a polynomial with `terms` coefficients.
-bool FitPolynomial(const std::vector<Point>& points, const std::vector<double>& weights, int terms,
-                   Coefficients* c,
-                   std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>*
-                       inverse = nullptr) {
+bool FitPolynomial(
+    const std::vector<Point>& points, const std::vector<double>& weights, int terms,
+    Coefficients* c,
+    std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>* inverse = nullptr) {
   std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m{};
   Coefficients rhs{};
   double used = 0;
@@ -225,13 +223,18 @@ bool FitPolynomial(const std::vector<Point>& points, const std::vector<double>& 
       p *= points[i].u;
     }
     for (int a = 0; a < terms; ++a) {
-      rhs[a] += w * basis[a] * points[i].y;
-      for (int b = 0; b < terms; ++b)
-        m[a][b] += w * basis[a] * basis[b];
+      const double wa = w * basis[a];
+      rhs[a] += wa * points[i].y;
+      for (int b = a; b < terms; ++b)
+        m[a][b] += wa * basis[b];
     }
   }
   if (used < terms)
     return false;
+  for (int a = 0; a < terms; ++a) {
+    for (int b = 0; b < a; ++b)
+      m[a][b] = m[b][a];
+  }
   return SolveNormal(m, rhs, terms, c, inverse);
 }
 
@@ -247,16 +250,27 @@ void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
   bright.assign(static_cast<std::size_t>(n), 0.0);
   dark_width.assign(static_cast<std::size_t>(n), 0);
   bright_width.assign(static_cast<std::size_t>(n), 0);
-  for (int r = kWidestReach; r < n - kWidestReach; ++r) {
-    const auto j = static_cast<std::size_t>(r);
-    for (std::size_t w = 0; w < kWidths.size(); ++w) {
-      const Contrast c = LineContrast(sums, r, kWidths[w]);
-      if (c.dark > dark[j]) {
-        dark[j] = c.dark;
+  // Width by width over all rows (a loop the compiler can vectorise); the
+  // contrast is formed from whole-number sums and scaled once.
+  const int64_t* p = sums.data();
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    const LineWidth& lw = kWidths[w];
+    const int64_t core_rows = 2 * lw.half + 1, flank = lw.flank;
+    const double scale = lw.per_core * lw.per_flank;
+    for (int r = kWidestReach; r < n - kWidestReach; ++r) {
+      const auto j = static_cast<std::size_t>(r);
+      const int lo = r - lw.half, hi = r + lw.half + 1;  // core rows [lo, hi)
+      const int64_t core = (p[hi] - p[lo]) * flank;
+      const int64_t above = (p[lo - lw.gap] - p[lo - lw.gap - lw.flank]) * core_rows;
+      const int64_t below = (p[hi + lw.gap + lw.flank] - p[hi + lw.gap]) * core_rows;
+      const double d = static_cast<double>(std::min(above, below) - core) * scale;
+      const double l = static_cast<double>(core - std::max(above, below)) * scale;
+      if (d > dark[j]) {
+        dark[j] = d;
         dark_width[j] = static_cast<int>(w);
       }
-      if (c.bright > bright[j]) {
-        bright[j] = c.bright;
+      if (l > bright[j]) {
+        bright[j] = l;
         bright_width[j] = static_cast<int>(w);
       }
     }
@@ -291,7 +305,7 @@ void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
 }
 
 struct Consensus {
-  Coefficients c{};  // parabola (c3 = c4 = 0)
+  Coefficients c{};     // parabola (c3 = c4 = 0)
   int support = 0;      // coarse columns with a candidate within the tolerance
   double strength = 0;  // their summed weights
   bool found = false;
@@ -334,6 +348,7 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
       return best;
   }
   const int ncols = static_cast<int>(cols.size());
+  double best_preview = 0;
   for (int round = 0; round < kRansacRounds; ++round) {
     std::array<Point, 3> p{};
     for (std::size_t s = 0; s < 3; ++s) {
@@ -353,6 +368,17 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
     c[0] = p[0].y - c[1] * p[0].u - c[2] * p[0].u * p[0].u;
     if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
       continue;
+    // A quick look at every 8th column first: a model that scores less than
+    // half of the best one's there is not scored in full.
+    double preview = 0;
+    for (int i = 0; i < ncols; i += 8) {
+      const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
+      int index = -1;
+      if (NearestDistance(col, cands, active, Evaluate(c, col.u), &index) <= kConsensusTolerancePx)
+        preview += cands[static_cast<std::size_t>(index)].strength;
+    }
+    if (preview < 0.5 * best_preview)
+      continue;
     int support = 0;
     double strength = 0;
     for (int i = 0; i < ncols; ++i) {
@@ -367,6 +393,7 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
       }
     }
     if (strength > best.strength) {
+      best_preview = preview;
       best.c = c;
       best.support = support;
       best.strength = strength;
@@ -436,7 +463,44 @@ struct ColumnCentre {
   double weight = 0;  // 0..1, from the line's contrast over the background's roughness
 };
 
+// Brightness of a block of the picture, read row by row (in address order,
+// so that memory streams), for the columns of one stretch of the span.
+struct Tile {
+  int x0 = 0, y0 = 0, width = 0, height = 0;
+  std::vector<int> brightness;
 
+  // Columns first..last and rows top..bottom (inclusive), clipped to the picture.
+  void Load(const ImageView& image, int first, int last, int top, int bottom) {
+    x0 = std::max(0, first);
+    y0 = std::max(0, top);
+    width = std::max(0, std::min(image.width - 1, last) - x0 + 1);
+    height = std::max(0, std::min(image.height - 1, bottom) - y0 + 1);
+    brightness.resize(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+      const uint32_t* row = image.pixels + static_cast<std::size_t>(y0 + y) * image.width + x0;
+      int* out = &brightness[static_cast<std::size_t>(y) * width];
+      for (int x = 0; x < width; ++x)
+        out[x] = Brightness(row[x]);
+    }
+  }
+  // Adds rows top..top+n-1 of column x to `sum`; false (nothing added) when
+  // they do not all lie in the tile.
+  bool AddColumn(int x, int top, int n, int* sum) const {
+    if (x < x0 || x >= x0 + width || top < y0 || top + n > y0 + height)
+      return false;
+    const int* in = &brightness[static_cast<std::size_t>(top - y0) * width + (x - x0)];
+    for (int k = 0; k < n; ++k)
+      sum[k] += in[static_cast<std::size_t>(k) * width];
+    return true;
+  }
+};
+
+// The rows either side of the model that CentreInColumn reads.
+int CentreMargin(const LineWidth& w) {
+  const int hw = w.half + w.gap + 1;
+  const int flank = std::max(w.flank, 3);
+  return kSearchHalfRows + std::max(hw + flank, w.half + w.gap + w.flank) + 3;
+}
 
 // The conductor's centre in column x near the model's row there: the
 // profile of the column summed with those of its `along` neighbours on
@@ -446,34 +510,23 @@ struct ColumnCentre {
 // strongest line response of the given width within `search` rows; then the
 // centroid of its contrast against the background interpolated between the
 // flanks, recentred until it settles.
-ColumnCentre CentreInColumn(const ImageView& image, int x, const PrecisionCurve& frame,
+ColumnCentre CentreInColumn(const Tile& tile, int x, const PrecisionCurve& frame,
                             const Coefficients& model, int search, int along, const LineWidth& w,
-                            std::vector<int>& buffer, std::vector<int>& column,
-                            std::vector<int64_t>& sums) {
+                            std::vector<int>& buffer, std::vector<int64_t>& sums) {
   const int hw = w.half + w.gap + 1;       // half window of the centroid
   const int flank = std::max(w.flank, 3);  // background rows each side
-  const int reach = std::max(hw + flank, w.half + w.gap + w.flank);
-  const int margin = kSearchHalfRows + reach + 3;
+  const int margin = CentreMargin(w);
   const double predicted = Evaluate(model, (x - frame.centre_x) / frame.half_width);
   const auto centre_row = static_cast<int>(std::lround(predicted));
   const int top = centre_row - margin;
   const int n = 2 * margin + 1;
   buffer.assign(static_cast<std::size_t>(n), 0);
-  column.resize(static_cast<std::size_t>(n));
   int count = 0;
   for (int j = -along; j <= along; ++j) {
     const int xj = x + j;
-    if (xj < 0 || xj >= image.width)
-      continue;
-    const double shift =
-        Evaluate(model, (xj - frame.centre_x) / frame.half_width) - predicted;
-    const int t = top + static_cast<int>(std::lround(shift));
-    if (t < 0 || t + n > image.height)
-      continue;
-    ReadColumn(image, xj, t, n, column.data());
-    for (int k = 0; k < n; ++k)
-      buffer[static_cast<std::size_t>(k)] += column[static_cast<std::size_t>(k)];
-    ++count;
+    const double shift = Evaluate(model, (xj - frame.centre_x) / frame.half_width) - predicted;
+    if (tile.AddColumn(xj, top + static_cast<int>(std::lround(shift)), n, buffer.data()))
+      ++count;
   }
   if (count == 0)
     return {};
@@ -535,20 +588,36 @@ ColumnCentre CentreInColumn(const ImageView& image, int x, const PrecisionCurve&
 
 double Median(std::vector<double> v);
 
-// The centres of every column of the span near `model`, within `search` rows,
-// from profiles summed over 2 along + 1 columns.
-std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb,
+// The centres of every step-th column of the span near `model`, within
+// `search` rows, from profiles summed over 2 along + 1 columns.
+std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const PrecisionCurve& frame, const Coefficients& model,
                                   int search, int along, const LineWidth& width) {
   std::vector<Point> points;
-  points.reserve(static_cast<std::size_t>(xb - xa + 1));
-  std::vector<int> buffer, column;
+  points.reserve(static_cast<std::size_t>((xb - xa) / step + 1));
+  std::vector<int> buffer;
   std::vector<int64_t> sums;
-  for (int x = xa; x <= xb; ++x) {
-    const ColumnCentre c =
-        CentreInColumn(image, x, frame, model, search, along, width, buffer, column, sums);
-    if (c.found)
-      points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
+  Tile tile;
+  constexpr int kStretch = 64;  // columns per tile
+  const int margin = CentreMargin(width) + 2;
+  for (int first = xa; first <= xb; first += kStretch) {
+    const int last = std::min(xb, first + kStretch - 1);
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (int x = first - along; x <= last + along; ++x) {
+      const double row = Evaluate(model, (x - frame.centre_x) / frame.half_width);
+      low = std::min(low, row);
+      high = std::max(high, row);
+    }
+    if (!(low > -1e9 && high < 1e9))
+      continue;
+    tile.Load(image, first - along, last + along, static_cast<int>(std::floor(low)) - margin,
+              static_cast<int>(std::ceil(high)) + margin);
+    for (int x = first + (step - (first - xa) % step) % step; x <= last; x += step) {
+      const ColumnCentre c =
+          CentreInColumn(tile, x, frame, model, search, along, width, buffer, sums);
+      if (c.found)
+        points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
+    }
   }
   return points;
 }
@@ -559,8 +628,7 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb,
 Coefficients RobustFit(const std::vector<Point>& points, Coefficients c, double* sigma) {
   std::vector<double> weights(points.size()), residuals(points.size());
   *sigma = 1;
-  for (int iteration = 0; iteration < 8 && points.size() >= 2 * kPrecisionCurveTerms;
-       ++iteration) {
+  for (int iteration = 0; iteration < 8 && points.size() >= 2 * kPrecisionCurveTerms; ++iteration) {
     for (std::size_t i = 0; i < points.size(); ++i)
       residuals[i] = std::fabs(points[i].y - Evaluate(c, points[i].u));
     *sigma = std::max(0.05, 1.4826 * Median(residuals));
@@ -572,7 +640,12 @@ Coefficients RobustFit(const std::vector<Point>& points, Coefficients c, double*
     Coefficients next{};
     if (!FitPolynomial(points, weights, kPrecisionCurveTerms, &next))
       break;
+    double change = 0;
+    for (std::size_t k = 0; k < c.size(); ++k)
+      change = std::max(change, std::fabs(next[k] - c[k]));
     c = next;
+    if (change < 1e-4)
+      break;  // settled to a ten-thousandth of a pixel
   }
   return c;
 }
@@ -610,11 +683,12 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   const int64_t end_a = out.StationX[0], end_b = out.StationX[kStations - 1];
   const int64_t first = std::max<int64_t>(0, std::min(end_a, end_b));
   const int64_t last = std::min<int64_t>(image.width - 1, std::max(end_a, end_b));
-  out.columns_total = static_cast<int>(std::max<int64_t>(0, std::max(end_a, end_b) -
-                                                                std::min(end_a, end_b) + 1));
+  out.columns_total =
+      static_cast<int>(std::max<int64_t>(0, std::max(end_a, end_b) - std::min(end_a, end_b) + 1));
   if (last - first + 1 < kMinColumns) {
-    out.reason = "The drawn line is too short, or lies outside the picture, to trace the "
-                 "conductor along it.";
+    out.reason =
+        "The drawn line is too short, or lies outside the picture, to trace the "
+        "conductor along it.";
     return out;
   }
   const int xa = static_cast<int>(first), xb = static_cast<int>(last);
@@ -641,24 +715,59 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   cols.reserve(static_cast<std::size_t>(ncoarse));
   cands.reserve(static_cast<std::size_t>(ncoarse) * 2 * kCandidatesPerSign);
   {
-    std::vector<int> profile(static_cast<std::size_t>(band));
+    // The columns are read row by row across all of them, in address order,
+    // so that the memory streams (reading column by column would wait for
+    // memory on every pixel).
+    constexpr int kBatch = kCoarseColumns;
+    std::vector<int> profiles(static_cast<std::size_t>(kBatch) * band);
     std::vector<int64_t> sums;
     std::vector<double> dark, bright;
     std::vector<int> dark_width, bright_width;
-    for (int k = 0; k < ncoarse; ++k) {
-      const int x = xa + static_cast<int>(std::lround(static_cast<double>(k) * (xb - xa) /
-                                                      std::max(1, ncoarse - 1)));
-      const double top_row = std::floor(line_row(x)) - kAboveLine;
-      if (!(top_row > -1e9 && top_row < 1e9))
+    for (int k0 = 0; k0 < ncoarse; k0 += kBatch) {
+      const int nb = std::min(kBatch, ncoarse - k0);
+      std::vector<int> xs(kBatch), tops(kBatch);
+      std::vector<char> usable(kBatch);
+      int lowest = std::numeric_limits<int>::max(), highest = std::numeric_limits<int>::min();
+      for (int b = 0; b < nb; ++b) {
+        const auto bi = static_cast<std::size_t>(b);
+        xs[bi] = xa + static_cast<int>(std::lround(static_cast<double>(k0 + b) * (xb - xa) /
+                                                   std::max(1, ncoarse - 1)));
+        const double top_row = std::floor(line_row(xs[bi])) - kAboveLine;
+        usable[bi] = top_row > -1e9 && top_row < 1e9;
+        if (!usable[bi])
+          continue;
+        tops[bi] = static_cast<int>(top_row);
+        lowest = std::min(lowest, tops[bi]);
+        highest = std::max(highest, tops[bi] + band - 1);
+      }
+      if (lowest > highest)
         continue;
-      const auto top = static_cast<int>(top_row);
-      ReadColumn(image, x, top, band, profile.data());
-      const auto first_candidate = static_cast<int>(cands.size());
-      ColumnCandidates(profile.data(), band, top, sums, dark, bright, dark_width, bright_width,
-                       cands);
-      const int count = static_cast<int>(cands.size()) - first_candidate;
-      if (count > 0)
-        cols.push_back({u_of(x), first_candidate, count});
+      for (int b = 0; b < nb; ++b) {
+        const auto bi = static_cast<std::size_t>(b);
+        if (usable[bi])
+          std::fill_n(profiles.begin() + static_cast<std::ptrdiff_t>(b) * band, band, 765);
+      }
+      for (int y = std::max(lowest, 0); y <= std::min(highest, image.height - 1); ++y) {
+        const uint32_t* row = image.pixels + static_cast<std::size_t>(y) * image.width;
+        for (int b = 0; b < nb; ++b) {
+          const auto bi = static_cast<std::size_t>(b);
+          const int j = y - tops[bi];
+          if (usable[bi] && j >= 0 && j < band)
+            profiles[bi * static_cast<std::size_t>(band) + static_cast<std::size_t>(j)] =
+                Brightness(row[xs[bi]]);
+        }
+      }
+      for (int b = 0; b < nb; ++b) {
+        const auto bi = static_cast<std::size_t>(b);
+        if (!usable[bi])
+          continue;
+        const auto first_candidate = static_cast<int>(cands.size());
+        ColumnCandidates(&profiles[bi * static_cast<std::size_t>(band)], band, tops[bi], sums, dark,
+                         bright, dark_width, bright_width, cands);
+        const int count = static_cast<int>(cands.size()) - first_candidate;
+        if (count > 0)
+          cols.push_back({u_of(xs[bi]), first_candidate, count});
+      }
     }
   }
 
@@ -685,14 +794,14 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   const Coefficients coarse = RefineConsensus(cols, cands, best.c, &width_index);
   const LineWidth width = kWidths[static_cast<std::size_t>(width_index)];
 
-  // The centres in every column of the span, near the consensus parabola;
-  // a robust quartic through them; the centres again, nearer that quartic,
-  // and the robust quartic again.
+  // The centres in every third column of the span, near the consensus
+  // curve; a robust quartic through them; the centres in every column, nearer
+  // that quartic, and the robust quartic again.
   double sigma = 1;
-  std::vector<Point> points =
-      CollectCentres(image, xa, xb, curve, coarse, kSearchHalfRows, 0, width);
+  std::vector<Point> points = CollectCentres(image, xa, xb, kFirstPassStep, curve, coarse,
+                                             kSearchHalfRows, kAlongColumns, width);
   Coefficients c = RobustFit(points, coarse, &sigma);
-  points = CollectCentres(image, xa, xb, curve, c, 2, kAlongColumns, width);
+  points = CollectCentres(image, xa, xb, 1, curve, c, 2, kAlongColumns, width);
   c = RobustFit(points, c, &sigma);
   std::vector<Point> inliers;
   inliers.reserve(points.size());
@@ -709,13 +818,6 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
 
   out.fitted = true;
   curve.coefficients = c;
-  if (std::getenv("PREC_TRACE")) {
-    std::printf("best %g %g %g support %d strength %g\n", best.c[0], best.c[1], best.c[2], best.support, best.strength);
-    std::printf("coarse: %g %g %g %g %g  width %d support %d\n", coarse[0], coarse[1], coarse[2], coarse[3], coarse[4], width_index, best.support);
-    std::printf("final: %g %g %g %g %g  points %zu inliers %zu sigma %g\n", c[0], c[1], c[2], c[3], c[4], points.size(), inliers.size(), sigma);
-    for (size_t i = 0; i < points.size(); i += 40)
-      if (points[i].u > -2) std::printf("  u %.3f x %.0f y %.2f fit %.2f coarse %.2f\n", points[i].u, points[i].u*curve.half_width+curve.centre_x, points[i].y, Evaluate(c, points[i].u), Evaluate(coarse, points[i].u));
-  }
   double sum2 = 0, weighted_sum2 = 0;
   int near_first = 0, near_last = 0;
   for (const Point& p : inliers) {

@@ -10,44 +10,58 @@
 //
 // The method, for one drawn line:
 //  1. Band. Each column is searched from 4 rows above the drawn line down to
-//     kPrecisionBandRows rows below it: the 202 rows the scan reads, plus room
-//     for a 10 px conductor whose centre lies at the end of the scan's reach
-//     and for the flanks that measure its background.
-//  2. Candidates, on about 600 columns spread evenly over the span. A thin
-//     line darker (or brighter) than both its neighbours is measured at four
+//     kPrecisionBandRows rows below it: the 202 rows the scan reads (the user
+//     draws the line so that the conductor lies within them), plus room for a
+//     10 px conductor whose top edge lies at the end of the scan's reach and
+//     for the flanks that measure its background. Nothing outside the band
+//     is read: objects further below (a second conductor, the ground) cannot
+//     be taken for the conductor.
+//  2. Candidates, on 240 columns spread evenly over the span. A thin line
+//     darker (or brighter) than both its neighbours is measured at four
 //     widths (1, 3, 5 and 9 rows) by the box contrast
 //       R = min(mean(above) - mean(core), mean(below) - mean(core))
 //     (sign reversed for a brighter line), brightness R + G + B. A step edge
 //     (tree line, hill, pole side, cloud edge) has one flank like the core and
-//     so gives R near 0. The three strongest local maxima of each sign per
-//     column are kept.
-//  3. Consensus. RANSAC over the candidates: parabolas through one candidate
-//     from each third of the span, scored by the columns with a candidate
-//     within 2 px. The best curve's candidates are then removed and the search
-//     repeated; a second curve running roughly parallel above the first with
-//     at least half its support is the upper conductor and is taken instead
-//     (a second conductor hangs below the first; the user draws above the
-//     first). The winner is refined by least squares on its candidates.
-//  4. Centres. In every column between the ends, near the refined curve, the
-//     strongest line response within 3 rows is taken and its centre found as
+//     so gives R near 0. A response counts only when R stands at least twice
+//     above the roughness of its flanks (foliage and noise are rough, a sky is
+//     not); its weight grows with that ratio. The three best local maxima of
+//     each sign per column are kept.
+//  3. Consensus. RANSAC over the candidates: 200 parabolas through one
+//     candidate from each third of the span, scored by the summed weights of
+//     the columns with a candidate within 3 px. The best curve's candidates
+//     are then removed and the search repeated; a second curve running
+//     roughly parallel above the first with at least 60 % of its columns and
+//     weight is the upper conductor and is taken instead (a second conductor
+//     hangs below the first; the user draws above the first). The winner is
+//     refined by weighted least squares on its candidates (a parabola, then a
+//     quartic), the tolerance narrowing to 2 px.
+//  4. Centres. In every third column near the consensus curve, then in every
+//     column near the robust quartic fitted to those (step 5), the strongest
+//     line response within 3 (then 2) rows is taken and its centre found as
 //     the centroid of its contrast against a background interpolated linearly
-//     between the two flanks, recentred twice. For an anti-aliased conductor
-//     of any thickness this centroid is its centre line, unbiased by the
-//     brightness gradient across it.
+//     between the two flanks, recentred until it settles. In the second pass
+//     each column's profile is summed with its 4 neighbours on either side,
+//     shifted along the curve, so that a conductor before foliage stands out
+//     of the texture. For an anti-aliased conductor of any thickness this
+//     centroid is its centre line, unbiased by a brightness gradient.
 //  5. Fit. A quartic y(u) = c0 + c1 u + ... + c4 u^4 in the chord frame
 //     u = (x - centre_x) / half_width, u in [-1, 1] between the ends, by
 //     iteratively reweighted least squares (Tukey's biweight, scale from the
-//     median absolute residual), then plain least squares over the inliers
+//     median absolute residual, each column also weighted by its contrast
+//     over roughness), then weighted least squares over the inliers
 //     (residual within max(1 px, 3 sigma)). The quartic term holds a catenary
 //     (its x^4 term is sag^3 / (3 half_width^2), 0.15 px at 110 px of sag
-//     over 3400 px) and a camera roll of a few degrees.
+//     over 3400 px) and a camera roll of a few degrees (a cubic term).
 //
-// Cost, for a span of N columns and a band of B rows: the candidates read
-// about 600 x B pixels (four widths from one prefix sum each), the consensus
-// about 2 x 300 x 600 x 6 distance tests, the centres about 40 pixels per
-// column (N x 40), the fit O(N) per iteration. On a 5000 x 1667 working
-// image with a span of 4800 columns this is about 1-2 ms (release build).
-// Nothing is allocated per pixel; memory is O(N).
+// Cost, for a span of N columns and a band of B = 216 rows: the candidates
+// read 240 x B pixels, row by row so that memory streams, and form four box
+// contrasts per pixel from one prefix sum; the consensus makes at most
+// 2 x 200 x 240 x 6 distance tests (fewer: a model that fails a look at every
+// 8th column is dropped); the centres read the band of about 35 rows around
+// the curve once per 64-column tile and sum 9 x 35 values per column
+// (N / 3 + N columns); each fit is O(N) per iteration (at most 8). Memory is
+// O(N + 240 B). On a 5000 x 1667 working image with a span of 4800 columns
+// this is about 11 ms of CPU time (release build, shared 2-core machine).
 
 #include <array>
 #include <cstdint>

@@ -17,7 +17,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -207,27 +206,9 @@ TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
     const ImageView view{photo.working.pixels.data(), photo.working.width, photo.working.height};
     const PrecisionTrace trace = TracePrecisely(view, line, 1.0f);
     EXPECT_TRUE(trace.credible) << trace.reason;
-    const ScanResult scan = RunScan(line, 1.0f, RasterPixels(photo.working),
-                                    Criterion::ChangeValue, 40);
+    const ScanResult scan =
+        RunScan(line, 1.0f, RasterPixels(photo.working), Criterion::ChangeValue, 40);
 
-    if (std::getenv("PREC_DEBUG")) {
-      std::printf("%s seed %u: credible %d res %.3f used %.3f sagunc %.3f p %.3f truth %.3f\n",
-                  sc.condition.c_str(), sc.span.seed, trace.credible, trace.residual_px,
-                  trace.columns_used, trace.sag_uncertainty_px, trace.sag_px, truth_p);
-      if (std::string(std::getenv("PREC_DEBUG")) == sc.condition + std::to_string(sc.span.seed)) {
-        FILE* f = std::fopen("/tmp/prec_debug.ppm", "wb");
-        const int W = photo.working.width, H = photo.working.height;
-        std::fprintf(f, "P6 %d %d 255\n", W, H);
-        for (int y = 0; y < H; ++y)
-          for (int x = 0; x < W; ++x) {
-            uint32_t c = photo.working.pixels[static_cast<size_t>(y) * W + x];
-            unsigned char rgb[3] = {static_cast<unsigned char>(c >> 16), static_cast<unsigned char>(c >> 8), static_cast<unsigned char>(c)};
-            if (std::fabs(y - trace.curve.RowAt(x)) < 0.5 && x % 2 == 0) { rgb[0] = 255; rgb[1] = 0; rgb[2] = 255; }
-            std::fwrite(rgb, 1, 3, f);
-          }
-        std::fclose(f);
-      }
-    }
     Errors e;
     const double precise_p = trace.sag_px;
     const double scan_p = scan.WireY[4] - (scan.WireY[0] + scan.WireY[8]) / 2.0;
@@ -263,8 +244,8 @@ TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
   }
 
   // The distribution per condition, for the record.
-  std::printf("%-20s %3s | %-28s | %-28s\n", "condition", "n",
-              "precision: median/p90/max %  off", "default scan: median/p90/max %  off");
+  std::printf("%-20s %3s | %-28s | %-28s\n", "condition", "n", "precision: median/p90/max %  off",
+              "default scan: median/p90/max %  off");
   auto row = [](const std::string& name, const Errors& e) {
     std::printf("%-20s %3zu | %6.3f %6.3f %6.3f %4d/%-3d | %6.2f %6.2f %6.2f %4d/%-3d\n",
                 name.c_str(), e.precision.size(), Percentile(e.precision, 0.5),

@@ -114,15 +114,15 @@ double BackdropHeight(const SpanScene& scene, double x) {
 // Brightness of the backdrop at (x, y).
 double BackdropBrightness(const SpanScene& scene, double x, double y) {
   if (scene.backdrop == SpanScene::Backdrop::Hill)
-    return scene.backdrop_level + 0.3 * scene.backdrop_texture *
-                                      (ValueNoise(x, y, 8, scene.seed + 13) +
-                                       ValueNoise(x, y, 40, scene.seed + 14));
+    return scene.backdrop_level +
+           0.3 * scene.backdrop_texture *
+               (ValueNoise(x, y, 8, scene.seed + 13) + ValueNoise(x, y, 40, scene.seed + 14));
   // Foliage: leaves and gaps at 3-30 px.
-  return scene.backdrop_level + scene.backdrop_texture *
-                                    (ValueNoise(x, y, 3.5, scene.seed + 13) +
-                                     ValueNoise(x, y, 11, scene.seed + 14) +
-                                     0.5 * ValueNoise(x, y, 30, scene.seed + 15)) /
-                                    0.75;
+  return scene.backdrop_level +
+         scene.backdrop_texture *
+             (ValueNoise(x, y, 3.5, scene.seed + 13) + ValueNoise(x, y, 11, scene.seed + 14) +
+              0.5 * ValueNoise(x, y, 30, scene.seed + 15)) /
+             0.75;
 }
 
 }  // namespace
@@ -267,8 +267,8 @@ RgbImage RenderSpanPhoto(const SpanScene& scene) {
   };
   auto conductor_half = [&](double) { return scene.thickness / 2; };
   const Band conductor = make_band(0.0, conductor_half);
-  const Band second = scene.second_offset > 0 ? make_band(scene.second_offset, conductor_half)
-                                              : Band{};
+  const Band second =
+      scene.second_offset > 0 ? make_band(scene.second_offset, conductor_half) : Band{};
   // Strain insulators: about three thicknesses tall, with a shed every half
   // of that, from each attachment inward; nothing elsewhere.
   const double insulator_height = std::max(3 * scene.thickness, 8.0);
@@ -280,8 +280,7 @@ RgbImage RenderSpanPhoto(const SpanScene& scene) {
     return insulator_height / 2 *
            (0.7 + 0.3 * std::fabs(std::cos(std::acos(-1.0) * from_end / shed)));
   };
-  const Band insulators =
-      scene.insulator_length > 0 ? make_band(0.0, insulator_half) : Band{};
+  const Band insulators = scene.insulator_length > 0 ? make_band(0.0, insulator_half) : Band{};
   // Backdrop top row per column (H: none).
   std::vector<double> backdrop_top;
   if (scene.backdrop != SpanScene::Backdrop::None) {
