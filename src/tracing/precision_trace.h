@@ -16,7 +16,7 @@
 //     for the flanks that measure its background. Nothing outside the band
 //     is read: objects further below (a second conductor, the ground) cannot
 //     be taken for the conductor.
-//  2. Candidates, on 240 columns spread evenly over the span. A thin line
+//  2. Candidates, on 600 columns spread evenly over the span. A thin line
 //     darker (or brighter) than both its neighbours is measured at four
 //     widths (1, 3, 5 and 9 rows) by the box contrast
 //       R = min(mean(above) - mean(core), mean(below) - mean(core))
@@ -54,14 +54,17 @@
 //     over 3400 px) and a camera roll of a few degrees (a cubic term).
 //
 // Cost, for a span of N columns and a band of B = 216 rows: the candidates
-// read 240 x B pixels, row by row so that memory streams, and form four box
+// read 600 x B pixels, row by row so that memory streams, and form four box
 // contrasts per pixel from one prefix sum; the consensus makes at most
-// 2 x 200 x 240 x 6 distance tests (fewer: a model that fails a look at every
+// 2 x 200 x 600 x 6 distance tests (fewer: a model that fails a look at every
 // 8th column is dropped); the centres read the band of about 35 rows around
 // the curve once per 64-column tile and sum 9 x 35 values per column
 // (N / 3 + N columns); each fit is O(N) per iteration (at most 8). Memory is
-// O(N + 240 B). On a 5000 x 1667 working image with a span of 4800 columns
-// this is about 11 ms of CPU time (release build, shared 2-core machine).
+// O(N + 600 B). On a 5000 x 1667 working image with a span of 4800 columns
+// this is about 16 ms of CPU time (release build, on the shared 2-core
+// machine); the candidates and the centres take about a third each. Fewer
+// candidate columns (320 or 400) halve the first part but let foliage mislead
+// the consensus in one of the tree-line test scenes.
 
 #include <array>
 #include <cstdint>
@@ -122,8 +125,9 @@ struct PrecisionTrace {
   float sag_uncertainty_px = 0;
 };
 
-// A trace is credible when at least this share of the columns agree and
-// their RMS distance from the curve is at most kMaxCredibleResidualPx.
+// A trace is credible when at least this share of the columns agree, some
+// of them (2 % of the span's columns) lie in each outer quarter of the span,
+// and their RMS distance from the curve is at most kMaxCredibleResidualPx.
 inline constexpr float kMinCredibleColumnShare = 0.35f;
 inline constexpr float kMaxCredibleResidualPx = 1.5f;
 
