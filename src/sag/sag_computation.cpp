@@ -105,11 +105,19 @@ SagOutcome ComputeSag(const MeasurementState& state, const SagInputs& inputs) {
     // (the row sum is a 16-bit integer, the halving exact), positive when the
     // conductor lies below the chord; in metres with L / (X2 - X1) metres per
     // pixel, whatever the signs of p and of X2 - X1.
+    // With precision rows, p is formed from the fractional rows in double
+    // precision (no 16-bit sum).
+    Step p;
+    if (inputs.PreciseRows) {
+      const std::array<float, 9>& rows = *inputs.PreciseRows;
+      p = Checked(double{rows[4]} - (double{rows[i]} + double{rows[8 - i]}) / 2.0);
+    } else if (const std::optional<int16_t> ends = RowSum(inputs.WireY[i], inputs.WireY[8 - i])) {
+      p = inputs.WireY[4] - *ends / 2.0;
+    }
     bool sag_stored = false;
-    if (const std::optional<int16_t> ends = RowSum(inputs.WireY[i], inputs.WireY[8 - i])) {
-      const double p = inputs.WireY[4] - *ends / 2.0;
+    if (p) {
       const Step extent = Checked(double{inputs.ChordX2} - double{inputs.ChordX1});
-      if (const Step ratio = Divide(p, extent))
+      if (const Step ratio = Divide(*p, extent))
         sag_stored = Store(Checked(span * std::fabs(*ratio) * out.WidthFactor), &sag[i]);
     }
     // A failed sag step keeps SagEst at 0, but the sag is then not known (a

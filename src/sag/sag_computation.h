@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "state/measurement_state.h"
@@ -23,6 +24,12 @@ struct SagInputs {
   float ChordX1 = 0;               // Line3(1).X1, working-image column of station 0
   float ChordX2 = 0;               // Line3(1).X2, working-image column of station 8
   std::array<int, 3> Check6{};     // 0/1: (0) width, (1) height, (2) span correction
+  // Fractional conductor rows per station from precision tracing (working-
+  // image rows, pixel centres at whole numbers). When present, the pixel sag
+  // of pass i is p = PreciseRows(4) - (PreciseRows(i) + PreciseRows(8 - i)) / 2
+  // in double precision and WireY is not read; when absent, WireY is used as
+  // above.
+  std::optional<std::array<float, 9>> PreciseRows;
 };
 
 struct SagOutcome {

@@ -264,5 +264,31 @@ TEST(SagComputationTest, InputsThatAreNotNumbersNeverShowAsText) {
     EXPECT_EQ(text.find_first_of("ni"), std::string::npos) << text;
 }
 
+// Precision rows replace WireY in p: whole rows give the worked example
+// exactly; fractional rows give a fractional p; a NaN row fails only the
+// passes that read it.
+TEST(SagComputationTest, PreciseRowsFormTheSagInFloatingPoint) {
+  SagInputs inputs = ExampleInputs();
+  std::array<float, 9> rows{};
+  for (size_t i = 0; i < 9; ++i)
+    rows[i] = kParabola[i];
+  inputs.PreciseRows = rows;
+  inputs.WireY = {};  // not read
+  EXPECT_FLOAT_EQ(ComputeSag(ExampleState(), inputs).SagEst[0], 2.0f);
+
+  rows[4] += 0.25f;  // p = 40.25 px of 800 for 40 m
+  rows[0] -= 0.5f;   // p of pass 0: 500.25 - (459.5 + 460) / 2 = 40.5
+  inputs.PreciseRows = rows;
+  const SagOutcome out = ComputeSag(ExampleState(), inputs);
+  EXPECT_FLOAT_EQ(out.SagEst[0], static_cast<float>(40.0 * 40.5 / 800));
+  EXPECT_FLOAT_EQ(out.SagEst[1], static_cast<float>(40.0 * 22.75 / 800));
+
+  rows[0] = std::numeric_limits<float>::quiet_NaN();
+  inputs.PreciseRows = rows;
+  const SagOutcome nan_row = ComputeSag(ExampleState(), inputs);
+  EXPECT_FALSE(nan_row.SagDefined[0]);
+  EXPECT_TRUE(nan_row.SagDefined[1]);
+}
+
 }  // namespace
 }  // namespace sarn

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace sarn::test {
 
@@ -40,6 +41,88 @@ uint8_t Clamp8(double v) {
 // Length of the overlap of [a0, a1) and [b0, b1).
 double Overlap(double a0, double a1, double b0, double b1) {
   return std::max(0.0, std::min(a1, b1) - std::max(a0, b0));
+}
+
+// Smooth 2-D value noise in about -1..1 with features of `cell` pixels:
+// random values on a lattice, blended with a smoothstep. Stateless, so that
+// the textures it makes leave the camera noise's sequence untouched.
+double Lattice(int64_t ix, int64_t iy, uint32_t seed) {
+  uint64_t z = static_cast<uint64_t>(ix) * 0x9E3779B97F4A7C15ull ^
+               static_cast<uint64_t>(iy) * 0xC2B2AE3D27D4EB4Full ^
+               (static_cast<uint64_t>(seed) + 1) * 0x165667B19E3779F9ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  return static_cast<double>(z >> 11) / 4503599627370496.0 - 1.0;  // 2^52
+}
+
+double ValueNoise(double x, double y, double cell, uint32_t seed) {
+  const double fx = x / cell, fy = y / cell;
+  const double x0 = std::floor(fx), y0 = std::floor(fy);
+  const auto ix = static_cast<int64_t>(x0);
+  const auto iy = static_cast<int64_t>(y0);
+  auto smooth = [](double t) { return t * t * (3 - 2 * t); };
+  const double tx = smooth(fx - x0), ty = smooth(fy - y0);
+  const double top = Lattice(ix, iy, seed) * (1 - tx) + Lattice(ix + 1, iy, seed) * tx;
+  const double bottom = Lattice(ix, iy + 1, seed) * (1 - tx) + Lattice(ix + 1, iy + 1, seed) * tx;
+  return top * (1 - ty) + bottom * ty;
+}
+
+// The camera roll: scene points turned about the photo's centre.
+struct Roll {
+  explicit Roll(const SpanScene& scene)
+      : cx(scene.width / 2.0),
+        cy(scene.height / 2.0),
+        c(std::cos(scene.roll_deg * std::acos(-1.0) / 180)),
+        s(std::sin(scene.roll_deg * std::acos(-1.0) / 180)) {}
+  void Apply(double x, double y, double* ox, double* oy) const {
+    *ox = cx + c * (x - cx) - s * (y - cy);
+    *oy = cy + s * (x - cx) + c * (y - cy);
+  }
+  double cx, cy, c, s;
+};
+
+// The turned conductor's centre row at photo column x: the scene point whose
+// turned column is x, by Newton's method, then turned.
+double RolledCentreRow(const Catenary& cat, const Roll& roll, double x) {
+  double sx = roll.cx + (x - roll.cx) / roll.c;
+  for (int i = 0; i < 8; ++i) {
+    const double y = cat.CentreRow(sx);
+    const double miss = roll.cx + roll.c * (sx - roll.cx) - roll.s * (y - roll.cy) - x;
+    const double h = 1e-3;
+    const double slope = (cat.CentreRow(sx + h) - cat.CentreRow(sx - h)) / (2 * h);
+    sx -= miss / (roll.c - roll.s * slope);
+  }
+  return roll.cy + roll.s * (sx - roll.cx) + roll.c * (cat.CentreRow(sx) - roll.cy);
+}
+
+// How high the backdrop's top stands above the conductor's centre at column
+// x (negative: below it); NaN outside the backdrop's columns.
+double BackdropHeight(const SpanScene& scene, double x) {
+  if (scene.backdrop == SpanScene::Backdrop::None || x < scene.backdrop_from ||
+      x > scene.backdrop_to || scene.backdrop_to <= scene.backdrop_from)
+    return std::numeric_limits<double>::quiet_NaN();
+  const double t = (x - scene.backdrop_from) / (scene.backdrop_to - scene.backdrop_from);
+  const double pi = std::acos(-1.0);
+  if (scene.backdrop == SpanScene::Backdrop::Hill)
+    return (scene.backdrop_rise + 40) * std::sin(pi * t) - 40;
+  // Tree crowns: a bumpy line of 6-17 px bumps over the rise.
+  return (scene.backdrop_rise + 30) * std::sqrt(std::sin(pi * t)) - 30 +
+         8 * ValueNoise(x, 0, 6, scene.seed + 11) + 8 * ValueNoise(x, 0, 17, scene.seed + 12);
+}
+
+// Brightness of the backdrop at (x, y).
+double BackdropBrightness(const SpanScene& scene, double x, double y) {
+  if (scene.backdrop == SpanScene::Backdrop::Hill)
+    return scene.backdrop_level +
+           0.3 * scene.backdrop_texture *
+               (ValueNoise(x, y, 8, scene.seed + 13) + ValueNoise(x, y, 40, scene.seed + 14));
+  // Foliage: leaves and gaps at 3-30 px.
+  return scene.backdrop_level +
+         scene.backdrop_texture *
+             (ValueNoise(x, y, 3.5, scene.seed + 13) + ValueNoise(x, y, 11, scene.seed + 14) +
+              0.5 * ValueNoise(x, y, 30, scene.seed + 15)) /
+             0.75;
 }
 
 }  // namespace
@@ -97,7 +180,21 @@ double PoleWidth(const SpanScene& scene) {
 }
 
 double ConductorCentreRow(const SpanScene& scene, double x) {
-  return Catenary(scene).CentreRow(x);
+  if (scene.roll_deg == 0)
+    return Catenary(scene).CentreRow(x);
+  return RolledCentreRow(Catenary(scene), Roll(scene), x);
+}
+
+void PhotoAttachments(const SpanScene& scene, double* left_x, double* left_y, double* right_x,
+                      double* right_y) {
+  if (scene.roll_deg == 0) {
+    *left_x = scene.left_x, *left_y = scene.left_y;
+    *right_x = scene.right_x, *right_y = scene.right_y;
+    return;
+  }
+  const Roll roll(scene);
+  roll.Apply(scene.left_x, scene.left_y, left_x, left_y);
+  roll.Apply(scene.right_x, scene.right_y, right_x, right_y);
 }
 
 double ConductorTopRow(const SpanScene& scene, double x) {
@@ -117,35 +214,90 @@ RgbImage RenderSpanPhoto(const SpanScene& scene) {
   const int W = scene.width;
   const int H = scene.height;
   const Catenary cat(scene);
-  const double left = std::min(scene.left_x, scene.right_x);
-  const double right = std::max(scene.left_x, scene.right_x);
+  const bool rolled = scene.roll_deg != 0;
+  const Roll roll(scene);
+  double lx, ly, rx, ry;
+  PhotoAttachments(scene, &lx, &ly, &rx, &ry);
+  const double left = std::min(lx, rx);
+  const double right = std::max(lx, rx);
+  auto centre_row = [&](double x) {
+    return rolled ? RolledCentreRow(cat, roll, x) : cat.CentreRow(x);
+  };
 
   // Conductor coverage per column: 4 sub-columns, each covering the rows of
-  // the band [centre - t/2, centre + t/2] exactly.
+  // the band [centre - t/2, centre + t/2] exactly (`offset` rows lower for a
+  // second conductor).
   constexpr int kSub = 4;
-  std::vector<double> band_top(static_cast<size_t>(W) * kSub), band_bottom(band_top.size());
-  std::vector<int> first_row(W, H), last_row(W, -1);
-  for (int x = 0; x < W; ++x) {
-    for (int s = 0; s < kSub; ++s) {
-      const double xs = x + (s + 0.5) / kSub;
-      double top = 0, bottom = 0;
-      if (xs >= left && xs <= right) {
-        const double c = cat.CentreRow(xs);
-        top = c - scene.thickness / 2;
-        bottom = c + scene.thickness / 2;
-        first_row[x] = std::min(first_row[x], static_cast<int>(std::floor(top)));
-        last_row[x] = std::max(last_row[x], static_cast<int>(std::floor(bottom)));
+  struct Band {
+    std::vector<double> top, bottom;
+    std::vector<int> first_row, last_row;
+  };
+  auto make_band = [&](double offset, const auto& half) {
+    Band b;
+    b.top.resize(static_cast<size_t>(W) * kSub);
+    b.bottom.resize(b.top.size());
+    b.first_row.assign(W, H);
+    b.last_row.assign(W, -1);
+    for (int x = 0; x < W; ++x) {
+      for (int s = 0; s < kSub; ++s) {
+        const double xs = x + (s + 0.5) / kSub;
+        double top = 0, bottom = 0;
+        if (xs >= left && xs <= right) {
+          const double c = centre_row(xs) + offset;
+          top = c - half(xs);
+          bottom = c + half(xs);
+          b.first_row[x] = std::min(b.first_row[x], static_cast<int>(std::floor(top)));
+          b.last_row[x] = std::max(b.last_row[x], static_cast<int>(std::floor(bottom)));
+        }
+        b.top[static_cast<size_t>(x) * kSub + s] = top;
+        b.bottom[static_cast<size_t>(x) * kSub + s] = bottom;
       }
-      band_top[static_cast<size_t>(x) * kSub + s] = top;
-      band_bottom[static_cast<size_t>(x) * kSub + s] = bottom;
+    }
+    return b;
+  };
+  auto cover_of = [&](const Band& b, int x, int y) {
+    if (y < b.first_row[x] || y > b.last_row[x])
+      return 0.0;
+    double cover = 0;
+    for (int s = 0; s < kSub; ++s) {
+      const size_t i = static_cast<size_t>(x) * kSub + s;
+      cover += Overlap(y, y + 1, b.top[i], b.bottom[i]);
+    }
+    return cover / kSub;
+  };
+  auto conductor_half = [&](double) { return scene.thickness / 2; };
+  const Band conductor = make_band(0.0, conductor_half);
+  const Band second =
+      scene.second_offset > 0 ? make_band(scene.second_offset, conductor_half) : Band{};
+  // Strain insulators: about three thicknesses tall, with a shed every half
+  // of that, from each attachment inward; nothing elsewhere.
+  const double insulator_height = std::max(3 * scene.thickness, 8.0);
+  auto insulator_half = [&](double x) {
+    const double from_end = std::min(x - left, right - x);
+    if (from_end > scene.insulator_length)
+      return 0.0;
+    const double shed = insulator_height / 2;
+    return insulator_height / 2 *
+           (0.7 + 0.3 * std::fabs(std::cos(std::acos(-1.0) * from_end / shed)));
+  };
+  const Band insulators = scene.insulator_length > 0 ? make_band(0.0, insulator_half) : Band{};
+  // Backdrop top row per column (H: none).
+  std::vector<double> backdrop_top;
+  if (scene.backdrop != SpanScene::Backdrop::None) {
+    backdrop_top.assign(W, H);
+    for (int x = 0; x < W; ++x) {
+      const double h = BackdropHeight(scene, x + 0.5);
+      if (!std::isnan(h))
+        backdrop_top[x] = centre_row(x + 0.5) - h;
     }
   }
+
   // Pole coverage per column: two vertical posts, anti-aliased at the sides,
   // from a little above the attachment to the bottom of the photo.
   const double pole_w = PoleWidth(scene);
   std::vector<double> pole_cover(W, 0.0);
   std::vector<double> pole_top(W, H);
-  if (scene.poles) {
+  if (scene.poles && !rolled) {
     for (const auto& [px, py] :
          {std::pair{scene.left_x, scene.left_y}, {scene.right_x, scene.right_y}}) {
       for (int x = 0; x < W; ++x) {
@@ -157,31 +309,66 @@ RgbImage RenderSpanPhoto(const SpanScene& scene) {
       }
     }
   }
+  // With a roll the posts lean: their axis runs from the turned attachment
+  // along the turned vertical (-sin, cos); coverage is found row by row.
+  auto rolled_pole_rows = [&](int y) {
+    std::fill(pole_cover.begin(), pole_cover.end(), 0.0);
+    for (const auto& [px, py] : {std::pair{lx, ly}, {rx, ry}}) {
+      if (y + 0.5 < py - 0.04 * H * roll.c)
+        continue;
+      const double axis = px - roll.s * (y + 0.5 - py) / roll.c;
+      const int x0 = std::max(0, static_cast<int>(std::floor(axis - pole_w)));
+      const int x1 = std::min(W - 1, static_cast<int>(std::ceil(axis + pole_w)));
+      for (int x = x0; x <= x1; ++x) {
+        const double c = Overlap(x, x + 1, axis - pole_w / 2, axis + pole_w / 2);
+        pole_cover[x] = std::min(1.0, pole_cover[x] + c);
+        pole_top[x] = 0;
+      }
+    }
+  };
 
   Noise noise(scene.seed);
   for (int y = 0; y < H; ++y) {
     const double sky = scene.sky_top + (scene.sky_bottom - scene.sky_top) * (y + 0.5) / H;
     uint8_t* row = &img.rgb[static_cast<size_t>(y) * W * 3];
+    if (scene.poles && rolled)
+      rolled_pole_rows(y);
     for (int x = 0; x < W; ++x) {
       double v = sky;
+      if (scene.clouds > 0)
+        v += scene.clouds * (ValueNoise(x, y, W / 6.0, scene.seed + 21) +
+                             0.5 * ValueNoise(x, y, W / 20.0, scene.seed + 22));
       // Blue-grey sky: the channels keep the mean brightness `v`.
       double r = v * 0.92, g = v * 0.98, b = v * 1.10;
+      if (!backdrop_top.empty() && y + 1 > backdrop_top[x]) {
+        const double c = std::min(1.0, y + 1 - backdrop_top[x]);
+        const double d = BackdropBrightness(scene, x, y);
+        const bool trees = scene.backdrop == SpanScene::Backdrop::Trees;
+        r = r * (1 - c) + d * (trees ? 0.85 : 1.00) * c;
+        g = g * (1 - c) + d * (trees ? 1.15 : 1.10) * c;
+        b = b * (1 - c) + d * (trees ? 0.75 : 0.90) * c;
+      }
       if (pole_cover[x] > 0 && y >= pole_top[x]) {
         const double c = pole_cover[x];
         r = r * (1 - c) + scene.pole * 1.10 * c;
         g = g * (1 - c) + scene.pole * 1.00 * c;
         b = b * (1 - c) + scene.pole * 0.90 * c;
       }
-      if (y >= first_row[x] && y <= last_row[x]) {
-        double cover = 0;
-        for (int s = 0; s < kSub; ++s) {
-          const size_t i = static_cast<size_t>(x) * kSub + s;
-          cover += Overlap(y, y + 1, band_top[i], band_bottom[i]);
-        }
-        cover /= kSub;
+      for (const Band* band : {&conductor, &second}) {
+        if (band->first_row.empty() || y < band->first_row[x] || y > band->last_row[x])
+          continue;
+        const double cover = cover_of(*band, x, y);
         r = r * (1 - cover) + scene.conductor * cover;
         g = g * (1 - cover) + scene.conductor * cover;
         b = b * (1 - cover) + scene.conductor * cover;
+      }
+      if (!insulators.first_row.empty()) {
+        const double cover = cover_of(insulators, x, y);
+        if (cover > 0) {
+          r = r * (1 - cover) + scene.insulator * 1.02 * cover;
+          g = g * (1 - cover) + scene.insulator * 1.00 * cover;
+          b = b * (1 - cover) + scene.insulator * 0.96 * cover;
+        }
       }
       const double n = scene.noise > 0 ? scene.noise * noise.Gaussian() : 0.0;
       row[3 * x] = Clamp8(r + n);
@@ -242,6 +429,18 @@ PhotoLine SampleScanLine(const SpanScene& scene) {
   line.x2 = scene.right_x - inset;
   line.y1 = std::round(ConductorTopRow(scene, line.x1) - 30);
   line.y2 = std::round(ConductorTopRow(scene, line.x2) - 30);
+  return line;
+}
+
+PhotoLine ScanLineAbove(const SpanScene& scene, double inset_left, double above_left,
+                        double inset_right, double above_right) {
+  double lx, ly, rx, ry;
+  PhotoAttachments(scene, &lx, &ly, &rx, &ry);
+  PhotoLine line;
+  line.x1 = std::min(lx, rx) + inset_left;
+  line.x2 = std::max(lx, rx) - inset_right;
+  line.y1 = ConductorTopRow(scene, line.x1) - above_left;
+  line.y2 = ConductorTopRow(scene, line.x2) - above_right;
   return line;
 }
 

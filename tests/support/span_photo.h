@@ -47,6 +47,37 @@ struct SpanScene {
   double noise = 1.5;  // standard deviation of the per-pixel noise, grey levels
   uint32_t seed = 1;
   int quality = 80;  // JPEG quality, 1..100 (4:2:0 chroma)
+
+  // Conditions met in the field; every one is off by default, and a scene
+  // that leaves them off renders byte for byte as before they existed.
+  //
+  // A backdrop behind part of the span, between photo columns backdrop_from
+  // and backdrop_to, from its top edge down to the bottom of the photo:
+  // trees (a bumpy crown line, foliage textured at 3-20 px) or a hill (a
+  // smooth edge, faint texture). Its top rises `backdrop_rise` px above the
+  // conductor's centre in the middle of the stretch and falls below the
+  // conductor towards both sides. Covering the whole width with a large rise
+  // gives a forest or field behind the whole span.
+  enum class Backdrop { None, Trees, Hill };
+  Backdrop backdrop = Backdrop::None;
+  double backdrop_from = 0, backdrop_to = 0;
+  double backdrop_rise = 40;
+  double backdrop_level = 70;    // mean brightness (0..255)
+  double backdrop_texture = 25;  // standard deviation of its texture, grey levels
+  // Clouds: smooth brightness variation of the sky, this many grey levels.
+  double clouds = 0;
+  // A second conductor hanging this many px below the first (0: none), with
+  // the same thickness and brightness.
+  double second_offset = 0;
+  // Camera roll: the whole scene (conductor and poles) is turned by this
+  // many degrees about the photo's centre (positive clockwise on screen).
+  // The attachment points above are before the turn.
+  double roll_deg = 0;
+  // Light strain insulators: this many px along the conductor from each
+  // attachment (0: none), about three conductor thicknesses tall with sheds,
+  // in front of the conductor.
+  double insulator_length = 0;
+  double insulator = 225;  // brightness
 };
 
 // The hanging conductor of a scene: a catenary y = yb - a (cosh((x - x0) / a) - 1)
@@ -63,7 +94,12 @@ class Catenary {
   double a_ = 0, x0_ = 0, yb_ = 0;
 };
 
+// The conductor's centre row at column position x in the photo (after the
+// camera roll, if any).
 double ConductorCentreRow(const SpanScene& scene, double x);
+// The attachment points as they appear in the photo (after the camera roll).
+void PhotoAttachments(const SpanScene& scene, double* left_x, double* left_y, double* right_x,
+                      double* right_y);
 // The poles' width in pixels: 0.8 % of the photo's width, at least 6.
 double PoleWidth(const SpanScene& scene);
 double ConductorTopRow(const SpanScene& scene, double x);
@@ -96,5 +132,12 @@ struct PhotoLine {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 PhotoLine SampleScanLine(const SpanScene& scene);
+
+// A line as a careless user may draw it: its left end `inset_left` px to the
+// right of the left attachment (0: at the attachment, in the pole) and
+// `above_left` px above the conductor's top edge there, its right end
+// likewise, unrounded.
+PhotoLine ScanLineAbove(const SpanScene& scene, double inset_left, double above_left,
+                        double inset_right, double above_right);
 
 }  // namespace sarn::test

@@ -1,0 +1,889 @@
+#include "tracing/precision_trace.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+namespace sarn {
+
+namespace {
+
+constexpr int kAboveLine = 4;          // rows searched above the drawn line
+constexpr int kCoarseColumns = 600;    // columns that give consensus candidates
+constexpr int kCandidatesPerSign = 3;  // strongest line responses kept per sign and column
+// Least line contrast (R + G + B) worth a candidate: about one grey level per
+// channel over the noise of a single row.
+constexpr double kMinContrast = 12.0;
+constexpr int kRansacRounds = 200;
+constexpr double kConsensusTolerancePx = 3.0;
+// A second curve above the best one is taken as the upper conductor when it
+// has this share of the best one's columns and weight. Random foliage or
+// cloud texture lines up with a parabola in at most about a quarter of the
+// columns.
+constexpr double kUpperSupportShare = 0.6;
+constexpr int kSearchHalfRows = 3;  // rows searched either side of the consensus curve
+// The first pass, which only steadies the curve for the second, looks at
+// every kFirstPassStep-th column.
+constexpr int kFirstPassStep = 3;
+// Each pass sums a column's profile with this many neighbours on either
+// side, aligned along the curve.
+constexpr int kAlongColumns = 4;
+constexpr int kColumnsPerSample = 8;  // neighbouring columns counted as one independent sample
+constexpr int kMinColumns = 32;       // shortest span traced
+constexpr int kPolylineSegments = 128;
+
+// A line of `2 half + 1` core rows, flanked after `gap` rows by `flank` rows
+// above and below that measure its background.
+struct LineWidth {
+  int half, gap, flank;
+  double per_core, per_flank;  // 1 / (2 half + 1), 1 / flank
+};
+constexpr std::array<LineWidth, 4> kWidths = {{{0, 1, 2, 1.0, 1.0 / 2},
+                                               {1, 1, 3, 1.0 / 3, 1.0 / 3},
+                                               {2, 2, 3, 1.0 / 5, 1.0 / 3},
+                                               {4, 2, 4, 1.0 / 9, 1.0 / 4}}};
+constexpr int kWidestReach = 4 + 2 + 4;
+
+using Coefficients = std::array<double, kPrecisionCurveTerms>;
+
+double Evaluate(const Coefficients& c, double u) {
+  double y = 0;
+  for (std::size_t k = c.size(); k-- > 0;)
+    y = y * u + c[k];
+  return y;
+}
+
+int Brightness(uint32_t c) {
+  return static_cast<int>((c & 0xFFu) + ((c >> 8) & 0xFFu) + ((c >> 16) & 0xFFu));
+}
+
+// Prefix sums of a profile: sums[k] = b[0] + ... + b[k-1].
+void PrefixSums(const int* b, int n, std::vector<int64_t>& sums) {
+  sums.resize(static_cast<std::size_t>(n) + 1);
+  sums[0] = 0;
+  for (int j = 0; j < n; ++j)
+    sums[static_cast<std::size_t>(j) + 1] = sums[static_cast<std::size_t>(j)] + b[j];
+}
+
+double MeanOf(const std::vector<int64_t>& sums, int first, int last) {
+  return static_cast<double>(sums[static_cast<std::size_t>(last) + 1] -
+                             sums[static_cast<std::size_t>(first)]) /
+         (last - first + 1);
+}
+
+// Box contrast of a line of width w centred on row r, positive for a line
+// darker (dark) or brighter (bright) than both flanks; a step edge gives ~0.
+struct Contrast {
+  double dark, bright;
+};
+inline Contrast LineContrast(const std::vector<int64_t>& sums, int r, const LineWidth& w) {
+  const int64_t* s = sums.data();
+  const int a = r - w.half, b = r + w.half + 1;  // core [a, b)
+  const double core = static_cast<double>(s[b] - s[a]) * w.per_core;
+  const double above = static_cast<double>(s[a - w.gap] - s[a - w.gap - w.flank]) * w.per_flank;
+  const double below = static_cast<double>(s[b + w.gap + w.flank] - s[b + w.gap]) * w.per_flank;
+  return {std::min(above - core, below - core), std::min(core - above, core - below)};
+}
+
+// A line response counts when its contrast stands kMinSignalToNoise times
+// above the roughness of its background (the spread of the flank rows about
+// their means, at least one grey level per channel); its weight grows with the
+// square of that ratio up to full weight at kFullSignalToNoise. Foliage behind
+// a dark conductor is rough and gives little or no weight; a sky gives full
+// weight.
+constexpr double kMinSignalToNoise = 2.0;
+constexpr double kFullSignalToNoise = 8.0;
+constexpr double kRoughnessFloor = 3.0;
+
+// The signal-to-noise ratio of a line response of contrast `contrast` at row r
+// of a profile summed over `columns` columns.
+double SignalToNoise(const int* b, const std::vector<int64_t>& sums, int r, const LineWidth& w,
+                     double contrast, int columns = 1) {
+  const int first_above = r - w.half - w.gap - w.flank;
+  const int first_below = r + w.half + w.gap + 1;
+  const double above = MeanOf(sums, first_above, first_above + w.flank - 1);
+  const double below = MeanOf(sums, first_below, first_below + w.flank - 1);
+  double spread = 0;
+  for (int k = 0; k < w.flank; ++k) {
+    const double da = b[first_above + k] - above;
+    const double db = b[first_below + k] - below;
+    spread += da * da + db * db;
+  }
+  spread = std::sqrt(spread / (2 * w.flank - 2));
+  return contrast / std::max(spread, kRoughnessFloor * columns);
+}
+
+// The weight of a response of the given signal-to-noise ratio, 0 when it does
+// not count.
+double WeightOf(double snr) {
+  if (snr < kMinSignalToNoise)
+    return 0;
+  return std::min(1.0, (snr / kFullSignalToNoise) * (snr / kFullSignalToNoise));
+}
+
+// splitmix64: a small deterministic generator, so that a trace is repeatable.
+class Random {
+ public:
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  int Below(int n) { return static_cast<int>(Next() % static_cast<uint64_t>(n)); }
+
+ private:
+  uint64_t state_ = 0x5A4E;
+};
+
+struct Candidate {
+  double y;         // row
+  double strength;  // weight of the response, 0..1
+  double snr;       // its signal-to-noise ratio, which ranks the candidates
+  int width;        // index into kWidths
+};
+
+struct CoarseColumn {
+  double u;
+  int first, count;  // into the candidate list
+};
+
+// Solves the normal equations (A^T W A) c = A^T W y for `terms` unknowns by
+// Gauss-Jordan elimination with partial pivoting; also returns the inverse of
+// A^T W A (for the covariance). False when singular.
+bool SolveNormal(
+    std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m, Coefficients rhs,
+    int terms, Coefficients* solution,
+    std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>* inverse) {
+  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> inv{};
+  for (int i = 0; i < terms; ++i)
+    inv[i][i] = 1;
+  for (int col = 0; col < terms; ++col) {
+    int pivot = col;
+    for (int r = col + 1; r < terms; ++r) {
+      if (std::fabs(m[r][col]) > std::fabs(m[pivot][col]))
+        pivot = r;
+    }
+    if (!(std::fabs(m[pivot][col]) > 1e-12))
+      return false;
+    std::swap(m[col], m[pivot]);
+    std::swap(inv[col], inv[pivot]);
+    std::swap(rhs[col], rhs[pivot]);
+    const double d = m[col][col];
+    for (int k = 0; k < terms; ++k) {
+      m[col][k] /= d;
+      inv[col][k] /= d;
+    }
+    rhs[col] /= d;
+    for (int r = 0; r < terms; ++r) {
+      if (r == col || m[r][col] == 0.0)
+        continue;
+      const double f = m[r][col];
+      for (int k = 0; k < terms; ++k) {
+        m[r][k] -= f * m[col][k];
+        inv[r][k] -= f * inv[col][k];
+      }
+      rhs[r] -= f * rhs[col];
+    }
+  }
+  Coefficients c{};
+  for (int i = 0; i < terms; ++i)
+    c[i] = rhs[i];
+  *solution = c;
+  if (inverse != nullptr)
+    *inverse = inv;
+  return true;
+}
+
+struct Point {
+  double u, y;
+  double weight = 1;
+};
+
+// Weighted least squares of a polynomial with `terms` coefficients.
+bool FitPolynomial(
+    const std::vector<Point>& points, const std::vector<double>& weights, int terms,
+    Coefficients* c,
+    std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>* inverse = nullptr) {
+  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m{};
+  Coefficients rhs{};
+  double used = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const double w = points[i].weight * (weights.empty() ? 1.0 : weights[i]);
+    if (w <= 0)
+      continue;
+    used += 1;
+    std::array<double, kPrecisionCurveTerms> basis{};
+    double p = 1;
+    for (int k = 0; k < terms; ++k) {
+      basis[k] = p;
+      p *= points[i].u;
+    }
+    for (int a = 0; a < terms; ++a) {
+      const double wa = w * basis[a];
+      rhs[a] += wa * points[i].y;
+      for (int b = a; b < terms; ++b)
+        m[a][b] += wa * basis[b];
+    }
+  }
+  if (used < terms)
+    return false;
+  for (int a = 0; a < terms; ++a) {
+    for (int b = 0; b < a; ++b)
+      m[a][b] = m[b][a];
+  }
+  return SolveNormal(m, rhs, terms, c, inverse);
+}
+
+// The line candidates of one coarse column: local maxima of the contrast of
+// each sign, over the four widths, that stand out of their background's
+// roughness; the highest weights first.
+void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
+                      std::vector<double>& dark, std::vector<double>& bright,
+                      std::vector<int>& dark_width, std::vector<int>& bright_width,
+                      std::vector<Candidate>& out) {
+  PrefixSums(b, n, sums);
+  dark.assign(static_cast<std::size_t>(n), 0.0);
+  bright.assign(static_cast<std::size_t>(n), 0.0);
+  dark_width.assign(static_cast<std::size_t>(n), 0);
+  bright_width.assign(static_cast<std::size_t>(n), 0);
+  // Width by width over all rows (a loop the compiler can vectorise); the
+  // contrast is formed from whole-number sums and scaled once.
+  const int64_t* p = sums.data();
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    const LineWidth& lw = kWidths[w];
+    const int64_t core_rows = 2 * lw.half + 1, flank = lw.flank;
+    const double scale = lw.per_core * lw.per_flank;
+    for (int r = kWidestReach; r < n - kWidestReach; ++r) {
+      const auto j = static_cast<std::size_t>(r);
+      const int lo = r - lw.half, hi = r + lw.half + 1;  // core rows [lo, hi)
+      const int64_t core = (p[hi] - p[lo]) * flank;
+      const int64_t above = (p[lo - lw.gap] - p[lo - lw.gap - lw.flank]) * core_rows;
+      const int64_t below = (p[hi + lw.gap + lw.flank] - p[hi + lw.gap]) * core_rows;
+      const double d = static_cast<double>(std::min(above, below) - core) * scale;
+      const double l = static_cast<double>(core - std::max(above, below)) * scale;
+      if (d > dark[j]) {
+        dark[j] = d;
+        dark_width[j] = static_cast<int>(w);
+      }
+      if (l > bright[j]) {
+        bright[j] = l;
+        bright_width[j] = static_cast<int>(w);
+      }
+    }
+  }
+  for (int sign = 0; sign < 2; ++sign) {
+    const std::vector<double>& v = sign == 0 ? dark : bright;
+    const std::vector<int>& widths = sign == 0 ? dark_width : bright_width;
+    std::array<Candidate, kCandidatesPerSign> best{};
+    int kept = 0;
+    for (int r = kWidestReach; r < n - kWidestReach; ++r) {
+      const auto j = static_cast<std::size_t>(r);
+      if (!(v[j] > kMinContrast && v[j] > v[j - 1] && v[j] >= v[j + 1]))
+        continue;
+      const double snr =
+          SignalToNoise(b, sums, r, kWidths[static_cast<std::size_t>(widths[j])], v[j]);
+      if (snr < kMinSignalToNoise)
+        continue;
+      const Candidate c{static_cast<double>(top + r), WeightOf(snr), snr, widths[j]};
+      // Insert into the strongest-first list.
+      int at = kept;
+      while (at > 0 && best[static_cast<std::size_t>(at) - 1].snr < c.snr)
+        --at;
+      if (at >= kCandidatesPerSign)
+        continue;
+      for (int k = std::min(kept, kCandidatesPerSign - 1); k > at; --k)
+        best[static_cast<std::size_t>(k)] = best[static_cast<std::size_t>(k) - 1];
+      best[static_cast<std::size_t>(at)] = c;
+      kept = std::min(kept + 1, kCandidatesPerSign);
+    }
+    out.insert(out.end(), best.begin(), best.begin() + kept);
+  }
+}
+
+struct Consensus {
+  Coefficients c{};     // parabola (c3 = c4 = 0)
+  int support = 0;      // coarse columns with a candidate within the tolerance
+  double strength = 0;  // their summed weights
+  bool found = false;
+};
+
+// The distance from the model to the nearest active candidate of a column.
+double NearestDistance(const CoarseColumn& col, const std::vector<Candidate>& cands,
+                       const std::vector<char>& active, double model_row, int* index) {
+  double best = std::numeric_limits<double>::infinity();
+  for (int k = col.first; k < col.first + col.count; ++k) {
+    if (!active[static_cast<std::size_t>(k)])
+      continue;
+    const double d = std::fabs(cands[static_cast<std::size_t>(k)].y - model_row);
+    if (d < best) {
+      best = d;
+      *index = k;
+    }
+  }
+  return best;
+}
+
+// RANSAC: parabolas through one active candidate from each third of the span,
+// scored by the summed weights of the nearest active candidates within the
+// tolerance, one per coarse column.
+Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector<Candidate>& cands,
+                        const std::vector<char>& active, Random& random) {
+  std::array<std::vector<int>, 3> thirds;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    bool any = false;
+    for (int k = cols[i].first; k < cols[i].first + cols[i].count; ++k)
+      any = any || active[static_cast<std::size_t>(k)];
+    if (!any)
+      continue;
+    const int third = cols[i].u < -1.0 / 3 ? 0 : (cols[i].u > 1.0 / 3 ? 2 : 1);
+    thirds[static_cast<std::size_t>(third)].push_back(static_cast<int>(i));
+  }
+  Consensus best;
+  for (const std::vector<int>& t : thirds) {
+    if (t.empty())
+      return best;
+  }
+  const int ncols = static_cast<int>(cols.size());
+  double best_preview = 0;
+  for (int round = 0; round < kRansacRounds; ++round) {
+    std::array<Point, 3> p{};
+    for (std::size_t s = 0; s < 3; ++s) {
+      const CoarseColumn& col = cols[static_cast<std::size_t>(
+          thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))])];
+      int k = col.first + random.Below(col.count);
+      for (int tries = 0; tries < col.count && !active[static_cast<std::size_t>(k)]; ++tries)
+        k = col.first + (k - col.first + 1) % col.count;
+      p[s] = {col.u, cands[static_cast<std::size_t>(k)].y};
+    }
+    // The parabola through the three points.
+    const double s12 = (p[1].y - p[0].y) / (p[1].u - p[0].u);
+    const double s13 = (p[2].y - p[0].y) / (p[2].u - p[0].u);
+    Coefficients c{};
+    c[2] = (s13 - s12) / (p[2].u - p[1].u);
+    c[1] = s12 - c[2] * (p[0].u + p[1].u);
+    c[0] = p[0].y - c[1] * p[0].u - c[2] * p[0].u * p[0].u;
+    if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
+      continue;
+    // A quick look at every 8th column first: a model that scores less than
+    // half of the best one's there is not scored in full.
+    double preview = 0;
+    for (int i = 0; i < ncols; i += 8) {
+      const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
+      int index = -1;
+      if (NearestDistance(col, cands, active, Evaluate(c, col.u), &index) <= kConsensusTolerancePx)
+        preview += cands[static_cast<std::size_t>(index)].strength;
+    }
+    if (preview < 0.5 * best_preview)
+      continue;
+    int support = 0;
+    double strength = 0;
+    for (int i = 0; i < ncols; ++i) {
+      if (strength + (ncols - i) < best.strength)
+        break;  // cannot win any more (a weight is at most 1)
+      const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
+      int index = -1;
+      const double d = NearestDistance(col, cands, active, Evaluate(c, col.u), &index);
+      if (d <= kConsensusTolerancePx) {
+        ++support;
+        strength += cands[static_cast<std::size_t>(index)].strength;
+      }
+    }
+    if (strength > best.strength) {
+      best_preview = preview;
+      best.c = c;
+      best.support = support;
+      best.strength = strength;
+      best.found = true;
+    }
+  }
+  return best;
+}
+
+// Whether `upper` is a second conductor-like curve above `lower`: roughly
+// parallel to it (its height above it changing by at most half its mean
+// plus 6 px across the span) and above it by 3 px or more everywhere.
+bool RunsAbove(const Coefficients& upper, const Coefficients& lower) {
+  double lo = std::numeric_limits<double>::infinity(), hi = -lo, sum = 0;
+  constexpr int kSteps = 16;
+  for (int s = 0; s <= kSteps; ++s) {
+    const double u = -1.0 + 2.0 * s / kSteps;
+    const double gap = Evaluate(lower, u) - Evaluate(upper, u);
+    lo = std::min(lo, gap);
+    hi = std::max(hi, gap);
+    sum += gap;
+  }
+  const double mean = sum / (kSteps + 1);
+  return lo >= 3.0 && hi - lo <= 0.5 * mean + 6.0;
+}
+
+// The coarse candidates of a consensus curve refined by weighted least
+// squares, with a tolerance narrowing from 3 to 2 px: first a parabola, then
+// a quartic where the candidates cover both outer quarters of the span (a
+// parabola misses a catenary of large sag, or one seen with a camera roll, by
+// a pixel or two). Also returns the most frequent line width among them.
+Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
+                             const std::vector<Candidate>& cands, Coefficients c, int* width) {
+  const std::vector<char> all(cands.size(), 1);
+  std::vector<Point> points;
+  std::array<int, kWidths.size()> width_count{};
+  constexpr std::array<double, 3> kTolerancePx = {3.0, 2.5, 2.0};
+  for (std::size_t pass = 0; pass < kTolerancePx.size(); ++pass) {
+    points.clear();
+    width_count.fill(0);
+    int left = 0, right = 0;
+    for (const CoarseColumn& col : cols) {
+      int index = -1;
+      const double d = NearestDistance(col, cands, all, Evaluate(c, col.u), &index);
+      if (d <= kTolerancePx[pass]) {
+        const Candidate& cand = cands[static_cast<std::size_t>(index)];
+        points.push_back({col.u, cand.y, cand.strength});
+        ++width_count[static_cast<std::size_t>(cand.width)];
+        left += col.u < -0.5 ? 1 : 0;
+        right += col.u > 0.5 ? 1 : 0;
+      }
+    }
+    const int terms = pass > 0 && left >= 10 && right >= 10 ? kPrecisionCurveTerms : 3;
+    Coefficients next{};
+    if (!FitPolynomial(points, {}, terms, &next))
+      break;
+    c = next;
+  }
+  *width = static_cast<int>(std::max_element(width_count.begin(), width_count.end()) -
+                            width_count.begin());
+  return c;
+}
+
+struct ColumnCentre {
+  bool found = false;
+  double row = 0;
+  double weight = 0;  // 0..1, from the line's contrast over the background's roughness
+};
+
+// Brightness of a block of the picture, read row by row (in address order,
+// so that memory streams), for the columns of one stretch of the span.
+struct Tile {
+  int x0 = 0, y0 = 0, width = 0, height = 0;
+  std::vector<int> brightness;
+
+  // Columns first..last and rows top..bottom (inclusive), clipped to the picture.
+  void Load(const ImageView& image, int first, int last, int top, int bottom) {
+    x0 = std::max(0, first);
+    y0 = std::max(0, top);
+    width = std::max(0, std::min(image.width - 1, last) - x0 + 1);
+    height = std::max(0, std::min(image.height - 1, bottom) - y0 + 1);
+    brightness.resize(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+      const uint32_t* row = image.pixels + static_cast<std::size_t>(y0 + y) * image.width + x0;
+      int* out = &brightness[static_cast<std::size_t>(y) * width];
+      for (int x = 0; x < width; ++x)
+        out[x] = Brightness(row[x]);
+    }
+  }
+  // Adds rows top..top+n-1 of column x to `sum`; false (nothing added) when
+  // they do not all lie in the tile.
+  bool AddColumn(int x, int top, int n, int* sum) const {
+    if (x < x0 || x >= x0 + width || top < y0 || top + n > y0 + height)
+      return false;
+    const int* in = &brightness[static_cast<std::size_t>(top - y0) * width + (x - x0)];
+    for (int k = 0; k < n; ++k)
+      sum[k] += in[static_cast<std::size_t>(k) * width];
+    return true;
+  }
+};
+
+// The rows either side of the model that CentreInColumn reads.
+int CentreMargin(const LineWidth& w) {
+  const int hw = w.half + w.gap + 1;
+  const int flank = std::max(w.flank, 3);
+  return kSearchHalfRows + std::max(hw + flank, w.half + w.gap + w.flank) + 3;
+}
+
+// The conductor's centre in column x near the model's row there: the
+// profile of the column summed with those of its `along` neighbours on
+// either side, each shifted by the model's change of row so that the
+// conductor lines up (texture behind it averages out, the conductor does
+// not; the shifts' rounding is antisymmetric about x and cancels); the
+// strongest line response of the given width within `search` rows; then the
+// centroid of its contrast against the background interpolated between the
+// flanks, recentred until it settles.
+ColumnCentre CentreInColumn(const Tile& tile, int x, const PrecisionCurve& frame,
+                            const Coefficients& model, int search, int along, const LineWidth& w,
+                            std::vector<int>& buffer, std::vector<int64_t>& sums) {
+  const int hw = w.half + w.gap + 1;       // half window of the centroid
+  const int flank = std::max(w.flank, 3);  // background rows each side
+  const int margin = CentreMargin(w);
+  const double predicted = Evaluate(model, (x - frame.centre_x) / frame.half_width);
+  const auto centre_row = static_cast<int>(std::lround(predicted));
+  const int top = centre_row - margin;
+  const int n = 2 * margin + 1;
+  buffer.assign(static_cast<std::size_t>(n), 0);
+  int count = 0;
+  for (int j = -along; j <= along; ++j) {
+    const int xj = x + j;
+    const double shift = Evaluate(model, (xj - frame.centre_x) / frame.half_width) - predicted;
+    if (tile.AddColumn(xj, top + static_cast<int>(std::lround(shift)), n, buffer.data()))
+      ++count;
+  }
+  if (count == 0)
+    return {};
+  PrefixSums(buffer.data(), n, sums);
+
+  int best_r = -1;
+  double best = kMinContrast * count, sign = 1;
+  for (int r = margin - search; r <= margin + search; ++r) {
+    const Contrast c = LineContrast(sums, r, w);
+    if (c.dark > best) {
+      best = c.dark;
+      best_r = r;
+      sign = 1;
+    }
+    if (c.bright > best) {
+      best = c.bright;
+      best_r = r;
+      sign = -1;
+    }
+  }
+  if (best_r < 0)
+    return {};
+
+  const double weight = WeightOf(SignalToNoise(buffer.data(), sums, best_r, w, best, count));
+  if (weight <= 0)
+    return {};
+
+  double c = best_r;
+  for (int iteration = 0; iteration < 4; ++iteration) {
+    const auto rc = static_cast<int>(std::lround(c));
+    if (rc - hw - flank < 0 || rc + hw + flank >= n)
+      return {};
+    const double above = MeanOf(sums, rc - hw - flank, rc - hw - 1);
+    const double below = MeanOf(sums, rc + hw + 1, rc + hw + flank);
+    const double ya = rc - hw - (flank + 1) / 2.0;  // centres of the flanks
+    const double yb = rc + hw + (flank + 1) / 2.0;
+    double sw = 0, swr = 0;
+    for (int r = rc - hw; r <= rc + hw; ++r) {
+      const double background = above + (below - above) * (r - ya) / (yb - ya);
+      const double darkness = sign * (background - buffer[static_cast<std::size_t>(r)]);
+      sw += darkness;
+      swr += darkness * r;
+    }
+    if (!(sw > 0))
+      return {};
+    const double next = swr / sw;
+    if (next < rc - hw || next > rc + hw)
+      return {};
+    const bool settled = std::fabs(next - c) < 0.01;
+    c = next;
+    if (settled)
+      break;
+  }
+  const double row = top + c;
+  if (std::fabs(row - predicted) > search + 1)
+    return {};
+  return {true, row, weight};
+}
+
+double Median(std::vector<double> v);
+
+// The centres of every step-th column of the span near `model`, within
+// `search` rows, from profiles summed over 2 along + 1 columns.
+std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
+                                  const PrecisionCurve& frame, const Coefficients& model,
+                                  int search, int along, const LineWidth& width) {
+  std::vector<Point> points;
+  points.reserve(static_cast<std::size_t>((xb - xa) / step + 1));
+  std::vector<int> buffer;
+  std::vector<int64_t> sums;
+  Tile tile;
+  constexpr int kStretch = 64;  // columns per tile
+  const int margin = CentreMargin(width) + 2;
+  for (int first = xa; first <= xb; first += kStretch) {
+    const int last = std::min(xb, first + kStretch - 1);
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (int x = first - along; x <= last + along; ++x) {
+      const double row = Evaluate(model, (x - frame.centre_x) / frame.half_width);
+      low = std::min(low, row);
+      high = std::max(high, row);
+    }
+    if (!(low > -1e9 && high < 1e9))
+      continue;
+    tile.Load(image, first - along, last + along, static_cast<int>(std::floor(low)) - margin,
+              static_cast<int>(std::ceil(high)) + margin);
+    for (int x = first + (step - (first - xa) % step) % step; x <= last; x += step) {
+      const ColumnCentre c =
+          CentreInColumn(tile, x, frame, model, search, along, width, buffer, sums);
+      if (c.found)
+        points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
+    }
+  }
+  return points;
+}
+
+// Iteratively reweighted least squares of the quartic from `start`: Tukey's
+// biweight with cut-off 4.685 sigma, sigma = 1.4826 x the median absolute
+// residual (at least 0.05 px).
+Coefficients RobustFit(const std::vector<Point>& points, Coefficients c, double* sigma) {
+  std::vector<double> weights(points.size()), residuals(points.size());
+  *sigma = 1;
+  for (int iteration = 0; iteration < 8 && points.size() >= 2 * kPrecisionCurveTerms; ++iteration) {
+    for (std::size_t i = 0; i < points.size(); ++i)
+      residuals[i] = std::fabs(points[i].y - Evaluate(c, points[i].u));
+    *sigma = std::max(0.05, 1.4826 * Median(residuals));
+    const double cutoff = 4.685 * *sigma;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const double t = residuals[i] / cutoff;
+      weights[i] = t < 1 ? (1 - t * t) * (1 - t * t) : 0.0;
+    }
+    Coefficients next{};
+    if (!FitPolynomial(points, weights, kPrecisionCurveTerms, &next))
+      break;
+    double change = 0;
+    for (std::size_t k = 0; k < c.size(); ++k)
+      change = std::max(change, std::fabs(next[k] - c[k]));
+    c = next;
+    if (change < 1e-4)
+      break;  // settled to a ten-thousandth of a pixel
+  }
+  return c;
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty())
+    return 0;
+  const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  std::nth_element(v.begin(), mid, v.end());
+  return *mid;
+}
+
+std::string Percent(double share) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%.0f", share * 100);
+  return text;
+}
+
+}  // namespace
+
+double PrecisionCurve::RowAt(double x) const {
+  return Evaluate(coefficients, (x - centre_x) / half_width);
+}
+
+PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, float img_scale) {
+  PrecisionTrace out;
+  for (int i = 0; i < kStations; ++i)
+    out.StationX[static_cast<std::size_t>(i)] = StationColumn(line, img_scale, i);
+  if (image.pixels == nullptr || image.width <= 0 || image.height <= 0) {
+    out.reason = "There is no picture to trace.";
+    return out;
+  }
+  // The span: the columns between the line's ends (its first and last
+  // stations), within the picture.
+  const int64_t end_a = out.StationX[0], end_b = out.StationX[kStations - 1];
+  const int64_t first = std::max<int64_t>(0, std::min(end_a, end_b));
+  const int64_t last = std::min<int64_t>(image.width - 1, std::max(end_a, end_b));
+  out.columns_total =
+      static_cast<int>(std::max<int64_t>(0, std::max(end_a, end_b) - std::min(end_a, end_b) + 1));
+  if (last - first + 1 < kMinColumns) {
+    out.reason =
+        "The drawn line is too short, or lies outside the picture, to trace the "
+        "conductor along it.";
+    return out;
+  }
+  const int xa = static_cast<int>(first), xb = static_cast<int>(last);
+
+  // The drawn line in working-image pixels; its row at a column.
+  const double s = img_scale;
+  const double lx1 = double{line.X1} * s, ly1 = double{line.Y1} * s;
+  const double lx2 = double{line.X2} * s, ly2 = double{line.Y2} * s;
+  auto line_row = [&](double x) {
+    return lx2 == lx1 ? ly1 : ly1 + (ly2 - ly1) * (x - lx1) / (lx2 - lx1);
+  };
+  // The chord frame: u = -1 at the first column, +1 at the last of the span
+  // (whole, even where it leaves the picture).
+  PrecisionCurve& curve = out.curve;
+  curve.centre_x = (static_cast<double>(end_a) + static_cast<double>(end_b)) / 2;
+  curve.half_width = std::max(0.5, std::fabs(static_cast<double>(end_b - end_a)) / 2);
+  auto u_of = [&](double x) { return (x - curve.centre_x) / curve.half_width; };
+
+  // Candidates on evenly spread columns.
+  const int band = kAboveLine + kPrecisionBandRows;
+  const int ncoarse = std::min(kCoarseColumns, xb - xa + 1);
+  std::vector<CoarseColumn> cols;
+  std::vector<Candidate> cands;
+  cols.reserve(static_cast<std::size_t>(ncoarse));
+  cands.reserve(static_cast<std::size_t>(ncoarse) * 2 * kCandidatesPerSign);
+  {
+    // The columns are read row by row across all of them, in address order,
+    // so that the memory streams (reading column by column would wait for
+    // memory on every pixel).
+    constexpr int kBatch = kCoarseColumns;
+    std::vector<int> profiles(static_cast<std::size_t>(kBatch) * band);
+    std::vector<int64_t> sums;
+    std::vector<double> dark, bright;
+    std::vector<int> dark_width, bright_width;
+    for (int k0 = 0; k0 < ncoarse; k0 += kBatch) {
+      const int nb = std::min(kBatch, ncoarse - k0);
+      std::vector<int> xs(kBatch), tops(kBatch);
+      std::vector<char> usable(kBatch);
+      int lowest = std::numeric_limits<int>::max(), highest = std::numeric_limits<int>::min();
+      for (int b = 0; b < nb; ++b) {
+        const auto bi = static_cast<std::size_t>(b);
+        xs[bi] = xa + static_cast<int>(std::lround(static_cast<double>(k0 + b) * (xb - xa) /
+                                                   std::max(1, ncoarse - 1)));
+        const double top_row = std::floor(line_row(xs[bi])) - kAboveLine;
+        usable[bi] = top_row > -1e9 && top_row < 1e9;
+        if (!usable[bi])
+          continue;
+        tops[bi] = static_cast<int>(top_row);
+        lowest = std::min(lowest, tops[bi]);
+        highest = std::max(highest, tops[bi] + band - 1);
+      }
+      if (lowest > highest)
+        continue;
+      for (int b = 0; b < nb; ++b) {
+        const auto bi = static_cast<std::size_t>(b);
+        if (usable[bi])
+          std::fill_n(profiles.begin() + static_cast<std::ptrdiff_t>(b) * band, band, 765);
+      }
+      for (int y = std::max(lowest, 0); y <= std::min(highest, image.height - 1); ++y) {
+        const uint32_t* row = image.pixels + static_cast<std::size_t>(y) * image.width;
+        for (int b = 0; b < nb; ++b) {
+          const auto bi = static_cast<std::size_t>(b);
+          const int j = y - tops[bi];
+          if (usable[bi] && j >= 0 && j < band)
+            profiles[bi * static_cast<std::size_t>(band) + static_cast<std::size_t>(j)] =
+                Brightness(row[xs[bi]]);
+        }
+      }
+      for (int b = 0; b < nb; ++b) {
+        const auto bi = static_cast<std::size_t>(b);
+        if (!usable[bi])
+          continue;
+        const auto first_candidate = static_cast<int>(cands.size());
+        ColumnCandidates(&profiles[bi * static_cast<std::size_t>(band)], band, tops[bi], sums, dark,
+                         bright, dark_width, bright_width, cands);
+        const int count = static_cast<int>(cands.size()) - first_candidate;
+        if (count > 0)
+          cols.push_back({u_of(xs[bi]), first_candidate, count});
+      }
+    }
+  }
+
+  // The consensus curve, and the upper of two parallel conductors.
+  Random random;
+  std::vector<char> active(cands.size(), 1);
+  Consensus best = FindConsensus(cols, cands, active, random);
+  if (!best.found || best.support < 10) {
+    out.reason = "No conductor was found in the band below the drawn line.";
+    return out;
+  }
+  for (const CoarseColumn& col : cols) {
+    for (int k = col.first; k < col.first + col.count; ++k) {
+      if (std::fabs(cands[static_cast<std::size_t>(k)].y - Evaluate(best.c, col.u)) <=
+          kConsensusTolerancePx)
+        active[static_cast<std::size_t>(k)] = 0;
+    }
+  }
+  const Consensus second = FindConsensus(cols, cands, active, random);
+  if (second.found && second.support >= kUpperSupportShare * best.support &&
+      second.strength >= kUpperSupportShare * best.strength && RunsAbove(second.c, best.c))
+    best = second;
+  int width_index = 0;
+  const Coefficients coarse = RefineConsensus(cols, cands, best.c, &width_index);
+  const LineWidth width = kWidths[static_cast<std::size_t>(width_index)];
+
+  // The centres in every third column of the span, near the consensus
+  // curve; a robust quartic through them; the centres in every column, nearer
+  // that quartic, and the robust quartic again.
+  double sigma = 1;
+  std::vector<Point> points = CollectCentres(image, xa, xb, kFirstPassStep, curve, coarse,
+                                             kSearchHalfRows, kAlongColumns, width);
+  Coefficients c = RobustFit(points, coarse, &sigma);
+  points = CollectCentres(image, xa, xb, 1, curve, c, 2, kAlongColumns, width);
+  c = RobustFit(points, c, &sigma);
+  std::vector<Point> inliers;
+  inliers.reserve(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (std::fabs(points[i].y - Evaluate(c, points[i].u)) <= std::max(1.0, 3 * sigma))
+      inliers.push_back(points[i]);
+  }
+  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> inverse{};
+  if (inliers.size() < 2 * kPrecisionCurveTerms ||
+      !FitPolynomial(inliers, {}, kPrecisionCurveTerms, &c, &inverse)) {
+    out.reason = "No conductor was found in the band below the drawn line.";
+    return out;
+  }
+
+  out.fitted = true;
+  curve.coefficients = c;
+  double sum2 = 0, weighted_sum2 = 0;
+  int near_first = 0, near_last = 0;
+  for (const Point& p : inliers) {
+    const double r = p.y - Evaluate(c, p.u);
+    sum2 += r * r;
+    weighted_sum2 += p.weight * r * r;
+    near_first += p.u < -0.5 ? 1 : 0;
+    near_last += p.u > 0.5 ? 1 : 0;
+  }
+  const auto n = static_cast<double>(inliers.size());
+  out.residual_px = static_cast<float>(std::sqrt(sum2 / n));
+  out.columns_used = static_cast<float>(n / out.columns_total);
+  for (std::size_t i = 0; i < kStations; ++i)
+    out.StationRows[i] = static_cast<float>(curve.RowAt(out.StationX[i]));
+  out.sag_px = out.StationRows[4] - (out.StationRows[0] + out.StationRows[8]) / 2;
+
+  // Uncertainty of p = y(u4) - (y(u0) + y(u8)) / 2: g^T Cov g with
+  // Cov = s^2 (A^T W A)^-1 kColumnsPerSample, s^2 = sum(w r^2) / (n - 5),
+  // W the columns' weights.
+  std::array<double, kPrecisionCurveTerms> g{};
+  for (const std::size_t i : {std::size_t{0}, std::size_t{4}, std::size_t{8}}) {
+    const double u = u_of(out.StationX[i]);
+    const double factor = i == 4 ? 1.0 : -0.5;
+    double p = 1;
+    for (std::size_t k = 0; k < g.size(); ++k) {
+      g[k] += factor * p;
+      p *= u;
+    }
+  }
+  double variance = 0;
+  for (std::size_t a = 0; a < g.size(); ++a) {
+    for (std::size_t b = 0; b < g.size(); ++b)
+      variance += g[a] * inverse[a][b] * g[b];
+  }
+  const double s2 = weighted_sum2 / std::max(1.0, n - kPrecisionCurveTerms);
+  out.sag_uncertainty_px =
+      static_cast<float>(std::sqrt(std::max(0.0, variance * s2 * kColumnsPerSample)));
+
+  const int segments = std::min(kPolylineSegments, xb - xa);
+  out.polyline.reserve(static_cast<std::size_t>(segments) + 1);
+  for (int k = 0; k <= segments; ++k) {
+    const double x = xa + static_cast<double>(xb - xa) * k / segments;
+    out.polyline.push_back({static_cast<float>(x), static_cast<float>(curve.RowAt(x))});
+  }
+
+  // Credibility.
+  const double share = out.columns_used;
+  const double quarter = 0.02 * out.columns_total;
+  if (share < kMinCredibleColumnShare) {
+    out.reason = "Only " + Percent(share) +
+                 " % of the columns between the line's ends agree on one conductor curve; at "
+                 "least " +
+                 Percent(kMinCredibleColumnShare) + " % must.";
+  } else if (near_first < quarter || near_last < quarter) {
+    out.reason = "The conductor was not found near one end of the drawn line.";
+  } else if (out.residual_px > kMaxCredibleResidualPx) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "The conductor's points scatter %.2f px around the fitted curve; at most %.1f "
+                  "px is credible.",
+                  double{out.residual_px}, double{kMaxCredibleResidualPx});
+    out.reason = text;
+  } else {
+    out.credible = true;
+  }
+  return out;
+}
+
+}  // namespace sarn
