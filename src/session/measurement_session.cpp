@@ -4,21 +4,12 @@
 #include <utility>
 
 #include "output/result_text.h"
+#include "session/raster_pixels.h"
 #include "state/numeric.h"
 #include "tracing/hi_dat.h"
 
 namespace sarn {
 namespace {
-
-// The scan's view of the working image.
-class RasterPixels : public PixelSource {
- public:
-  explicit RasterPixels(const Raster& raster) : raster_(raster) {}
-  int32_t Point(int32_t x, int32_t y) const override { return raster_.Point(x, y); }
-
- private:
-  const Raster& raster_;
-};
 
 class RecoveryHooks {
  public:

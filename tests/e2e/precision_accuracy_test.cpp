@@ -26,6 +26,7 @@
 #include "photo/photo_loader.h"
 #include "support/span_photo.h"
 #include "support/temp_folder.h"
+#include "session/raster_pixels.h"
 #include "tracing/precision_trace.h"
 #include "tracing/scan.h"
 
