@@ -64,15 +64,17 @@ std::optional<LoadFailure> CheckSize(int width, int height) {
 }  // namespace
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::Open(const std::string& path,
-                                                     const FallbackDecoder& fallback) {
+                                                     const FallbackDecoder& fallback,
+                                                     int needed_width) {
   auto read = ReadFileBytes(path);
   if (auto* f = std::get_if<LoadFailure>(&read))
     return *f;
-  return FromBytes(std::move(std::get<std::vector<uint8_t>>(read)), fallback);
+  return FromBytes(std::move(std::get<std::vector<uint8_t>>(read)), fallback, needed_width);
 }
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> bytes,
-                                                          const FallbackDecoder& fallback) {
+                                                          const FallbackDecoder& fallback,
+                                                          int needed_width) {
   if (bytes.empty())
     return NotCurable(kErrInvalidPicture, "the file is empty");
   PhotoFile file;
@@ -91,26 +93,33 @@ std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> b
   }
   if (!fallback)
     return NotCurable(kErrInvalidPicture, "not a JPEG file");
-  std::optional<Raster> decoded;
+  std::variant<FallbackPhoto, LoadFailure> decoded;
   try {
-    decoded = fallback(bytes);
+    decoded = fallback(bytes, needed_width);
   } catch (const std::bad_alloc&) {
     return NotCurable(kErrOutOfMemory, "the photo is too large to decode");
   }
-  if (!decoded || decoded->pixels.size() !=
-                      static_cast<size_t>(decoded->width) * static_cast<size_t>(decoded->height)) {
+  if (auto* f = std::get_if<LoadFailure>(&decoded))
+    return NotCurable(f->code != 0 ? f->code : kErrInvalidPicture, f->reason);
+  FallbackPhoto& photo = std::get<FallbackPhoto>(decoded);
+  if (auto f = CheckSize(photo.width, photo.height))
+    return *f;
+  const Raster& pixels = photo.pixels;
+  if (pixels.width < 1 || pixels.height < 1 || pixels.width > photo.width ||
+      pixels.height > photo.height ||
+      pixels.pixels.size() !=
+          static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.height)) {
     return NotCurable(kErrInvalidPicture, "not an image");
   }
-  if (auto f = CheckSize(decoded->width, decoded->height))
-    return *f;
-  file.width_ = decoded->width;
-  file.height_ = decoded->height;
-  file.decoded_ = std::move(*decoded);
+  file.width_ = photo.width;
+  file.height_ = photo.height;
+  file.decoded_ = std::move(photo.pixels);
   return file;
 }
 
-std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan,
-                                                               size_t max_raster_bytes) const {
+std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
+    const WorkingImagePlan& plan, size_t max_raster_bytes,
+    std::optional<int>* first_missing_photo_row) const {
   if (plan.W2 <= 0 || plan.H2 <= 0 || plan.draw_width <= 0 || plan.draw_height <= 0)
     return LoadFailure{kErrDivisionByZero, "empty working image", true};
   const size_t bytes = size_t{4} * static_cast<size_t>(plan.W2) * static_cast<size_t>(plan.H2);
@@ -132,15 +141,17 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(const WorkingImag
       const double fx = width_ * (m / 8.0) / plan.draw_width;
       const double fy = height_ * (m / 8.0) / plan.draw_height;
       AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
-      if (auto f = DecodeJpegInto(bytes_, m, &resampler))
+      if (auto f = DecodeJpegInto(bytes_, m, &resampler, first_missing_photo_row))
         return *f;
       resampler.Finish();
     } else {
-      const double fx = width_ / static_cast<double>(plan.draw_width);
-      const double fy = height_ / static_cast<double>(plan.draw_height);
-      AreaResampler resampler(width_, height_, fx, fy, top, &out);
+      // The decoded pixels cover the whole photo, perhaps scaled down.
+      const int w = decoded_.width;
+      const double fx = w / static_cast<double>(plan.draw_width);
+      const double fy = decoded_.height / static_cast<double>(plan.draw_height);
+      AreaResampler resampler(w, decoded_.height, fx, fy, top, &out);
       for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r)
-        resampler.PushRow(decoded_.pixels.data() + static_cast<size_t>(r) * width_, true);
+        resampler.PushRow(decoded_.pixels.data() + static_cast<size_t>(r) * w, true);
       resampler.Finish();
     }
     return out;

@@ -280,11 +280,13 @@ TEST(PhotoLoader, FallbackDecoderLoadsOtherFormats) {
   TempFolder dir;
   const std::string path = dir.Write("p.img", std::string("RASTER"));
   LoadCallbacks cb;
-  cb.fallback_decoder = [](const std::vector<uint8_t>& bytes) -> std::optional<Raster> {
+  cb.fallback_decoder = [](const std::vector<uint8_t>& bytes,
+                           int needed_width) -> std::variant<FallbackPhoto, LoadFailure> {
     if (std::string(bytes.begin(), bytes.end()) != "RASTER")
-      return std::nullopt;
-    Raster r = MakeRaster(300, 200, 0xFF204060u);
-    return r;
+      return LoadFailure{kErrInvalidPicture, "not an image", false};
+    // A photo of 300 x 200 given at the width needed (the limit, 100).
+    EXPECT_EQ(needed_width, 100);
+    return FallbackPhoto{300, 200, MakeRaster(100, 67, 0xFF204060u)};
   };
   const LoadOutcome out =
       LoadPhotoWithRecovery(path, Settings("100", false, true), kInnerWidth, cb);
