@@ -98,7 +98,12 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQt(const std::vector<uin
     const int tw = std::min(size.width(), needed);
     target = QSize(tw, std::max(1, static_cast<int>(std::lround(static_cast<double>(size.height()) *
                                                                 tw / size.width()))));
-    const bool scaled = target != size && reader.supportsOption(QImageIOHandler::ScaledSize);
+    // Only some formats decode at a smaller size (JPEG by its DCT scaling,
+    // SVG by drawing); others that accept a scaled size (PNG) decode whole
+    // and then scale, so for them the whole image counts.
+    const QByteArray format = reader.format();
+    const bool scaled = target != size && (format == "jpeg" || format == "svg") &&
+                        reader.supportsOption(QImageIOHandler::ScaledSize);
     if (scaled)
       reader.setScaledSize(target);
     const QSize decoded = scaled ? target : size;
