@@ -103,13 +103,16 @@ bool ReachesMissingRows(const LoadedPhoto& photo, int working_row) {
   return photo.first_missing_row && working_row >= *photo.first_missing_row;
 }
 
-LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
-                                  const LoadCallbacks& callbacks, size_t max_raster_bytes) {
+namespace {
+
+// The recovery over a photo file that was opened (or failed to open).
+LoadOutcome LoadOpenedWithRecovery(const std::variant<PhotoFile, LoadFailure>& opened,
+                                   LoadSettings settings, int inner_width,
+                                   const LoadCallbacks& callbacks, size_t max_raster_bytes) {
   LoadOutcome out;
   const LoadSettings before = settings;
   out.settings = settings;
 
-  auto opened = PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings));
   if (auto* f = std::get_if<LoadFailure>(&opened)) {
     out.attempts = 1;
     out.failure = *f;
@@ -168,6 +171,23 @@ LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings
       return out;
     }
   }
+}
+
+}  // namespace
+
+LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
+                                  const LoadCallbacks& callbacks, size_t max_raster_bytes) {
+  return LoadOpenedWithRecovery(
+      PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings)), std::move(settings),
+      inner_width, callbacks, max_raster_bytes);
+}
+
+LoadOutcome LoadPhotoBytesWithRecovery(std::vector<uint8_t> bytes, LoadSettings settings,
+                                       int inner_width, const LoadCallbacks& callbacks,
+                                       size_t max_raster_bytes) {
+  return LoadOpenedWithRecovery(
+      PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings)),
+      std::move(settings), inner_width, callbacks, max_raster_bytes);
 }
 
 }  // namespace sarn

@@ -35,6 +35,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "photo/load_plan.h"
 #include "photo/photo_file.h"
@@ -125,5 +126,10 @@ inline constexpr size_t kDefaultMaxRasterBytes = size_t{256} << 20;
 LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
                                   const LoadCallbacks& callbacks,
                                   size_t max_raster_bytes = kDefaultMaxRasterBytes);
+
+// The same for a photo already in memory (the fuzz entry).
+LoadOutcome LoadPhotoBytesWithRecovery(std::vector<uint8_t> bytes, LoadSettings settings,
+                                       int inner_width, const LoadCallbacks& callbacks,
+                                       size_t max_raster_bytes = kDefaultMaxRasterBytes);
 
 }  // namespace sarn

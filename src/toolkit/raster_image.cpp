@@ -79,6 +79,12 @@ void ResampleInto(const QImage& image, Raster* dest) {
 
 std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQt(const std::vector<uint8_t>& bytes,
                                                            int needed_width) {
+  return DecodeImageWithQtWithin(bytes, needed_width, kQtDecodeLimitBytes);
+}
+
+std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vector<uint8_t>& bytes,
+                                                                 int needed_width,
+                                                                 size_t limit_bytes) {
   QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                             static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
@@ -110,16 +116,16 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQt(const std::vector<uin
     const double needs = static_cast<double>(decoded.width()) * decoded.height() *
                              BytesPerPixel(scaled ? QImage::Format_RGB32 : reader.imageFormat()) +
                          4.0 * target.width() * target.height();
-    if (needs > static_cast<double>(kQtDecodeLimitBytes)) {
+    if (needs > static_cast<double>(limit_bytes)) {
       return Refused(kErrOutOfMemory,
                      "the photo is too large to decode: " + SizeText(size) + " pixels need " +
                          std::to_string(static_cast<long long>(needs) >> 20) + " MB, more than " +
-                         std::to_string(kQtDecodeLimitBytes >> 20) + " MB");
+                         std::to_string(limit_bytes >> 20) + " MB");
     }
   }
   // Qt's own bound on the decoded image, in MB, also for formats whose
   // header gives no size.
-  reader.setAllocationLimit(static_cast<int>(kQtDecodeLimitBytes >> 20));
+  reader.setAllocationLimit(std::max(1, static_cast<int>(limit_bytes >> 20)));
   const QImage image = reader.read();
   if (image.isNull()) {
     return Refused(kErrInvalidPicture, "not an image (" + reader.errorString().toStdString() + ")");
