@@ -177,17 +177,19 @@ LoadOutcome LoadOpenedWithRecovery(const std::variant<PhotoFile, LoadFailure>& o
 
 LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
                                   const LoadCallbacks& callbacks, size_t max_raster_bytes) {
-  return LoadOpenedWithRecovery(
-      PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings)), std::move(settings),
-      inner_width, callbacks, max_raster_bytes);
+  // Opened before the settings move into the recovery.
+  auto opened = PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings));
+  return LoadOpenedWithRecovery(opened, std::move(settings), inner_width, callbacks,
+                                max_raster_bytes);
 }
 
 LoadOutcome LoadPhotoBytesWithRecovery(std::vector<uint8_t> bytes, LoadSettings settings,
                                        int inner_width, const LoadCallbacks& callbacks,
                                        size_t max_raster_bytes) {
-  return LoadOpenedWithRecovery(
-      PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings)),
-      std::move(settings), inner_width, callbacks, max_raster_bytes);
+  auto opened =
+      PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings));
+  return LoadOpenedWithRecovery(opened, std::move(settings), inner_width, callbacks,
+                                max_raster_bytes);
 }
 
 }  // namespace sarn

@@ -127,6 +127,14 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
   // header gives no size.
   reader.setAllocationLimit(std::max(1, static_cast<int>(limit_bytes >> 20)));
   const QImage image = reader.read();
+  // Qt tells no reason apart from bad data when its bound stops a decoding
+  // (a 1-bit PNG is expanded to 8 bits): a photo that could need more than
+  // the bound at 4 bytes a pixel is reported as too large.
+  if (image.isNull() && size.isValid() &&
+      4.0 * size.width() * size.height() > static_cast<double>(limit_bytes)) {
+    return Refused(kErrOutOfMemory, "the photo is too large to decode: " + SizeText(size) +
+                                        " pixels (" + reader.errorString().toStdString() + ")");
+  }
   if (image.isNull()) {
     return Refused(kErrInvalidPicture, "not an image (" + reader.errorString().toStdString() + ")");
   }
