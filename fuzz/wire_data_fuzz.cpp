@@ -81,8 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (source.data) {
     CheckTable(*source.data);
     for (const sarn::WireRecord& record : source.data->WireTable)
-      Require(record.Weight > 0 && record.BreakLoad > 0 && record.SafetyFactor > 0 &&
-              record.Elasticity > 0 && record.Area > 0);
+      Require(!sarn::WireRecordProblem(record));
     const sarn::WireDataResult again =
         sarn::ParseWireData(sarn::SerializeWireData(*source.data), "fuzz.dat");
     Require(again.data.has_value());

@@ -7,7 +7,9 @@
 #include <jerror.h>
 // clang-format on
 
+#include <algorithm>
 #include <bit>
+#include <climits>
 #include <string>
 
 namespace sarn {
@@ -17,6 +19,20 @@ namespace {
 static_assert(std::endian::native == std::endian::little,
               "JCS_EXT_BGRX gives 0x??RRGGBB words on little-endian machines only");
 
+// Memory libjpeg may take for one photo: a progressive JPEG keeps all its
+// DCT coefficients (about 3 bytes a pixel in 4:2:0, 72 MB for 24 MP, 144 MB
+// for 48 MP); a larger one fails (JERR_NO_BACKING_STORE) instead of taking
+// gigabytes. Baseline JPEGs need a few rows only.
+constexpr long kMostDecoderBytes = 200L << 20;
+
+// Scans of a progressive JPEG: each one passes over every coefficient of the
+// image, so a crafted file of many tiny scans would take hours. Encoders
+// write about ten.
+constexpr int kMostScans = 500;
+
+// Our own error code (libjpeg's are positive).
+constexpr int kTooManyScans = -1;
+
 // libjpeg reports fatal errors through error_exit, which must not return; it
 // jumps back to the setjmp in the decoding function. Only libjpeg's own C
 // frames lie between, so no destructor is skipped.
@@ -25,6 +41,11 @@ struct ErrorManager {
   std::jmp_buf jump;
   int code;
   char message[JMSG_LENGTH_MAX];
+  // The first photo row not wholly decoded from real data: the start of the
+  // iMCU row (8 or 16 photo rows) that was being read when the data ended or
+  // a corrupt-data warning came; INT_MAX while none came.
+  int first_missing_row;
+  bool data_ended;  // JWRN_JPEG_EOF: the file ended before its end marker
 };
 
 void OnError(j_common_ptr cinfo) {
@@ -34,16 +55,90 @@ void OnError(j_common_ptr cinfo) {
   std::longjmp(err->jump, 1);
 }
 
-// Warnings (corrupt data, premature end) are counted by libjpeg; nothing is
-// printed.
-void Silent(j_common_ptr) {}
+int RowsPerImcuRow(const jpeg_decompress_struct& cinfo) {
+  return cinfo.max_v_samp_factor * DCTSIZE;
+}
+
+// The first photo row of the iMCU row being read (input_iMCU_row counts the
+// rows completed in the current scan).
+int RowBeingRead(const jpeg_decompress_struct& cinfo) {
+  return static_cast<int>(cinfo.input_iMCU_row) * RowsPerImcuRow(cinfo);
+}
+
+void MarkMissingFrom(ErrorManager* err, int photo_row) {
+  err->first_missing_row = std::min(err->first_missing_row, std::max(photo_row, 0));
+}
+
+// Warnings are counted as libjpeg does, and nothing is printed. Those that
+// mean the entropy-coded data is cut off or corrupt mark the rows from the
+// iMCU row being read as missing, unless that scan was already complete
+// (a complete baseline photo whose end marker is missing, or stray bytes
+// after the last row).
+void OnMessage(j_common_ptr cinfo, int msg_level) {
+  if (msg_level >= 0)
+    return;  // trace messages
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  ++err->pub.num_warnings;
+  if (!cinfo->is_decompressor)
+    return;
+  const auto* d = reinterpret_cast<const jpeg_decompress_struct*>(cinfo);
+  switch (err->pub.msg_code) {
+    case JWRN_JPEG_EOF:
+      err->data_ended = true;
+      [[fallthrough]];
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_EXTRANEOUS_DATA:
+      // total_iMCU_rows is 0 until the frame header was read.
+      if (d->input_iMCU_row < d->total_iMCU_rows)
+        MarkMissingFrom(err, RowBeingRead(*d));
+      break;
+    default:
+      break;  // header oddities (JFIF revision, ICC, Adobe transform)
+  }
+}
+
+// Bounds the work of a progressive JPEG by its number of scans.
+void OnProgress(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor)
+    return;
+  const auto* d = reinterpret_cast<const jpeg_decompress_struct*>(cinfo);
+  if (d->input_scan_number > kMostScans) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->code = kTooManyScans;
+    std::snprintf(err->message, sizeof err->message, "more than %d progressive scans", kMostScans);
+    std::longjmp(err->jump, 1);
+  }
+}
 
 void InitError(ErrorManager* err, jpeg_decompress_struct* cinfo) {
   cinfo->err = jpeg_std_error(&err->pub);
   err->pub.error_exit = OnError;
-  err->pub.output_message = Silent;
+  err->pub.emit_message = OnMessage;
   err->code = 0;
   err->message[0] = '\0';
+  err->first_missing_row = INT_MAX;
+  err->data_ended = false;
+}
+
+// After the whole input of a progressive JPEG was read: when the file ended
+// early, scans that never came leave coefficients unrefined (coef_bits not 0)
+// in every row, so the whole photo is missing detail.
+void CheckProgression(const jpeg_decompress_struct& cinfo, ErrorManager* err) {
+  if (!cinfo.progressive_mode || !err->data_ended || cinfo.coef_bits == nullptr)
+    return;
+  for (int c = 0; c < cinfo.num_components; ++c) {
+    for (int k = 0; k < DCTSIZE2; ++k) {
+      if (cinfo.coef_bits[c][k] != 0) {
+        MarkMissingFrom(err, 0);
+        return;
+      }
+    }
+  }
 }
 
 // Adobe CMYK is stored inverted: R = C K / 255 with C, K as written.
@@ -61,6 +156,14 @@ void CmykToBgrx(uint8_t* row, int width) {
 LoadFailure FailureOf(const ErrorManager& err) {
   if (err.code == JERR_OUT_OF_MEMORY)
     return LoadFailure{kErrOutOfMemory, std::string("JPEG decoder: ") + err.message, true};
+  // The coefficients of a progressive JPEG exceed kMostDecoderBytes: they are
+  // kept at full size whatever the working image, so no limit cures it.
+  if (err.code == JERR_NO_BACKING_STORE) {
+    return LoadFailure{kErrOutOfMemory,
+                       "JPEG decoder: the progressive photo needs more than " +
+                           std::to_string(kMostDecoderBytes >> 20) + " MB to decode",
+                       false};
+  }
   return LoadFailure{kErrInvalidPicture, std::string("JPEG decoder: ") + err.message, false};
 }
 
@@ -99,19 +202,37 @@ int ChooseDctScale(JpegSize full, double draw_width, double draw_height) {
 }
 
 std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
-                                          AreaResampler* resampler) {
+                                          AreaResampler* resampler,
+                                          std::optional<int>* first_missing_photo_row) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   InitError(&err, &cinfo);
+  jpeg_progress_mgr progress{};
+  progress.progress_monitor = OnProgress;
   // 0: before the header, 1: header read, 2: rows being decoded.
   volatile int stage = 0;
+  const auto report_missing = [&] {
+    if (first_missing_photo_row != nullptr && err.first_missing_row != INT_MAX)
+      *first_missing_photo_row =
+          std::min(err.first_missing_row, static_cast<int>(cinfo.image_height));
+  };
   if (setjmp(err.jump)) {
+    if (stage == 2 && err.code != JERR_OUT_OF_MEMORY) {
+      // Keep what was decoded; the caller finishes the raster. The rows from
+      // the one being produced on are missing.
+      MarkMissingFrom(&err, static_cast<int>(cinfo.output_scanline) * 8 / cinfo.scale_num /
+                                RowsPerImcuRow(cinfo) * RowsPerImcuRow(cinfo));
+      MarkMissingFrom(&err, RowBeingRead(cinfo));
+      report_missing();
+      jpeg_destroy_decompress(&cinfo);
+      return std::nullopt;
+    }
     jpeg_destroy_decompress(&cinfo);
-    if (stage == 2 && err.code != JERR_OUT_OF_MEMORY)
-      return std::nullopt;  // keep what was decoded; the caller finishes the raster
     return FailureOf(err);
   }
   jpeg_create_decompress(&cinfo);
+  cinfo.mem->max_memory_to_use = kMostDecoderBytes;
+  cinfo.progress = &progress;
   jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&cinfo, TRUE);
   stage = 1;
@@ -125,6 +246,7 @@ std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int sc
   cinfo.scale_num = static_cast<unsigned>(scale_eighths);
   cinfo.scale_denom = 8;
   jpeg_start_decompress(&cinfo);
+  CheckProgression(cinfo, &err);
   const JpegSize expected = ScaledJpegSize(
       {static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height)}, scale_eighths);
   if (static_cast<int>(cinfo.output_width) != expected.width ||
@@ -135,7 +257,11 @@ std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int sc
   stage = 2;
   const auto first = static_cast<JDIMENSION>(resampler->FirstSourceRow());
   const auto end = static_cast<JDIMENSION>(resampler->EndSourceRow());
+  // The photo row where output row r (at scale M/8) begins.
+  const auto photo_row_of = [&](JDIMENSION r) { return static_cast<int>(r) * 8 / scale_eighths; };
   if (first > 0 && jpeg_skip_scanlines(&cinfo, first) != first) {
+    MarkMissingFrom(&err, photo_row_of(cinfo.output_scanline));
+    report_missing();
     jpeg_destroy_decompress(&cinfo);
     return std::nullopt;
   }
@@ -143,13 +269,16 @@ std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int sc
     // Decoded straight into the resampler's row (or the working image's).
     uint32_t* target = resampler->RowBuffer();
     JSAMPROW row = reinterpret_cast<JSAMPROW>(target);
-    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
+      MarkMissingFrom(&err, photo_row_of(cinfo.output_scanline));
       break;
+    }
     if (cmyk)
       CmykToBgrx(row, static_cast<int>(cinfo.output_width));
     resampler->PushRow(target);
   }
   // The rows below are not needed; abandon the image without reading them.
+  report_missing();
   jpeg_destroy_decompress(&cinfo);
   return std::nullopt;
 }

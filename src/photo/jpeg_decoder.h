@@ -43,11 +43,19 @@ JpegSize ScaledJpegSize(JpegSize full, int scale_eighths);
 int ChooseDctScale(JpegSize full, double draw_width, double draw_height);
 
 // Decodes at scale_eighths / 8 and pushes the rows the resampler asks for.
-// A file that breaks off (truncated, or a fatal error after the header) still
-// loads: libjpeg fills missing data with grey, or the resampler's Finish
-// repeats the last row made. Failures: 7 when libjpeg runs out of memory
-// (curable), 481 when the header cannot be read.
+// A file that breaks off (truncated, corrupt data, or a fatal error after the
+// header) still loads: libjpeg fills missing data with grey, or the
+// resampler's Finish repeats the last row made; `first_missing_photo_row`
+// (when given) is then set to the first photo row (full-size rows from the
+// top) not wholly decoded from real data: the start of the 8- or 16-row
+// block being read when the data ended or libjpeg warned of corrupt data, or
+// 0 for a progressive photo whose later scans never came. Rows below the
+// last one the resampler needs are not read, so damage there goes unseen.
+// Failures: 7 when libjpeg runs out of memory (curable) or a progressive
+// photo needs more than 200 MB of coefficients (not curable), 481 when the
+// header cannot be read or the photo has more than 500 scans.
 std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
-                                          AreaResampler* resampler);
+                                          AreaResampler* resampler,
+                                          std::optional<int>* first_missing_photo_row = nullptr);
 
 }  // namespace sarn

@@ -1,5 +1,6 @@
 #include "photo/load_plan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -176,6 +177,24 @@ int OverviewPixelHeight(const OverviewPlan& plan) {
   const double px =
       RoundHalfEven(static_cast<double>(plan.image_height_units) * kOverviewUnitYPixels);
   return px < 1 ? 1 : static_cast<int>(px);
+}
+
+std::optional<LoadFailure> CheckOverviewSize(const OverviewPlan& plan, size_t max_bytes) {
+  // In double: the sizes of a degenerate plan may not fit an int.
+  const double width =
+      RoundHalfEven(static_cast<double>(plan.image_width_units) * kOverviewUnitXPixels);
+  const double height =
+      RoundHalfEven(static_cast<double>(plan.image_height_units) * kOverviewUnitYPixels);
+  const double bytes = 4.0 * std::max(width, 1.0) * std::max(height, 1.0);
+  if (width <= kMaxImageSide && height <= kMaxImageSide && bytes <= static_cast<double>(max_bytes))
+    return std::nullopt;
+  char size[64];
+  std::snprintf(size, sizeof size, "%.0f x %.0f", width, height);
+  return LoadFailure{kErrOutOfMemory,
+                     std::string("the photo cannot be shown: its overview would be ") + size +
+                         " pixels (at most 32767 a side and " + std::to_string(max_bytes >> 20) +
+                         " MB)",
+                     false};
 }
 
 RecoveryDecision DecideRecovery(bool check5, std::string_view limit_text) {

@@ -20,6 +20,7 @@
 // edge. The shift is the same for every row, so sags measured as differences
 // of rows are unaffected.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,7 +34,7 @@ char LoadCaseLetter(LoadCase c);
 // Failure codes shown after "エラーコード=". The numbers follow the
 // run-time error numbers users of the original platform know.
 inline constexpr int kErrOverflow = 6;         // a size beyond 16 bits
-inline constexpr int kErrOutOfMemory = 7;      // working raster cannot be allocated
+inline constexpr int kErrOutOfMemory = 7;      // a raster cannot be allocated or is too large
 inline constexpr int kErrDivisionByZero = 11;  // empty working image
 inline constexpr int kErrFileNotFound = 53;
 inline constexpr int kErrPermissionDenied = 70;
@@ -112,6 +113,13 @@ std::optional<OverviewPlan> PlanOverview(int16_t W2, int16_t H2, int inner_width
 // Size in window pixels of the overview raster of `plan` (see above).
 int OverviewPixelWidth(const OverviewPlan& plan);
 int OverviewPixelHeight(const OverviewPlan& plan);
+
+// The overview is bounded like the working image: each side at most 32767
+// pixels, its raster at most `max_bytes`. Its height, about (inner width - 5)
+// x H2 / W2 pixels, does not depend on the limit, so a photo too narrow for
+// its height (8 x 32767 would give 2 million rows, 8 GB) cannot be shown at
+// all: failure 7, not curable, found before anything is decoded.
+std::optional<LoadFailure> CheckOverviewSize(const OverviewPlan& plan, size_t max_bytes);
 
 // What the recovery does after a curable failure.
 enum class RecoveryAction {

@@ -64,19 +64,21 @@ std::optional<LoadFailure> CheckSize(int width, int height) {
 }  // namespace
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::Open(const std::string& path,
-                                                     const FallbackDecoder& fallback) {
+                                                     const FallbackDecoder& fallback,
+                                                     int needed_width) {
   auto mapped = MapFile(path);
   if (auto* f = std::get_if<LoadFailure>(&mapped))
     return *f;
   PhotoFile file;
   file.mapped_ = std::move(std::get<MappedFile>(mapped));
-  if (auto f = file.Identify(fallback))
+  if (auto f = file.Identify(fallback, needed_width))
     return *f;
   return file;
 }
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> bytes,
-                                                          const FallbackDecoder& fallback) {
+                                                          const FallbackDecoder& fallback,
+                                                          int needed_width) {
   PhotoFile file;
   file.owned_ = std::move(bytes);
   if (auto f = file.Identify(fallback))
@@ -90,7 +92,7 @@ std::span<const uint8_t> PhotoFile::bytes() const {
   return owned_;
 }
 
-std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback) {
+std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width) {
   const std::span<const uint8_t> data = bytes();
   if (data.empty())
     return NotCurable(kErrInvalidPicture, "the file is empty");
@@ -108,36 +110,43 @@ std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback) 
   }
   if (!fallback)
     return NotCurable(kErrInvalidPicture, "not a JPEG file");
-  std::optional<Raster> decoded;
+  std::variant<FallbackPhoto, LoadFailure> decoded;
   try {
     // The fallback takes a vector: a mapped file is copied for it (other
     // formats only).
     if (mapped_.data() != nullptr)
-      decoded = fallback(std::vector<uint8_t>(data.begin(), data.end()));
+      decoded = fallback(std::vector<uint8_t>(data.begin(), data.end()), needed_width);
     else
-      decoded = fallback(owned_);
+      decoded = fallback(owned_, needed_width);
   } catch (const std::bad_alloc&) {
     return NotCurable(kErrOutOfMemory, "the photo is too large to decode");
   }
   if (mapped_.Shrunk())
     return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
-  if (!decoded || decoded->pixels.size() !=
-                      static_cast<size_t>(decoded->width) * static_cast<size_t>(decoded->height)) {
+  if (auto* f = std::get_if<LoadFailure>(&decoded))
+    return NotCurable(f->code != 0 ? f->code : kErrInvalidPicture, f->reason);
+  FallbackPhoto& photo = std::get<FallbackPhoto>(decoded);
+  if (auto f = CheckSize(photo.width, photo.height))
+    return *f;
+  const Raster& pixels = photo.pixels;
+  if (pixels.width < 1 || pixels.height < 1 || pixels.width > photo.width ||
+      pixels.height > photo.height ||
+      pixels.pixels.size() !=
+          static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.height)) {
     return NotCurable(kErrInvalidPicture, "not an image");
   }
-  if (auto f = CheckSize(decoded->width, decoded->height))
-    return *f;
-  width_ = decoded->width;
-  height_ = decoded->height;
-  decoded_ = std::move(*decoded);
+  width_ = photo.width;
+  height_ = photo.height;
+  decoded_ = std::move(photo.pixels);
   // The decoded photo is all that is needed from here on.
   mapped_ = MappedFile();
   owned_ = {};
   return std::nullopt;
 }
 
-std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan,
-                                                               size_t max_raster_bytes) const {
+std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
+    const WorkingImagePlan& plan, size_t max_raster_bytes,
+    std::optional<int>* first_missing_photo_row) const {
   if (plan.W2 <= 0 || plan.H2 <= 0 || plan.draw_width <= 0 || plan.draw_height <= 0)
     return LoadFailure{kErrDivisionByZero, "empty working image", true};
   const size_t raster_bytes =
@@ -161,17 +170,19 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(const WorkingImag
       const double fx = width_ * (m / 8.0) / plan.draw_width;
       const double fy = height_ * (m / 8.0) / plan.draw_height;
       AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
-      if (auto f = DecodeJpegInto(bytes(), m, &resampler))
+      if (auto f = DecodeJpegInto(bytes(), m, &resampler, first_missing_photo_row))
         return *f;
       resampler.Finish();
       if (mapped_.Shrunk())
         return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
     } else {
-      const double fx = width_ / static_cast<double>(plan.draw_width);
-      const double fy = height_ / static_cast<double>(plan.draw_height);
-      AreaResampler resampler(width_, height_, fx, fy, top, &out);
+      // The decoded pixels cover the whole photo, perhaps scaled down.
+      const int w = decoded_.width;
+      const double fx = w / static_cast<double>(plan.draw_width);
+      const double fy = decoded_.height / static_cast<double>(plan.draw_height);
+      AreaResampler resampler(w, decoded_.height, fx, fy, top, &out);
       for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r)
-        resampler.PushRow(decoded_.pixels.data() + static_cast<size_t>(r) * width_, true);
+        resampler.PushRow(decoded_.pixels.data() + static_cast<size_t>(r) * w, true);
       resampler.Finish();
     }
     return out;

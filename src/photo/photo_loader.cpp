@@ -1,5 +1,7 @@
 #include "photo/photo_loader.h"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 #include <utility>
 
@@ -8,6 +10,27 @@
 namespace sarn {
 
 namespace {
+
+// The first working row whose area reaches photo row `photo_row`: working
+// row y covers photo rows [(y - top) H / draw_height, (y + 1 - top) H /
+// draw_height), so it is the smallest y with (y + 1 - top) H / draw_height >
+// photo_row, clamped to 0..H2. Overlaps below a millionth of a row are
+// rounding noise, as in the resampling.
+int FirstWorkingRowFrom(const WorkingImagePlan& plan, int photo_height, int photo_row) {
+  const double rows_per_working_row = photo_height / static_cast<double>(plan.draw_height);
+  const double top = DrawTopRow(plan);
+  const double y = std::floor(photo_row / rows_per_working_row + top - 1 + 1e-6) + 1;
+  return static_cast<int>(std::clamp(y, 0.0, static_cast<double>(plan.H2)));
+}
+
+// The widest a working image of this load is drawn: the limit (only lowered
+// by the recovery), as whole pixels within 1..32767.
+int NeededWidth(const LoadSettings& settings) {
+  const double limit = std::ceil(NumericParse(settings.limit_text));
+  if (!(limit >= 1))
+    return 1;
+  return limit > 32767 ? 32767 : static_cast<int>(limit);
+}
 
 // One attempt at the current settings: plan, working image, overview.
 std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const LoadSettings& settings,
@@ -23,17 +46,37 @@ std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const Load
       return planned.failure;
     photo.plan = *planned.plan;
 
-    auto working = file.BuildWorkingImage(photo.plan, max_raster_bytes);
-    if (auto* f = std::get_if<LoadFailure>(&working))
-      return *f;
-    photo.working = std::move(std::get<Raster>(working));
-
+    // Both rasters are checked against their bounds before anything is
+    // decoded: the working raster first (a smaller limit cures it), then the
+    // overview (nothing does).
+    const double working_bytes = 4.0 * photo.plan.W2 * photo.plan.H2;
+    if (working_bytes > static_cast<double>(max_raster_bytes)) {
+      return LoadFailure{kErrOutOfMemory,
+                         "working raster of " +
+                             std::to_string(static_cast<long long>(working_bytes)) +
+                             " bytes exceeds " + std::to_string(max_raster_bytes),
+                         true};
+    }
     LoadFailure failure;
     std::optional<OverviewPlan> overview =
         PlanOverview(photo.plan.W2, photo.plan.H2, inner_width, &failure);
     if (!overview)
       return failure;
+    if (auto too_large = CheckOverviewSize(*overview, max_raster_bytes))
+      return *too_large;
     photo.overview_plan = *overview;
+
+    auto working =
+        file.BuildWorkingImage(photo.plan, max_raster_bytes, &photo.first_missing_photo_row);
+    if (auto* f = std::get_if<LoadFailure>(&working))
+      return *f;
+    photo.working = std::move(std::get<Raster>(working));
+    if (photo.first_missing_photo_row) {
+      photo.first_missing_row =
+          FirstWorkingRowFrom(photo.plan, file.height(), *photo.first_missing_photo_row);
+      photo.incomplete_message = IncompletePhotoText(*photo.first_missing_photo_row);
+    }
+
     if (!build_overview)
       return photo;
     // Overview pixel (px, py) covers working pixels from px / 1.004 * ImgScale
@@ -54,13 +97,25 @@ std::string CodeText(std::string_view prefix, int code) {
 
 }  // namespace
 
-LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
-                                  const LoadCallbacks& callbacks, size_t max_raster_bytes) {
+std::string IncompletePhotoText(int first_missing_photo_row) {
+  return "the photo is incomplete: rows below " + std::to_string(first_missing_photo_row) +
+         " are missing";
+}
+
+bool ReachesMissingRows(const LoadedPhoto& photo, int working_row) {
+  return photo.first_missing_row && working_row >= *photo.first_missing_row;
+}
+
+namespace {
+
+// The recovery over a photo file that was opened (or failed to open).
+LoadOutcome LoadOpenedWithRecovery(const std::variant<PhotoFile, LoadFailure>& opened,
+                                   LoadSettings settings, int inner_width,
+                                   const LoadCallbacks& callbacks, size_t max_raster_bytes) {
   LoadOutcome out;
   const LoadSettings before = settings;
   out.settings = settings;
 
-  auto opened = PhotoFile::Open(path, callbacks.fallback_decoder);
   if (auto* f = std::get_if<LoadFailure>(&opened)) {
     out.attempts = 1;
     out.failure = *f;
@@ -119,6 +174,25 @@ LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings
       return out;
     }
   }
+}
+
+}  // namespace
+
+LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
+                                  const LoadCallbacks& callbacks, size_t max_raster_bytes) {
+  // Opened before the settings move into the recovery.
+  auto opened = PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings));
+  return LoadOpenedWithRecovery(opened, std::move(settings), inner_width, callbacks,
+                                max_raster_bytes);
+}
+
+LoadOutcome LoadPhotoBytesWithRecovery(std::vector<uint8_t> bytes, LoadSettings settings,
+                                       int inner_width, const LoadCallbacks& callbacks,
+                                       size_t max_raster_bytes) {
+  auto opened =
+      PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings));
+  return LoadOpenedWithRecovery(opened, std::move(settings), inner_width, callbacks,
+                                max_raster_bytes);
 }
 
 }  // namespace sarn

@@ -15,6 +15,9 @@
 //    481 no image, 6 a side above 32767): not curable; no retry, the
 //    settings are left (or put back) as they were, the program goes on, and
 //    the window shows "エラーコード=" + code.
+//    The same for a photo whose overview would exceed the raster bound (7,
+//    a photo far taller than wide) or that is too large to decode within
+//    the decoder's bound (7).
 //  - a failure a smaller working image may cure (7 raster too large or out
 //    of memory, 11 empty working image or overview, 380 negative size, 6 a
 //    working size beyond 16 bits): the recovery below.
@@ -32,6 +35,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "photo/load_plan.h"
 #include "photo/photo_file.h"
@@ -63,7 +67,27 @@ struct LoadedPhoto {
   Raster overview;
   int photo_width = 0, photo_height = 0;
   double limit = 0;  // the limit that succeeded
+
+  // A photo whose data ends early or is corrupt still loads, and says so.
+  // The first photo row (of the photo's own rows, from the top) not wholly
+  // decoded from real data; nullopt for a whole photo.
+  std::optional<int> first_missing_photo_row;
+  // The first working-image row whose photo rows were not all decoded: rows
+  // from here down are not the photo. H2 when the missing photo rows all lie
+  // below the working image (cut off); nullopt for a whole photo.
+  std::optional<int> first_missing_row;
+  // kIncompletePhotoText with N = first_missing_photo_row (the count of whole
+  // rows from the top); empty for a whole photo.
+  std::string incomplete_message;
 };
+
+// "the photo is incomplete: rows below N are missing", N in photo rows.
+std::string IncompletePhotoText(int first_missing_photo_row);
+
+// True when working-image row `working_row` is not the photo (it lies at or
+// below first_missing_row). A station whose scan column reaches down to such
+// a row (ScanTop + 201) must not give a number.
+bool ReachesMissingRows(const LoadedPhoto& photo, int working_row);
 
 // Hooks through which the window takes part in the recovery.
 struct LoadCallbacks {
@@ -96,11 +120,21 @@ struct LoadOutcome {
   int attempts = 0;
 };
 
-inline constexpr size_t kDefaultMaxRasterBytes = size_t{1} << 30;  // 1 GiB working raster
+// The largest working raster, and the largest overview. With both, the
+// decoder's buffers and the file, any photo of up to 32767 pixels a side
+// loads within about 400 MB or fails: a wide photo at a high limit by a
+// failure the recovery cures with a smaller limit, a narrow tall one by one
+// it cannot (7).
+inline constexpr size_t kDefaultMaxRasterBytes = size_t{256} << 20;
 
 // inner_width: the window's inner width in pixels (the overview spans it).
 LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
                                   const LoadCallbacks& callbacks,
                                   size_t max_raster_bytes = kDefaultMaxRasterBytes);
+
+// The same for a photo already in memory (the fuzz entry).
+LoadOutcome LoadPhotoBytesWithRecovery(std::vector<uint8_t> bytes, LoadSettings settings,
+                                       int inner_width, const LoadCallbacks& callbacks,
+                                       size_t max_raster_bytes = kDefaultMaxRasterBytes);
 
 }  // namespace sarn

@@ -28,22 +28,10 @@ namespace {
 
 constexpr std::string_view kDesignKeyword = "design temperatures";
 constexpr int kValueCount = 8;
-// More conductors than this would not fit the list of the window nor a
-// 16-bit count.
-constexpr size_t kMostConductors = 32767;
 
 constexpr std::array<const char*, kValueCount> kValueNames = {
     "Weight",    "BreakLoad", "SafetyFactor", "Elasticity",
     "Expansion", "Diameter",  "WindFactor",   "Area"};
-
-// The values that divide or scale the tension evaluation: zero or negative
-// makes it meaningless (indices into kValueNames).
-constexpr std::array<bool, kValueCount> kMustBePositive = {true,  true,  true,  true,
-                                                           false, false, false, true};
-// Values that may be zero but never negative: a diameter and a wind factor
-// below zero would turn the wind load against the wind.
-constexpr std::array<bool, kValueCount> kMustNotBeNegative = {false, false, false, false,
-                                                              false, true,  true,  false};
 
 std::string_view Trim(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v'; };
@@ -179,8 +167,8 @@ WireDataResult ParseWireSource(std::string_view text) {
                     "a conductor line needs 9 fields (the name and eight values) "
                     "separated by \"|\", found " +
                         std::to_string(fields.size()));
-    if (data.WireTable.size() == kMostConductors)
-      return Refuse(line_number, "more than 32767 conductors");
+    if (data.WireTable.size() == static_cast<size_t>(kMostWireRecords))
+      return Refuse(line_number, "more than " + std::to_string(kMostWireRecords) + " conductors");
     if (fields[0].empty())
       return Refuse(line_number, "the conductor name is empty");
     const auto raw = EncodeWireName(fields[0], &why);
@@ -194,12 +182,6 @@ WireDataResult ParseWireSource(std::string_view text) {
       const std::optional<float> value = ParseFloatField(fields[1 + k], &why);
       if (!value)
         return Refuse(line_number, std::string(kValueNames[k]) + " " + why);
-      if (kMustBePositive[k] && !(*value > 0))
-        return Refuse(line_number, std::string(kValueNames[k]) + " must be greater than 0 (\"" +
-                                       std::string(fields[1 + k]) + "\")");
-      if (kMustNotBeNegative[k] && *value < 0)
-        return Refuse(line_number, std::string(kValueNames[k]) + " must not be negative (\"" +
-                                       std::string(fields[1 + k]) + "\")");
       values[k] = *value;
     }
     record.Weight = values[0];
@@ -210,6 +192,10 @@ WireDataResult ParseWireSource(std::string_view text) {
     record.Diameter = values[5];
     record.WindFactor = values[6];
     record.Area = values[7];
+    // The same rule the tension evaluation applies, so that nothing is built
+    // that it would refuse.
+    if (const std::optional<std::string> problem = WireRecordProblem(record))
+      return Refuse(line_number, *problem);
     data.WireTable.push_back(std::move(record));
   }
 

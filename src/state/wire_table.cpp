@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -28,11 +30,11 @@ namespace {
 static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
               "the file stores IEEE-754 32-bit floats");
 
-// The largest file the reader needs: WireLast = 32767, that is 32768 records.
-// Anything after that is never read, so a huge file (or a device such as
-// /dev/zero) costs no more than this.
+// The largest file the reader needs: WireLast = 32767, kMostWireRecords
+// records. Anything after that is never read, so a huge file costs no more.
 constexpr size_t kLargestWireFileBytes =
-    kWireHeaderBytes + static_cast<size_t>(kWireRecordBytes) * 32768;
+    kWireHeaderBytes + static_cast<size_t>(kWireRecordBytes) * kMostWireRecords;
+static_assert(kMostWireRecords - 1 == std::numeric_limits<int16_t>::max());
 
 int16_t ReadInt16(const uint8_t* p) {
   return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
@@ -125,8 +127,8 @@ WireDataResult ReadWireData(const std::string& path) {
 
 std::vector<uint8_t> SerializeWireData(const WireData& data) {
   // The count comes from the table itself, so the file always holds what it
-  // announces; at most 32768 records fit a 16-bit highest index.
-  const size_t count = std::min<size_t>(data.WireTable.size(), 32768);
+  // announces; at most kMostWireRecords fit a 16-bit highest index.
+  const size_t count = std::min<size_t>(data.WireTable.size(), kMostWireRecords);
   std::vector<uint8_t> out;
   out.reserve(kWireHeaderBytes + count * kWireRecordBytes);
   WriteInt16(out, static_cast<int16_t>(static_cast<int>(count) - 1));
@@ -140,6 +142,38 @@ std::vector<uint8_t> SerializeWireData(const WireData& data) {
       WriteFloat(out, value);
   }
   return out;
+}
+
+std::optional<std::string> WireRecordProblem(const WireRecord& record) {
+  struct Field {
+    const char* name;
+    float value;
+    bool zero_allowed;
+  };
+  const Field fields[] = {
+      {"Weight", record.Weight, false},
+      {"BreakLoad", record.BreakLoad, false},
+      {"SafetyFactor", record.SafetyFactor, false},
+      {"Elasticity", record.Elasticity, false},
+      {"Expansion", record.Expansion, true},
+      {"Diameter", record.Diameter, false},
+      {"WindFactor", record.WindFactor, true},
+      {"Area", record.Area, false},
+  };
+  for (const Field& field : fields) {
+    const bool usable = std::isfinite(field.value) &&
+                        (field.zero_allowed ? field.value >= 0.0f : field.value > 0.0f);
+    if (usable)
+      continue;
+    // The shortest text that reads back as the same float: "0", "-362.5", "inf", "nan".
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, field.value).ptr;
+    return std::string(field.name) +
+           (field.zero_allowed ? " is not a finite number of 0 or more ("
+                               : " is not a finite positive number (") +
+           std::string(text, end) + ")";
+  }
+  return std::nullopt;
 }
 
 std::string TrimmedWireName(std::string_view name) {

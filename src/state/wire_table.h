@@ -29,6 +29,9 @@ namespace sarn {
 inline constexpr int kWireNameBytes = 20;
 inline constexpr int kWireRecordBytes = 52;
 inline constexpr int kWireHeaderBytes = 6;
+// The most records a table holds: WireLast, a 16-bit signed highest index, is
+// at most 32767. The reader, the writer and the text source agree on it.
+inline constexpr int kMostWireRecords = 32768;
 
 struct WireRecord {
   // The name as listed: decoded to UTF-8 and padded with spaces to 20
@@ -57,6 +60,14 @@ struct WireDataResult {
   std::string error;
 };
 
+// What makes a record unusable for the tension evaluation, naming the first
+// such field in file order, e.g. "Area is not a finite positive number (inf)";
+// nullopt for a usable record. Weight, BreakLoad, SafetyFactor, Elasticity,
+// Diameter and Area must be finite and greater than 0 (they divide, or scale
+// the loads); Expansion and WindFactor finite and not negative (a negative
+// one turns the thermal or the wind load around).
+std::optional<std::string> WireRecordProblem(const WireRecord& record);
+
 // Decodes a whole SetDT.dat image. `file_name` is used in messages only.
 // Refuses (with a message) an empty or short file and a negative WireLast, so
 // that nothing ever works with a partly read table.
@@ -68,7 +79,8 @@ WireDataResult ReadWireData(const std::string& path);
 
 // The file image of `data` (the inverse of ParseWireData; names from RawName).
 // WireLast is written from the size of WireTable, so the file always holds the
-// records it announces; the table must hold 1..32768 records (more are cut).
+// records it announces; the table must hold 1..kMostWireRecords records (more
+// are cut).
 std::vector<uint8_t> SerializeWireData(const WireData& data);
 
 // 20 name bytes in code page 932 -> UTF-8, padded with spaces to 20

@@ -11,6 +11,19 @@ namespace {
 constexpr double kSagDivisor = 8;         // parabolic sag S^2 W / (8 T)
 constexpr double kRedAbovePercent = 100;  // the ratio turns red above this
 
+// Ends the run before the first use of the conductor's data when a value is
+// impossible (not finite; zero or negative where only a positive value means
+// anything): such a record would give negative ratios, or a misleading
+// failure further on ("BreakLoad is 0" for an infinite Area). The message
+// names the conductor and the field.
+void RequireUsableRecord(const MeasurementState& state) {
+  const WireRecord* record = state.SelectedWire();
+  if (record == nullptr)
+    return;  // the allowable-tension functions report the index
+  if (const std::optional<std::string> problem = WireRecordProblem(*record))
+    throw EvalFailure("conductor " + TrimmedWireName(record->Name) + ": " + *problem);
+}
+
 }  // namespace
 
 float PresentTensionOf(const std::array<float, 3>& estimates, const std::array<int, 3>& ticks) {
@@ -39,6 +52,7 @@ TensionOutcome EvaluateTension(const MeasurementState& state, const TensionInput
       throw EvalFailure("present tension is not a finite number");
 
     if (inputs.ClassA == 1) {
+      RequireUsableRecord(state);
       const float allow = SpanAllowTension(state, 0);
       out.SpanAllowA = allow;
       out.shown.allow_a = "甲=" + FormatKgf(allow);
@@ -47,6 +61,7 @@ TensionOutcome EvaluateTension(const MeasurementState& state, const TensionInput
       out.shown.allow_a = std::string();
     }
 
+    RequireUsableRecord(state);
     const float allow_bc = out.BCClass == 'C' ? SpanAllowTension(state, 1) : IceAllowTension(state);
     out.SpanAllowBC = allow_bc;
     out.shown.allow_bc = (out.BCClass == 'C' ? "丙=" : "乙=") + FormatKgf(allow_bc);

@@ -2,8 +2,14 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QImageIOHandler>
 #include <QImageReader>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <string>
+
+#include "photo/area_resampler.h"
 
 namespace sarn::tk {
 
@@ -27,19 +33,124 @@ Raster RasterOfImage(const QImage& image) {
   return raster;
 }
 
-std::optional<Raster> DecodeImageWithQt(const std::vector<uint8_t>& bytes) {
+namespace {
+
+constexpr int kMaxSide = 32767;
+
+LoadFailure Refused(int code, std::string reason) {
+  return LoadFailure{code, std::move(reason), false};
+}
+
+std::string SizeText(QSize size) {
+  return std::to_string(size.width()) + " x " + std::to_string(size.height());
+}
+
+// Bytes per pixel of a decoded image of `format`; 4 when unknown.
+double BytesPerPixel(QImage::Format format) {
+  if (format == QImage::Format_Invalid)
+    return 4;
+  return QImage(1, 1, format).depth() / 8.0;
+}
+
+// Copies (or area-averages) `image` into `dest`, converting to RGB32 a strip
+// of rows at a time, so that no second full-size copy is made.
+void ResampleInto(const QImage& image, Raster* dest) {
+  const int w = image.width(), h = image.height();
+  AreaResampler resampler(w, h, w / static_cast<double>(dest->width),
+                          h / static_cast<double>(dest->height), 0, dest);
+  constexpr int kStripRows = 64;
+  QImage strip;
+  int strip_top = 0;
+  for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r) {
+    if (strip.isNull() || r >= strip_top + strip.height()) {
+      strip_top = r;
+      strip =
+          image.copy(0, r, w, std::min(kStripRows, h - r)).convertToFormat(QImage::Format_RGB32);
+    }
+    const auto* row = reinterpret_cast<const uint32_t*>(strip.constScanLine(r - strip_top));
+    uint32_t* buffer = resampler.RowBuffer();
+    std::memcpy(buffer, row, static_cast<size_t>(w) * 4);
+    resampler.PushRow(buffer);
+  }
+  resampler.Finish();
+}
+
+}  // namespace
+
+std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQt(const std::vector<uint8_t>& bytes,
+                                                           int needed_width) {
+  return DecodeImageWithQtWithin(bytes, needed_width, kQtDecodeLimitBytes);
+}
+
+std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vector<uint8_t>& bytes,
+                                                                 int needed_width,
+                                                                 size_t limit_bytes) {
   QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                             static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
   if (!buffer.open(QIODevice::ReadOnly))
-    return std::nullopt;
+    return Refused(kErrInvalidPicture, "not an image");
   QImageReader reader(&buffer);
-  reader.setAllocationLimit(0);
   reader.setAutoTransform(false);  // the program rotates nothing
+  const int needed = std::clamp(needed_width, 1, kMaxSide);
+
+  // The size from the header, where the format gives it: the bound is
+  // checked before anything is decoded.
+  const QSize size = reader.size();
+  QSize target;  // the size of the pixels handed back
+  if (size.isValid() && !size.isEmpty()) {
+    if (size.width() > kMaxSide || size.height() > kMaxSide)
+      return Refused(kErrOverflow, "photo size " + SizeText(size) + " exceeds 32767");
+    const int tw = std::min(size.width(), needed);
+    target = QSize(tw, std::max(1, static_cast<int>(std::lround(static_cast<double>(size.height()) *
+                                                                tw / size.width()))));
+    // Only some formats decode at a smaller size (JPEG by its DCT scaling,
+    // SVG by drawing); others that accept a scaled size (PNG) decode whole
+    // and then scale, so for them the whole image counts.
+    const QByteArray format = reader.format();
+    const bool scaled = target != size && (format == "jpeg" || format == "svg") &&
+                        reader.supportsOption(QImageIOHandler::ScaledSize);
+    if (scaled)
+      reader.setScaledSize(target);
+    const QSize decoded = scaled ? target : size;
+    const double needs = static_cast<double>(decoded.width()) * decoded.height() *
+                             BytesPerPixel(scaled ? QImage::Format_RGB32 : reader.imageFormat()) +
+                         4.0 * target.width() * target.height();
+    if (needs > static_cast<double>(limit_bytes)) {
+      return Refused(kErrOutOfMemory,
+                     "the photo is too large to decode: " + SizeText(size) + " pixels need " +
+                         std::to_string(static_cast<long long>(needs) >> 20) + " MB, more than " +
+                         std::to_string(limit_bytes >> 20) + " MB");
+    }
+  }
+  // Qt's own bound on the decoded image, in MB, also for formats whose
+  // header gives no size.
+  reader.setAllocationLimit(std::max(1, static_cast<int>(limit_bytes >> 20)));
   const QImage image = reader.read();
-  if (image.isNull())
-    return std::nullopt;
-  return RasterOfImage(image);
+  // Qt tells no reason apart from bad data when its bound stops a decoding
+  // (a 1-bit PNG is expanded to 8 bits): a photo that could need more than
+  // the bound at 4 bytes a pixel is reported as too large.
+  if (image.isNull() && size.isValid() &&
+      4.0 * size.width() * size.height() > static_cast<double>(limit_bytes)) {
+    return Refused(kErrOutOfMemory, "the photo is too large to decode: " + SizeText(size) +
+                                        " pixels (" + reader.errorString().toStdString() + ")");
+  }
+  if (image.isNull()) {
+    return Refused(kErrInvalidPicture, "not an image (" + reader.errorString().toStdString() + ")");
+  }
+  FallbackPhoto photo;
+  photo.width = size.isValid() && !size.isEmpty() ? size.width() : image.width();
+  photo.height = size.isValid() && !size.isEmpty() ? size.height() : image.height();
+  if (photo.width > kMaxSide || photo.height > kMaxSide)
+    return Refused(kErrOverflow, "photo size " + SizeText(image.size()) + " exceeds 32767");
+  if (!target.isValid() || target.isEmpty()) {
+    const int tw = std::min(photo.width, needed);
+    target = QSize(tw, std::max(1, static_cast<int>(std::lround(static_cast<double>(photo.height) *
+                                                                tw / photo.width))));
+  }
+  photo.pixels = MakeRaster(target.width(), target.height());
+  ResampleInto(image, &photo.pixels);
+  return photo;
 }
 
 }  // namespace sarn::tk

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "photo/photo_file.h"
+#include "photo/photo_loader.h"
 #include "support/span_photo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -98,6 +99,71 @@ TEST(PhotoDecodeFuzzRegression, ExtremeFrameSizes) {
         EXPECT_FALSE(std::holds_alternative<PhotoFile>(PhotoFile::FromBytes(edited)));
       }
     }
+  }
+}
+
+// A 24-bit BMP of width x height in one colour: a format for Qt's decoder.
+std::vector<uint8_t> Bmp(int width, int height) {
+  const int row = (width * 3 + 3) / 4 * 4;
+  const uint32_t size = 54 + static_cast<uint32_t>(row * height);
+  std::vector<uint8_t> b(size, 0x60);
+  const auto put = [&](size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+      b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  b[0] = 'B';
+  b[1] = 'M';
+  put(2, size, 4);
+  put(6, 0, 4);
+  put(10, 54, 4);
+  put(14, 40, 4);
+  put(18, static_cast<uint32_t>(width), 4);
+  put(22, static_cast<uint32_t>(height), 4);
+  put(26, 1, 2);
+  put(28, 24, 2);
+  put(30, 0, 4);
+  put(34, static_cast<uint32_t>(row * height), 4);
+  put(38, 2835, 4);
+  put(42, 2835, 4);
+  put(46, 0, 4);
+  put(50, 0, 4);
+  return b;
+}
+
+// Inputs that take the loading down its other roads: the recovery's retry
+// (a 1500 x 200 photo whose working raster does not fit at 1500 but does at
+// 1000; the last byte, the end marker 0xD9, picks limit 1500, no cut,
+// automatic adjustment), the overview bound (a photo far taller than wide),
+// and Qt's decoder (BMP), whole and cut short.
+TEST(PhotoDecodeFuzzRegression, RetriesOverviewBoundAndOtherFormats) {
+  test::RgbImage grey;
+  grey.width = 1500;
+  grey.height = 200;
+  grey.rgb.assign(1500 * 200 * 3, 128);
+  const std::vector<uint8_t> wide = test::EncodeJpeg(grey, 75);
+  ASSERT_EQ(wide.back(), 0xD9);
+  EXPECT_EQ(Feed(wide), 0);
+  LoadSettings settings;
+  settings.limit_text = "1500";
+  settings.cut = false;
+  const LoadOutcome retried = LoadPhotoBytesWithRecovery(wide, settings, 205, {}, 1u << 20);
+  ASSERT_TRUE(retried.photo);
+  EXPECT_EQ(retried.attempts, 2);
+
+  grey.width = 8;
+  grey.height = 2000;
+  grey.rgb.assign(8 * 2000 * 3, 128);
+  EXPECT_EQ(Feed(test::EncodeJpeg(grey, 75)), 0);
+
+  // A header claiming 9000 x 8000 pixels (275 MB as RGB32) over 4 x 4 of data.
+  std::vector<uint8_t> claim = Bmp(4, 4);
+  for (int i = 0; i < 4; ++i) {
+    claim[18 + i] = static_cast<uint8_t>(9000u >> (8 * i));
+    claim[22 + i] = static_cast<uint8_t>(8000u >> (8 * i));
+  }
+  for (const std::vector<uint8_t>& bmp : {Bmp(300, 200), Bmp(1, 1), claim}) {
+    EXPECT_EQ(Feed(bmp), 0);
+    EXPECT_EQ(Feed(std::vector<uint8_t>(bmp.begin(), bmp.begin() + bmp.size() / 2)), 0);
   }
 }
 

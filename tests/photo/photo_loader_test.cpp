@@ -233,19 +233,94 @@ TEST(PhotoLoader, OverviewSpansTheWindowInOverviewUnits) {
   }
 }
 
-TEST(PhotoLoader, ATruncatedJpegLoadsWhatItCan) {
+// Incomplete photos: a JPEG whose data ends early loads what is there and
+// says where the real rows end, so that no measurement below passes for one
+// of a whole photo.
+TEST(PhotoLoader, ATruncatedJpegLoadsWhatItCanAndSaysWhereItEnds) {
   TempFolder dir;
   std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(800, 600));
   const Raster full = TurboDecode(jpeg, 8);
   jpeg.resize(jpeg.size() / 2);
-  const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("t.jpg", jpeg),
-                                                Settings("5000", false, true), kInnerWidth, {});
+  const std::string path = dir.Write("t.jpg", jpeg);
+  const LoadOutcome out =
+      LoadPhotoWithRecovery(path, Settings("5000", false, true), kInnerWidth, {});
   ASSERT_TRUE(out.photo);
   EXPECT_EQ(out.attempts, 1);
   EXPECT_EQ(out.photo->working.height, 600);
-  // The top rows came from the data that is there.
-  EXPECT_TRUE(std::equal(full.pixels.begin(), full.pixels.begin() + 800 * 16,
+  // Case A: working rows are photo rows. The break lies somewhere in the
+  // middle, on a block boundary (4:2:0 blocks of 16 rows).
+  ASSERT_TRUE(out.photo->first_missing_photo_row);
+  const int missing = *out.photo->first_missing_photo_row;
+  EXPECT_GT(missing, 16);
+  EXPECT_LT(missing, 600);
+  EXPECT_EQ(missing % 16, 0);
+  EXPECT_EQ(out.photo->first_missing_row, missing);
+  EXPECT_EQ(out.photo->incomplete_message,
+            "the photo is incomplete: rows below " + std::to_string(missing) + " are missing");
+  // Every row above came from the data that is there.
+  EXPECT_TRUE(std::equal(full.pixels.begin(), full.pixels.begin() + 800 * missing,
                          out.photo->working.pixels.begin()));
+  EXPECT_FALSE(ReachesMissingRows(*out.photo, missing - 1));
+  EXPECT_TRUE(ReachesMissingRows(*out.photo, missing));
+
+  // With the cut (H2 = 300), working row y shows photo row y + 150.
+  const LoadOutcome cut =
+      LoadPhotoWithRecovery(path, Settings("5000", true, true), kInnerWidth, {});
+  ASSERT_TRUE(cut.photo);
+  EXPECT_EQ(cut.photo->first_missing_photo_row, missing);
+  EXPECT_EQ(cut.photo->first_missing_row, std::max(missing - 150, 0));
+}
+
+TEST(PhotoLoader, AJpegCutAfterItsHeadersIsMissingEveryRow) {
+  // 700 and 5000 bytes of a larger photo: the headers and little or no data.
+  // Scaled (case D, 1/2 DCT scale) and at full size alike.
+  TempFolder dir;
+  const std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(2400, 1600));
+  for (size_t size : {size_t{700}, size_t{5000}}) {
+    for (const char* limit : {"1200", "5000"}) {
+      SCOPED_TRACE(std::to_string(size) + " bytes, limit " + limit);
+      const std::string path =
+          dir.Write("cut.jpg", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + size));
+      const LoadOutcome out =
+          LoadPhotoWithRecovery(path, Settings(limit, true, true), kInnerWidth, {});
+      ASSERT_TRUE(out.photo) << out.failure->reason;
+      ASSERT_TRUE(out.photo->first_missing_photo_row);
+      EXPECT_LT(*out.photo->first_missing_photo_row, size == 700 ? 16 : 400);
+      EXPECT_EQ(out.photo->first_missing_row, 0);  // the working image starts at photo row 400
+      EXPECT_TRUE(ReachesMissingRows(*out.photo, 0));
+    }
+  }
+}
+
+TEST(PhotoLoader, AProgressiveJpegCutShortIsIncompleteAndAWholeOneIsNot) {
+  const SpanScene scene = SmallSpan(640, 480);
+  const RgbImage rgb = test::RenderSpanPhoto(scene);
+  tjhandle c = tjInitCompress();
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  ASSERT_EQ(tjCompress2(c, rgb.rgb.data(), rgb.width, rgb.width * 3, rgb.height, TJPF_RGB, &buffer,
+                        &size, TJSAMP_420, 90, TJFLAG_PROGRESSIVE),
+            0);
+  const std::vector<uint8_t> jpeg(buffer, buffer + size);
+  tjFree(buffer);
+  tjDestroy(c);
+  TempFolder dir;
+  const LoadOutcome whole = LoadPhotoWithRecovery(dir.Write("p.jpg", jpeg),
+                                                  Settings("5000", false, true), kInnerWidth, {});
+  ASSERT_TRUE(whole.photo);
+  EXPECT_FALSE(whole.photo->first_missing_photo_row);
+  EXPECT_FALSE(whole.photo->first_missing_row);
+  EXPECT_EQ(whole.photo->incomplete_message, "");
+  EXPECT_FALSE(ReachesMissingRows(*whole.photo, 479));
+
+  // Cut at two thirds: the last scans (the finest detail) never come, in
+  // every row.
+  const LoadOutcome cut = LoadPhotoWithRecovery(
+      dir.Write("pc.jpg", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + jpeg.size() * 2 / 3)),
+      Settings("5000", false, true), kInnerWidth, {});
+  ASSERT_TRUE(cut.photo);
+  ASSERT_TRUE(cut.photo->first_missing_photo_row);
+  EXPECT_LT(*cut.photo->first_missing_photo_row, 480);
 }
 
 // The straightforward reference of a load: the whole photo decoded by
@@ -422,11 +497,13 @@ TEST(PhotoLoader, FallbackDecoderLoadsOtherFormats) {
   TempFolder dir;
   const std::string path = dir.Write("p.img", std::string("RASTER"));
   LoadCallbacks cb;
-  cb.fallback_decoder = [](const std::vector<uint8_t>& bytes) -> std::optional<Raster> {
+  cb.fallback_decoder = [](const std::vector<uint8_t>& bytes,
+                           int needed_width) -> std::variant<FallbackPhoto, LoadFailure> {
     if (std::string(bytes.begin(), bytes.end()) != "RASTER")
-      return std::nullopt;
-    Raster r = MakeRaster(300, 200, 0xFF204060u);
-    return r;
+      return LoadFailure{kErrInvalidPicture, "not an image", false};
+    // A photo of 300 x 200 given at the width needed (the limit, 100).
+    EXPECT_EQ(needed_width, 100);
+    return FallbackPhoto{300, 200, MakeRaster(100, 67, 0xFF204060u)};
   };
   const LoadOutcome out =
       LoadPhotoWithRecovery(path, Settings("100", false, true), kInnerWidth, cb);
@@ -500,6 +577,80 @@ TEST(PhotoLoader, FilesWithoutAUsableImageFailWithoutRetry) {
   }
 }
 
+// The recovery, with allocation failure simulated by the raster limit.
+struct Recorder {
+  std::vector<LoadSettings> changes;
+  int questions = 0;
+  bool answer = true;
+  LoadCallbacks Callbacks() {
+    LoadCallbacks cb;
+    cb.ask_retry = [this] {
+      ++questions;
+      return answer;
+    };
+    cb.settings_changed = [this](const LoadSettings& s) { changes.push_back(s); };
+    return cb;
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> t;
+    for (const LoadSettings& s : changes)
+      t.push_back(s.limit_text);
+    return t;
+  }
+};
+
+// Memory bounds: a photo far taller than wide would need an overview of
+// millions of rows (8 x 32767: 2 million rows of 1003 pixels, 8 GB). It
+// cannot be shown, whatever the limit: failure 7 before anything is
+// decoded, no retry, the settings as they were.
+TEST(PhotoLoader, APhotoWhoseOverviewExceedsTheBoundCannotBeShown) {
+  TempFolder dir;
+  struct Tall {
+    int width, height;
+  };
+  for (const Tall t : {Tall{8, 32767}, Tall{30, 32767}, Tall{1, 30000}}) {
+    test::RgbImage grey;
+    grey.width = t.width;
+    grey.height = t.height;
+    grey.rgb.assign(static_cast<size_t>(t.width) * t.height * 3, 128);
+    const std::string path = dir.Write("tall.jpg", test::EncodeJpeg(grey, 75));
+    for (bool cut : {true, false}) {
+      SCOPED_TRACE(std::to_string(t.width) + " x " + std::to_string(t.height) +
+                   (cut ? " cut" : " uncut"));
+      Recorder rec;
+      const LoadSettings before = Settings("5000", cut, true);
+      const LoadOutcome out = LoadPhotoWithRecovery(path, before, kInnerWidth, rec.Callbacks());
+      EXPECT_FALSE(out.photo);
+      ASSERT_TRUE(out.failure);
+      EXPECT_EQ(out.failure->code, kErrOutOfMemory) << out.failure->reason;
+      EXPECT_FALSE(out.failure->curable);
+      EXPECT_NE(out.failure->reason.find("cannot be shown"), std::string::npos);
+      EXPECT_FALSE(out.end_program);
+      EXPECT_EQ(out.attempts, 1);
+      EXPECT_EQ(out.settings, before);
+      EXPECT_EQ(out.message, "エラーコード=7");
+      EXPECT_TRUE(rec.changes.empty());
+      EXPECT_EQ(rec.questions, 0);
+    }
+  }
+}
+
+// Non-regular files: a FIFO would block the only thread for ever in open.
+TEST(PhotoLoader, AFifoIsRefusedWithCode75WithoutWaiting) {
+  TempFolder dir;
+  const std::string fifo = dir.PathOf("photo.jpg");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const LoadSettings before = Settings("5000", true, true);
+  const LoadOutcome out = LoadPhotoWithRecovery(fifo, before, kInnerWidth, {});
+  EXPECT_FALSE(out.photo);
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->code, kErrPathFileAccess);
+  EXPECT_FALSE(out.failure->curable);
+  EXPECT_FALSE(out.end_program);
+  EXPECT_EQ(out.settings, before);
+  EXPECT_EQ(out.message, "エラーコード=75");
+}
+
 TEST(PhotoLoader, MissingFileAndFolder) {
   TempFolder dir;
   LoadOutcome out = LoadPhotoWithRecovery(dir.PathOf("none.jpg"), {}, kInnerWidth, {});
@@ -524,28 +675,6 @@ TEST(PhotoLoader, UnreadableFileIsCode70) {
   EXPECT_FALSE(out.failure->curable);
   EXPECT_FALSE(out.end_program);
 }
-
-// The recovery, with allocation failure simulated by the raster limit.
-struct Recorder {
-  std::vector<LoadSettings> changes;
-  int questions = 0;
-  bool answer = true;
-  LoadCallbacks Callbacks() {
-    LoadCallbacks cb;
-    cb.ask_retry = [this] {
-      ++questions;
-      return answer;
-    };
-    cb.settings_changed = [this](const LoadSettings& s) { changes.push_back(s); };
-    return cb;
-  }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> t;
-    for (const LoadSettings& s : changes)
-      t.push_back(s.limit_text);
-    return t;
-  }
-};
 
 class RecoveryFixture : public ::testing::Test {
  protected:

@@ -59,15 +59,15 @@ TEST(ParseWireSource, DesignLineMayFollowTheConductors) {
 
 TEST(ParseWireSource, NumberForms) {
   const WireDataResult result =
-      ParseWireSource(kDesign + "A | +0.5 | 1e2 | 2. | .5 | -1.5 | 0 | 0 | 1E-3\n");
+      ParseWireSource(kDesign + "A | +0.5 | 1e2 | 2. | .5 | -0 | 6 | 0 | 1E-3\n");
   ASSERT_TRUE(result.data) << result.error;
   const WireRecord& r = result.data->WireTable[0];
   EXPECT_EQ(r.Weight, 0.5f);
   EXPECT_EQ(r.BreakLoad, 100.0f);
   EXPECT_EQ(r.SafetyFactor, 2.0f);
   EXPECT_EQ(r.Elasticity, 0.5f);
-  EXPECT_EQ(r.Expansion, -1.5f);  // no sign rule for the expansion coefficient
-  EXPECT_EQ(r.Diameter, 0.0f);
+  EXPECT_EQ(r.Expansion, 0.0f);  // -0 is not negative
+  EXPECT_EQ(r.Diameter, 6.0f);
   EXPECT_EQ(r.WindFactor, 0.0f);
   EXPECT_EQ(r.Area, 0.001f);
 }
@@ -122,19 +122,23 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"too many fields", kDesign + "A | 1 | 2 | 3 | 4 | 5 | 6 | 7 | 8 | 9\n", 2,
                     "found 10"},
         RefusalCase{"zero weight", kDesign + Line("A", "0 | 1 | 2.2 | 1 | 1 | 1 | 1 | 1"), 2,
-                    "Weight must be greater than 0"},
+                    "Weight is not a finite positive number (0)"},
         RefusalCase{"negative break load", kDesign + Line("A", "1 | -1 | 2.2 | 1 | 1 | 1 | 1 | 1"),
-                    2, "BreakLoad must be greater than 0"},
+                    2, "BreakLoad is not a finite positive number (-1)"},
         RefusalCase{"zero safety factor", kDesign + Line("A", "1 | 1 | 0 | 1 | 1 | 1 | 1 | 1"), 2,
-                    "SafetyFactor must be greater than 0"},
+                    "SafetyFactor is not a finite positive number (0)"},
         RefusalCase{"negative elasticity", kDesign + Line("A", "1 | 1 | 2 | -82 | 1 | 1 | 1 | 1"),
-                    2, "Elasticity must be greater than 0"},
+                    2, "Elasticity is not a finite positive number (-82)"},
         RefusalCase{"zero area", kDesign + Line("A", "1 | 1 | 2 | 82 | 1 | 1 | 1 | 0.0"), 2,
-                    "Area must be greater than 0"},
+                    "Area is not a finite positive number (0)"},
         RefusalCase{"negative diameter", kDesign + Line("A", "1 | 1 | 2 | 82 | 1 | -1 | 1 | 1"), 2,
-                    "Diameter must not be negative"},
+                    "Diameter is not a finite positive number (-1)"},
+        RefusalCase{"zero diameter", kDesign + Line("A", "1 | 1 | 2 | 82 | 1 | 0 | 1 | 1"), 2,
+                    "Diameter is not a finite positive number (0)"},
+        RefusalCase{"negative expansion", kDesign + Line("A", "1 | 1 | 2 | 82 | -1 | 1 | 1 | 1"), 2,
+                    "Expansion is not a finite number of 0 or more (-1)"},
         RefusalCase{"negative wind factor", kDesign + Line("A", "1 | 1 | 2 | 82 | 1 | 1 | -1 | 1"),
-                    2, "WindFactor must not be negative"},
+                    2, "WindFactor is not a finite number of 0 or more (-1)"},
         RefusalCase{"missing design line", "# t\n" + kGood + kGood + "\n", 4,
                     "without a design-temperatures line"},
         RefusalCase{"duplicated design line", kDesign + kGood + "\n" + kDesign, 4,
@@ -166,18 +170,23 @@ TEST(ParseWireSource, DesignTemperatureLimitsAreAccepted) {
   EXPECT_EQ(result.data->DesignTemp[1], -32768);
 }
 
-TEST(ParseWireSource, AtMost32767Conductors) {
+// The builder takes as many conductors as the file's 16-bit highest index
+// can announce (32768, WireLast 32767), and the reader reads them all back.
+TEST(ParseWireSource, AtMost32768ConductorsAsTheReaderReads) {
   std::string source = kDesign;
-  for (int i = 0; i < 32767; ++i)
+  for (int i = 0; i < 32768; ++i)
     source += kGood;
   const WireDataResult full = ParseWireSource(source);
   ASSERT_TRUE(full.data) << full.error;
-  EXPECT_EQ(full.data->WireLast, 32766);
+  EXPECT_EQ(full.data->WireLast, 32767);
+  const WireDataResult read = ParseWireData(SerializeWireData(*full.data), "SetDT.dat");
+  ASSERT_TRUE(read.data) << read.error;
+  EXPECT_EQ(read.data->WireTable.size(), 32768u);
 
-  source += kGood;  // the 32768th conductor, on line 32769
+  source += kGood;  // the 32769th conductor, on line 32770
   const WireDataResult over = ParseWireSource(source);
   EXPECT_FALSE(over.data);
-  EXPECT_EQ(over.error, "line 32769: more than 32767 conductors");
+  EXPECT_EQ(over.error, "line 32770: more than 32768 conductors");
 }
 
 TEST(ParseWireSource, BuildsAFileThatReadsBack) {

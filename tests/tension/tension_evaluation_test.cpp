@@ -173,6 +173,7 @@ TEST(EvaluateTension, RatioRoundsHalvesUpAndTurnsRedAbove100) {
 struct FailingCase {
   const char* name;
   void (*spoil)(MeasurementState&);
+  const char* says = "";  // a part of the message
 };
 
 class FailingEvaluation : public ::testing::TestWithParam<FailingCase> {};
@@ -188,6 +189,7 @@ TEST_P(FailingEvaluation, StopsAfterPresentTension) {
   EXPECT_FALSE(ab.shown.allow_a.has_value());
   ExpectNothingAfterPresentTension(ab);
   EXPECT_FALSE(ab.error.empty());
+  EXPECT_NE(ab.error.find(GetParam().says), std::string::npos) << ab.error;
 
   // With class A off, Label8(0) is emptied before class C fails.
   TensionInputs c_only = AllTicked(1500);
@@ -202,12 +204,45 @@ TEST_P(FailingEvaluation, StopsAfterPresentTension) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FailingEvaluation,
     ::testing::Values(
-        FailingCase{"ZeroArea", [](MeasurementState& s) { s.WireTable[0].Area = 0; }},
+        FailingCase{"ZeroArea", [](MeasurementState& s) { s.WireTable[0].Area = 0; },
+                    "conductor EXAMPLE 180: Area is not a finite positive number (0)"},
+        // Impossible values name the conductor and the field that is wrong
+        // (an infinite Area used to be reported as "BreakLoad is 0").
+        FailingCase{"InfiniteArea",
+                    [](MeasurementState& s) {
+                      s.WireTable[0].Area = std::numeric_limits<float>::infinity();
+                    },
+                    "EXAMPLE 180: Area is not a finite positive number (inf)"},
+        FailingCase{"NegativeBreakLoad",
+                    [](MeasurementState& s) { s.WireTable[0].BreakLoad = -60; },
+                    "BreakLoad is not a finite positive number (-60)"},
+        FailingCase{"NanWeight",
+                    [](MeasurementState& s) {
+                      s.WireTable[0].Weight = std::numeric_limits<float>::quiet_NaN();
+                    },
+                    "Weight is not a finite positive number"},
+        FailingCase{"NegativeSafetyFactor",
+                    [](MeasurementState& s) { s.WireTable[0].SafetyFactor = -2.5f; },
+                    "SafetyFactor is not"},
+        FailingCase{"NegativeElasticity",
+                    [](MeasurementState& s) { s.WireTable[0].Elasticity = -90; },
+                    "Elasticity is not"},
+        FailingCase{"NegativeDiameter", [](MeasurementState& s) { s.WireTable[0].Diameter = -18; },
+                    "Diameter is not a finite positive number (-18)"},
+        FailingCase{"NegativeExpansion",
+                    [](MeasurementState& s) { s.WireTable[0].Expansion = -19; },
+                    "Expansion is not a finite number of 0 or more (-19)"},
+        FailingCase{"InfiniteWindFactor",
+                    [](MeasurementState& s) {
+                      s.WireTable[0].WindFactor = -std::numeric_limits<float>::infinity();
+                    },
+                    "WindFactor is not a finite number of 0 or more (-inf)"},
         FailingCase{"ZeroSafetyFactor",
                     [](MeasurementState& s) { s.WireTable[0].SafetyFactor = 0; }},
         FailingCase{"ZeroWeight", [](MeasurementState& s) { s.WireTable[0].Weight = 0; }},
         FailingCase{"ZeroBreakLoad", [](MeasurementState& s) { s.WireTable[0].BreakLoad = 0; }},
-        FailingCase{"IndexMinusOne", [](MeasurementState& s) { s.WireIndex = -1; }},
+        FailingCase{"IndexMinusOne", [](MeasurementState& s) { s.WireIndex = -1; },
+                    "outside the conductor table"},
         FailingCase{"IndexPastEnd", [](MeasurementState& s) { s.WireIndex = 1; }},
         FailingCase{"EmptyTable",
                     [](MeasurementState& s) {
@@ -231,13 +266,6 @@ TEST(EvaluateTension, ZeroSpan) {
   EXPECT_NEAR(*out.SpanAllowBC, (s1 - th) * 180.0, 0.01);
   EXPECT_EQ(*out.SpecifiedSag, 0.0);
   EXPECT_EQ(*out.shown.specified_sag, "0.00");
-}
-
-TEST(EvaluateTension, FailureMessageSaysWhy) {
-  MeasurementState state = WorkedExampleState();
-  state.WireIndex = -1;
-  const TensionOutcome out = EvaluateTension(state, AllTicked(1500));
-  EXPECT_NE(out.error.find("outside the conductor table"), std::string::npos) << out.error;
 }
 
 TEST(EvaluateTension, NonFinitePresentTensionFails) {

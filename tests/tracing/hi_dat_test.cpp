@@ -153,6 +153,18 @@ TEST(WriteHiDatTest, NewFileIsReadableAndReplacementKeepsPermissions) {
   ASSERT_TRUE(WriteHiDat(path.string(), NumberedResult(), &error)) << error;
   EXPECT_EQ(fs::status(path).permissions(), private_file);
   EXPECT_EQ(ReadAll(path), HiDatBytes(NumberedResult()));
+
+  // A hi.dat that is a link to a folder is replaced by a new file, which
+  // does not take the folder's mode (0755).
+  const fs::path linked = folder.path() / "linked";
+  fs::create_directory(folder.path() / "folder");
+  fs::permissions(folder.path() / "folder", fs::perms::owner_all | fs::perms::group_read |
+                                                fs::perms::group_exec | fs::perms::others_read |
+                                                fs::perms::others_exec);
+  fs::create_directory_symlink(folder.path() / "folder", linked);
+  ASSERT_TRUE(WriteHiDat(linked.string(), NumberedResult(), &error)) << error;
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(linked)));
+  EXPECT_EQ(fs::status(linked).permissions(), rw_r_r);
 }
 
 TEST(WriteHiDatTest, FolderThatIsAFileFailsWithAReason) {
