@@ -81,7 +81,7 @@ std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> b
                                                           int needed_width) {
   PhotoFile file;
   file.owned_ = std::move(bytes);
-  if (auto f = file.Identify(fallback))
+  if (auto f = file.Identify(fallback, needed_width))
     return *f;
   return file;
 }

@@ -129,13 +129,13 @@ TEST_F(EvaluateCommand, DesignTempsOverrideTheFile) {
 
 TEST_F(EvaluateCommand, FailedEvaluationExitsOneAndClearsTheRest) {
   ASSERT_EQ(Run({"--wire", "1", "--estimates", "1500,0,0", "--ticks", "1,0,0", "--json"}), 1);
-  EXPECT_NE(err_.find("Area is 0"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("Area is not a finite positive number"), std::string::npos) << err_;
   for (const char* part :
        {"\"wire\":\"BROKEN\"", "\"present_tension\":1500,", "\"allowable_a\":null",
         "\"allowable_bc\":null", "\"governing\":null", "\"ratio\":null", "\"specified_sag\":null",
         "\"shown\":{\"present_tension\":\"1500.0\",\"allowable_a\":null,\"allowable_bc\":null,"
         "\"ratio\":null,\"specified_sag\":null,\"ratio_colour\":\"yellow\"}",
-        "\"error\":\"division by zero: Area is 0\"}"}) {
+        "\"error\":\"conductor BROKEN: Area is not a finite positive number (0)\"}"}) {
     EXPECT_TRUE(OutHas(part)) << part << " in " << out_;
   }
 }
