@@ -9,12 +9,14 @@
 //   2  bad arguments, or an input that cannot be read (or a file that cannot
 //      be written)
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "app/report_writer.h"
 #include "photo/photo_file.h"
 
 namespace sarn {
@@ -30,6 +32,12 @@ struct CliContext {
   std::string hi_dat_folder;   // where hi.dat is written ("": the program folder)
   // Decoder for photo formats other than JPEG (the program installs Qt's).
   FallbackDecoder fallback_decoder;
+  // Writers that paint with Qt (the program installs them; without them
+  // --report and --annotated are refused).
+  std::function<bool(const ReportContent&, const ReportImages&, const std::string&, std::string*)>
+      write_report;
+  std::function<bool(const Raster&, const ReportOverlay&, const std::string&, std::string*)>
+      write_annotated;
 };
 
 // The words that name a subcommand (or ask for help) as the first argument.

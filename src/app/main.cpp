@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
     context.program_folder = sarn::ProgramFolder();
     context.hi_dat_folder = sarn::HiDatFolder(context.program_folder);
     context.fallback_decoder = sarn::tk::DecodeImageWithQt;
+    context.write_report = sarn::WriteReportPdf;
+    context.write_annotated = sarn::WriteAnnotatedPng;
     return sarn::RunCli(args, std::cout, std::cerr, context);
   }
   if (args.size() > 1 || (!args.empty() && LooksLikeMistypedCommand(args[0]))) {
