@@ -8,6 +8,7 @@ namespace sarn {
 
 bool IsCliCommand(std::string_view first_argument) {
   return first_argument == "data" || first_argument == "evaluate" || first_argument == "measure" ||
+         first_argument == "chart" ||
          first_argument == "help" || first_argument == "--help" || first_argument == "-h";
 }
 
@@ -21,6 +22,8 @@ void PrintUsage(std::ostream& out) {
          "                                    measure sag and tension on a photo\n"
          "       sarn measure --batch LINES.csv [options]\n"
          "                                    measure every photo,x1,y1,x2,y2 row of a CSV\n"
+         "       sarn chart --present-tension KGF [options]\n"
+         "                                    sag and tension of the span over temperature\n"
          "Run a subcommand with --help for its options.\n"
          "hi.dat (the brightness profiles of the last scan) is written beside sarn when that\n"
          "folder is writable, else to $XDG_STATE_HOME/sarn/ (default ~/.local/state/sarn/).\n"
@@ -44,6 +47,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return RunEvaluateCommand(rest, out, err, context);
   if (args[0] == "measure")
     return RunMeasureCommand(rest, out, err, context);
+  if (args[0] == "chart")
+    return RunChartCommand(rest, out, err, context);
   err << "sarn: unknown command '" << args[0] << "'\n";
   PrintUsage(err);
   return kExitBadInput;

@@ -100,6 +100,15 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
     text.erase(0, 3);
 
   const std::filesystem::path base = std::filesystem::path(o.batch).parent_path();
+  // --report and --annotated name folders here: one file per row.
+  for (const std::string& folder : {o.report, o.annotated}) {
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::is_directory(folder) &&
+        !std::filesystem::create_directories(folder, error)) {
+      err << "sarn measure: cannot make the folder " << folder << ": " << error.message() << "\n";
+      return kExitBadInput;
+    }
+  }
   out << "photo,present_sag,estimate_4_4,estimate_3_4,estimate_2_4,present_tension,"
          "governing_tension,ratio,specified_sag,error\n";
   BatchEvents events(err);
@@ -114,7 +123,28 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
     const std::vector<std::string> cells = SplitCsvLine(line);
     if (line_number == 1 && !cells.empty() && cells[0] == "photo")
       continue;  // a header row
-    const RowResult row = MeasureRow(cells, line_number, base, o, data, context, &events);
+    RowResult row = MeasureRow(cells, line_number, base, o, data, context, &events);
+    std::string notes = row.error;
+    if (row.session) {
+      // Warnings go beside the results, in the error column.
+      for (const std::string& warning : row.session->Warnings())
+        notes += (notes.empty() ? "" : "; ") + std::string("warning: ") + warning;
+      if (!o.report.empty() || !o.annotated.empty()) {
+        const std::string stem = std::filesystem::path(cells[0]).stem().string() + "-" +
+                                 std::to_string(line_number);
+        std::ostringstream why;
+        const std::string report =
+            o.report.empty() ? "" : (std::filesystem::path(o.report) / (stem + ".pdf")).string();
+        const std::string annotated =
+            o.annotated.empty() ? ""
+                                : (std::filesystem::path(o.annotated) / (stem + ".png")).string();
+        if (!WriteMeasurementFiles(*row.session, report, annotated, context, why)) {
+          notes += (notes.empty() ? "" : "; ") + why.str();
+          if (row.error.empty())
+            row.error = why.str();
+        }
+      }
+    }
     out << CsvCell(cells.empty() ? std::string() : cells[0]);
     if (row.session) {
       const ShownResults& shown = row.session->Shown();
@@ -129,7 +159,9 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
     } else {
       out << ",,,,,,,,";
     }
-    out << ',' << CsvCell(row.error) << '\n';
+    while (!notes.empty() && notes.back() == '\n')
+      notes.pop_back();
+    out << ',' << CsvCell(notes) << '\n';
     if (!row.error.empty())
       ++failures;
   }

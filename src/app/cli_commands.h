@@ -20,6 +20,8 @@ int RunDataCommand(const std::vector<std::string>& args, std::ostream& out, std:
                    const CliContext& context);
 int RunEvaluateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                        const CliContext& context);
+int RunChartCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    const CliContext& context);
 int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                       const CliContext& context);
 

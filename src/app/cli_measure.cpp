@@ -11,6 +11,7 @@
 #include "app/cli_commands.h"
 #include "app/cli_measure_options.h"
 #include "session/session_json.h"
+#include "session/session_report.h"
 #include "state/numeric.h"
 
 namespace sarn {
@@ -78,6 +79,18 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& o) {
                   "that shows the overview that wide (default 1004)")
       ->check(CLI::Range(100, 32767));
   AddJsonFlag(command, o.json);
+  command.add_flag("--precision", o.precision,
+                   "precision tracing: follow the conductor across every column and take the sag "
+                   "from the fitted curve")
+      ->disable_flag_override();
+  command.add_flag("--chart", o.chart, "add the stringing chart to the JSON")
+      ->disable_flag_override();
+  AddChartRangeOptions(command, o.range);
+  command.add_option("--report", o.report,
+                     "write the one-page measurement report as PDF (with --batch: a folder, one "
+                     "report per photo)");
+  command.add_option("--annotated", o.annotated,
+                     "write the working image with the line, chord and stations as PNG");
 }
 
 // Warnings of the session go to standard error once.
@@ -111,6 +124,7 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
     session.SetCorrection(1, 1);
   session.SetThresholdText(o.threshold_text);
   session.SetCriterion(o.criterion);
+  session.SetPrecision(o.precision);
 
   LoadQuestions no_questions;  // a retry is never asked: the answer is no
   const PhotoLoadResult loaded =
@@ -166,15 +180,58 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
   const std::array<double, 4>& line = *o.line;
   session.SetPhotoLine(line[0], line[1], line[2], line[3]);
 
-  if (o.json)
-    out << JsonText(MeasurementJson(session)) << "\n";
-  else
+  const std::vector<std::string> warnings = session.Warnings();
+  for (const std::string& warning : warnings)
+    err << kCommand << ": warning: " << warning << "\n";
+  if (o.json) {
+    Json json = MeasurementJson(session, warnings);
+    if (o.chart)
+      json["chart"] = ChartJson(session.Chart(o.range));
+    out << JsonText(json) << "\n";
+  } else {
     out << session.ResultText();
+  }
+  if (!WriteMeasurementFiles(session, o.report, o.annotated, context, err))
+    return kExitBadInput;
   if (!session.Tension().ok()) {
     err << kCommand << ": the evaluation stopped: " << session.Tension().error << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;
+}
+
+bool WriteMeasurementFiles(const MeasurementSession& session, const std::string& report,
+                           const std::string& annotated, const CliContext& context,
+                           std::ostream& err) {
+  std::string why;
+  if (!report.empty()) {
+    const ReportContent content = BuildReportContent(session, LocalTimeText(), SARN_VERSION);
+    const auto& photo = session.Photo();
+    ReportImages images;
+    images.working = photo ? &photo->working : nullptr;
+    images.overview = photo && photo->overview.width > 0 ? &photo->overview : nullptr;
+    if (!context.write_report) {
+      err << kCommand << ": this program cannot write reports\n";
+      return false;
+    }
+    if (!context.write_report(content, images, report, &why)) {
+      err << kCommand << ": " << report << ": " << why << "\n";
+      return false;
+    }
+  }
+  if (!annotated.empty()) {
+    const auto& photo = session.Photo();
+    if (!photo || !context.write_annotated) {
+      err << kCommand << ": no picture to annotate\n";
+      return false;
+    }
+    const ReportContent content = BuildReportContent(session, "", SARN_VERSION);
+    if (!context.write_annotated(photo->working, content.overlay, annotated, &why)) {
+      err << kCommand << ": " << annotated << ": " << why << "\n";
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace sarn

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/cli_options.h"
+#include "tension/stringing_chart.h"
 
 namespace sarn {
 
@@ -25,7 +26,18 @@ struct MeasureOptions {
   // window rounds the drawn line in overview units of that width.
   int view_width = 1004;
   bool json = false;
+  bool precision = false;  // trace the whole conductor, sag from the fitted curve
+  bool chart = false;      // add the stringing chart to the JSON
+  TemperatureRange range;  // of the chart
+  std::string report;      // PDF to write (a folder with --batch)
+  std::string annotated;   // PNG to write
 };
+
+// Writes the report and the annotated picture a measurement asks for; false
+// after a message on `err`.
+bool WriteMeasurementFiles(const MeasurementSession& session, const std::string& report,
+                           const std::string& annotated, const CliContext& context,
+                           std::ostream& err);
 
 // A session with the photo loaded and every input set, ready for the line;
 // the photo's failure (message with its code) when it cannot be loaded.

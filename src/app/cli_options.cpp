@@ -144,6 +144,24 @@ void AddJsonFlag(CLI::App& command, bool& json) {
   command.add_flag("--json", json, "print one JSON object instead")->disable_flag_override();
 }
 
+void AddChartRangeOptions(CLI::App& command, TemperatureRange& range) {
+  auto number = [](double* target) {
+    return [target](const std::string& text) { *target = *StrictNumber(text); };
+  };
+  command
+      .add_option_function<std::string>("--from", number(&range.from_c),
+                                        "first temperature of the chart, degC (default -20)")
+      ->check(NumberText());
+  command
+      .add_option_function<std::string>("--to", number(&range.to_c),
+                                        "last temperature of the chart, degC (default 40)")
+      ->check(NumberText());
+  command
+      .add_option_function<std::string>("--step", number(&range.step_c),
+                                        "temperature step of the chart, degC (default 5)")
+      ->check(NumberText());
+}
+
 bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
                        const std::string& command, std::ostream& err, WireData* data) {
   const std::string path =

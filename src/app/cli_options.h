@@ -15,6 +15,7 @@
 #include "app/cli.h"
 #include "session/measurement_session.h"
 #include "state/wire_table.h"
+#include "tension/stringing_chart.h"
 #include "tension/wind_classes.h"
 
 namespace sarn {
@@ -31,6 +32,8 @@ struct ConductorOptions {
 
 void AddConductorOptions(CLI::App& command, ConductorOptions& options);
 void AddJsonFlag(CLI::App& command, bool& json);
+// --from T --to T --step T: the temperatures of a stringing chart, degC.
+void AddChartRangeOptions(CLI::App& command, TemperatureRange& range);
 
 // Reads the data file of `options`; false after a message on `err`.
 bool ReadConductorData(const ConductorOptions& options, const CliContext& context,

@@ -12,6 +12,7 @@ Form1::Form1(tk::Dialogs& dialogs, tk::Clipboard& clipboard, std::string program
     : dialogs_(dialogs), clipboard_(clipboard), session_(std::move(program_folder)) {
   CreateControls();
   BindHandlers();
+  CreateContextMenu();
   session_.SetEvents(this);
 }
 

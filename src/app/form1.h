@@ -16,6 +16,9 @@
 #include <optional>
 #include <string>
 
+#include <QAction>
+
+#include "app/chart_dialog.h"
 #include "session/measurement_session.h"
 #include "state/measurement_state.h"
 #include "state/wire_table.h"
@@ -90,6 +93,18 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   bool LoadPhoto();
   void CopyResults() { session_.CopyResults(); }
 
+  // --- beyond the panel: the bottom panel's context menu -------------------
+  // 精密追跡 (Ctrl+P): precision tracing on or off, kept for the session.
+  void SetPrecisionTracing(bool on);
+  // 張力・弛度表… (Ctrl+T): the stringing chart, following each measurement.
+  void ShowChart();
+  // 報告書を保存… (Ctrl+S): the measurement report as PDF.
+  void SaveReport();
+  QAction* PrecisionAction = nullptr;
+  QAction* ChartAction = nullptr;
+  QAction* ReportAction = nullptr;
+  ChartDialog* Chart = nullptr;  // owned by the window once shown
+
   MeasurementSession& Session() { return session_; }
   const MeasurementSession& Session() const { return session_; }
   const MeasurementState& Module1() const { return session_.State(); }
@@ -131,6 +146,10 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   std::array<tk::LineShape*, 10> Line2{};  // on Picture1
   std::array<tk::LineShape*, 2> Line3{};   // on Picture2
   std::array<tk::LineShape*, 9> Line4{};   // on Picture2
+  // The traced conductor as a polyline over each picture (precision tracing).
+  static constexpr int kCurveSegments = 48;
+  std::array<tk::LineShape*, kCurveSegments> Curve1{};  // on Picture1
+  std::array<tk::LineShape*, kCurveSegments> Curve2{};  // on Picture2
 
   // --- window-level values -------------------------------------------------
   int32_t SavedWidth = 0;  // twips
@@ -142,6 +161,9 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void CreateControls();
   void CreatePanelControls();
   void CreateLines();
+  void CreateContextMenu();
+  void ShowTrace();
+  void UpdateChart();
   void BindHandlers();
   // Steps 11 and 13 of the photo loading: the window's height follows the
   // overview.
@@ -163,6 +185,7 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void Evaluated() override;
   void ResultCopied(const std::string& text) override;
   void HiDatNotWritten(const std::string& why) override;
+  void MeasurementFailed(const std::string& why) override;
   // The loading's questions, through the dialogs.
   bool AskRetry() override;
   void SettingsChanged(const LoadSettings& now) override;

@@ -47,6 +47,9 @@ bool Form1::LoadFrom(const std::string& path) {
   ShowSettings(result.settings);
   if (result.loaded) {
     ShowLoadedPhoto();
+    // A photo whose data ends early is shown as far as it goes, and said so.
+    if (!session_.Photo()->incomplete_message.empty())
+      dialogs_.MessageOk(session_.Photo()->incomplete_message);
     return true;
   }
   dialogs_.MessageOk(result.message);
@@ -82,6 +85,7 @@ void Form1::HideGuideLines() {
     line->SetVisible(false);
   for (auto* line : Line4)
     line->SetVisible(false);
+  ShowTrace();
 }
 
 void Form1::ShowLoadedPhoto() {

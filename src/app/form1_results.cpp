@@ -21,6 +21,7 @@ void Form1::Evaluated() {
   Label4[1]->SetCaption(shown.ratio);
   Label4[6]->SetCaption(shown.specified_sag);
   ColourResultLabels();
+  UpdateChart();
 }
 
 void Form1::ColourResultLabels() {

@@ -102,6 +102,7 @@ void Form1::Scanned() {
     Show(Line2[i], guides.marks_overview[i]);
     Show(Line4[i], guides.marks_working[i]);
   }
+  ShowTrace();
   ColourResultLabels();
 }
 

@@ -1,6 +1,7 @@
 #include "session/measurement_session.h"
 
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "output/result_text.h"
@@ -10,6 +11,25 @@
 
 namespace sarn {
 namespace {
+
+// The chord and the station marks at the traced rows (working-image rows,
+// fractional) instead of the scan's whole rows.
+void PlaceGuidesOnRows(const std::array<float, kStations>& rows, float img_scale,
+                       ScanGuides* guides) {
+  const double scale = img_scale;
+  const double first = rows[0], last = rows[kStations - 1];
+  guides->chord_overview.Y1 = static_cast<float>(first / scale);
+  guides->chord_overview.Y2 = static_cast<float>(last / scale);
+  guides->chord_working.Y1 = static_cast<float>(first);
+  guides->chord_working.Y2 = static_cast<float>(last);
+  for (size_t i = 1; i + 1 < kStations; ++i) {
+    const double chord_row = (last - first) / 8.0 * static_cast<double>(i) + first;
+    guides->marks_overview[i].Y1 = static_cast<float>(chord_row / scale);
+    guides->marks_overview[i].Y2 = static_cast<float>(rows[i] / scale);
+    guides->marks_working[i].Y1 = static_cast<float>(chord_row);
+    guides->marks_working[i].Y2 = rows[i];
+  }
+}
 
 class RecoveryHooks {
  public:
@@ -39,12 +59,16 @@ void MeasurementSession::SetWireData(const WireData& wires, const std::string& s
   state_.DesignTemp = wires.DesignTemp;
   state_.WireTable = wires.WireTable;
   span_text_ = span_text;
+  air_temp_text_ = air_temp_text;
   state_.SpanLength = static_cast<float>(NumericParse(span_text));
   state_.AirTemp = static_cast<float>(NumericParse(air_temp_text));
+  for (size_t i = 0; i < 2; ++i)
+    design_temp_texts_[i] = PlainInteger(wires.DesignTemp[i]);
 }
 
 void MeasurementSession::SetStartDistances(const std::string& distance, const std::string& height) {
   distance_text_ = distance;
+  height_text_ = height;
   if (auto value = StrictInteger16(distance))
     state_.ApproxDistance = *value;
   if (auto value = StrictInteger16(height))
@@ -77,6 +101,8 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   line_shown_ = false;
   scanned_ = false;
   stale_ = false;
+  trace_.reset();
+  measurement_failure_.clear();
   return result;
 }
 
@@ -124,6 +150,7 @@ void MeasurementSession::SetSpanText(const std::string& text) {
 }
 
 void MeasurementSession::SetAirTempText(const std::string& text) {
+  air_temp_text_ = text;
   state_.AirTemp = static_cast<float>(NumericParse(text));
   SarnKeisan();
 }
@@ -138,6 +165,7 @@ void MeasurementSession::SetWireIndex(int16_t index) {
 // was; the computation runs on with it.
 void MeasurementSession::SetDistanceTexts(const std::string& distance, const std::string& height) {
   distance_text_ = distance;
+  height_text_ = height;
   if (auto value = RoundToInt16(NumericParse(distance)))
     state_.ApproxDistance = *value;
   if (auto value = StrictInteger16(height))
@@ -155,6 +183,7 @@ void MeasurementSession::SetCorrection(int index, int value) {
 void MeasurementSession::SetDesignTempText(int index, const std::string& text) {
   if (index < 0 || index > 1)
     return;
+  design_temp_texts_[static_cast<size_t>(index)] = text;
   if (auto temperature = RoundToInt16(NumericParse(text)))
     state_.DesignTemp[static_cast<size_t>(index)] = *temperature;
   EvalTension();
@@ -243,16 +272,119 @@ void MeasurementSession::Scan() {
   guides_ = ComputeGuides(line, img_scale_, scan_.WireY);
   scanned_ = true;
   stale_ = false;
+  measurement_failure_.clear();
+  trace_.reset();
+  if (photo_ && photo_->first_missing_row) {
+    for (int i = 0; i < kStations; ++i) {
+      if (ReachesMissingRows(*photo_, scan_.ScanTop[static_cast<size_t>(i)] + kSamples - 1)) {
+        measurement_failure_ = "station " + std::to_string(i) +
+                               " reaches the missing rows: " + photo_->incomplete_message;
+        break;
+      }
+    }
+  }
+  if (precision_ && measurement_failure_.empty()) {
+    trace_ = TraceNow();
+    if (trace_->credible)
+      PlaceGuidesOnRows(trace_->StationRows, img_scale_, &guides_);
+    else
+      measurement_failure_ = "precision tracing found no credible conductor: " + trace_->reason;
+  }
   events_->Scanned();
+  if (!measurement_failure_.empty()) {
+    ClearResults();
+    events_->MeasurementFailed(measurement_failure_);
+    return;
+  }
   SarnKeisan();
 }
 
+PrecisionTrace MeasurementSession::TraceNow() const {
+  const Raster no_picture;
+  const Raster& working = photo_ ? photo_->working : no_picture;
+  const ImageView view{working.pixels.data(), working.width, working.height};
+  return TracePrecisely(view, line_.value_or(ScanLine{}), img_scale_);
+}
+
+// A scan that gives no result shows none: every value label is emptied, no
+// estimate is ticked, and nothing is copied.
+void MeasurementSession::ClearResults() {
+  sag_ = SagOutcome{};
+  tension_est_ = {};
+  present_tension_ = 0;
+  tension_ = TensionOutcome{};
+  tension_.error = measurement_failure_;
+  shown_ = ShownResults{};
+  events_->SagComputed();
+  for (size_t i = 0; i < 3; ++i) {
+    if (ticks_[i] != 0) {
+      ticks_[i] = 0;
+      events_->TickChanged(static_cast<int>(i), 0);
+    }
+  }
+  events_->Evaluated();
+}
+
+void MeasurementSession::SetPrecision(bool on) {
+  if (precision_ == on)
+    return;
+  precision_ = on;
+  if (scanned_)
+    Scan();
+}
+
+double MeasurementSession::SagResolution() const {
+  const double extent = std::fabs(static_cast<double>(guides_.chord_working.X2) -
+                                  static_cast<double>(guides_.chord_working.X1));
+  if (!scanned_ || extent == 0)
+    return 0;
+  const double width_factor = sag_.WidthFactor > 0 ? sag_.WidthFactor : 1.0;
+  return state_.SpanLength * width_factor / extent;
+}
+
+std::vector<std::string> MeasurementSession::Warnings() {
+  std::vector<std::string> warnings;
+  if (photo_ && !photo_->incomplete_message.empty())
+    warnings.push_back(photo_->incomplete_message);
+  if (!scanned_ || precision_ || !measurement_failure_.empty())
+    return warnings;
+  // The scan finds a conductor's top edge, the trace its centre: a top edge
+  // may lie up to half a thick conductor (5 px) above the centre.
+  constexpr double kAbove = 3 + 5, kBelow = 3;
+  const PrecisionTrace trace = TraceNow();
+  if (!trace.credible)
+    return warnings;
+  for (int i = 0; i < kStations; ++i) {
+    const double off = scan_.WireY[static_cast<size_t>(i)] - trace.StationRows[static_cast<size_t>(i)];
+    if (off > kBelow || -off > kAbove) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "station %d: the scan found row %d, %.1f px from the traced conductor (row "
+                    "%.1f)",
+                    i, scan_.WireY[static_cast<size_t>(i)], std::fabs(off),
+                    static_cast<double>(trace.StationRows[static_cast<size_t>(i)]));
+      warnings.push_back(text);
+    }
+  }
+  return warnings;
+}
+
+StringingChartResult MeasurementSession::Chart(const TemperatureRange& range) const {
+  return ComputeStringingChart(state_, present_tension_, range);
+}
+
 void MeasurementSession::SarnKeisan() {
+  if (!measurement_failure_.empty()) {
+    ClearResults();
+    return;
+  }
   SagInputs inputs;
   inputs.WireY = scan_.WireY;
   inputs.ChordX1 = guides_.chord_working.X1;
   inputs.ChordX2 = guides_.chord_working.X2;
   inputs.Check6 = corrections_;
+  if (precision_ && trace_ && trace_->credible)
+    inputs.PreciseRows = trace_->StationRows;
   sag_ = ComputeSag(state_, inputs);
 
   shown_.present_sag = sag_.sag_text;
@@ -274,6 +406,8 @@ void MeasurementSession::SarnKeisan() {
 }
 
 void MeasurementSession::EvalTension() {
+  if (!measurement_failure_.empty())
+    return;  // the labels stay empty until a scan gives a result
   TensionInputs inputs;
   for (size_t i = 0; i < 3; ++i) {
     inputs.TensionEst[i] = tension_est_[i];

@@ -31,7 +31,9 @@
 #include "state/wire_table.h"
 #include "tension/tension_evaluation.h"
 #include "tension/wind_classes.h"
+#include "tension/stringing_chart.h"
 #include "tracing/guide_lines.h"
+#include "tracing/precision_trace.h"
 #include "tracing/scan.h"
 
 namespace sarn {
@@ -59,6 +61,10 @@ class SessionEvents {
   virtual void ResultCopied(const std::string& /*text*/) {}
   // hi.dat could not be written (once until a write succeeds again).
   virtual void HiDatNotWritten(const std::string& /*why*/) {}
+  // The scan ran but gives no credible conductor (precision tracing found no
+  // curve most columns agree on, or a station reaches the missing rows of an
+  // incomplete photo): no result is shown, and `why` says so.
+  virtual void MeasurementFailed(const std::string& /*why*/) {}
 };
 
 // The recovery of a photo load asks and reports through this; a command line
@@ -154,6 +160,11 @@ class MeasurementSession {
   // The user set wind-load class box `index` to `value`; the class rules
   // follow, each box they change re-evaluating at once.
   void SetWindClass(int index, int value);
+  // Precision tracing on or off: with it on, every scan also follows the
+  // conductor across every column and the sag is taken from the fitted
+  // curve's rows at the stations; a scan already made is traced at once.
+  void SetPrecision(bool on);
+  bool Precision() const { return precision_; }
   // A whole combination at once (command line): one evaluation.
   void SetWindCombination(WindCombination combination);
   // The estimates as given (command line `evaluate`), then one evaluation.
@@ -190,9 +201,28 @@ class MeasurementSession {
   const std::string& HiDatPath() const { return hi_dat_path_; }
   // Evaluations run since the session began (the nesting's count).
   int EvaluationCount() const { return evaluations_; }
+  // The precision trace of the last scan (precision on), or none.
+  const std::optional<PrecisionTrace>& Trace() const { return trace_; }
+  // Why the last scan gives no result ("" when it does).
+  const std::string& MeasurementFailure() const { return measurement_failure_; }
+  // Metres of sag one working-image row is worth on the present chord; 0
+  // before a scan with a horizontal extent.
+  double SagResolution() const;
+  // Warnings a careful user should read beside the result: an incomplete
+  // photo; in the default mode, a station more than 3 pixels off the curve
+  // that precision tracing finds (traced here for the check).
+  std::vector<std::string> Warnings();
+  // The stringing chart at the present tension over `range`.
+  StringingChartResult Chart(const TemperatureRange& range = {}) const;
+  // Texts as typed, for the report.
+  const std::string& AirTempText() const { return air_temp_text_; }
+  const std::string& HeightText() const { return height_text_; }
+  const std::array<std::string, 2>& DesignTempTexts() const { return design_temp_texts_; }
 
  private:
   void RaiseWindClass(int index);
+  PrecisionTrace TraceNow() const;
+  void ClearResults();
 
   SessionEvents no_events_;
   SessionEvents* events_ = &no_events_;
@@ -204,6 +234,12 @@ class MeasurementSession {
   std::string span_text_ = "40";
   std::string distance_text_ = "60";
   std::string threshold_text_ = "40";
+  std::string air_temp_text_ = "20";
+  std::string height_text_ = "10";
+  std::array<std::string, 2> design_temp_texts_;
+  bool precision_ = false;
+  std::optional<PrecisionTrace> trace_;
+  std::string measurement_failure_;
   Criterion criterion_ = Criterion::ChangeValue;
   std::array<int, 3> corrections_{};          // width, height, span correction boxes
   std::array<int, 3> ticks_{};                // estimate boxes 4/4, 3/4, 2/4

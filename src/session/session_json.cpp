@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "photo/load_plan.h"
+#include "tension/stringing_chart_text.h"
 
 namespace sarn {
 namespace {
@@ -77,7 +78,31 @@ void AddTensionJson(const MeasurementSession& session, Json& object) {
   object["error"] = outcome.ok() ? Json(nullptr) : Json(outcome.error);
 }
 
-Json MeasurementJson(const MeasurementSession& session) {
+Json ChartJson(const StringingChartResult& result) {
+  Json json = Json::object();
+  Json rows = Json::array(), conditions = Json::array();
+  if (result.chart) {
+    for (const ChartRow& row : result.chart->rows) {
+      rows.push_back(Json::object({{"temperature", JsonNumber(row.temperature_c)},
+                                   {"tension", JsonNumber(row.tension_kgf)},
+                                   {"sag", JsonNumber(row.sag_m)}}));
+    }
+    for (const ChartCondition& c : result.chart->conditions) {
+      conditions.push_back(
+          Json::object({{"class", LoadClassLetter(c.load_class)},
+                        {"temperature", JsonNumber(c.temperature_c)},
+                        {"tension", JsonNumber(c.tension_kgf)},
+                        {"percent_of_allowable", JsonNumber(c.percent_of_allowable)}}));
+    }
+    json["allowable_tension"] = JsonNumber(result.chart->allowable_tension_kgf);
+  }
+  json["rows"] = std::move(rows);
+  json["conditions"] = std::move(conditions);
+  json["error"] = result.ok() ? Json(nullptr) : Json(result.error);
+  return json;
+}
+
+Json MeasurementJson(const MeasurementSession& session, const std::vector<std::string>& warnings) {
   Json json = Json::object();
   json["photo"] = session.PhotoPath();
   if (const auto& photo = session.Photo()) {
@@ -122,7 +147,27 @@ Json MeasurementJson(const MeasurementSession& session) {
   json["chord_length"] = std::move(chords);
   json["tension_estimates"] = std::move(estimates);
   json["ticks"] = session.Ticks();
+  json["sag_resolution_m"] = JsonNumber(session.SagResolution());
+  if (session.Precision()) {
+    Json precision = Json::object();
+    if (const auto& trace = session.Trace()) {
+      Json rows = Json::array();
+      for (float row : trace->StationRows)
+        rows.push_back(JsonNumber(row));
+      precision["station_rows"] = std::move(rows);
+      precision["sag"] = sag.SagDefined[0] && trace->credible ? JsonNumber(sag.SagEst[0])
+                                                             : Json(nullptr);
+      precision["residual_px"] = JsonNumber(trace->residual_px);
+      precision["columns_used"] = JsonNumber(trace->columns_used);
+      precision["sag_uncertainty_m"] =
+          JsonNumber(trace->sag_uncertainty_px * session.SagResolution());
+      precision["credible"] = trace->credible;
+      precision["reason"] = trace->reason;
+    }
+    json["precision"] = std::move(precision);
+  }
   AddTensionJson(session, json);
+  json["warnings"] = warnings;
   json["result_text"] = session.ResultText();
   return json;
 }

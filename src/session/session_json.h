@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -27,9 +28,14 @@ Json JsonNumber(std::optional<float> value);
 void AddTensionJson(const MeasurementSession& session, Json& object);
 
 // A whole measurement: photo, working_image, line, stations, hi_dat, sag,
-// chord_length, tension_estimates, ticks, the evaluation's keys and
-// result_text.
-Json MeasurementJson(const MeasurementSession& session);
+// chord_length, tension_estimates, ticks, sag_resolution_m, precision (when
+// on), the evaluation's keys, warnings and result_text.
+Json MeasurementJson(const MeasurementSession& session,
+                     const std::vector<std::string>& warnings = {});
+
+// The stringing chart: rows (temperature, tension, sag), conditions (class,
+// temperature, tension, percent_of_allowable) and the error, if any.
+Json ChartJson(const StringingChartResult& chart);
 
 // One line of text, invalid UTF-8 (a file name) replaced rather than refused.
 std::string JsonText(const Json& json);

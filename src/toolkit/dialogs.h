@@ -23,6 +23,13 @@ class Dialogs {
   // `initial_name` offered first, and the checks that the path and the file
   // exist. nullopt when cancelled or when the dialog fails.
   virtual std::optional<std::string> OpenPhoto(const std::string& initial_name) = 0;
+  // The file-save dialog: `caption`, `suggested_name` offered first, one
+  // filter as Qt writes it ("PDF (*.pdf)"). nullopt when cancelled.
+  virtual std::optional<std::string> SaveFileName(const std::string& /*caption*/,
+                                                  const std::string& /*suggested_name*/,
+                                                  const std::string& /*filter*/) {
+    return std::nullopt;
+  }
   // Ends the program at once (exit status 1). A test double records the call
   // and returns; callers return straight after it.
   virtual void EndProgram() = 0;

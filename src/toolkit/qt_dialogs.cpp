@@ -22,6 +22,17 @@ bool QtDialogs::AskYesNo(const std::string& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+std::optional<std::string> QtDialogs::SaveFileName(const std::string& caption,
+                                                   const std::string& suggested_name,
+                                                   const std::string& filter) {
+  const QString chosen = QFileDialog::getSaveFileName(
+      parent_, QString::fromStdString(caption), QString::fromStdString(suggested_name),
+      QString::fromStdString(filter), nullptr, QFileDialog::DontUseNativeDialog);
+  if (chosen.isEmpty())
+    return std::nullopt;
+  return chosen.toStdString();
+}
+
 std::optional<std::string> QtDialogs::OpenPhoto(const std::string& initial_name) {
   QFileDialog dialog(parent_);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);

@@ -20,6 +20,9 @@ class QtDialogs : public Dialogs {
   void MessageOk(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
   std::optional<std::string> OpenPhoto(const std::string& initial_name) override;
+  std::optional<std::string> SaveFileName(const std::string& caption,
+                                          const std::string& suggested_name,
+                                          const std::string& filter) override;
   void EndProgram() override;
 
  private:

@@ -32,7 +32,14 @@ class FakeDialogs : public tk::Dialogs {
     initial_names.push_back(initial_name);
     return open_result;
   }
+  std::optional<std::string> SaveFileName(const std::string& caption, const std::string&,
+                                          const std::string&) override {
+    save_captions.push_back(caption);
+    return save_result;
+  }
   void EndProgram() override { ++end_program_calls; }
+  std::vector<std::string> save_captions;
+  std::optional<std::string> save_result;  // nullopt: the user cancels
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;

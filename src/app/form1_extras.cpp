@@ -1,0 +1,129 @@
+// Form1 beyond its panel: the bottom panel's context menu with precision
+// tracing, the stringing chart and the measurement report. None of it moves
+// or resizes a control; with precision tracing off and the chart closed the
+// window behaves as without them.
+
+#include <QMenu>
+#include <filesystem>
+
+#include "app/form1.h"
+#include "app/report_writer.h"
+#include "session/session_report.h"
+#include "toolkit/bgr_color.h"
+
+namespace sarn {
+namespace {
+
+// Magenta, distinct from the red chord and marks and the green drawn line.
+constexpr int32_t kBgrMagenta = 0xFF00FF;
+
+}  // namespace
+
+void Form1::CreateContextMenu() {
+  for (auto& segment : Curve1)
+    segment = &Picture1->AddLine(kBgrMagenta);
+  for (auto& segment : Curve2)
+    segment = &Picture2->AddLine(kBgrMagenta);
+
+  // Right button on the bottom panel; the shortcuts work anywhere in the
+  // window.
+  Frame1->setContextMenuPolicy(Qt::ActionsContextMenu);
+  PrecisionAction = new QAction(QString::fromUtf8("精密追跡"), Frame1);
+  PrecisionAction->setCheckable(true);
+  PrecisionAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  PrecisionAction->setShortcutContext(Qt::WindowShortcut);
+  QObject::connect(PrecisionAction, &QAction::toggled,
+                   [this](bool on) { SetPrecisionTracing(on); });
+  ChartAction = new QAction(QString::fromUtf8("張力・弛度表…"), Frame1);
+  ChartAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  ChartAction->setShortcutContext(Qt::WindowShortcut);
+  QObject::connect(ChartAction, &QAction::triggered, [this] { ShowChart(); });
+  ReportAction = new QAction(QString::fromUtf8("報告書を保存…"), Frame1);
+  ReportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  ReportAction->setShortcutContext(Qt::WindowShortcut);
+  QObject::connect(ReportAction, &QAction::triggered, [this] { SaveReport(); });
+  for (QAction* action : {PrecisionAction, ChartAction, ReportAction})
+    Frame1->addAction(action);
+  // The panel's children keep their own menus (a text box's edit menu).
+}
+
+void Form1::SetPrecisionTracing(bool on) {
+  if (PrecisionAction->isChecked() != on)
+    PrecisionAction->setChecked(on);  // raises this again through toggled
+  session_.SetPrecision(on);
+  ShowTrace();
+}
+
+// The fitted curve over both pictures while precision tracing is on and a
+// scan has been traced; hidden otherwise.
+void Form1::ShowTrace() {
+  const auto& trace = session_.Trace();
+  const bool shown = session_.Precision() && trace && trace->fitted && session_.Scanned() &&
+                     trace->polyline.size() >= 2;
+  const double scale = session_.ImgScale();
+  for (int i = 0; i < kCurveSegments; ++i) {
+    tk::LineShape* overview = Curve1[static_cast<size_t>(i)];
+    tk::LineShape* working = Curve2[static_cast<size_t>(i)];
+    if (!shown || scale == 0) {
+      overview->SetVisible(false);
+      working->SetVisible(false);
+      continue;
+    }
+    const size_t last = trace->polyline.size() - 1;
+    const CurvePoint& a = trace->polyline[last * static_cast<size_t>(i) / kCurveSegments];
+    const CurvePoint& b = trace->polyline[last * static_cast<size_t>(i + 1) / kCurveSegments];
+    working->SetEnds(a.x, a.y, b.x, b.y);
+    overview->SetEnds(static_cast<float>(a.x / scale), static_cast<float>(a.y / scale),
+                      static_cast<float>(b.x / scale), static_cast<float>(b.y / scale));
+    working->SetVisible(true);
+    overview->SetVisible(true);
+  }
+}
+
+void Form1::MeasurementFailed(const std::string& why) {
+  dialogs_.MessageOk(why);
+}
+
+void Form1::ShowChart() {
+  if (Chart == nullptr) {
+    Chart = new ChartDialog(this, [this](const std::string& text) {
+      clipboard_.Clear();
+      clipboard_.SetText(text);
+    });
+  }
+  ChartMarks marks;
+  marks.specified_sag_m = session_.Tension().SpecifiedSag;
+  Chart->Show(session_.Chart(), marks);
+}
+
+// The dialog follows the session: every evaluation renews what it shows.
+void Form1::UpdateChart() {
+  if (Chart == nullptr || !Chart->isVisible())
+    return;
+  ChartMarks marks;
+  marks.specified_sag_m = session_.Tension().SpecifiedSag;
+  Chart->Update(session_.Chart(), marks);
+}
+
+void Form1::SaveReport() {
+  std::string suggested = "report.pdf";
+  if (!session_.PhotoPath().empty()) {
+    std::filesystem::path photo(session_.PhotoPath());
+    suggested = (photo.parent_path() / (photo.stem().string() + "-report.pdf")).string();
+  }
+  const std::optional<std::string> path =
+      dialogs_.SaveFileName("報告書を保存", suggested, "PDF (*.pdf)");
+  if (!path)
+    return;
+  const ReportContent content = BuildReportContent(session_, LocalTimeText(), SARN_VERSION);
+  ReportImages images;
+  if (const auto& photo = session_.Photo()) {
+    images.working = &photo->working;
+    images.overview = photo->overview.width > 0 ? &photo->overview : nullptr;
+  }
+  std::string why;
+  if (!WriteReportPdf(content, images, *path, &why))
+    dialogs_.MessageOk(*path + ": " + why);
+}
+
+}  // namespace sarn
