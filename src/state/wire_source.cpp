@@ -20,7 +20,8 @@
 #include <utility>
 #include <vector>
 
-#include "state/wire_table.h"
+#include "state/cp932.h"
+#include "state/wire_source.h"
 
 namespace sarn {
 

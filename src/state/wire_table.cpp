@@ -6,6 +6,7 @@
 
 #include "state/wire_table.h"
 
+#include "state/cp932.h"
 #include "state/file_access.h"
 
 #include <sys/stat.h>
