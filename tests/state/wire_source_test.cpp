@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "state/wire_source.h"
 #include "state/wire_table.h"
 
 namespace sarn {
@@ -41,7 +42,7 @@ TEST(ParseWireSource, ReadsTheTable) {
   EXPECT_EQ(r.RawName[16], ' ');
 }
 
-TEST(ParseWireSource, AcceptsWindowsLineEndsAByteOrderMarkAndNoFinalNewline) {
+TEST(ParseWireSource, AcceptsCrLfLineEndsAByteOrderMarkAndNoFinalNewline) {
   const WireDataResult result = ParseWireSource(
       "\xEF\xBB\xBF"
       "design temperatures|20|-10\r\nA|1|2|3|4|5|6|7|8");
