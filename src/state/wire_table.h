@@ -48,6 +48,25 @@ struct WireRecord {
   float Area = 0;                                 // mm2
 };
 
+// The eight values of a record in file order (from byte 20, four bytes each),
+// with the name messages give them. `may_be_zero`: 0 is a usable value
+// (Expansion, WindFactor); the others must be greater than 0.
+struct WireField {
+  const char* name;
+  float WireRecord::*member;
+  bool may_be_zero;
+};
+inline constexpr std::array<WireField, 8> kWireFields = {{
+    {"Weight", &WireRecord::Weight, false},
+    {"BreakLoad", &WireRecord::BreakLoad, false},
+    {"SafetyFactor", &WireRecord::SafetyFactor, false},
+    {"Elasticity", &WireRecord::Elasticity, false},
+    {"Expansion", &WireRecord::Expansion, true},
+    {"Diameter", &WireRecord::Diameter, false},
+    {"WindFactor", &WireRecord::WindFactor, true},
+    {"Area", &WireRecord::Area, false},
+}};
+
 struct WireData {
   int16_t WireLast = 0;
   std::array<int16_t, 2> DesignTemp{};
