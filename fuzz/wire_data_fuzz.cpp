@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "state/cp932.h"
+#include "state/wire_source.h"
 #include "state/wire_table.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "output/wire_table_text.h"
 #include "state/file_access.h"
 #include "state/wire_table.h"
+#include "state/wire_source.h"
 
 namespace sarn {
 

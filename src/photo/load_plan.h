@@ -31,8 +31,8 @@ namespace sarn {
 enum class LoadCase { A, B, C, D };
 char LoadCaseLetter(LoadCase c);
 
-// Failure codes shown after "エラーコード=". The numbers follow the
-// run-time error numbers users of the original platform know.
+// Failure codes shown after "エラーコード=". The numbers are fixed, so that
+// a user can quote one when reporting a failed photo.
 inline constexpr int kErrOverflow = 6;         // a size beyond 16 bits
 inline constexpr int kErrOutOfMemory = 7;      // a raster cannot be allocated or is too large
 inline constexpr int kErrDivisionByZero = 11;  // empty working image

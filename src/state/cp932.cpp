@@ -1,4 +1,4 @@
-// Conductor names in code page 932 (the Windows form of Shift-JIS), converted
+// Conductor names in code page 932 (Shift-JIS with its vendor extensions), converted
 // with glibc's iconv. Code page 932 is stateless, so one converter is used
 // character by character and a byte that does not decode can be replaced
 // without disturbing the characters around it.
@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-#include "state/wire_table.h"
+#include "state/cp932.h"
 
 namespace sarn {
 

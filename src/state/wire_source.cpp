@@ -10,7 +10,6 @@
 // editor; nothing is built from a source with a fault in it.
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -20,18 +19,14 @@
 #include <utility>
 #include <vector>
 
-#include "state/wire_table.h"
+#include "state/cp932.h"
+#include "state/wire_source.h"
 
 namespace sarn {
 
 namespace {
 
 constexpr std::string_view kDesignKeyword = "design temperatures";
-constexpr int kValueCount = 8;
-
-constexpr std::array<const char*, kValueCount> kValueNames = {
-    "Weight",    "BreakLoad", "SafetyFactor", "Elasticity",
-    "Expansion", "Diameter",  "WindFactor",   "Area"};
 
 std::string_view Trim(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v'; };
@@ -162,7 +157,7 @@ WireDataResult ParseWireSource(std::string_view text) {
       continue;
     }
 
-    if (fields.size() != 1 + kValueCount)
+    if (fields.size() != 1 + kWireFields.size())
       return Refuse(line_number,
                     "a conductor line needs 9 fields (the name and eight values) "
                     "separated by \"|\", found " +
@@ -177,21 +172,12 @@ WireDataResult ParseWireSource(std::string_view text) {
     WireRecord record;
     record.RawName = *raw;
     record.Name = DecodeWireName(record.RawName);
-    std::array<float, kValueCount> values{};
-    for (int k = 0; k < kValueCount; ++k) {
+    for (size_t k = 0; k < kWireFields.size(); ++k) {
       const std::optional<float> value = ParseFloatField(fields[1 + k], &why);
       if (!value)
-        return Refuse(line_number, std::string(kValueNames[k]) + " " + why);
-      values[k] = *value;
+        return Refuse(line_number, std::string(kWireFields[k].name) + " " + why);
+      record.*kWireFields[k].member = *value;
     }
-    record.Weight = values[0];
-    record.BreakLoad = values[1];
-    record.SafetyFactor = values[2];
-    record.Elasticity = values[3];
-    record.Expansion = values[4];
-    record.Diameter = values[5];
-    record.WindFactor = values[6];
-    record.Area = values[7];
     // The same rule the tension evaluation applies, so that nothing is built
     // that it would refuse.
     if (const std::optional<std::string> problem = WireRecordProblem(record))

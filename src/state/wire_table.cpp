@@ -6,6 +6,7 @@
 
 #include "state/wire_table.h"
 
+#include "state/cp932.h"
 #include "state/file_access.h"
 
 #include <sys/stat.h>
@@ -103,14 +104,11 @@ WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::strin
     WireRecord record;
     std::memcpy(record.RawName.data(), p, kWireNameBytes);
     record.Name = DecodeWireName(record.RawName);
-    record.Weight = ReadFloat(p + 20);
-    record.BreakLoad = ReadFloat(p + 24);
-    record.SafetyFactor = ReadFloat(p + 28);
-    record.Elasticity = ReadFloat(p + 32);
-    record.Expansion = ReadFloat(p + 36);
-    record.Diameter = ReadFloat(p + 40);
-    record.WindFactor = ReadFloat(p + 44);
-    record.Area = ReadFloat(p + 48);
+    const uint8_t* value = p + kWireNameBytes;
+    for (const WireField& field : kWireFields) {
+      record.*field.member = ReadFloat(value);
+      value += sizeof(float);
+    }
     data.WireTable.push_back(std::move(record));
   }
   WireDataResult result;
@@ -137,40 +135,24 @@ std::vector<uint8_t> SerializeWireData(const WireData& data) {
   for (size_t i = 0; i < count; ++i) {
     const WireRecord& record = data.WireTable[i];
     out.insert(out.end(), record.RawName.begin(), record.RawName.end());
-    for (float value : {record.Weight, record.BreakLoad, record.SafetyFactor, record.Elasticity,
-                        record.Expansion, record.Diameter, record.WindFactor, record.Area})
-      WriteFloat(out, value);
+    for (const WireField& field : kWireFields)
+      WriteFloat(out, record.*field.member);
   }
   return out;
 }
 
 std::optional<std::string> WireRecordProblem(const WireRecord& record) {
-  struct Field {
-    const char* name;
-    float value;
-    bool zero_allowed;
-  };
-  const Field fields[] = {
-      {"Weight", record.Weight, false},
-      {"BreakLoad", record.BreakLoad, false},
-      {"SafetyFactor", record.SafetyFactor, false},
-      {"Elasticity", record.Elasticity, false},
-      {"Expansion", record.Expansion, true},
-      {"Diameter", record.Diameter, false},
-      {"WindFactor", record.WindFactor, true},
-      {"Area", record.Area, false},
-  };
-  for (const Field& field : fields) {
-    const bool usable = std::isfinite(field.value) &&
-                        (field.zero_allowed ? field.value >= 0.0f : field.value > 0.0f);
+  for (const WireField& field : kWireFields) {
+    const float value = record.*field.member;
+    const bool usable = std::isfinite(value) && (field.may_be_zero ? value >= 0.0f : value > 0.0f);
     if (usable)
       continue;
     // The shortest text that reads back as the same float: "0", "-362.5", "inf", "nan".
     char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, field.value).ptr;
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
     return std::string(field.name) +
-           (field.zero_allowed ? " is not a finite number of 0 or more ("
-                               : " is not a finite positive number (") +
+           (field.may_be_zero ? " is not a finite number of 0 or more ("
+                              : " is not a finite positive number (") +
            std::string(text, end) + ")";
   }
   return std::nullopt;

@@ -48,6 +48,25 @@ struct WireRecord {
   float Area = 0;                                 // mm2
 };
 
+// The eight values of a record in file order (from byte 20, four bytes each),
+// with the name messages give them. `may_be_zero`: 0 is a usable value
+// (Expansion, WindFactor); the others must be greater than 0.
+struct WireField {
+  const char* name;
+  float WireRecord::*member;
+  bool may_be_zero;
+};
+inline constexpr std::array<WireField, 8> kWireFields = {{
+    {"Weight", &WireRecord::Weight, false},
+    {"BreakLoad", &WireRecord::BreakLoad, false},
+    {"SafetyFactor", &WireRecord::SafetyFactor, false},
+    {"Elasticity", &WireRecord::Elasticity, false},
+    {"Expansion", &WireRecord::Expansion, true},
+    {"Diameter", &WireRecord::Diameter, false},
+    {"WindFactor", &WireRecord::WindFactor, true},
+    {"Area", &WireRecord::Area, false},
+}};
+
 struct WireData {
   int16_t WireLast = 0;
   std::array<int16_t, 2> DesignTemp{};
@@ -83,22 +102,7 @@ WireDataResult ReadWireData(const std::string& path);
 // are cut).
 std::vector<uint8_t> SerializeWireData(const WireData& data);
 
-// 20 name bytes in code page 932 -> UTF-8, padded with spaces to 20
-// characters. A double-byte character cut at byte 20, any byte that does not
-// decode, and control characters become padding; a NUL byte ends the name
-// (the rest of the field is padding, as a C program would have written it).
-std::string DecodeWireName(const std::array<uint8_t, kWireNameBytes>& raw);
-
-// UTF-8 -> 20 bytes of code page 932 padded with spaces; nullopt with a reason
-// when the name does not encode or is longer than 20 bytes.
-std::optional<std::array<uint8_t, kWireNameBytes>> EncodeWireName(std::string_view utf8,
-                                                                  std::string* why);
-
 // The name without its trailing padding.
 std::string TrimmedWireName(std::string_view name);
-
-// The readable text source of a conductor table (see data/conductors.txt).
-// Returns the data, or an error "line N: reason".
-WireDataResult ParseWireSource(std::string_view text);
 
 }  // namespace sarn

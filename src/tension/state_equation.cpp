@@ -23,7 +23,7 @@ constexpr double kSolverTolerance = 0.001;  // on |x^2 (x - k) - a|
 // bound only cuts off searches that could never end.
 constexpr int kMaxHalvings = 200;
 
-// Stores a line's result into a 32-bit float, as every numbered line does.
+// Stores an intermediate into a 32-bit float, as every stored term is.
 // A value that is not finite or lies beyond the float range ends the run.
 float StoreFloat(double value, const char* what) {
   if (!std::isfinite(value))
@@ -153,30 +153,30 @@ AllowTensionSteps AllowTensionDetail(const MeasurementState& state, LoadClass lo
   s.ww = StoreFloat(load.ww, "wind load ww");
   s.wi = StoreFloat(load.wi, "ice load wi");
 
-  // 6. q = sqrt(ww^2 + (wv + wi)^2) / wv, the root stored as a float first.
+  // q = sqrt(ww^2 + (wv + wi)^2) / wv, the root stored as a float first.
   const double vertical = double{c.wv} + double{s.wi};
   const float root =
       StoreFloat(std::sqrt(double{s.ww} * s.ww + vertical * vertical), "resultant load");
   s.q = StoreFloat(Divide(root, c.wv, "Weight is 0"), "load ratio q");
-  // 7. M = S^2 (q w)^2 E / 24 in double.
+  // M = S^2 (q w)^2 E / 24 in double.
   const double span = state.SpanLength;
   const double qw = double{s.q} * double{c.w};
   s.M = span * span * (qw * qw) * double{c.E} / kStateEqDivisor;
-  // 8. K1 = s1 - M / s1^2.
+  // K1 = s1 - M / s1^2.
   s.K1 = StoreFloat(
       double{c.s1} - Divide(s.M, double{c.s1} * c.s1, "allowable stress s1 is 0 (BreakLoad is 0)"),
       "K1");
-  // 9. a = S^2 w^2 E / 24.
+  // a = S^2 w^2 E / 24.
   s.a = StoreFloat(span * span * (double{c.w} * c.w) * double{c.E} / kStateEqDivisor,
                    "own-weight term a");
-  // 10. dT = AirTemp - t1, t1 as a float.
+  // dT = AirTemp - t1, t1 as a float.
   s.dT = StoreFloat(double{state.AirTemp} - double{static_cast<float>(t1)}, "temperature change");
-  // 11. th = dT * alpha * E.
+  // th = dT * alpha * E.
   s.th = StoreFloat(double{s.dT} * (double{r->Expansion} / kExpansionScale) * double{c.E},
                     "thermal term");
-  // 12. k = K1 - th.
+  // k = K1 - th.
   s.k = StoreFloat(double{s.K1} - double{s.th}, "k");
-  // 13. and 14.
+  // x solves x^2 (x - k) = a; the tension is x * Area.
   s.x = StoreFloat(SolveStateEq(s.a, s.k), "present stress x");
   s.tension = StoreFloat(double{s.x} * double{r->Area}, "span allowable tension");
   return s;

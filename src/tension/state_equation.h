@@ -78,7 +78,9 @@ DesignLoad DesignLoadOf(const WireRecord& record, LoadClass load_class);
 // a value is not finite.
 double LoadRatioPrecise(const WireRecord& record, LoadClass load_class);
 
-// The record's own terms (lines 1 to 5 above), each a 32-bit float.
+// The record's own terms, each a 32-bit float:
+//   wv = Weight * 9.8, E = Elasticity * 1000 / 9.8,
+//   Ta = BreakLoad / SafetyFactor * 1000 / 9.8, s1 = Ta / Area, w = Weight / Area.
 struct ConductorTerms {
   float wv = 0;  // own-weight load, N/m
   float E = 0;   // modulus of elasticity, kgf/mm2

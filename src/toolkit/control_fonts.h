@@ -12,7 +12,7 @@ inline constexpr const char* kControlFontFamily = "ＭＳ Ｐゴシック";
 inline constexpr const char* kInstalledFontFamily = "IPAPGothic";
 
 // Registers the substitution and makes the application's default font a
-// Japanese-capable one (9 pt, the usual size of the platform's UI font).
+// Japanese-capable one (9 pt, the size the control layout is drawn for).
 void InstallControlFonts();
 
 // "ＭＳ Ｐゴシック", regular weight, at `points`.

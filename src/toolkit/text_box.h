@@ -9,8 +9,8 @@ namespace sarn::tk {
 // A one-line text box. on_change is raised synchronously on every change of
 // the text, by typing or by SetText, and only when the text changes.
 //
-// A box too narrow for its text at its font (the design's sizes are those of
-// another platform's font) keeps its size and shows its whole text as a
+// A box too narrow for its text at its font (the layout's sizes suit a
+// narrower font than the one installed) keeps its size and shows its whole text as a
 // tooltip; the tooltip is empty while the text fits.
 class TextBox : public QLineEdit {
  public:

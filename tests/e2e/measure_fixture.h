@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/cli.h"
+#include "state/wire_source.h"
 #include "state/wire_table.h"
 #include "support/span_photo.h"
 #include "support/temp_folder.h"

@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ThirtiethCase{0, 0, false},  // 0 < 0 is false
                       ThirtiethCase{100, 0, false}));
 
-TEST(PreselectionTest, NestedReevaluationOfTheDocumentExample) {
+TEST(PreselectionTest, NestedReevaluationOfTheWorkedExample) {
   // Mean 100.0333: all three lie within a thirtieth of it, but each changed
   // box re-evaluates the present tension first: 100, then 101.6, and 96.9 is
   // 4.7 away from 101.6 (more than 101.6 / 30 = 3.387).

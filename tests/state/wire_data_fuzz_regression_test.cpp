@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "state/wire_source.h"
 #include "state/wire_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

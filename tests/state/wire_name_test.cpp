@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "state/cp932.h"
 #include "state/wire_table.h"
 
 namespace sarn {

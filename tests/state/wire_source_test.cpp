@@ -1,8 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
+#include "state/wire_source.h"
 #include "state/wire_table.h"
 
 namespace sarn {
@@ -28,20 +30,15 @@ TEST(ParseWireSource, ReadsTheTable) {
   EXPECT_EQ(TrimmedWireName(data.WireTable[1].Name), "硬銅より線 38mm2");
   const WireRecord& r = data.WireTable[1];
   // Each value is the float nearest to the decimal text.
-  EXPECT_EQ(r.Weight, 0.334f);
-  EXPECT_EQ(r.BreakLoad, 14.51f);
-  EXPECT_EQ(r.SafetyFactor, 2.2f);
-  EXPECT_EQ(r.Elasticity, 117.7f);
-  EXPECT_EQ(r.Expansion, 16.9f);
-  EXPECT_EQ(r.Diameter, 7.8f);
-  EXPECT_EQ(r.WindFactor, 1.0f);
-  EXPECT_EQ(r.Area, 37.16f);
+  EXPECT_THAT((std::array{r.Weight, r.BreakLoad, r.SafetyFactor, r.Elasticity, r.Expansion,
+                          r.Diameter, r.WindFactor, r.Area}),
+              ::testing::ElementsAre(0.334f, 14.51f, 2.2f, 117.7f, 16.9f, 7.8f, 1.0f, 37.16f));
   // "硬銅より線 " is 6 characters and 11 bytes; "38mm2" 5 bytes.
   EXPECT_EQ(r.RawName[0], 0x8D);
   EXPECT_EQ(r.RawName[16], ' ');
 }
 
-TEST(ParseWireSource, AcceptsWindowsLineEndsAByteOrderMarkAndNoFinalNewline) {
+TEST(ParseWireSource, AcceptsCrLfLineEndsAByteOrderMarkAndNoFinalNewline) {
   const WireDataResult result = ParseWireSource(
       "\xEF\xBB\xBF"
       "design temperatures|20|-10\r\nA|1|2|3|4|5|6|7|8");

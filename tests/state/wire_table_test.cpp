@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <fstream>
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -72,14 +73,10 @@ TEST(ParseWireData, OneRecordFileOf58Bytes) {
   ASSERT_EQ(data.WireTable.size(), 1u);
   const WireRecord& record = data.WireTable[0];
   EXPECT_EQ(record.Name, Padded("HAL 22", 6));
-  EXPECT_FLOAT_EQ(record.Weight, 0.198f);
-  EXPECT_FLOAT_EQ(record.BreakLoad, 8.71f);
-  EXPECT_FLOAT_EQ(record.SafetyFactor, 2.2f);
-  EXPECT_FLOAT_EQ(record.Elasticity, 117.7f);
-  EXPECT_FLOAT_EQ(record.Expansion, 16.9f);
-  EXPECT_FLOAT_EQ(record.Diameter, 6.0f);
-  EXPECT_FLOAT_EQ(record.WindFactor, 1.0f);
-  EXPECT_FLOAT_EQ(record.Area, 21.99f);
+  // Each value as written, from byte 20 on in this order.
+  EXPECT_THAT((std::array{record.Weight, record.BreakLoad, record.SafetyFactor, record.Elasticity,
+                          record.Expansion, record.Diameter, record.WindFactor, record.Area}),
+              ::testing::ElementsAre(0.198f, 8.71f, 2.2f, 117.7f, 16.9f, 6.0f, 1.0f, 21.99f));
 }
 
 TEST(ParseWireData, ThreeRecordsIn162BytesInFileOrder) {

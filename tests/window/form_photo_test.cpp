@@ -26,7 +26,7 @@ constexpr int kPhotoHeight = 900;
 // With the cut (Check4) the working image keeps photo rows 225..674.
 constexpr int kCutTop = 225;
 
-SpanScene TestSpec() {
+SpanScene TestScene() {
   SpanScene scene = ScaledScene(SpanScene{}, kPhotoWidth, kPhotoHeight);
   scene.poles = false;
   scene.seed = 3;
@@ -47,7 +47,7 @@ class FormPhoto : public FormFixture {
  protected:
   void SetUp() override {
     Start(PhotoTable());
-    scene_ = TestSpec();
+    scene_ = TestScene();
     photo_ = folder_.Write("span.JPG", RenderSpanJpeg(scene_));
   }
 

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <string>
 
+#include "state/cp932.h"
 #include "state/wire_table.h"
 #include "toolkit/bgr_color.h"
 #include "window/form_fixture.h"

@@ -19,6 +19,7 @@
 #include "app/form1.h"
 #include "photo/load_plan.h"
 #include "session/session_json.h"
+#include "state/wire_source.h"
 #include "state/wire_table.h"
 #include "support/span_photo.h"
 #include "support/temp_folder.h"

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "app/form1.h"
+#include "state/wire_source.h"
 #include "state/wire_table.h"
 #include "support/span_photo.h"
 #include "support/temp_folder.h"
