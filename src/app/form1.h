@@ -165,8 +165,7 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void ShowTrace();
   void UpdateChart();
   void BindHandlers();
-  // Steps 11 and 13 of the photo loading: the window's height follows the
-  // overview.
+  // After a photo loads, the window's height follows the overview.
   void FitWindowToOverview();
   void HideGuideLines();
   bool LoadFrom(const std::string& path);

@@ -144,7 +144,7 @@ void Form1::CreatePanelControls() {
 
   for (int i : {0, 1, 2, 3, 4, 5, 6})
     Label4[static_cast<size_t>(i)]->SetBackColor(tk::kBgrYellow);
-  // Labels are drawn above the boxes beside them, as on the design.
+  // Labels are drawn above the boxes beside them, which they overlap.
   for (tk::Label* label : Label4)
     label->raise();
 }
