@@ -8,8 +8,8 @@ namespace sarn {
 
 bool IsCliCommand(std::string_view first_argument) {
   return first_argument == "data" || first_argument == "evaluate" || first_argument == "measure" ||
-         first_argument == "chart" ||
-         first_argument == "help" || first_argument == "--help" || first_argument == "-h";
+         first_argument == "chart" || first_argument == "help" || first_argument == "--help" ||
+         first_argument == "-h";
 }
 
 void PrintUsage(std::ostream& out) {

@@ -130,8 +130,8 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
       for (const std::string& warning : row.session->Warnings())
         notes += (notes.empty() ? "" : "; ") + std::string("warning: ") + warning;
       if (!o.report.empty() || !o.annotated.empty()) {
-        const std::string stem = std::filesystem::path(cells[0]).stem().string() + "-" +
-                                 std::to_string(line_number);
+        const std::string stem =
+            std::filesystem::path(cells[0]).stem().string() + "-" + std::to_string(line_number);
         std::ostringstream why;
         const std::string report =
             o.report.empty() ? "" : (std::filesystem::path(o.report) / (stem + ".pdf")).string();

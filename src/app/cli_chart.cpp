@@ -27,8 +27,7 @@ int RunChartCommand(const std::vector<std::string>& args, std::ostream& out, std
   ConductorOptions conductor;
   AddConductorOptions(command, conductor);
   std::string present_text;
-  command
-      .add_option("--present-tension", present_text, "the present tension T0 in kgf (required)")
+  command.add_option("--present-tension", present_text, "the present tension T0 in kgf (required)")
       ->required()
       ->check(FloatText());
   TemperatureRange range;

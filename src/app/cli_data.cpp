@@ -10,8 +10,8 @@
 #include "app/cli_options.h"
 #include "output/wire_table_text.h"
 #include "state/file_access.h"
-#include "state/wire_table.h"
 #include "state/wire_source.h"
+#include "state/wire_table.h"
 
 namespace sarn {
 

@@ -79,9 +79,10 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& o) {
                   "that shows the overview that wide (default 1004)")
       ->check(CLI::Range(100, 32767));
   AddJsonFlag(command, o.json);
-  command.add_flag("--precision", o.precision,
-                   "precision tracing: follow the conductor across every column and take the sag "
-                   "from the fitted curve")
+  command
+      .add_flag("--precision", o.precision,
+                "precision tracing: follow the conductor across every column and take the sag "
+                "from the fitted curve")
       ->disable_flag_override();
   command.add_flag("--chart", o.chart, "add the stringing chart to the JSON")
       ->disable_flag_override();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -76,6 +77,9 @@ void PrintWireTable(const WireData& data, const std::string& path, std::ostream&
       line += "  ";
       PadLeft(line, cells[i][c], widths[c]);
     }
+    // A record the evaluation cannot use is printed as it is, and marked.
+    if (const std::optional<std::string> problem = WireRecordProblem(data.WireTable[i]))
+      line += "  unusable: " + *problem;
     out << line << "\n";
   }
 }

@@ -355,7 +355,8 @@ std::vector<std::string> MeasurementSession::Warnings() {
   if (!trace.credible)
     return warnings;
   for (int i = 0; i < kStations; ++i) {
-    const double off = scan_.WireY[static_cast<size_t>(i)] - trace.StationRows[static_cast<size_t>(i)];
+    const double off =
+        scan_.WireY[static_cast<size_t>(i)] - trace.StationRows[static_cast<size_t>(i)];
     if (off > kBelow || -off > kAbove) {
       char text[160];
       std::snprintf(text, sizeof text,

@@ -155,8 +155,8 @@ Json MeasurementJson(const MeasurementSession& session, const std::vector<std::s
       for (float row : trace->StationRows)
         rows.push_back(JsonNumber(row));
       precision["station_rows"] = std::move(rows);
-      precision["sag"] = sag.SagDefined[0] && trace->credible ? JsonNumber(sag.SagEst[0])
-                                                             : Json(nullptr);
+      precision["sag"] =
+          sag.SagDefined[0] && trace->credible ? JsonNumber(sag.SagEst[0]) : Json(nullptr);
       precision["residual_px"] = JsonNumber(trace->residual_px);
       precision["columns_used"] = JsonNumber(trace->columns_used);
       precision["sag_uncertainty_m"] =

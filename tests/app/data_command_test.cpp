@@ -5,12 +5,14 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/cli_commands.h"
 #include "state/wire_table.h"
+#include "support/set_dt_bytes.h"
 #include "support/temp_folder.h"
 
 namespace sarn {
@@ -146,6 +148,18 @@ TEST_F(DataCommandTest, ListReadsSetDTFromTheProgramFolderByDefault) {
   const CommandRun list = Data({"list"}, folder_.path());
   EXPECT_EQ(list.status, 0) << list.err;
   EXPECT_THAT(list.out, StartsWith(folder_.PathOf("SetDT.dat") + ": 8 conductors"));
+}
+
+// A value the evaluation cannot use is listed as it is, and the record marked.
+TEST_F(DataCommandTest, ListMarksARecordWithAnImpossibleValue) {
+  test::ConductorBytes broken = test::WorkedConductor("BROKEN");
+  broken.area = std::numeric_limits<float>::infinity();
+  const std::string path =
+      folder_.Write("SetDT.dat", test::SetDtBytes(15, -5, {test::WorkedConductor("GOOD"), broken}));
+  const CommandRun list = Data({"list", path});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_THAT(list.out, HasSubstr("inf  unusable: Area is not a finite positive number"));
+  EXPECT_EQ(list.out.find("unusable"), list.out.rfind("unusable")) << "GOOD is usable";
 }
 
 TEST_F(DataCommandTest, ListReportsAMissingOrBrokenFile) {

@@ -200,6 +200,13 @@ TEST_F(MeasureCommand, BadArgumentsExitWithStatusTwo) {
       {"measure", photo_, "--line", "1,2,3,4", "--unknown"},
       {"measure", photo_, "--line"},
       {"measure", photo_, "--line", "1,2,3,4", "--data", fixture_.folder().PathOf("none.dat")},
+      {"measure", photo_, "--line", "1,2,3,4", "--json=x"},
+      {"measure", photo_, "--line", "1,2,3,4", "--precision=no"},
+      {"measure", photo_, "--line", "1,2,3,4", "--span", "1e39"},
+      {"measure", photo_, "--line", "1,2,3,4", "--step", "x"},
+      {"evaluate", "--span", "1e39"},
+      {"chart", "--present-tension", "1e39"},
+      {"chart"},
   };
   for (const auto& args : bad) {
     CliRun run = fixture_.Run(args);
@@ -264,6 +271,57 @@ TEST_F(MeasureCommand, BatchGoesOnPastBadRows) {
   EXPECT_GT(std::stod(second[1]), std::stod(good[1])) << "the deeper sag is measured deeper";
   EXPECT_NE(rows[4].find("is not a number"), std::string::npos) << rows[4];
   EXPECT_NE(rows[5].find("expected photo,x1,y1,x2,y2"), std::string::npos) << rows[5];
+}
+
+// A CSV saved by a spreadsheet starts with a byte-order mark; a folder, a FIFO
+// or a binary file given as the CSV is refused rather than read as rows.
+TEST_F(MeasureCommand, BatchTakesAByteOrderMarkAndRefusesWhatIsNotACsv) {
+  const std::string csv = fixture_.folder().Write(
+      "bom.csv", "\xEF\xBB\xBFphoto,x1,y1,x2,y2\nspan.jpg," + LineArgument(scene_) + "\n");
+  CliRun run = fixture_.Run({"measure", "--batch", csv});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+
+  const std::string fifo = fixture_.folder().PathOf("lines.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string binary =
+      fixture_.folder().Write("photo.csv", std::vector<uint8_t>{0xFF, 0xD8, 0x00, 0x10, 0x00});
+  for (const std::string& bad : {fixture_.folder().path(), fifo, binary}) {
+    CliRun refused = fixture_.Run({"measure", "--batch", bad});
+    EXPECT_EQ(refused.status, 2) << bad;
+    EXPECT_EQ(refused.out, "") << bad;
+    EXPECT_FALSE(refused.err.empty()) << bad;
+  }
+}
+
+// A photo cut off after part of its data is shown as far as it goes, but no
+// station that reaches the missing rows gives a number.
+TEST_F(MeasureCommand, IncompletePhotoWarnsAndGivesNoNumberFromMissingRows) {
+  std::vector<uint8_t> bytes = RenderSpanJpeg(scene_);
+  bytes.resize(bytes.size() * 2 / 5);
+  const std::string cut = fixture_.folder().Write("cut.jpg", bytes);
+  CliRun run = fixture_.Run({"measure", cut, "--line", LineArgument(scene_), "--json"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("the photo is incomplete: rows below"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("\"warnings\":[\"the photo is incomplete"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("reaches the missing rows"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"ratio\":null"), std::string::npos) << run.out;
+}
+
+// Precision tracing and the stringing chart reach the JSON; the default
+// mode's JSON carries the metres one pixel row is worth.
+TEST_F(MeasureCommand, PrecisionAndChartKeys) {
+  CliRun plain = fixture_.Run({"measure", photo_, "--line", LineArgument(scene_), "--json"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_NE(plain.out.find("\"sag_resolution_m\":0.0"), std::string::npos) << plain.out;
+  EXPECT_EQ(plain.out.find("\"precision\""), std::string::npos);
+  CliRun precise = fixture_.Run(
+      {"measure", photo_, "--line", LineArgument(scene_), "--json", "--precision", "--chart"});
+  ASSERT_EQ(precise.status, 0) << precise.err;
+  for (const char* key : {"\"precision\":{\"station_rows\":[", "\"residual_px\":",
+                          "\"columns_used\":", "\"sag_uncertainty_m\":", "\"credible\":true",
+                          "\"rows\":[{\"temperature\":-20,", "{\"class\":\"C\",\"temperature\":"})
+    EXPECT_NE(precise.out.find(key), std::string::npos) << key << " in " << precise.out;
 }
 
 TEST_F(MeasureCommand, GoesOnWithoutHiDatWhereTheFolderIsNotWritable) {

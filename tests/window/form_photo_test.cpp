@@ -266,6 +266,49 @@ TEST_F(FormPhoto, RatioTurnsRedAndAFailedEvaluationPutsItBackOnYellow) {
   EXPECT_EQ(clipboard_.text, copied);
 }
 
+// The context menu's precision tracing: the fitted curve over both pictures,
+// the sag from it on the clipboard, and off again exactly as before.
+TEST_F(FormPhoto, PrecisionTracingDrawsTheCurveAndCopiesItsResult) {
+  Choose(photo_);
+  DrawSampleLine();
+  const std::string scanned = clipboard_.text;
+  ASSERT_FALSE(scanned.empty());
+  const int sets = clipboard_.sets;
+  form_->PrecisionAction->trigger();
+  ASSERT_TRUE(form_->Session().Trace().has_value());
+  EXPECT_TRUE(form_->Session().Trace()->credible) << form_->Session().Trace()->reason;
+  EXPECT_TRUE(form_->Curve1[0]->Visible());
+  EXPECT_TRUE(form_->Curve2[Form1::kCurveSegments - 1]->Visible());
+  EXPECT_GT(clipboard_.sets, sets);
+  EXPECT_EQ(clipboard_.text, form_->Session().ResultText());
+  EXPECT_TRUE(dialogs_.messages.empty());
+  form_->PrecisionAction->trigger();
+  EXPECT_FALSE(form_->Curve1[0]->Visible());
+  EXPECT_EQ(clipboard_.text, scanned);
+}
+
+// The chart dialog follows the measurement; the report is written where the
+// save dialog says.
+TEST_F(FormPhoto, ChartDialogAndReportFromTheContextMenu) {
+  Choose(photo_);
+  DrawSampleLine();
+  form_->ChartAction->trigger();
+  ASSERT_NE(form_->Chart, nullptr);
+  EXPECT_TRUE(form_->Chart->isVisible());
+  ASSERT_TRUE(form_->Chart->chart().has_value());
+  const double before = form_->Chart->chart()->present_tension_kgf;
+  form_->Text2->SetText("50");  // a longer span: a new present tension
+  ASSERT_TRUE(form_->Chart->chart().has_value());
+  EXPECT_NE(form_->Chart->chart()->present_tension_kgf, before);
+
+  dialogs_.save_result = folder_.PathOf("report.pdf");
+  form_->ReportAction->trigger();
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  const std::vector<uint8_t> pdf = ReadBytes(folder_.PathOf("report.pdf"));
+  ASSERT_GT(pdf.size(), 1000u);
+  EXPECT_EQ(std::string(pdf.begin(), pdf.begin() + 5), "%PDF-");
+}
+
 TEST_F(FormPhoto, RightDragMovesTheOverviewVerticallyOnly) {
   Choose(photo_);
   Press(form_->Picture1, QPointF(100, 50), Qt::RightButton);

@@ -107,7 +107,8 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
                    json_out, json_err, CliContext(folder.path())),
             0)
       << json_err.str();
-  EXPECT_EQ(JsonText(MeasurementJson(form.Session())) + "\n", json_out.str());
+  EXPECT_EQ(JsonText(MeasurementJson(form.Session(), form.Session().Warnings())) + "\n",
+            json_out.str());
 }
 
 }  // namespace
