@@ -1,6 +1,6 @@
 // Regenerates the sample photo and its scan line:
 //   sarn_render_sample OUT_DIR                 -> OUT_DIR/span.jpg, OUT_DIR/span.line
-//   sarn_render_sample --size W H OUT_FILE [--quality Q] [--noise SIGMA]
+//   sarn_render_sample --size W H OUT_FILE [--quality Q] [--noise SIGMA] [--trees RISE]
 //                                              -> the sample scene at W x H (JPEG
 //                                                 quality Q, noise SIGMA grey levels);
 //                                                 prints its scan line X1,Y1,X2,Y2
@@ -27,7 +27,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: sarn_render_sample OUT_DIR\n"
                "       sarn_render_sample --size WIDTH HEIGHT OUT_FILE [--quality Q] "
-               "[--noise SIGMA]\n");
+               "[--noise SIGMA] [--trees RISE]\n");
   return 2;
 }
 
@@ -50,7 +50,12 @@ int main(int argc, char** argv) {
         scene.quality = std::atoi(argv[i + 1]);
       else if (option == "--noise")
         scene.noise = std::atof(argv[i + 1]);
-      else
+      else if (option == "--trees") {  // a tree line rising RISE px above the conductor
+        scene.backdrop = SpanScene::Backdrop::Trees;
+        scene.backdrop_from = scene.left_x + (scene.right_x - scene.left_x) * 0.3;
+        scene.backdrop_to = scene.left_x + (scene.right_x - scene.left_x) * 0.75;
+        scene.backdrop_rise = std::atof(argv[i + 1]);
+      } else
         return Usage();
     }
     if (scene.quality < 1 || scene.quality > 100 || !(scene.noise >= 0))
