@@ -10,7 +10,6 @@
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScatterSeries>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -20,6 +19,8 @@
 
 #include "output/number_format.h"
 #include "tension/stringing_chart_text.h"
+
+#include "state/file_access.h"
 
 namespace sarn {
 namespace {
@@ -56,15 +57,15 @@ class QtChartSaveDialogs : public ChartSaveDialogs {
   QWidget* parent_;
 };
 
-// Writes `bytes` through a QSaveFile: the file is replaced only once it is
-// complete. False with the system's reason in `why`.
+// Replaces the file at `path` by `bytes` whole, as every file the program
+// writes is replaced (see state/file_access.h).
 bool ReplaceFile(const std::string& path, const QByteArray& bytes, std::string* why) {
-  QSaveFile file(Q(path));
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    *why = file.errorString().toStdString();
-    return false;
-  }
-  return true;
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+  const std::optional<FileError> failure =
+      ReplaceFileAtomically(path, std::vector<uint8_t>(data, data + bytes.size()), true);
+  if (failure)
+    *why = "cannot write " + failure->message;
+  return !failure;
 }
 
 // The range [low, high] widened by 8 % on each side (by 1 when it is a point).

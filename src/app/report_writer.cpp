@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPolygonF>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -17,6 +16,8 @@
 
 #include "output/number_format.h"
 #include "tension/stringing_chart_text.h"
+
+#include "state/file_access.h"
 
 namespace sarn {
 namespace {
@@ -48,15 +49,15 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// Replaces the file at `path` by `bytes` whole: QSaveFile writes a temporary
-// file beside it and renames it over the old one once complete.
+// Replaces the file at `path` by `bytes` whole, as every file the program
+// writes is replaced (see state/file_access.h).
 bool ReplaceFile(const std::string& path, const QByteArray& bytes, std::string* error) {
-  QSaveFile file(Q(path));
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    *error = "cannot write " + path + ": " + file.errorString().toStdString();
-    return false;
-  }
-  return true;
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+  const std::optional<FileError> failure =
+      ReplaceFileAtomically(path, std::vector<uint8_t>(data, data + bytes.size()), true);
+  if (failure)
+    *error = "cannot write " + failure->message;
+  return !failure;
 }
 
 bool HaveGuiApplication(std::string* error) {
