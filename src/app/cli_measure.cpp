@@ -128,8 +128,9 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
   session.SetPrecision(o.precision);
 
   LoadQuestions no_questions;  // a retry is never asked: the answer is no
+  // The scan reads the working image only: no overview raster.
   const PhotoLoadResult loaded =
-      session.LoadPhoto(photo, o.load, o.view_width, no_questions, context.fallback_decoder);
+      session.LoadPhoto(photo, o.load, o.view_width, no_questions, context.fallback_decoder, false);
   if (!loaded.loaded) {
     const std::string why =
         loaded.failure ? loaded.failure->reason : std::string("the photo could not be loaded");

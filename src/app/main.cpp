@@ -1,4 +1,7 @@
 // sarn: with a subcommand it works headless; otherwise it opens the window.
+// Qt is not linked: the window, the decoder for photos other than JPEG and
+// the report writers are in the Qt module beside the program, loaded when
+// first needed (qt_module.h).
 
 #include <cstdlib>
 #include <iostream>
@@ -9,9 +12,8 @@
 #include <sys/stat.h>
 
 #include "app/cli.h"
-#include "app/window_main.h"
+#include "app/qt_module_loader.h"
 #include "state/program_folder.h"
-#include "toolkit/raster_image.h"
 
 namespace {
 
@@ -44,9 +46,7 @@ int main(int argc, char** argv) {
     sarn::CliContext context;
     context.program_folder = sarn::ProgramFolder();
     context.hi_dat_folder = sarn::HiDatFolder(context.program_folder);
-    context.fallback_decoder = sarn::tk::DecodeImageWithQt;
-    context.write_report = sarn::WriteReportPdf;
-    context.write_annotated = sarn::WriteAnnotatedPng;
+    sarn::UseQtModule(context, context.program_folder);
     return sarn::RunCli(args, std::cout, std::cerr, context);
   }
   if (args.size() > 1 || (!args.empty() && LooksLikeMistypedCommand(args[0]))) {
@@ -64,5 +64,5 @@ int main(int argc, char** argv) {
     sarn::PrintUsage(std::cerr);
     return sarn::kExitBadInput;
   }
-  return sarn::RunWindow(argc, argv);
+  return sarn::QtModule(sarn::ProgramFolder()).run_window(argc, argv);
 }

@@ -77,10 +77,12 @@ void MeasurementSession::SetStartDistances(const std::string& distance, const st
 
 PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const LoadSettings& settings,
                                               int view_width, LoadQuestions& questions,
-                                              const FallbackDecoder& fallback) {
+                                              const FallbackDecoder& fallback,
+                                              bool build_overview) {
   RecoveryHooks hooks(questions);
-  LoadOutcome outcome =
-      LoadPhotoWithRecovery(path, settings, view_width, hooks.Callbacks(fallback));
+  LoadCallbacks callbacks = hooks.Callbacks(fallback);
+  callbacks.build_overview = build_overview;
+  LoadOutcome outcome = LoadPhotoWithRecovery(path, settings, view_width, callbacks);
   PhotoLoadResult result;
   result.settings = outcome.settings;
   result.failure = outcome.failure;

@@ -122,9 +122,11 @@ class MeasurementSession {
   // --- photo ----------------------------------------------------------------
   // Loads `path` at `settings` for an overview `view_width` pixels wide. On
   // success the drawn line and the guide lines are gone; the chain is not
-  // run. On failure everything stays as it was.
+  // run. On failure everything stays as it was. `build_overview` false: the
+  // overview is planned but its raster not made (a run that only scans).
   PhotoLoadResult LoadPhoto(const std::string& path, const LoadSettings& settings, int view_width,
-                            LoadQuestions& questions, const FallbackDecoder& fallback = {});
+                            LoadQuestions& questions, const FallbackDecoder& fallback = {},
+                            bool build_overview = true);
   const std::optional<LoadedPhoto>& Photo() const { return photo_; }
   const std::string& PhotoPath() const { return photo_path_; }
   float ImgScale() const { return img_scale_; }
