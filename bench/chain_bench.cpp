@@ -24,6 +24,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -166,17 +167,14 @@ struct ChainResult {
   float present = 0;  // kgf, PresentTension
 };
 
-// Scan -> hi.dat -> guide lines -> SarnKeisan -> preselection ->
-// EvalTension -> result text, as the window runs it after a scan trigger.
-ChainResult RunChain(Fixture& f, Criterion criterion, double threshold) {
-  const ScanResult scan = RunScan(f.line, kImgScale, f.photo, criterion, threshold);
-  std::string error;
-  if (!WriteHiDat(f.folder.HiDatPath(), scan, &error))
-    return {error};
+// Guide lines -> SarnKeisan -> preselection -> EvalTension -> result text,
+// as the window runs them after a scan; `precise_rows` from precision tracing.
+ChainResult FinishChain(Fixture& f, const ScanResult& scan,
+                        std::optional<std::array<float, kStations>> precise_rows) {
   const ScanGuides guides = ComputeGuides(f.line, kImgScale, scan.WireY);
-
   SagInputs sag_inputs;
   sag_inputs.WireY = scan.WireY;
+  sag_inputs.PreciseRows = precise_rows;
   sag_inputs.ChordX1 = guides.chord_working.X1;
   sag_inputs.ChordX2 = guides.chord_working.X2;
   const SagOutcome sag = ComputeSag(f.state, sag_inputs);
@@ -196,6 +194,15 @@ ChainResult RunChain(Fixture& f, Criterion criterion, double threshold) {
   return {BuildResultText(fields), sag.SagEst[0], tension.PresentTension};
 }
 
+// Scan -> hi.dat -> the rest, as the window runs it after a scan trigger.
+ChainResult RunChain(Fixture& f, Criterion criterion, double threshold) {
+  const ScanResult scan = RunScan(f.line, kImgScale, f.photo, criterion, threshold);
+  std::string error;
+  if (!WriteHiDat(f.folder.HiDatPath(), scan, &error))
+    return {error};
+  return FinishChain(f, scan, std::nullopt);
+}
+
 // The chain with precision tracing: the scan still runs (hi.dat and the
 // default rows), the conductor is traced across the span, and the sag is
 // formed from the fitted rows.
@@ -207,28 +214,7 @@ ChainResult RunPrecisionChain(Fixture& f, const ImageView& view) {
   const PrecisionTrace trace = TracePrecisely(view, f.line, kImgScale);
   if (!trace.credible)
     return {trace.reason};
-  const ScanGuides guides = ComputeGuides(f.line, kImgScale, scan.WireY);
-
-  SagInputs sag_inputs;
-  sag_inputs.WireY = scan.WireY;
-  sag_inputs.PreciseRows = trace.StationRows;
-  sag_inputs.ChordX1 = guides.chord_working.X1;
-  sag_inputs.ChordX2 = guides.chord_working.X2;
-  const SagOutcome sag = ComputeSag(f.state, sag_inputs);
-  f.Check3 = PreselectEstimates(sag, f.Check3);
-
-  TensionInputs tension_inputs;
-  tension_inputs.TensionEst = {sag.TensionEst[0], sag.TensionEst[1], sag.TensionEst[2]};
-  tension_inputs.Check3 = f.Check3;
-  const TensionOutcome tension = EvaluateTension(f.state, tension_inputs);
-
-  ResultTextFields fields;
-  fields.conductor_name = f.state.WireTable[0].Name;
-  fields.span_text = "200";
-  fields.distance_text = "60";
-  fields.present_tension = tension.shown.present_tension;
-  fields.estimates = sag.estimate_texts;
-  return {BuildResultText(fields), sag.SagEst[0], tension.PresentTension};
+  return FinishChain(f, scan, trace.StationRows);
 }
 
 // Shows what the chain found, so that a broken picture or line is noticed.

@@ -57,15 +57,9 @@ class QtChartSaveDialogs : public ChartSaveDialogs {
   QWidget* parent_;
 };
 
-// Replaces the file at `path` by `bytes` whole, as every file the program
-// writes is replaced (see state/file_access.h).
+// Every file is replaced whole through the program's one writer.
 bool ReplaceFile(const std::string& path, const QByteArray& bytes, std::string* why) {
-  const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-  const std::optional<FileError> failure =
-      ReplaceFileAtomically(path, std::vector<uint8_t>(data, data + bytes.size()), true);
-  if (failure)
-    *why = "cannot write " + failure->message;
-  return !failure;
+  return ReplaceFileWithBytes(path, std::string_view(bytes.constData(), bytes.size()), why);
 }
 
 // The range [low, high] widened by 8 % on each side (by 1 when it is a point).

@@ -327,4 +327,12 @@ std::optional<FileError> ReplaceFileAtomically(const std::string& path,
                  std::string("cannot write the file (") + std::strerror(failure) + ")");
 }
 
+bool ReplaceFileWithBytes(const std::string& path, std::string_view bytes, std::string* why) {
+  const std::optional<FileError> failure =
+      ReplaceFileAtomically(path, std::vector<uint8_t>(bytes.begin(), bytes.end()), true);
+  if (failure && why != nullptr)
+    *why = "cannot write " + failure->message;
+  return !failure;
+}
+
 }  // namespace sarn

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -82,5 +83,9 @@ std::variant<MappedFile, FileError> MapWholeFile(const std::string& path, size_t
 // permissions the user's umask gives new files.
 std::optional<FileError> ReplaceFileAtomically(const std::string& path,
                                                const std::vector<uint8_t>& bytes, bool sync);
+
+// The same for bytes held elsewhere (a Qt buffer): false with the reason in
+// `why` ("cannot write PATH: ...").
+bool ReplaceFileWithBytes(const std::string& path, std::string_view bytes, std::string* why);
 
 }  // namespace sarn
