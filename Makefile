@@ -42,7 +42,7 @@ test: deps
 BENCH_ROUNDS ?= 15
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BENCH_DIR) --target chain_bench photo_load_bench sarn sarn_data sarn_render_sample -j$(JOBS)
+	cmake --build $(BENCH_DIR) --target chain_bench photo_load_bench window_load_bench sarn sarn_data sarn_render_sample -j$(JOBS)
 	bash bench/first_load.sh $(BENCH_DIR) $(BENCH_ROUNDS)
 	$(BENCH_DIR)/bench/chain_bench
 	$(BENCH_DIR)/bench/photo_load_bench

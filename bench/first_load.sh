@@ -15,6 +15,13 @@
 # sarn / djpeg, the same for CPU time (the steadier figure when other work
 # shares the machine; on an idle machine the two agree), the median times in
 # ms, and sarn's median peak RSS in MB.
+#
+# Then the same in the window, when bench/window_load_bench is built and Xvfb
+# and openbox are installed: one fresh window process per round, on a
+# private Xvfb screen with openbox, from the moment the chosen file's path is
+# handed to the window to the overview painted and flushed to the display (the
+# first photo of the session; the start-up before the choice is not counted),
+# against the same djpeg runs. Peak RSS is then that of the whole window.
 set -euo pipefail
 
 build=${1:-build-rel}
@@ -28,30 +35,68 @@ command -v djpeg >/dev/null || { echo "first_load: djpeg is missing (libjpeg-tur
 command -v python3 >/dev/null || { echo "first_load: python3 is missing" >&2; exit 2; }
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The window part on its own X server, when it can run.
+window_bench="$build/bench/window_load_bench"
+display=""
+if [[ -x "$window_bench" ]] && command -v Xvfb >/dev/null && command -v openbox >/dev/null; then
+  for n in $(seq 90 120); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+    display=":$n"
+    break
+  done
+  for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
+  DISPLAY=$display openbox >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
+else
+  echo "first_load: the window figure needs $window_bench, Xvfb and openbox; skipped" >&2
+fi
 
 for size in 6000x4000 8000x6000; do
   "$render" --size "${size%x*}" "${size#*x}" "$work/span$size.jpg" --quality 90 --noise 4 \
     >"$work/span$size.line"
 done
 
-python3 - "$sarn" "$rounds" "$work" <<'EOF'
+python3 - "$sarn" "$rounds" "$work" "$window_bench" "$display" "$build/SetDT.dat" <<'EOF'
 import os, statistics, subprocess, sys, time
 
-sarn, rounds, work = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+sarn, rounds, work, window_bench, display, setdt = sys.argv[1:7]
+rounds = int(rounds)
 
-def run(cmd):
-    """Wall ms, CPU ms (user + system), peak RSS MB of one whole process."""
+def run(cmd, env=None):
+    """Wall ms, CPU ms (user + system), peak RSS MB of one whole process, and
+    what it printed."""
     start = time.perf_counter_ns()
-    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+    out = proc.stdout.read()
     _, status, usage = os.wait4(proc.pid, 0)
     wall = (time.perf_counter_ns() - start) / 1e6
     proc.returncode = os.waitstatus_to_exitcode(status)
     if proc.returncode != 0:
         sys.exit(f"first_load: failed ({proc.returncode}): {' '.join(cmd)}\n"
                  + proc.stderr.read().decode(errors="replace"))
+    proc.stdout.close()
     proc.stderr.close()
-    return wall, (usage.ru_utime + usage.ru_stime) * 1e3, usage.ru_maxrss / 1024
+    return wall, (usage.ru_utime + usage.ru_stime) * 1e3, usage.ru_maxrss / 1024, out
+
+def run_window(photo):
+    """The window's in-process wall and CPU ms from the chosen file to the
+    painted overview, and the window process's peak RSS MB."""
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+    _, _, rss, out = run([window_bench, photo, setdt], env)
+    wall, cpu = (float(v) for v in out.split())
+    return wall, cpu, rss
+
+med = statistics.median
 
 print(f"{'photo':<10} {'ratio':>6} {'cpu ratio':>9} {'sarn ms':>8} {'djpeg ms':>8} "
       f"{'sarn cpu':>8} {'djpeg cpu':>9} {'RSS MB':>7}")
@@ -67,10 +112,28 @@ for size in ("6000x4000", "8000x6000"):
         s = run(sarn_cmd)
         d = run(djpeg_cmd)
         rows.append((s, d))
-    med = statistics.median
     print(f"{size:<10} {med(s[0] / d[0] for s, d in rows):6.2f} "
           f"{med(s[1] / d[1] for s, d in rows):9.2f} "
           f"{med(s[0] for s, _ in rows):8.1f} {med(d[0] for _, d in rows):8.1f} "
           f"{med(s[1] for s, _ in rows):8.1f} {med(d[1] for _, d in rows):9.1f} "
           f"{med(s[2] for s, _ in rows):7.1f}")
+
+if display:
+    print("\nin the window, the first photo: chosen file to painted overview")
+    print(f"{'photo':<10} {'ratio':>6} {'cpu ratio':>9} {'window ms':>9} {'djpeg ms':>8} "
+          f"{'win cpu':>8} {'djpeg cpu':>9} {'RSS MB':>7}")
+    for size in ("6000x4000", "8000x6000"):
+        photo = f"{work}/span{size}.jpg"
+        djpeg_cmd = ["djpeg", "-outfile", "/dev/null", photo]
+        run_window(photo)  # unmeasured: the libraries and fonts in the page cache
+        rows = []
+        for _ in range(rounds):
+            w = run_window(photo)
+            d = run(djpeg_cmd)
+            rows.append((w, d))
+        print(f"{size:<10} {med(w[0] / d[0] for w, d in rows):6.2f} "
+              f"{med(w[1] / d[1] for w, d in rows):9.2f} "
+              f"{med(w[0] for w, _ in rows):9.1f} {med(d[0] for _, d in rows):8.1f} "
+              f"{med(w[1] for w, _ in rows):8.1f} {med(d[1] for _, d in rows):9.1f} "
+              f"{med(w[2] for w, _ in rows):7.1f}")
 EOF

@@ -73,6 +73,7 @@ class AreaResampler {
   void ResampleColumns(const uint32_t* row, uint32_t* out);
   void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out);
   void ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out);
+  void ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out);
 
   int source_width_, source_height_;
   double fy_, top_;
@@ -85,7 +86,7 @@ class AreaResampler {
   int taps_ = 0;                          // source columns per destination column
   std::vector<int> column_first_;         // first source column of each
   std::vector<uint16_t> column_weights_;  // taps_ per column, 1/256 steps
-  std::vector<uint16_t> lane_weights_;    // 16 per column at three taps (SSE2)
+  std::vector<uint16_t> lane_weights_;    // 16 per column at three or four taps (SSE2)
   std::vector<uint64_t> expanded_;        // a row with each byte in a 16-bit lane
   // The last source rows, a ring indexed by source row % capacity: each
   // points into `ring_` or at a row the caller keeps in place.

@@ -391,10 +391,11 @@ Raster ReferenceArea(const Raster& src, int width, int height, double fx, double
 }
 
 // The streamed load (rows skipped and decoded into the resampler's buffers,
-// huge-page rasters left unset until written, SSE2 loops at two and three
-// taps) against the reference, pixel for pixel, in the four cases, with
+// huge-page rasters left unset until written, SSE2 loops at two, three and
+// four taps) against the reference, pixel for pixel, in the four cases, with
 // 1.2 (6000 -> 5000), 1.6 (8000 -> 5000), DCT-scaled and odd ratios, and the
-// overview of each (1.6 working pixels per overview pixel from 1600 wide).
+// overview of each (1.6 working pixels per overview pixel from 1600 wide, 2.6
+// from 2600 wide: four taps, as from a 5000 pixel working image).
 TEST(PhotoLoader, StreamedLoadEqualsTheFullDecodeThenTheAreaAverage) {
   struct Case {
     int w, h;
@@ -406,7 +407,7 @@ TEST(PhotoLoader, StreamedLoadEqualsTheFullDecodeThenTheAreaAverage) {
       {400, 300, "5000", false, LoadCase::A}, {1600, 1202, "5000", true, LoadCase::C},
       {600, 450, "500", false, LoadCase::B},  {800, 600, "500", true, LoadCase::D},
       {800, 600, "400", true, LoadCase::D},   {1203, 901, "300", false, LoadCase::B},
-      {1203, 901, "500", true, LoadCase::D},
+      {1203, 901, "500", true, LoadCase::D},  {2600, 1733, "5000", false, LoadCase::A},
   };
   TempFolder dir;
   for (const Case& c : cases) {
