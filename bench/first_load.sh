@@ -98,42 +98,31 @@ def run_window(photo):
 
 med = statistics.median
 
-print(f"{'photo':<10} {'ratio':>6} {'cpu ratio':>9} {'sarn ms':>8} {'djpeg ms':>8} "
-      f"{'sarn cpu':>8} {'djpeg cpu':>9} {'RSS MB':>7}")
-for size in ("6000x4000", "8000x6000"):
-    photo = f"{work}/span{size}.jpg"
-    line = open(f"{work}/span{size}.line").read().strip()
-    sarn_cmd = [sarn, "measure", photo, "--line", line]
-    djpeg_cmd = ["djpeg", "-outfile", "/dev/null", photo]
-    run(sarn_cmd)  # unmeasured: the file and the libraries in the page cache
-    run(djpeg_cmd)
-    rows = []
-    for _ in range(rounds):
-        s = run(sarn_cmd)
-        d = run(djpeg_cmd)
-        rows.append((s, d))
-    print(f"{size:<10} {med(s[0] / d[0] for s, d in rows):6.2f} "
-          f"{med(s[1] / d[1] for s, d in rows):9.2f} "
-          f"{med(s[0] for s, _ in rows):8.1f} {med(d[0] for _, d in rows):8.1f} "
-          f"{med(s[1] for s, _ in rows):8.1f} {med(d[1] for _, d in rows):9.1f} "
-          f"{med(s[2] for s, _ in rows):7.1f}")
-
-if display:
-    print("\nin the window, the first photo: chosen file to painted overview")
-    print(f"{'photo':<10} {'ratio':>6} {'cpu ratio':>9} {'window ms':>9} {'djpeg ms':>8} "
-          f"{'win cpu':>8} {'djpeg cpu':>9} {'RSS MB':>7}")
+def table(title, name, measure):
+    """Alternates `measure(photo)` (wall ms, CPU ms, RSS MB) with djpeg on
+    each photo and prints the medians."""
+    if title:
+        print(f"\n{title}")
+    print(f"{'photo':<10} {'ratio':>6} {'cpu ratio':>9} {name + ' ms':>9} {'djpeg ms':>8} "
+          f"{name + ' cpu':>9} {'djpeg cpu':>9} {'RSS MB':>7}")
     for size in ("6000x4000", "8000x6000"):
         photo = f"{work}/span{size}.jpg"
         djpeg_cmd = ["djpeg", "-outfile", "/dev/null", photo]
-        run_window(photo)  # unmeasured: the libraries and fonts in the page cache
-        rows = []
-        for _ in range(rounds):
-            w = run_window(photo)
-            d = run(djpeg_cmd)
-            rows.append((w, d))
-        print(f"{size:<10} {med(w[0] / d[0] for w, d in rows):6.2f} "
-              f"{med(w[1] / d[1] for w, d in rows):9.2f} "
-              f"{med(w[0] for w, _ in rows):9.1f} {med(d[0] for _, d in rows):8.1f} "
-              f"{med(w[1] for w, _ in rows):8.1f} {med(d[1] for _, d in rows):9.1f} "
-              f"{med(w[2] for w, _ in rows):7.1f}")
+        measure(photo)  # unmeasured: the file, libraries and fonts in the page cache
+        run(djpeg_cmd)
+        rows = [(measure(photo), run(djpeg_cmd)) for _ in range(rounds)]
+        print(f"{size:<10} {med(s[0] / d[0] for s, d in rows):6.2f} "
+              f"{med(s[1] / d[1] for s, d in rows):9.2f} "
+              f"{med(s[0] for s, _ in rows):9.1f} {med(d[0] for _, d in rows):8.1f} "
+              f"{med(s[1] for s, _ in rows):9.1f} {med(d[1] for _, d in rows):9.1f} "
+              f"{med(s[2] for s, _ in rows):7.1f}")
+
+def run_measure(photo):
+    line = open(photo.replace(".jpg", ".line")).read().strip()
+    return run([sarn, "measure", photo, "--line", line])[:3]
+
+table("", "sarn", run_measure)
+if display:
+    table("in the window, the first photo: chosen file to painted overview", "window",
+          run_window)
 EOF

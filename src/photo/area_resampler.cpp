@@ -274,23 +274,29 @@ void AreaResampler::MakeRow(int y) {
 }
 
 #if defined(__SSE2__)
+namespace {
+// Four 16-bit colour sums in each half of `sum` (each at most 255 x 256):
+// the halves added, rounded half up, divided by 256 and packed to one pixel.
+uint32_t PackHalves(__m128i sum) {
+  sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
+  sum = _mm_srli_epi16(_mm_add_epi16(sum, _mm_set1_epi16(128)), 8);
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));
+}
+}  // namespace
+
 // Two taps per column (fx below 2, the usual working image): both source
 // pixels widened to eight 16-bit lanes, multiplied by their weights (at most
 // 255 x 256, no overflow), the halves added, rounded and packed back.
 void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
   const int dw = dest_->width;
   const __m128i zero = _mm_setzero_si128();
-  const __m128i half = _mm_set1_epi16(128);
   const uint16_t* w = column_weights_.data();
   for (int x = 0; x < dw; ++x, w += 2) {
     const __m128i pixels = _mm_unpacklo_epi8(
         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + column_first_[x])), zero);
     const __m128i weights = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(w[0])),
                                                _mm_set1_epi16(static_cast<short>(w[1])));
-    __m128i sum = _mm_mullo_epi16(pixels, weights);
-    sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
-    sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
-    out[x] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));
+    out[x] = PackHalves(_mm_mullo_epi16(pixels, weights));
   }
 }
 
@@ -303,18 +309,15 @@ void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
 void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out) {
   const int dw = dest_->width;
   const __m128i zero = _mm_setzero_si128();
-  const __m128i half = _mm_set1_epi16(128);
   const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data());
   for (int x = 0; x < dw; ++x, w += 2) {
     const uint32_t* p = row + column_first_[x];
     const __m128i first_two =
         _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
     const __m128i third = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[2])), zero);
-    __m128i sum = _mm_add_epi16(_mm_mullo_epi16(first_two, _mm_loadu_si128(w)),
-                                _mm_mullo_epi16(third, _mm_loadu_si128(w + 1)));
-    sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
-    sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
-    out[x] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum))) | 0xFF000000u;
+    out[x] = PackHalves(_mm_add_epi16(_mm_mullo_epi16(first_two, _mm_loadu_si128(w)),
+                                      _mm_mullo_epi16(third, _mm_loadu_si128(w + 1)))) |
+             0xFF000000u;
   }
 }
 
@@ -325,17 +328,14 @@ void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out)
 void AreaResampler::ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out) {
   const int dw = dest_->width;
   const __m128i zero = _mm_setzero_si128();
-  const __m128i half = _mm_set1_epi16(128);
   const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data());
   for (int x = 0; x < dw; ++x, w += 2) {
     const uint32_t* p = row + column_first_[x];
     const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i sum =
-        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(four, zero), _mm_loadu_si128(w)),
-                      _mm_mullo_epi16(_mm_unpackhi_epi8(four, zero), _mm_loadu_si128(w + 1)));
-    sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
-    sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
-    out[x] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum))) | 0xFF000000u;
+    out[x] = PackHalves(_mm_add_epi16(
+                 _mm_mullo_epi16(_mm_unpacklo_epi8(four, zero), _mm_loadu_si128(w)),
+                 _mm_mullo_epi16(_mm_unpackhi_epi8(four, zero), _mm_loadu_si128(w + 1)))) |
+             0xFF000000u;
   }
 }
 #endif
