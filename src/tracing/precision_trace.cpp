@@ -60,18 +60,32 @@ int Brightness(uint32_t c) {
   return static_cast<int>((c & 0xFFu) + ((c >> 8) & 0xFFu) + ((c >> 16) & 0xFFu));
 }
 
-// Prefix sums of a profile: sums[k] = b[0] + ... + b[k-1].
-void PrefixSums(const int* b, int n, std::vector<int64_t>& sums) {
-  sums.resize(static_cast<std::size_t>(n) + 1);
-  sums[0] = 0;
-  for (int j = 0; j < n; ++j)
-    sums[static_cast<std::size_t>(j) + 1] = sums[static_cast<std::size_t>(j)] + b[j];
+// std::lround without the library call (a third of a microsecond per
+// column): rounds half away from zero. |v| < 2^31.
+inline int RoundToInt(double v) {
+  const auto whole = static_cast<int64_t>(v);              // towards zero
+  const double fraction = v - static_cast<double>(whole);  // exact
+  return static_cast<int>(whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0));
 }
 
-double MeanOf(const std::vector<int64_t>& sums, int first, int last) {
-  return static_cast<double>(sums[static_cast<std::size_t>(last) + 1] -
-                             sums[static_cast<std::size_t>(first)]) /
-         (last - first + 1);
+// A profile's prefix sums, read with a stride: sums[k * stride] = b[0] + ...
+// + b[k-1]. A band of 216 rows of R + G + B sums to at most 216 x 765, well
+// within 32 bits.
+struct Sums {
+  const int32_t* s;
+  int stride;
+  int32_t At(int k) const { return s[static_cast<std::ptrdiff_t>(k) * stride]; }
+  int Value(int row) const { return At(row + 1) - At(row); }  // b[row]
+  double MeanOf(int first, int last) const {
+    return static_cast<double>(At(last + 1) - At(first)) / (last - first + 1);
+  }
+};
+
+// Prefix sums of a profile: sums[k] = b[0] + ... + b[k-1].
+void PrefixSums(const int32_t* b, int n, int32_t* sums) {
+  sums[0] = 0;
+  for (int j = 0; j < n; ++j)
+    sums[j + 1] = sums[j] + b[j];
 }
 
 // Box contrast of a line of width w centred on row r, positive for a line
@@ -79,8 +93,7 @@ double MeanOf(const std::vector<int64_t>& sums, int first, int last) {
 struct Contrast {
   double dark, bright;
 };
-inline Contrast LineContrast(const std::vector<int64_t>& sums, int r, const LineWidth& w) {
-  const int64_t* s = sums.data();
+inline Contrast LineContrast(const int32_t* s, int r, const LineWidth& w) {
   const int a = r - w.half, b = r + w.half + 1;  // core [a, b)
   const double core = static_cast<double>(s[b] - s[a]) * w.per_core;
   const double above = static_cast<double>(s[a - w.gap] - s[a - w.gap - w.flank]) * w.per_flank;
@@ -100,16 +113,16 @@ constexpr double kRoughnessFloor = 3.0;
 
 // The signal-to-noise ratio of a line response of contrast `contrast` at row r
 // of a profile summed over `columns` columns.
-double SignalToNoise(const int* b, const std::vector<int64_t>& sums, int r, const LineWidth& w,
-                     double contrast, int columns = 1) {
+double SignalToNoise(const Sums& sums, int r, const LineWidth& w, double contrast,
+                     int columns = 1) {
   const int first_above = r - w.half - w.gap - w.flank;
   const int first_below = r + w.half + w.gap + 1;
-  const double above = MeanOf(sums, first_above, first_above + w.flank - 1);
-  const double below = MeanOf(sums, first_below, first_below + w.flank - 1);
+  const double above = sums.MeanOf(first_above, first_above + w.flank - 1);
+  const double below = sums.MeanOf(first_below, first_below + w.flank - 1);
   double spread = 0;
   for (int k = 0; k < w.flank; ++k) {
-    const double da = b[first_above + k] - above;
-    const double db = b[first_below + k] - below;
+    const double da = sums.Value(first_above + k) - above;
+    const double db = sums.Value(first_below + k) - below;
     spread += da * da + db * db;
   }
   spread = std::sqrt(spread / (2 * w.flank - 2));
@@ -238,57 +251,149 @@ bool FitPolynomial(
   return SolveNormal(m, rhs, terms, c, inverse);
 }
 
-// The line candidates of one coarse column: local maxima of the contrast of
-// each sign, over the four widths, that stand out of their background's
-// roughness; the highest weights first.
-void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
-                      std::vector<double>& dark, std::vector<double>& bright,
-                      std::vector<int>& dark_width, std::vector<int>& bright_width,
-                      std::vector<Candidate>& out) {
-  PrefixSums(b, n, sums);
-  dark.assign(static_cast<std::size_t>(n), 0.0);
-  bright.assign(static_cast<std::size_t>(n), 0.0);
-  dark_width.assign(static_cast<std::size_t>(n), 0);
-  bright_width.assign(static_cast<std::size_t>(n), 0);
-  // Width by width over all rows (a loop the compiler can vectorise); the
-  // contrast is formed from whole-number sums and scaled once.
-  const int64_t* p = sums.data();
-  for (std::size_t w = 0; w < kWidths.size(); ++w) {
-    const LineWidth& lw = kWidths[w];
-    const int64_t core_rows = 2 * lw.half + 1, flank = lw.flank;
-    const double scale = lw.per_core * lw.per_flank;
-    for (int r = kWidestReach; r < n - kWidestReach; ++r) {
-      const auto j = static_cast<std::size_t>(r);
-      const int lo = r - lw.half, hi = r + lw.half + 1;  // core rows [lo, hi)
-      const int64_t core = (p[hi] - p[lo]) * flank;
-      const int64_t above = (p[lo - lw.gap] - p[lo - lw.gap - lw.flank]) * core_rows;
-      const int64_t below = (p[hi + lw.gap + lw.flank] - p[hi + lw.gap]) * core_rows;
-      const double d = static_cast<double>(std::min(above, below) - core) * scale;
-      const double l = static_cast<double>(core - std::max(above, below)) * scale;
-      if (d > dark[j]) {
-        dark[j] = d;
-        dark_width[j] = static_cast<int>(w);
-      }
-      if (l > bright[j]) {
-        bright[j] = l;
-        bright_width[j] = static_cast<int>(w);
+// Coarse columns whose candidates are formed together. Their profiles are
+// held row by row with one lane per column, so that one loop over the lanes
+// forms a box contrast for all of them (the compiler vectorises it: the lane
+// count is a compile-time constant).
+constexpr int kLanes = 32;
+
+// The box contrasts in whole numbers on one scale for all widths: the
+// difference of means of width w is (flank sum x core rows - core sum x
+// flank rows) / (core rows x flank rows); times kContrastScale = 180, the
+// least common multiple of core rows x flank rows over the widths (2, 9, 15,
+// 36), it is whole. At most 765 x 180 = 137700.
+constexpr int32_t kContrastScale = 180;
+
+// The strongest contrast over the widths and the width giving it are kept as
+// one key, 4 x scaled contrast + (3 - width index): the larger key has the
+// larger contrast, or the narrower width of equal contrasts, so that keeping
+// the strongest is a plain maximum. A key of kNoContrast is contrast 0 at the
+// narrowest width (nothing found yet).
+constexpr int32_t kNoContrast = 3;
+static_assert(kWidths.size() == 4);
+int32_t ContrastOfKey(int32_t key) {
+  return key >> 2;
+}
+int WidthOfKey(int32_t key) {
+  return 3 - (key & 3);
+}
+
+// One width's contrasts of both signs at one row, for all lanes, kept in
+// dark/bright where they are the strongest so far. The arguments point to
+// rows of prefix sums (core rows [lo, hi), flanks [above0, above1) and
+// [below0, below1)) and to rows of keys; they do not overlap (__restrict),
+// so that the compiler vectorises the loop without checking that.
+void KeepStrongest(const int32_t* __restrict lo, const int32_t* __restrict hi,
+                   const int32_t* __restrict above0, const int32_t* __restrict above1,
+                   const int32_t* __restrict below0, const int32_t* __restrict below1,
+                   int32_t core_rows, int32_t flank, int32_t width, int32_t* __restrict dark,
+                   int32_t* __restrict bright) {
+  const int32_t key_scale = 4 * (kContrastScale / (core_rows * flank));
+  const int32_t tag = 3 - width;
+  for (int l = 0; l < kLanes; ++l) {
+    const int32_t core = (hi[l] - lo[l]) * flank;
+    const int32_t above = (above1[l] - above0[l]) * core_rows;
+    const int32_t below = (below1[l] - below0[l]) * core_rows;
+    dark[l] = std::max(dark[l], (std::min(above, below) - core) * key_scale + tag);
+    bright[l] = std::max(bright[l], (core - std::max(above, below)) * key_scale + tag);
+  }
+}
+
+// Candidates of up to kLanes coarse columns.
+class CandidateBlock {
+ public:
+  explicit CandidateBlock(int band)
+      : band_(band),
+        sums_(static_cast<std::size_t>(band + 1) * kLanes),
+        dark_(static_cast<std::size_t>(band) * kLanes),
+        bright_(dark_.size()) {}
+
+  // Reads the band of column xs[l] from row tops[l] down (rows outside the
+  // picture read as white) for the lanes with usable[l], and appends the
+  // candidates of each such column, in lane order, to `cands` (and the
+  // column to `cols`, at chord coordinate us[l], when it has any).
+  void Collect(const ImageView& image, const std::array<int, kLanes>& xs,
+               const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable,
+               const std::array<double, kLanes>& us, std::vector<CoarseColumn>& cols,
+               std::vector<Candidate>& cands) {
+    ReadProfiles(image, xs, tops, usable);
+    FormContrasts();
+    for (int l = 0; l < kLanes; ++l) {
+      if (!usable[static_cast<std::size_t>(l)])
+        continue;
+      const auto first_candidate = static_cast<int>(cands.size());
+      for (int sign = 0; sign < 2; ++sign)
+        LaneCandidates(l, sign == 0 ? dark_ : bright_, tops[static_cast<std::size_t>(l)], cands);
+      const int count = static_cast<int>(cands.size()) - first_candidate;
+      if (count > 0)
+        cols.push_back({us[static_cast<std::size_t>(l)], first_candidate, count});
+    }
+  }
+
+ private:
+  // Prefix sums down each lane's profile, read row by row in address order
+  // so that memory streams (reading column by column would wait for memory
+  // on every pixel).
+  void ReadProfiles(const ImageView& image, const std::array<int, kLanes>& xs,
+                    const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable) {
+    std::fill_n(sums_.begin(), kLanes, 0);
+    for (int j = 0; j < band_; ++j) {
+      const int32_t* above = &sums_[static_cast<std::size_t>(j) * kLanes];
+      int32_t* here = &sums_[static_cast<std::size_t>(j + 1) * kLanes];
+      for (int l = 0; l < kLanes; ++l) {
+        const auto li = static_cast<std::size_t>(l);
+        const int y = tops[li] + j;
+        int value = 765;
+        if (usable[li] && y >= 0 && y < image.height)
+          value = Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + xs[li]]);
+        here[l] = above[l] + value;
       }
     }
   }
-  for (int sign = 0; sign < 2; ++sign) {
-    const std::vector<double>& v = sign == 0 ? dark : bright;
-    const std::vector<int>& widths = sign == 0 ? dark_width : bright_width;
+
+  // The strongest contrast of each sign over the widths at every row that
+  // all widths reach, and the width that gives it (the narrowest of equals).
+  void FormContrasts() {
+    std::fill(dark_.begin(), dark_.end(), kNoContrast);
+    std::fill(bright_.begin(), bright_.end(), kNoContrast);
+    for (std::size_t w = 0; w < kWidths.size(); ++w) {
+      const LineWidth& lw = kWidths[w];
+      for (int r = kWidestReach; r < band_ - kWidestReach; ++r) {
+        const int lo = r - lw.half, hi = r + lw.half + 1;  // core rows [lo, hi)
+        KeepStrongest(Row(lo), Row(hi), Row(lo - lw.gap - lw.flank), Row(lo - lw.gap),
+                      Row(hi + lw.gap), Row(hi + lw.gap + lw.flank), 2 * lw.half + 1, lw.flank,
+                      static_cast<int32_t>(w), &dark_[static_cast<std::size_t>(r) * kLanes],
+                      &bright_[static_cast<std::size_t>(r) * kLanes]);
+      }
+    }
+  }
+
+  const int32_t* Row(int j) const { return &sums_[static_cast<std::size_t>(j) * kLanes]; }
+
+  // The candidates of one sign in lane l: local maxima of the contrast that
+  // stand out of their background's roughness, the kCandidatesPerSign
+  // highest ratios first.
+  void LaneCandidates(int l, const std::vector<int32_t>& keys, int top,
+                      std::vector<Candidate>& out) {
+    const int32_t* key = &keys[static_cast<std::size_t>(l)];
+    auto contrast = [key](int r) { return ContrastOfKey(key[r * kLanes]); };
+    const Sums sums{&sums_[static_cast<std::size_t>(l)], kLanes};
+    constexpr auto kMinScaled = static_cast<int32_t>(kMinContrast * kContrastScale);
     std::array<Candidate, kCandidatesPerSign> best{};
     int kept = 0;
-    for (int r = kWidestReach; r < n - kWidestReach; ++r) {
-      const auto j = static_cast<std::size_t>(r);
-      if (!(v[j] > kMinContrast && v[j] > v[j - 1] && v[j] >= v[j + 1]))
+    for (int r = kWidestReach; r < band_ - kWidestReach; ++r) {
+      const int32_t here = contrast(r);
+      if (!(here > kMinScaled && here > contrast(r - 1) && here >= contrast(r + 1)))
         continue;
-      const double snr =
-          SignalToNoise(b, sums, r, kWidths[static_cast<std::size_t>(widths[j])], v[j]);
+      const int width = WidthOfKey(key[r * kLanes]);
+      const LineWidth& lw = kWidths[static_cast<std::size_t>(width)];
+      const int32_t scale = kContrastScale / ((2 * lw.half + 1) * lw.flank);
+      // The same value as the mean difference formed in floating point.
+      const double value = static_cast<double>(here / scale) * (lw.per_core * lw.per_flank);
+      const double snr = SignalToNoise(sums, r, lw, value);
       if (snr < kMinSignalToNoise)
         continue;
-      const Candidate c{static_cast<double>(top + r), WeightOf(snr), snr, widths[j]};
+      const Candidate c{static_cast<double>(top + r), WeightOf(snr), snr, width};
       // Insert into the strongest-first list.
       int at = kept;
       while (at > 0 && best[static_cast<std::size_t>(at) - 1].snr < c.snr)
@@ -302,7 +407,11 @@ void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
     }
     out.insert(out.end(), best.begin(), best.begin() + kept);
   }
-}
+
+  int band_;
+  std::vector<int32_t> sums_;           // (band + 1) rows x kLanes
+  std::vector<int32_t> dark_, bright_;  // band rows x kLanes, keys
+};
 
 struct Consensus {
   Coefficients c{};     // parabola (c3 = c4 = 0)
@@ -463,11 +572,19 @@ struct ColumnCentre {
   double weight = 0;  // 0..1, from the line's contrast over the background's roughness
 };
 
+// Rows summed for one column's centre: at most 2 CentreMargin + 1 = 35,
+// rounded up to whole chunks of kSumChunk (the chunks are summed by a loop
+// the compiler vectorises).
+constexpr int kSumChunk = 8;
+constexpr int kMaxWindow = 40;
+
 // Brightness of a block of the picture, read row by row (in address order,
-// so that memory streams), for the columns of one stretch of the span.
+// so that memory streams), for the columns of one stretch of the span; held
+// column by column, each followed by kSumChunk spare rows, so that a column's
+// rows are summed as whole chunks.
 struct Tile {
-  int x0 = 0, y0 = 0, width = 0, height = 0;
-  std::vector<int> brightness;
+  int x0 = 0, y0 = 0, width = 0, height = 0, stride = 0;
+  std::vector<int32_t> brightness;
 
   // Columns first..last and rows top..bottom (inclusive), clipped to the picture.
   void Load(const ImageView& image, int first, int last, int top, int bottom) {
@@ -475,32 +592,43 @@ struct Tile {
     y0 = std::max(0, top);
     width = std::max(0, std::min(image.width - 1, last) - x0 + 1);
     height = std::max(0, std::min(image.height - 1, bottom) - y0 + 1);
-    brightness.resize(static_cast<std::size_t>(width) * height);
+    stride = height + kSumChunk;
+    brightness.resize(static_cast<std::size_t>(width) * stride);
     for (int y = 0; y < height; ++y) {
       const uint32_t* row = image.pixels + static_cast<std::size_t>(y0 + y) * image.width + x0;
-      int* out = &brightness[static_cast<std::size_t>(y) * width];
+      int32_t* out = &brightness[static_cast<std::size_t>(y)];
       for (int x = 0; x < width; ++x)
-        out[x] = Brightness(row[x]);
+        out[static_cast<std::size_t>(x) * stride] = Brightness(row[x]);
     }
   }
-  // Adds rows top..top+n-1 of column x to `sum`; false (nothing added) when
-  // they do not all lie in the tile.
-  bool AddColumn(int x, int top, int n, int* sum) const {
+  // Adds rows top..top+n-1 of column x to `sum` (and up to kSumChunk - 1
+  // rows more, to sum[n..]; `sum` holds n rounded up to whole chunks); false
+  // (nothing added) when they do not all lie in the tile.
+  bool AddColumn(int x, int top, int n, int32_t* sum) const {
     if (x < x0 || x >= x0 + width || top < y0 || top + n > y0 + height)
       return false;
-    const int* in = &brightness[static_cast<std::size_t>(top - y0) * width + (x - x0)];
-    for (int k = 0; k < n; ++k)
-      sum[k] += in[static_cast<std::size_t>(k) * width];
+    AddChunks(&brightness[static_cast<std::size_t>(x - x0) * stride + (top - y0)], n, sum);
     return true;
+  }
+
+ private:
+  // sum[k] += in[k] for k below n rounded up to whole chunks (__restrict:
+  // `sum` lies outside the tile, so the compiler vectorises without checking).
+  static void AddChunks(const int32_t* __restrict in, int n, int32_t* __restrict sum) {
+    for (int k0 = 0; k0 < n; k0 += kSumChunk) {
+      for (int k = 0; k < kSumChunk; ++k)
+        sum[k0 + k] += in[k0 + k];
+    }
   }
 };
 
 // The rows either side of the model that CentreInColumn reads.
-int CentreMargin(const LineWidth& w) {
+constexpr int CentreMargin(const LineWidth& w) {
   const int hw = w.half + w.gap + 1;
   const int flank = std::max(w.flank, 3);
   return kSearchHalfRows + std::max(hw + flank, w.half + w.gap + w.flank) + 3;
 }
+static_assert((2 * CentreMargin(kWidths.back()) + kSumChunk) / kSumChunk * kSumChunk <= kMaxWindow);
 
 // The conductor's centre in column x near the model's row there: the
 // profile of the column summed with those of its `along` neighbours on
@@ -509,33 +637,32 @@ int CentreMargin(const LineWidth& w) {
 // not; the shifts' rounding is antisymmetric about x and cancels); the
 // strongest line response of the given width within `search` rows; then the
 // centroid of its contrast against the background interpolated between the
-// flanks, recentred until it settles.
-ColumnCentre CentreInColumn(const Tile& tile, int x, const PrecisionCurve& frame,
-                            const Coefficients& model, int search, int along, const LineWidth& w,
-                            std::vector<int>& buffer, std::vector<int64_t>& sums) {
+// flanks, recentred until it settles. model_rows[j] is the model's row at
+// column x + j, for j in -along..along.
+ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, int search,
+                            int along, const LineWidth& w) {
   const int hw = w.half + w.gap + 1;       // half window of the centroid
   const int flank = std::max(w.flank, 3);  // background rows each side
   const int margin = CentreMargin(w);
-  const double predicted = Evaluate(model, (x - frame.centre_x) / frame.half_width);
-  const auto centre_row = static_cast<int>(std::lround(predicted));
-  const int top = centre_row - margin;
+  const double predicted = model_rows[0];
+  const int top = RoundToInt(predicted) - margin;
   const int n = 2 * margin + 1;
-  buffer.assign(static_cast<std::size_t>(n), 0);
+  std::array<int32_t, kMaxWindow> buffer{};
   int count = 0;
   for (int j = -along; j <= along; ++j) {
-    const int xj = x + j;
-    const double shift = Evaluate(model, (xj - frame.centre_x) / frame.half_width) - predicted;
-    if (tile.AddColumn(xj, top + static_cast<int>(std::lround(shift)), n, buffer.data()))
+    if (tile.AddColumn(x + j, top + RoundToInt(model_rows[j] - predicted), n, buffer.data()))
       ++count;
   }
   if (count == 0)
     return {};
-  PrefixSums(buffer.data(), n, sums);
+  std::array<int32_t, kMaxWindow + 1> prefix;
+  PrefixSums(buffer.data(), n, prefix.data());
+  const Sums sums{prefix.data(), 1};
 
   int best_r = -1;
   double best = kMinContrast * count, sign = 1;
   for (int r = margin - search; r <= margin + search; ++r) {
-    const Contrast c = LineContrast(sums, r, w);
+    const Contrast c = LineContrast(prefix.data(), r, w);
     if (c.dark > best) {
       best = c.dark;
       best_r = r;
@@ -550,17 +677,17 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const PrecisionCurve& frame
   if (best_r < 0)
     return {};
 
-  const double weight = WeightOf(SignalToNoise(buffer.data(), sums, best_r, w, best, count));
+  const double weight = WeightOf(SignalToNoise(sums, best_r, w, best, count));
   if (weight <= 0)
     return {};
 
   double c = best_r;
   for (int iteration = 0; iteration < 4; ++iteration) {
-    const auto rc = static_cast<int>(std::lround(c));
+    const int rc = RoundToInt(c);
     if (rc - hw - flank < 0 || rc + hw + flank >= n)
       return {};
-    const double above = MeanOf(sums, rc - hw - flank, rc - hw - 1);
-    const double below = MeanOf(sums, rc + hw + 1, rc + hw + flank);
+    const double above = sums.MeanOf(rc - hw - flank, rc - hw - 1);
+    const double below = sums.MeanOf(rc + hw + 1, rc + hw + flank);
     const double ya = rc - hw - (flank + 1) / 2.0;  // centres of the flanks
     const double yb = rc + hw + (flank + 1) / 2.0;
     double sw = 0, swr = 0;
@@ -595,16 +722,16 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
                                   int search, int along, const LineWidth& width) {
   std::vector<Point> points;
   points.reserve(static_cast<std::size_t>((xb - xa) / step + 1));
-  std::vector<int> buffer;
-  std::vector<int64_t> sums;
   Tile tile;
   constexpr int kStretch = 64;  // columns per tile
+  std::vector<double> rows(static_cast<std::size_t>(kStretch + 2 * along));
   const int margin = CentreMargin(width) + 2;
   for (int first = xa; first <= xb; first += kStretch) {
     const int last = std::min(xb, first + kStretch - 1);
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (int x = first - along; x <= last + along; ++x) {
       const double row = Evaluate(model, (x - frame.centre_x) / frame.half_width);
+      rows[static_cast<std::size_t>(x - first + along)] = row;
       low = std::min(low, row);
       high = std::max(high, row);
     }
@@ -613,8 +740,8 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
     tile.Load(image, first - along, last + along, static_cast<int>(std::floor(low)) - margin,
               static_cast<int>(std::ceil(high)) + margin);
     for (int x = first + (step - (first - xa) % step) % step; x <= last; x += step) {
-      const ColumnCentre c =
-          CentreInColumn(tile, x, frame, model, search, along, width, buffer, sums);
+      const ColumnCentre c = CentreInColumn(
+          tile, x, &rows[static_cast<std::size_t>(x - first + along)], search, along, width);
       if (c.found)
         points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
     }
@@ -715,59 +842,24 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   cols.reserve(static_cast<std::size_t>(ncoarse));
   cands.reserve(static_cast<std::size_t>(ncoarse) * 2 * kCandidatesPerSign);
   {
-    // The columns are read row by row across all of them, in address order,
-    // so that the memory streams (reading column by column would wait for
-    // memory on every pixel).
-    constexpr int kBatch = kCoarseColumns;
-    std::vector<int> profiles(static_cast<std::size_t>(kBatch) * band);
-    std::vector<int64_t> sums;
-    std::vector<double> dark, bright;
-    std::vector<int> dark_width, bright_width;
-    for (int k0 = 0; k0 < ncoarse; k0 += kBatch) {
-      const int nb = std::min(kBatch, ncoarse - k0);
-      std::vector<int> xs(kBatch), tops(kBatch);
-      std::vector<char> usable(kBatch);
-      int lowest = std::numeric_limits<int>::max(), highest = std::numeric_limits<int>::min();
-      for (int b = 0; b < nb; ++b) {
-        const auto bi = static_cast<std::size_t>(b);
-        xs[bi] = xa + static_cast<int>(std::lround(static_cast<double>(k0 + b) * (xb - xa) /
+    CandidateBlock block(band);
+    std::array<int, kLanes> xs{}, tops{};
+    std::array<bool, kLanes> usable{};
+    std::array<double, kLanes> us{};
+    for (int k0 = 0; k0 < ncoarse; k0 += kLanes) {
+      for (int l = 0; l < kLanes; ++l) {
+        const auto li = static_cast<std::size_t>(l);
+        usable[li] = false;
+        if (k0 + l >= ncoarse)
+          continue;
+        xs[li] = xa + static_cast<int>(std::lround(static_cast<double>(k0 + l) * (xb - xa) /
                                                    std::max(1, ncoarse - 1)));
-        const double top_row = std::floor(line_row(xs[bi])) - kAboveLine;
-        usable[bi] = top_row > -1e9 && top_row < 1e9;
-        if (!usable[bi])
-          continue;
-        tops[bi] = static_cast<int>(top_row);
-        lowest = std::min(lowest, tops[bi]);
-        highest = std::max(highest, tops[bi] + band - 1);
+        const double top_row = std::floor(line_row(xs[li])) - kAboveLine;
+        usable[li] = top_row > -1e9 && top_row < 1e9;
+        tops[li] = usable[li] ? static_cast<int>(top_row) : 0;
+        us[li] = u_of(xs[li]);
       }
-      if (lowest > highest)
-        continue;
-      for (int b = 0; b < nb; ++b) {
-        const auto bi = static_cast<std::size_t>(b);
-        if (usable[bi])
-          std::fill_n(profiles.begin() + static_cast<std::ptrdiff_t>(b) * band, band, 765);
-      }
-      for (int y = std::max(lowest, 0); y <= std::min(highest, image.height - 1); ++y) {
-        const uint32_t* row = image.pixels + static_cast<std::size_t>(y) * image.width;
-        for (int b = 0; b < nb; ++b) {
-          const auto bi = static_cast<std::size_t>(b);
-          const int j = y - tops[bi];
-          if (usable[bi] && j >= 0 && j < band)
-            profiles[bi * static_cast<std::size_t>(band) + static_cast<std::size_t>(j)] =
-                Brightness(row[xs[bi]]);
-        }
-      }
-      for (int b = 0; b < nb; ++b) {
-        const auto bi = static_cast<std::size_t>(b);
-        if (!usable[bi])
-          continue;
-        const auto first_candidate = static_cast<int>(cands.size());
-        ColumnCandidates(&profiles[bi * static_cast<std::size_t>(band)], band, tops[bi], sums, dark,
-                         bright, dark_width, bright_width, cands);
-        const int count = static_cast<int>(cands.size()) - first_candidate;
-        if (count > 0)
-          cols.push_back({u_of(xs[bi]), first_candidate, count});
-      }
+      block.Collect(image, xs, tops, usable, us, cols, cands);
     }
   }
 
