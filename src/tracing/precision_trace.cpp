@@ -11,8 +11,9 @@ namespace sarn {
 
 namespace {
 
-constexpr int kAboveLine = 4;          // rows searched above the drawn line
-constexpr int kCoarseColumns = 600;    // columns that give consensus candidates
+constexpr int kAboveLine = 4;                           // rows searched above the drawn line
+constexpr int kBand = kAboveLine + kPrecisionBandRows;  // rows searched in a column
+constexpr int kCoarseColumns = 600;                     // columns that give consensus candidates
 constexpr int kCandidatesPerSign = 3;  // strongest line responses kept per sign and column
 // Least line contrast (R + G + B) worth a candidate: about one grey level per
 // channel over the noise of a single row.
@@ -278,34 +279,36 @@ int WidthOfKey(int32_t key) {
   return 3 - (key & 3);
 }
 
-// One width's contrasts of both signs at one row, for all lanes, kept in
+// Width W's contrasts of both signs at one row, for all lanes, kept in
 // dark/bright where they are the strongest so far. The arguments point to
 // rows of prefix sums (core rows [lo, hi), flanks [above0, above1) and
 // [below0, below1)) and to rows of keys; they do not overlap (__restrict),
-// so that the compiler vectorises the loop without checking that.
+// so that the compiler vectorises the loop without checking that. The width
+// is a template argument so that its factors are constants (SSE2 has no
+// 32-bit multiply).
+template <std::size_t W>
 void KeepStrongest(const int32_t* __restrict lo, const int32_t* __restrict hi,
                    const int32_t* __restrict above0, const int32_t* __restrict above1,
                    const int32_t* __restrict below0, const int32_t* __restrict below1,
-                   int32_t core_rows, int32_t flank, int32_t width, int32_t* __restrict dark,
-                   int32_t* __restrict bright) {
-  const int32_t key_scale = 4 * (kContrastScale / (core_rows * flank));
-  const int32_t tag = 3 - width;
+                   int32_t* __restrict dark, int32_t* __restrict bright) {
+  constexpr int32_t kCoreRows = 2 * kWidths[W].half + 1, kFlank = kWidths[W].flank;
+  constexpr int32_t kKeyScale = 4 * (kContrastScale / (kCoreRows * kFlank));
+  constexpr auto kTag = static_cast<int32_t>(3 - W);
   for (int l = 0; l < kLanes; ++l) {
-    const int32_t core = (hi[l] - lo[l]) * flank;
-    const int32_t above = (above1[l] - above0[l]) * core_rows;
-    const int32_t below = (below1[l] - below0[l]) * core_rows;
-    dark[l] = std::max(dark[l], (std::min(above, below) - core) * key_scale + tag);
-    bright[l] = std::max(bright[l], (core - std::max(above, below)) * key_scale + tag);
+    const int32_t core = (hi[l] - lo[l]) * kFlank;
+    const int32_t above = (above1[l] - above0[l]) * kCoreRows;
+    const int32_t below = (below1[l] - below0[l]) * kCoreRows;
+    dark[l] = std::max(dark[l], (std::min(above, below) - core) * kKeyScale + kTag);
+    bright[l] = std::max(bright[l], (core - std::max(above, below)) * kKeyScale + kTag);
   }
 }
 
 // Candidates of up to kLanes coarse columns.
 class CandidateBlock {
  public:
-  explicit CandidateBlock(int band)
-      : band_(band),
-        sums_(static_cast<std::size_t>(band + 1) * kLanes),
-        dark_(static_cast<std::size_t>(band) * kLanes),
+  CandidateBlock()
+      : sums_(static_cast<std::size_t>(kBand + 1) * kLanes),
+        dark_(static_cast<std::size_t>(kBand) * kLanes),
         bright_(dark_.size()) {}
 
   // Reads the band of column xs[l] from row tops[l] down (rows outside the
@@ -337,7 +340,7 @@ class CandidateBlock {
   void ReadProfiles(const ImageView& image, const std::array<int, kLanes>& xs,
                     const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable) {
     std::fill_n(sums_.begin(), kLanes, 0);
-    for (int j = 0; j < band_; ++j) {
+    for (int j = 0; j < kBand; ++j) {
       const int32_t* above = &sums_[static_cast<std::size_t>(j) * kLanes];
       int32_t* here = &sums_[static_cast<std::size_t>(j + 1) * kLanes];
       for (int l = 0; l < kLanes; ++l) {
@@ -356,15 +359,20 @@ class CandidateBlock {
   void FormContrasts() {
     std::fill(dark_.begin(), dark_.end(), kNoContrast);
     std::fill(bright_.begin(), bright_.end(), kNoContrast);
-    for (std::size_t w = 0; w < kWidths.size(); ++w) {
-      const LineWidth& lw = kWidths[w];
-      for (int r = kWidestReach; r < band_ - kWidestReach; ++r) {
-        const int lo = r - lw.half, hi = r + lw.half + 1;  // core rows [lo, hi)
-        KeepStrongest(Row(lo), Row(hi), Row(lo - lw.gap - lw.flank), Row(lo - lw.gap),
-                      Row(hi + lw.gap), Row(hi + lw.gap + lw.flank), 2 * lw.half + 1, lw.flank,
-                      static_cast<int32_t>(w), &dark_[static_cast<std::size_t>(r) * kLanes],
-                      &bright_[static_cast<std::size_t>(r) * kLanes]);
-      }
+    FormContrastsOfWidth<0>();
+    FormContrastsOfWidth<1>();
+    FormContrastsOfWidth<2>();
+    FormContrastsOfWidth<3>();
+  }
+  template <std::size_t W>
+  void FormContrastsOfWidth() {
+    constexpr LineWidth kWidth = kWidths[W];
+    for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
+      const int lo = r - kWidth.half, hi = r + kWidth.half + 1;  // core rows [lo, hi)
+      KeepStrongest<W>(Row(lo), Row(hi), Row(lo - kWidth.gap - kWidth.flank), Row(lo - kWidth.gap),
+                       Row(hi + kWidth.gap), Row(hi + kWidth.gap + kWidth.flank),
+                       &dark_[static_cast<std::size_t>(r) * kLanes],
+                       &bright_[static_cast<std::size_t>(r) * kLanes]);
     }
   }
 
@@ -379,12 +387,23 @@ class CandidateBlock {
     auto contrast = [key](int r) { return ContrastOfKey(key[r * kLanes]); };
     const Sums sums{&sums_[static_cast<std::size_t>(l)], kLanes};
     constexpr auto kMinScaled = static_cast<int32_t>(kMinContrast * kContrastScale);
+    // The rows of local maxima above kMinContrast, gathered without
+    // branches (on noise, whether a row is one is a coin toss).
+    std::array<int, kBand> maxima;
+    int nmaxima = 0;
+    int32_t previous = contrast(kWidestReach - 1), current = contrast(kWidestReach);
+    for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
+      const int32_t next = contrast(r + 1);
+      maxima[static_cast<std::size_t>(nmaxima)] = r;
+      nmaxima += current > kMinScaled && current > previous && current >= next ? 1 : 0;
+      previous = current;
+      current = next;
+    }
     std::array<Candidate, kCandidatesPerSign> best{};
     int kept = 0;
-    for (int r = kWidestReach; r < band_ - kWidestReach; ++r) {
+    for (int m = 0; m < nmaxima; ++m) {
+      const int r = maxima[static_cast<std::size_t>(m)];
       const int32_t here = contrast(r);
-      if (!(here > kMinScaled && here > contrast(r - 1) && here >= contrast(r + 1)))
-        continue;
       const int width = WidthOfKey(key[r * kLanes]);
       const LineWidth& lw = kWidths[static_cast<std::size_t>(width)];
       const int32_t scale = kContrastScale / ((2 * lw.half + 1) * lw.flank);
@@ -408,9 +427,8 @@ class CandidateBlock {
     out.insert(out.end(), best.begin(), best.begin() + kept);
   }
 
-  int band_;
-  std::vector<int32_t> sums_;           // (band + 1) rows x kLanes
-  std::vector<int32_t> dark_, bright_;  // band rows x kLanes, keys
+  std::vector<int32_t> sums_;           // (kBand + 1) rows x kLanes
+  std::vector<int32_t> dark_, bright_;  // kBand rows x kLanes, keys
 };
 
 struct Consensus {
@@ -835,14 +853,13 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   auto u_of = [&](double x) { return (x - curve.centre_x) / curve.half_width; };
 
   // Candidates on evenly spread columns.
-  const int band = kAboveLine + kPrecisionBandRows;
   const int ncoarse = std::min(kCoarseColumns, xb - xa + 1);
   std::vector<CoarseColumn> cols;
   std::vector<Candidate> cands;
   cols.reserve(static_cast<std::size_t>(ncoarse));
   cands.reserve(static_cast<std::size_t>(ncoarse) * 2 * kCandidatesPerSign);
   {
-    CandidateBlock block(band);
+    CandidateBlock block;
     std::array<int, kLanes> xs{}, tops{};
     std::array<bool, kLanes> usable{};
     std::array<double, kLanes> us{};
