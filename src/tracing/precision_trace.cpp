@@ -217,37 +217,37 @@ struct Point {
   double weight = 1;
 };
 
-// Weighted least squares of a polynomial with `terms` coefficients.
+// Weighted least squares of a polynomial with `terms` coefficients, from the
+// normal equations (A^T W A)[a][b] = sum w u^(a+b), (A^T W y)[a] = sum w y u^a:
+// nine power sums per point for a quartic.
 bool FitPolynomial(
     const std::vector<Point>& points, const std::vector<double>& weights, int terms,
     Coefficients* c,
     std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>* inverse = nullptr) {
-  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m{};
+  constexpr int kPowers = 2 * kPrecisionCurveTerms - 1;
+  std::array<double, kPowers> power_sums{};
   Coefficients rhs{};
-  double used = 0;
+  int used = 0;
   for (std::size_t i = 0; i < points.size(); ++i) {
     const double w = points[i].weight * (weights.empty() ? 1.0 : weights[i]);
     if (w <= 0)
       continue;
-    used += 1;
-    std::array<double, kPrecisionCurveTerms> basis{};
-    double p = 1;
-    for (int k = 0; k < terms; ++k) {
-      basis[k] = p;
-      p *= points[i].u;
-    }
-    for (int a = 0; a < terms; ++a) {
-      const double wa = w * basis[a];
-      rhs[a] += wa * points[i].y;
-      for (int b = a; b < terms; ++b)
-        m[a][b] += wa * basis[b];
+    ++used;
+    const double u = points[i].u, y = points[i].y;
+    double p = w;  // w u^k
+    for (std::size_t k = 0; k < kPowers; ++k) {
+      power_sums[k] += p;
+      if (k < rhs.size())
+        rhs[k] += p * y;
+      p *= u;
     }
   }
   if (used < terms)
     return false;
+  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m{};
   for (int a = 0; a < terms; ++a) {
-    for (int b = 0; b < a; ++b)
-      m[a][b] = m[b][a];
+    for (int b = 0; b < terms; ++b)
+      m[a][b] = power_sums[static_cast<std::size_t>(a + b)];
   }
   return SolveNormal(m, rhs, terms, c, inverse);
 }
@@ -438,32 +438,58 @@ struct Consensus {
   bool found = false;
 };
 
-// The distance from the model to the nearest active candidate of a column.
-double NearestDistance(const CoarseColumn& col, const std::vector<Candidate>& cands,
-                       const std::vector<char>& active, double model_row, int* index) {
-  double best = std::numeric_limits<double>::infinity();
-  for (int k = col.first; k < col.first + col.count; ++k) {
-    if (!active[static_cast<std::size_t>(k)])
-      continue;
-    const double d = std::fabs(cands[static_cast<std::size_t>(k)].y - model_row);
-    if (d < best) {
-      best = d;
-      *index = k;
+// A coarse column's candidates in fixed slots, in the candidate list's
+// order; an empty slot, or one whose candidate has been removed, lies at an
+// infinite row. The nearest candidate is then found without branches.
+constexpr int kSlots = 2 * kCandidatesPerSign;
+struct ColumnSlots {
+  std::array<double, kSlots> y;
+  std::array<double, kSlots> strength;
+  bool Active(int slot) const { return std::isfinite(y[static_cast<std::size_t>(slot)]); }
+};
+
+std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
+                                 const std::vector<Candidate>& cands) {
+  std::vector<ColumnSlots> slots(cols.size());
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    slots[i].y.fill(std::numeric_limits<double>::infinity());
+    slots[i].strength.fill(0);
+    for (int k = 0; k < cols[i].count && k < kSlots; ++k) {
+      const Candidate& cand = cands[static_cast<std::size_t>(cols[i].first + k)];
+      slots[i].y[static_cast<std::size_t>(k)] = cand.y;
+      slots[i].strength[static_cast<std::size_t>(k)] = cand.strength;
     }
   }
+  return slots;
+}
+
+// The distance from `model_row` to the nearest active candidate of a column
+// (the first of equals), and its slot; infinite when there is none.
+double NearestDistance(const ColumnSlots& col, double model_row, int* slot) {
+  double best = std::numeric_limits<double>::infinity();
+  for (int k = 0; k < kSlots; ++k) {
+    const double d = std::fabs(col.y[static_cast<std::size_t>(k)] - model_row);
+    *slot = d < best ? k : *slot;
+    best = d < best ? d : best;
+  }
   return best;
+}
+
+// A parabola's row at u, as Evaluate gives it for c[3] = c[4] = 0.
+double EvaluateParabola(const Coefficients& c, double u) {
+  return (c[2] * u + c[1]) * u + c[0];
 }
 
 // RANSAC: parabolas through one active candidate from each third of the span,
 // scored by the summed weights of the nearest active candidates within the
 // tolerance, one per coarse column.
-Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector<Candidate>& cands,
-                        const std::vector<char>& active, Random& random) {
+Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
+                        const std::vector<ColumnSlots>& slots, Random& random) {
   std::array<std::vector<int>, 3> thirds;
   for (std::size_t i = 0; i < cols.size(); ++i) {
     bool any = false;
-    for (int k = cols[i].first; k < cols[i].first + cols[i].count; ++k)
-      any = any || active[static_cast<std::size_t>(k)];
+    for (int k = 0; k < kSlots; ++k)
+      any = any || slots[i].Active(k);
     if (!any)
       continue;
     const int third = cols[i].u < -1.0 / 3 ? 0 : (cols[i].u > 1.0 / 3 ? 2 : 1);
@@ -479,12 +505,13 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
   for (int round = 0; round < kRansacRounds; ++round) {
     std::array<Point, 3> p{};
     for (std::size_t s = 0; s < 3; ++s) {
-      const CoarseColumn& col = cols[static_cast<std::size_t>(
-          thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))])];
-      int k = col.first + random.Below(col.count);
-      for (int tries = 0; tries < col.count && !active[static_cast<std::size_t>(k)]; ++tries)
-        k = col.first + (k - col.first + 1) % col.count;
-      p[s] = {col.u, cands[static_cast<std::size_t>(k)].y};
+      const auto i = static_cast<std::size_t>(
+          thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))]);
+      const int count = std::min(cols[i].count, kSlots);
+      int k = random.Below(count);
+      for (int tries = 0; tries < count && !slots[i].Active(k); ++tries)
+        k = (k + 1) % count;
+      p[s] = {cols[i].u, slots[i].y[static_cast<std::size_t>(k)]};
     }
     // The parabola through the three points.
     const double s12 = (p[1].y - p[0].y) / (p[1].u - p[0].u);
@@ -499,10 +526,11 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
     // half of the best one's there is not scored in full.
     double preview = 0;
     for (int i = 0; i < ncols; i += 8) {
-      const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
-      int index = -1;
-      if (NearestDistance(col, cands, active, Evaluate(c, col.u), &index) <= kConsensusTolerancePx)
-        preview += cands[static_cast<std::size_t>(index)].strength;
+      const auto ii = static_cast<std::size_t>(i);
+      int slot = 0;
+      if (NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot) <=
+          kConsensusTolerancePx)
+        preview += slots[ii].strength[static_cast<std::size_t>(slot)];
     }
     if (preview < 0.5 * best_preview)
       continue;
@@ -511,12 +539,12 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
     for (int i = 0; i < ncols; ++i) {
       if (strength + (ncols - i) < best.strength)
         break;  // cannot win any more (a weight is at most 1)
-      const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
-      int index = -1;
-      const double d = NearestDistance(col, cands, active, Evaluate(c, col.u), &index);
+      const auto ii = static_cast<std::size_t>(i);
+      int slot = 0;
+      const double d = NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot);
       if (d <= kConsensusTolerancePx) {
         ++support;
-        strength += cands[static_cast<std::size_t>(index)].strength;
+        strength += slots[ii].strength[static_cast<std::size_t>(slot)];
       }
     }
     if (strength > best.strength) {
@@ -553,8 +581,8 @@ bool RunsAbove(const Coefficients& upper, const Coefficients& lower) {
 // parabola misses a catenary of large sag, or one seen with a camera roll, by
 // a pixel or two). Also returns the most frequent line width among them.
 Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
+                             const std::vector<ColumnSlots>& slots,
                              const std::vector<Candidate>& cands, Coefficients c, int* width) {
-  const std::vector<char> all(cands.size(), 1);
   std::vector<Point> points;
   std::array<int, kWidths.size()> width_count{};
   constexpr std::array<double, 3> kTolerancePx = {3.0, 2.5, 2.0};
@@ -562,11 +590,12 @@ Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
     points.clear();
     width_count.fill(0);
     int left = 0, right = 0;
-    for (const CoarseColumn& col : cols) {
-      int index = -1;
-      const double d = NearestDistance(col, cands, all, Evaluate(c, col.u), &index);
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      const CoarseColumn& col = cols[i];
+      int slot = 0;
+      const double d = NearestDistance(slots[i], Evaluate(c, col.u), &slot);
       if (d <= kTolerancePx[pass]) {
-        const Candidate& cand = cands[static_cast<std::size_t>(index)];
+        const Candidate& cand = cands[static_cast<std::size_t>(col.first + slot)];
         points.push_back({col.u, cand.y, cand.strength});
         ++width_count[static_cast<std::size_t>(cand.width)];
         left += col.u < -0.5 ? 1 : 0;
@@ -882,25 +911,25 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
 
   // The consensus curve, and the upper of two parallel conductors.
   Random random;
-  std::vector<char> active(cands.size(), 1);
-  Consensus best = FindConsensus(cols, cands, active, random);
+  const std::vector<ColumnSlots> all = SlotsOf(cols, cands);
+  std::vector<ColumnSlots> remaining = all;
+  Consensus best = FindConsensus(cols, remaining, random);
   if (!best.found || best.support < 10) {
     out.reason = "No conductor was found in the band below the drawn line.";
     return out;
   }
-  for (const CoarseColumn& col : cols) {
-    for (int k = col.first; k < col.first + col.count; ++k) {
-      if (std::fabs(cands[static_cast<std::size_t>(k)].y - Evaluate(best.c, col.u)) <=
-          kConsensusTolerancePx)
-        active[static_cast<std::size_t>(k)] = 0;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    for (double& y : remaining[i].y) {
+      if (std::fabs(y - Evaluate(best.c, cols[i].u)) <= kConsensusTolerancePx)
+        y = std::numeric_limits<double>::infinity();
     }
   }
-  const Consensus second = FindConsensus(cols, cands, active, random);
+  const Consensus second = FindConsensus(cols, remaining, random);
   if (second.found && second.support >= kUpperSupportShare * best.support &&
       second.strength >= kUpperSupportShare * best.strength && RunsAbove(second.c, best.c))
     best = second;
   int width_index = 0;
-  const Coefficients coarse = RefineConsensus(cols, cands, best.c, &width_index);
+  const Coefficients coarse = RefineConsensus(cols, all, cands, best.c, &width_index);
   const LineWidth width = kWidths[static_cast<std::size_t>(width_index)];
 
   // The centres in every third column of the span, near the consensus
