@@ -648,26 +648,30 @@ struct Tile {
         out[static_cast<std::size_t>(x) * stride] = Brightness(row[x]);
     }
   }
-  // Adds rows top..top+n-1 of column x to `sum` (and up to kSumChunk - 1
-  // rows more, to sum[n..]; `sum` holds n rounded up to whole chunks); false
-  // (nothing added) when they do not all lie in the tile.
-  bool AddColumn(int x, int top, int n, int32_t* sum) const {
+  // Rows top..top+n-1 of column x, followed by kSumChunk - 1 more that
+  // may be read (their values do not matter); null when they do not all lie
+  // in the tile.
+  const int32_t* ColumnRows(int x, int top, int n) const {
     if (x < x0 || x >= x0 + width || top < y0 || top + n > y0 + height)
-      return false;
-    AddChunks(&brightness[static_cast<std::size_t>(x - x0) * stride + (top - y0)], n, sum);
-    return true;
-  }
-
- private:
-  // sum[k] += in[k] for k below n rounded up to whole chunks (__restrict:
-  // `sum` lies outside the tile, so the compiler vectorises without checking).
-  static void AddChunks(const int32_t* __restrict in, int n, int32_t* __restrict sum) {
-    for (int k0 = 0; k0 < n; k0 += kSumChunk) {
-      for (int k = 0; k < kSumChunk; ++k)
-        sum[k0 + k] += in[k0 + k];
-    }
+      return nullptr;
+    return &brightness[static_cast<std::size_t>(x - x0) * stride + (top - y0)];
   }
 };
+
+// sum[k] = the sum of columns[c][k] over c < count, for k below n rounded up
+// to whole chunks. Each chunk is summed over all columns in registers before
+// it is stored (the compiler vectorises the loop over a chunk).
+void SumColumns(const int32_t* const* columns, int count, int n, int32_t* __restrict sum) {
+  for (int k0 = 0; k0 < n; k0 += kSumChunk) {
+    std::array<int32_t, kSumChunk> chunk{};
+    for (int c = 0; c < count; ++c) {
+      const int32_t* in = columns[c] + k0;
+      for (std::size_t k = 0; k < kSumChunk; ++k)
+        chunk[k] += in[k];
+    }
+    std::copy(chunk.begin(), chunk.end(), sum + k0);
+  }
+}
 
 // The rows either side of the model that CentreInColumn reads.
 constexpr int CentreMargin(const LineWidth& w) {
@@ -694,14 +698,17 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   const double predicted = model_rows[0];
   const int top = RoundToInt(predicted) - margin;
   const int n = 2 * margin + 1;
-  std::array<int32_t, kMaxWindow> buffer{};
+  std::array<const int32_t*, 2 * kAlongColumns + 1> columns{};
   int count = 0;
-  for (int j = -along; j <= along; ++j) {
-    if (tile.AddColumn(x + j, top + RoundToInt(model_rows[j] - predicted), n, buffer.data()))
-      ++count;
+  for (int j = -along; j <= along && count < static_cast<int>(columns.size()); ++j) {
+    const int32_t* rows = tile.ColumnRows(x + j, top + RoundToInt(model_rows[j] - predicted), n);
+    if (rows != nullptr)
+      columns[static_cast<std::size_t>(count++)] = rows;
   }
   if (count == 0)
     return {};
+  std::array<int32_t, kMaxWindow> buffer;
+  SumColumns(columns.data(), count, n, buffer.data());
   std::array<int32_t, kMaxWindow + 1> prefix;
   PrefixSums(buffer.data(), n, prefix.data());
   const Sums sums{prefix.data(), 1};
