@@ -321,15 +321,19 @@ class CandidateBlock {
                std::vector<Candidate>& cands) {
     ReadProfiles(image, xs, tops, usable);
     FormContrasts();
+    std::array<std::array<Strongest, 2>, kLanes> strongest{};  // [lane][dark, bright]
+    KeepMaxima(dark_, tops, strongest, 0);
+    KeepMaxima(bright_, tops, strongest, 1);
     for (int l = 0; l < kLanes; ++l) {
-      if (!usable[static_cast<std::size_t>(l)])
+      const auto li = static_cast<std::size_t>(l);
+      if (!usable[li])
         continue;
       const auto first_candidate = static_cast<int>(cands.size());
-      for (int sign = 0; sign < 2; ++sign)
-        LaneCandidates(l, sign == 0 ? dark_ : bright_, tops[static_cast<std::size_t>(l)], cands);
+      for (const Strongest& list : strongest[li])
+        cands.insert(cands.end(), list.best.begin(), list.best.begin() + list.kept);
       const int count = static_cast<int>(cands.size()) - first_candidate;
       if (count > 0)
-        cols.push_back({us[static_cast<std::size_t>(l)], first_candidate, count});
+        cols.push_back({us[li], first_candidate, count});
     }
   }
 
@@ -378,53 +382,66 @@ class CandidateBlock {
 
   const int32_t* Row(int j) const { return &sums_[static_cast<std::size_t>(j) * kLanes]; }
 
-  // The candidates of one sign in lane l: local maxima of the contrast that
-  // stand out of their background's roughness, the kCandidatesPerSign
-  // highest ratios first.
-  void LaneCandidates(int l, const std::vector<int32_t>& keys, int top,
-                      std::vector<Candidate>& out) {
-    const int32_t* key = &keys[static_cast<std::size_t>(l)];
-    auto contrast = [key](int r) { return ContrastOfKey(key[r * kLanes]); };
-    const Sums sums{&sums_[static_cast<std::size_t>(l)], kLanes};
-    constexpr auto kMinScaled = static_cast<int32_t>(kMinContrast * kContrastScale);
-    // The rows of local maxima above kMinContrast, gathered without
-    // branches (on noise, whether a row is one is a coin toss).
-    std::array<int, kBand> maxima;
-    int nmaxima = 0;
-    int32_t previous = contrast(kWidestReach - 1), current = contrast(kWidestReach);
-    for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
-      const int32_t next = contrast(r + 1);
-      maxima[static_cast<std::size_t>(nmaxima)] = r;
-      nmaxima += current > kMinScaled && current > previous && current >= next ? 1 : 0;
-      previous = current;
-      current = next;
-    }
+  // The strongest candidates of one sign in one column, the highest
+  // signal-to-noise ratio first (the first found of equals).
+  struct Strongest {
     std::array<Candidate, kCandidatesPerSign> best{};
     int kept = 0;
-    for (int m = 0; m < nmaxima; ++m) {
-      const int r = maxima[static_cast<std::size_t>(m)];
-      const int32_t here = contrast(r);
-      const int width = WidthOfKey(key[r * kLanes]);
-      const LineWidth& lw = kWidths[static_cast<std::size_t>(width)];
-      const int32_t scale = kContrastScale / ((2 * lw.half + 1) * lw.flank);
-      // The same value as the mean difference formed in floating point.
-      const double value = static_cast<double>(here / scale) * (lw.per_core * lw.per_flank);
-      const double snr = SignalToNoise(sums, r, lw, value);
-      if (snr < kMinSignalToNoise)
-        continue;
-      const Candidate c{static_cast<double>(top + r), WeightOf(snr), snr, width};
-      // Insert into the strongest-first list.
+    void Insert(const Candidate& c) {
       int at = kept;
       while (at > 0 && best[static_cast<std::size_t>(at) - 1].snr < c.snr)
         --at;
       if (at >= kCandidatesPerSign)
-        continue;
+        return;
       for (int k = std::min(kept, kCandidatesPerSign - 1); k > at; --k)
         best[static_cast<std::size_t>(k)] = best[static_cast<std::size_t>(k) - 1];
       best[static_cast<std::size_t>(at)] = c;
       kept = std::min(kept + 1, kCandidatesPerSign);
     }
-    out.insert(out.end(), best.begin(), best.begin() + kept);
+  };
+
+  // The candidates of one sign (keys dark_ or bright_): local maxima of the
+  // contrast above kMinContrast that stand out of their background's
+  // roughness, kept in strongest[lane][sign]. Row by row across the lanes,
+  // top down, so that the block's arrays are read in address order.
+  void KeepMaxima(const std::vector<int32_t>& keys, const std::array<int, kLanes>& tops,
+                  std::array<std::array<Strongest, 2>, kLanes>& strongest, int sign) const {
+    constexpr auto kMinScaled = static_cast<int32_t>(kMinContrast * kContrastScale);
+    for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
+      const int32_t* above = &keys[static_cast<std::size_t>(r - 1) * kLanes];
+      const int32_t* here = above + kLanes;
+      const int32_t* below = here + kLanes;
+      // The lanes with a maximum at this row: flagged by a loop the compiler
+      // vectorises, then gathered without branches (on noise, whether a row
+      // is a maximum is a coin toss).
+      std::array<int32_t, kLanes> is_maximum;
+      for (std::size_t l = 0; l < kLanes; ++l) {
+        const int32_t c = ContrastOfKey(here[l]);
+        is_maximum[l] = static_cast<int32_t>((c > kMinScaled) & (c > ContrastOfKey(above[l])) &
+                                             (c >= ContrastOfKey(below[l])));
+      }
+      std::array<int, kLanes> lanes;
+      int nlanes = 0;
+      for (int l = 0; l < kLanes; ++l) {
+        lanes[static_cast<std::size_t>(nlanes)] = l;
+        nlanes += is_maximum[static_cast<std::size_t>(l)];
+      }
+      for (int m = 0; m < nlanes; ++m) {
+        const auto l = static_cast<std::size_t>(lanes[static_cast<std::size_t>(m)]);
+        const int width = WidthOfKey(here[l]);
+        const LineWidth& lw = kWidths[static_cast<std::size_t>(width)];
+        // The whole-number difference of the sums (exact: the key holds a
+        // multiple of the scale), then the same value as the mean difference
+        // formed in floating point.
+        const double difference = static_cast<double>(ContrastOfKey(here[l])) /
+                                  (kContrastScale / ((2 * lw.half + 1) * lw.flank));
+        const double value = difference * (lw.per_core * lw.per_flank);
+        const double snr = SignalToNoise(Sums{&sums_[l], kLanes}, r, lw, value);
+        if (snr >= kMinSignalToNoise)
+          strongest[l][static_cast<std::size_t>(sign)].Insert(
+              {static_cast<double>(tops[l] + r), WeightOf(snr), snr, width});
+      }
+    }
   }
 
   std::vector<int32_t> sums_;           // (kBand + 1) rows x kLanes
@@ -641,11 +658,25 @@ struct Tile {
     height = std::max(0, std::min(image.height - 1, bottom) - y0 + 1);
     stride = height + kSumChunk;
     brightness.resize(static_cast<std::size_t>(width) * stride);
-    for (int y = 0; y < height; ++y) {
-      const uint32_t* row = image.pixels + static_cast<std::size_t>(y0 + y) * image.width + x0;
-      int32_t* out = &brightness[static_cast<std::size_t>(y)];
+    // Four rows at a time, so that each column receives four adjacent values.
+    const auto row = [&](int y) {
+      return image.pixels + static_cast<std::size_t>(y0 + y) * image.width + x0;
+    };
+    int y = 0;
+    for (; y + 4 <= height; y += 4) {
+      const uint32_t *r0 = row(y), *r1 = row(y + 1), *r2 = row(y + 2), *r3 = row(y + 3);
+      for (int x = 0; x < width; ++x) {
+        int32_t* out = &brightness[static_cast<std::size_t>(x) * stride + y];
+        out[0] = Brightness(r0[x]);
+        out[1] = Brightness(r1[x]);
+        out[2] = Brightness(r2[x]);
+        out[3] = Brightness(r3[x]);
+      }
+    }
+    for (; y < height; ++y) {
+      const uint32_t* r = row(y);
       for (int x = 0; x < width; ++x)
-        out[static_cast<std::size_t>(x) * stride] = Brightness(row[x]);
+        brightness[static_cast<std::size_t>(x) * stride + y] = Brightness(r[x]);
     }
   }
   // Rows top..top+n-1 of column x, followed by kSumChunk - 1 more that
