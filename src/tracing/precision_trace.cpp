@@ -363,21 +363,21 @@ class CandidateBlock {
   void FormContrasts() {
     std::fill(dark_.begin(), dark_.end(), kNoContrast);
     std::fill(bright_.begin(), bright_.end(), kNoContrast);
-    FormContrastsOfWidth<0>();
-    FormContrastsOfWidth<1>();
-    FormContrastsOfWidth<2>();
-    FormContrastsOfWidth<3>();
+    for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
+      FormContrastsOfWidth<0>(r);
+      FormContrastsOfWidth<1>(r);
+      FormContrastsOfWidth<2>(r);
+      FormContrastsOfWidth<3>(r);
+    }
   }
   template <std::size_t W>
-  void FormContrastsOfWidth() {
+  void FormContrastsOfWidth(int r) {
     constexpr LineWidth kWidth = kWidths[W];
-    for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
-      const int lo = r - kWidth.half, hi = r + kWidth.half + 1;  // core rows [lo, hi)
-      KeepStrongest<W>(Row(lo), Row(hi), Row(lo - kWidth.gap - kWidth.flank), Row(lo - kWidth.gap),
-                       Row(hi + kWidth.gap), Row(hi + kWidth.gap + kWidth.flank),
-                       &dark_[static_cast<std::size_t>(r) * kLanes],
-                       &bright_[static_cast<std::size_t>(r) * kLanes]);
-    }
+    const int lo = r - kWidth.half, hi = r + kWidth.half + 1;  // core rows [lo, hi)
+    KeepStrongest<W>(Row(lo), Row(hi), Row(lo - kWidth.gap - kWidth.flank), Row(lo - kWidth.gap),
+                     Row(hi + kWidth.gap), Row(hi + kWidth.gap + kWidth.flank),
+                     &dark_[static_cast<std::size_t>(r) * kLanes],
+                     &bright_[static_cast<std::size_t>(r) * kLanes]);
   }
 
   const int32_t* Row(int j) const { return &sums_[static_cast<std::size_t>(j) * kLanes]; }
