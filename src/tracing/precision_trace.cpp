@@ -69,14 +69,11 @@ inline int RoundToInt(double v) {
   return static_cast<int>(whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0));
 }
 
-// A profile's prefix sums, read with a stride: sums[k * stride] = b[0] + ...
-// + b[k-1]. A band of 216 rows of R + G + B sums to at most 216 x 765, well
-// within 32 bits.
+// A profile's prefix sums: s[k] = b[0] + ... + b[k-1]. Summed over 9
+// columns, 35 rows of R + G + B stay below 35 x 9 x 765, well within 32 bits.
 struct Sums {
   const int32_t* s;
-  int stride;
-  int32_t At(int k) const { return s[static_cast<std::ptrdiff_t>(k) * stride]; }
-  int Value(int row) const { return At(row + 1) - At(row); }  // b[row]
+  int32_t At(int k) const { return s[k]; }
   double MeanOf(int first, int last) const {
     return static_cast<double>(At(last + 1) - At(first)) / (last - first + 1);
   }
@@ -112,21 +109,30 @@ constexpr double kMinSignalToNoise = 2.0;
 constexpr double kFullSignalToNoise = 8.0;
 constexpr double kRoughnessFloor = 3.0;
 
-// The signal-to-noise ratio of a line response of contrast `contrast` at row r
-// of a profile summed over `columns` columns.
-double SignalToNoise(const Sums& sums, int r, const LineWidth& w, double contrast,
-                     int columns = 1) {
-  const int first_above = r - w.half - w.gap - w.flank;
-  const int first_below = r + w.half + w.gap + 1;
-  const double above = sums.MeanOf(first_above, first_above + w.flank - 1);
-  const double below = sums.MeanOf(first_below, first_below + w.flank - 1);
-  double spread = 0;
-  for (int k = 0; k < w.flank; ++k) {
-    const double da = sums.Value(first_above + k) - above;
-    const double db = sums.Value(first_below + k) - below;
-    spread += da * da + db * db;
-  }
-  spread = std::sqrt(spread / (2 * w.flank - 2));
+// The roughness of a line's background: the spread of its w.flank rows
+// above and of those below about their means, from the sums s and sums of
+// squares q of each flank's rows,
+//   spread^2 = ((f q_above - s_above^2) + (f q_below - s_below^2)) / (f (2 f - 2))
+// (as sum (b - mean)^2 = q - s^2 / f for f rows), whole numbers up to the
+// division.
+double FlankSpread(int64_t s_above, int64_t q_above, int64_t s_below, int64_t q_below,
+                   const LineWidth& w) {
+  const int64_t f = w.flank;
+  const int64_t scaled = f * q_above - s_above * s_above + f * q_below - s_below * s_below;
+  return std::sqrt(static_cast<double>(scaled) / static_cast<double>(f * (2 * f - 2)));
+}
+
+// The first rows of the flanks of a line of width w centred on row r.
+int FirstAbove(int r, const LineWidth& w) {
+  return r - w.half - w.gap - w.flank;
+}
+int FirstBelow(int r, const LineWidth& w) {
+  return r + w.half + w.gap + 1;
+}
+
+// The signal-to-noise ratio of a line response of contrast `contrast` over a
+// background of spread `spread`, in a profile summed over `columns` columns.
+double SignalToNoise(double contrast, double spread, int columns = 1) {
   return contrast / std::max(spread, kRoughnessFloor * columns);
 }
 
@@ -308,8 +314,11 @@ class CandidateBlock {
  public:
   CandidateBlock()
       : sums_(static_cast<std::size_t>(kBand + 1) * kLanes),
+        squares_(sums_.size()),
         dark_(static_cast<std::size_t>(kBand) * kLanes),
-        bright_(dark_.size()) {}
+        bright_(dark_.size()),
+        maxima_(dark_.size()),
+        snr_(dark_.size()) {}
 
   // Reads the band of column xs[l] from row tops[l] down (rows outside the
   // picture read as white) for the lanes with usable[l], and appends the
@@ -344,16 +353,17 @@ class CandidateBlock {
   void ReadProfiles(const ImageView& image, const std::array<int, kLanes>& xs,
                     const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable) {
     std::fill_n(sums_.begin(), kLanes, 0);
+    std::fill_n(squares_.begin(), kLanes, 0);
     for (int j = 0; j < kBand; ++j) {
-      const int32_t* above = &sums_[static_cast<std::size_t>(j) * kLanes];
-      int32_t* here = &sums_[static_cast<std::size_t>(j + 1) * kLanes];
+      const auto above = static_cast<std::size_t>(j) * kLanes, here = above + kLanes;
       for (int l = 0; l < kLanes; ++l) {
         const auto li = static_cast<std::size_t>(l);
         const int y = tops[li] + j;
         int value = 765;
         if (usable[li] && y >= 0 && y < image.height)
           value = Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + xs[li]]);
-        here[l] = above[l] + value;
+        sums_[here + li] = sums_[above + li] + value;
+        squares_[here + li] = squares_[above + li] + value * value;
       }
     }
   }
@@ -403,49 +413,71 @@ class CandidateBlock {
   // The candidates of one sign (keys dark_ or bright_): local maxima of the
   // contrast above kMinContrast that stand out of their background's
   // roughness, kept in strongest[lane][sign]. Row by row across the lanes,
-  // top down, so that the block's arrays are read in address order.
+  // top down, so that the block's arrays are read in address order. The
+  // maxima are gathered first and their ratios formed in a loop without
+  // branches: each is a chain of divisions and a square root, which the
+  // processor then overlaps (a branch on each ratio would be mispredicted
+  // about every other time and wait for the chain).
   void KeepMaxima(const std::vector<int32_t>& keys, const std::array<int, kLanes>& tops,
-                  std::array<std::array<Strongest, 2>, kLanes>& strongest, int sign) const {
+                  std::array<std::array<Strongest, 2>, kLanes>& strongest, int sign) {
     constexpr auto kMinScaled = static_cast<int32_t>(kMinContrast * kContrastScale);
+    std::size_t n = 0;  // maxima found
     for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
       const int32_t* above = &keys[static_cast<std::size_t>(r - 1) * kLanes];
       const int32_t* here = above + kLanes;
       const int32_t* below = here + kLanes;
-      // The lanes with a maximum at this row: flagged by a loop the compiler
-      // vectorises, then gathered without branches (on noise, whether a row
-      // is a maximum is a coin toss).
+      // Flagged by a loop the compiler vectorises, then gathered without
+      // branches (on noise, whether a row is a maximum is a coin toss).
       std::array<int32_t, kLanes> is_maximum;
       for (std::size_t l = 0; l < kLanes; ++l) {
         const int32_t c = ContrastOfKey(here[l]);
         is_maximum[l] = static_cast<int32_t>((c > kMinScaled) & (c > ContrastOfKey(above[l])) &
                                              (c >= ContrastOfKey(below[l])));
       }
-      std::array<int, kLanes> lanes;
-      int nlanes = 0;
       for (int l = 0; l < kLanes; ++l) {
-        lanes[static_cast<std::size_t>(nlanes)] = l;
-        nlanes += is_maximum[static_cast<std::size_t>(l)];
+        maxima_[n] = r * kLanes + l;
+        n += static_cast<std::size_t>(is_maximum[static_cast<std::size_t>(l)]);
       }
-      for (int m = 0; m < nlanes; ++m) {
-        const auto l = static_cast<std::size_t>(lanes[static_cast<std::size_t>(m)]);
-        const int width = WidthOfKey(here[l]);
-        const LineWidth& lw = kWidths[static_cast<std::size_t>(width)];
-        // The whole-number difference of the sums (exact: the key holds a
-        // multiple of the scale), then the same value as the mean difference
-        // formed in floating point.
-        const double difference = static_cast<double>(ContrastOfKey(here[l])) /
-                                  (kContrastScale / ((2 * lw.half + 1) * lw.flank));
-        const double value = difference * (lw.per_core * lw.per_flank);
-        const double snr = SignalToNoise(Sums{&sums_[l], kLanes}, r, lw, value);
-        if (snr >= kMinSignalToNoise)
-          strongest[l][static_cast<std::size_t>(sign)].Insert(
-              {static_cast<double>(tops[l] + r), WeightOf(snr), snr, width});
+    }
+    for (std::size_t m = 0; m < n; ++m) {
+      const int r = maxima_[m] / kLanes;
+      const auto l = static_cast<std::size_t>(maxima_[m] % kLanes);
+      const int32_t key = keys[static_cast<std::size_t>(maxima_[m])];
+      const LineWidth& lw = kWidths[static_cast<std::size_t>(WidthOfKey(key))];
+      // The whole-number difference of the sums (exact: the key holds a
+      // multiple of the scale), then the same value as the mean difference
+      // formed in floating point.
+      const double difference = static_cast<double>(ContrastOfKey(key)) /
+                                (kContrastScale / ((2 * lw.half + 1) * lw.flank));
+      const double value = difference * (lw.per_core * lw.per_flank);
+      const auto at = [&](const std::vector<int32_t>& v, int row) {
+        return static_cast<int64_t>(v[static_cast<std::size_t>(row) * kLanes + l]);
+      };
+      const int a = FirstAbove(r, lw), b = FirstBelow(r, lw);
+      const double spread = FlankSpread(
+          at(sums_, a + lw.flank) - at(sums_, a), at(squares_, a + lw.flank) - at(squares_, a),
+          at(sums_, b + lw.flank) - at(sums_, b), at(squares_, b + lw.flank) - at(squares_, b), lw);
+      snr_[m] = SignalToNoise(value, spread);
+    }
+    for (std::size_t m = 0; m < n; ++m) {
+      if (snr_[m] >= kMinSignalToNoise) {
+        const int r = maxima_[m] / kLanes;
+        const auto l = static_cast<std::size_t>(maxima_[m] % kLanes);
+        const int width = WidthOfKey(keys[static_cast<std::size_t>(maxima_[m])]);
+        strongest[l][static_cast<std::size_t>(sign)].Insert(
+            {static_cast<double>(tops[l] + r), WeightOf(snr_[m]), snr_[m], width});
       }
     }
   }
 
-  std::vector<int32_t> sums_;           // (kBand + 1) rows x kLanes
+  // Prefix sums down each lane of b and of b^2, (kBand + 1) rows x kLanes
+  // (at most 216 x 765^2, within 32 bits).
+  std::vector<int32_t> sums_, squares_;
   std::vector<int32_t> dark_, bright_;  // kBand rows x kLanes, keys
+  // The maxima of one sign, row by row: their indices r x kLanes + lane into
+  // the block's arrays, and their signal-to-noise ratios.
+  std::vector<int32_t> maxima_;
+  std::vector<double> snr_;
 };
 
 struct Consensus {
@@ -742,7 +774,7 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   SumColumns(columns.data(), count, n, buffer.data());
   std::array<int32_t, kMaxWindow + 1> prefix;
   PrefixSums(buffer.data(), n, prefix.data());
-  const Sums sums{prefix.data(), 1};
+  const Sums sums{prefix.data()};
 
   int best_r = -1;
   double best = kMinContrast * count, sign = 1;
@@ -762,7 +794,17 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   if (best_r < 0)
     return {};
 
-  const double weight = WeightOf(SignalToNoise(sums, best_r, w, best, count));
+  int64_t s_above = 0, q_above = 0, s_below = 0, q_below = 0;
+  for (int k = 0; k < w.flank; ++k) {
+    const int64_t above = buffer[static_cast<std::size_t>(FirstAbove(best_r, w) + k)];
+    const int64_t below = buffer[static_cast<std::size_t>(FirstBelow(best_r, w) + k)];
+    s_above += above;
+    q_above += above * above;
+    s_below += below;
+    q_below += below * below;
+  }
+  const double weight =
+      WeightOf(SignalToNoise(best, FlankSpread(s_above, q_above, s_below, q_below, w), count));
   if (weight <= 0)
     return {};
 
