@@ -61,8 +61,8 @@ int Brightness(uint32_t c) {
   return static_cast<int>((c & 0xFFu) + ((c >> 8) & 0xFFu) + ((c >> 16) & 0xFFu));
 }
 
-// std::lround without the library call (a third of a microsecond per
-// column): rounds half away from zero. |v| < 2^31.
+// std::lround without the library call (ten calls per column of the
+// centres): rounds half away from zero. |v| < 2^31.
 inline int RoundToInt(double v) {
   const auto whole = static_cast<int64_t>(v);              // towards zero
   const double fraction = v - static_cast<double>(whole);  // exact
@@ -290,8 +290,8 @@ int WidthOfKey(int32_t key) {
 // rows of prefix sums (core rows [lo, hi), flanks [above0, above1) and
 // [below0, below1)) and to rows of keys; they do not overlap (__restrict),
 // so that the compiler vectorises the loop without checking that. The width
-// is a template argument so that its factors are constants (SSE2 has no
-// 32-bit multiply).
+// is a template argument so that its factors are constants (SSE2, all that
+// every x86-64 has, multiplies packed 32-bit numbers only in halves).
 template <std::size_t W>
 void KeepStrongest(const int32_t* __restrict lo, const int32_t* __restrict hi,
                    const int32_t* __restrict above0, const int32_t* __restrict above1,
@@ -497,6 +497,7 @@ struct ColumnSlots {
   bool Active(int slot) const { return std::isfinite(y[static_cast<std::size_t>(slot)]); }
 };
 
+// The slots of every coarse column, all candidates active.
 std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
                                  const std::vector<Candidate>& cands) {
   std::vector<ColumnSlots> slots(cols.size());
