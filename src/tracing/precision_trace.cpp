@@ -431,8 +431,9 @@ class CandidateBlock {
       std::array<int32_t, kLanes> is_maximum;
       for (std::size_t l = 0; l < kLanes; ++l) {
         const int32_t c = ContrastOfKey(here[l]);
-        is_maximum[l] = static_cast<int32_t>((c > kMinScaled) & (c > ContrastOfKey(above[l])) &
-                                             (c >= ContrastOfKey(below[l])));
+        const auto flag = [](bool b) { return static_cast<int32_t>(b); };
+        is_maximum[l] = flag(c > kMinScaled) & flag(c > ContrastOfKey(above[l])) &
+                        flag(c >= ContrastOfKey(below[l]));
       }
       for (int l = 0; l < kLanes; ++l) {
         maxima_[n] = r * kLanes + l;
