@@ -11,8 +11,9 @@ namespace sarn {
 
 namespace {
 
-constexpr int kAboveLine = 4;          // rows searched above the drawn line
-constexpr int kCoarseColumns = 600;    // columns that give consensus candidates
+constexpr int kAboveLine = 4;                           // rows searched above the drawn line
+constexpr int kBand = kAboveLine + kPrecisionBandRows;  // rows searched in a column
+constexpr int kCoarseColumns = 600;                     // columns that give consensus candidates
 constexpr int kCandidatesPerSign = 3;  // strongest line responses kept per sign and column
 // Least line contrast (R + G + B) worth a candidate: about one grey level per
 // channel over the noise of a single row.
@@ -60,18 +61,29 @@ int Brightness(uint32_t c) {
   return static_cast<int>((c & 0xFFu) + ((c >> 8) & 0xFFu) + ((c >> 16) & 0xFFu));
 }
 
-// Prefix sums of a profile: sums[k] = b[0] + ... + b[k-1].
-void PrefixSums(const int* b, int n, std::vector<int64_t>& sums) {
-  sums.resize(static_cast<std::size_t>(n) + 1);
-  sums[0] = 0;
-  for (int j = 0; j < n; ++j)
-    sums[static_cast<std::size_t>(j) + 1] = sums[static_cast<std::size_t>(j)] + b[j];
+// std::lround without the library call (ten calls per column of the
+// centres): rounds half away from zero. |v| < 2^31.
+inline int RoundToInt(double v) {
+  const auto whole = static_cast<int64_t>(v);              // towards zero
+  const double fraction = v - static_cast<double>(whole);  // exact
+  return static_cast<int>(whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0));
 }
 
-double MeanOf(const std::vector<int64_t>& sums, int first, int last) {
-  return static_cast<double>(sums[static_cast<std::size_t>(last) + 1] -
-                             sums[static_cast<std::size_t>(first)]) /
-         (last - first + 1);
+// A profile's prefix sums: s[k] = b[0] + ... + b[k-1]. Summed over 9
+// columns, 35 rows of R + G + B stay below 35 x 9 x 765, well within 32 bits.
+struct Sums {
+  const int32_t* s;
+  int32_t At(int k) const { return s[k]; }
+  double MeanOf(int first, int last) const {
+    return static_cast<double>(At(last + 1) - At(first)) / (last - first + 1);
+  }
+};
+
+// Prefix sums of a profile: sums[k] = b[0] + ... + b[k-1].
+void PrefixSums(const int32_t* b, int n, int32_t* sums) {
+  sums[0] = 0;
+  for (int j = 0; j < n; ++j)
+    sums[j + 1] = sums[j] + b[j];
 }
 
 // Box contrast of a line of width w centred on row r, positive for a line
@@ -79,8 +91,7 @@ double MeanOf(const std::vector<int64_t>& sums, int first, int last) {
 struct Contrast {
   double dark, bright;
 };
-inline Contrast LineContrast(const std::vector<int64_t>& sums, int r, const LineWidth& w) {
-  const int64_t* s = sums.data();
+inline Contrast LineContrast(const int32_t* s, int r, const LineWidth& w) {
   const int a = r - w.half, b = r + w.half + 1;  // core [a, b)
   const double core = static_cast<double>(s[b] - s[a]) * w.per_core;
   const double above = static_cast<double>(s[a - w.gap] - s[a - w.gap - w.flank]) * w.per_flank;
@@ -98,21 +109,30 @@ constexpr double kMinSignalToNoise = 2.0;
 constexpr double kFullSignalToNoise = 8.0;
 constexpr double kRoughnessFloor = 3.0;
 
-// The signal-to-noise ratio of a line response of contrast `contrast` at row r
-// of a profile summed over `columns` columns.
-double SignalToNoise(const int* b, const std::vector<int64_t>& sums, int r, const LineWidth& w,
-                     double contrast, int columns = 1) {
-  const int first_above = r - w.half - w.gap - w.flank;
-  const int first_below = r + w.half + w.gap + 1;
-  const double above = MeanOf(sums, first_above, first_above + w.flank - 1);
-  const double below = MeanOf(sums, first_below, first_below + w.flank - 1);
-  double spread = 0;
-  for (int k = 0; k < w.flank; ++k) {
-    const double da = b[first_above + k] - above;
-    const double db = b[first_below + k] - below;
-    spread += da * da + db * db;
-  }
-  spread = std::sqrt(spread / (2 * w.flank - 2));
+// The roughness of a line's background: the spread of its w.flank rows
+// above and of those below about their means, from the sums s and sums of
+// squares q of each flank's rows,
+//   spread^2 = ((f q_above - s_above^2) + (f q_below - s_below^2)) / (f (2 f - 2))
+// (as sum (b - mean)^2 = q - s^2 / f for f rows), whole numbers up to the
+// division.
+double FlankSpread(int64_t s_above, int64_t q_above, int64_t s_below, int64_t q_below,
+                   const LineWidth& w) {
+  const int64_t f = w.flank;
+  const int64_t scaled = f * q_above - s_above * s_above + f * q_below - s_below * s_below;
+  return std::sqrt(static_cast<double>(scaled) / static_cast<double>(f * (2 * f - 2)));
+}
+
+// The first rows of the flanks of a line of width w centred on row r.
+int FirstAbove(int r, const LineWidth& w) {
+  return r - w.half - w.gap - w.flank;
+}
+int FirstBelow(int r, const LineWidth& w) {
+  return r + w.half + w.gap + 1;
+}
+
+// The signal-to-noise ratio of a line response of contrast `contrast` over a
+// background of spread `spread`, in a profile summed over `columns` columns.
+double SignalToNoise(double contrast, double spread, int columns = 1) {
   return contrast / std::max(spread, kRoughnessFloor * columns);
 }
 
@@ -203,106 +223,263 @@ struct Point {
   double weight = 1;
 };
 
-// Weighted least squares of a polynomial with `terms` coefficients.
+// Weighted least squares of a polynomial with `terms` coefficients, from the
+// normal equations (A^T W A)[a][b] = sum w u^(a+b), (A^T W y)[a] = sum w y u^a:
+// nine power sums per point for a quartic.
 bool FitPolynomial(
     const std::vector<Point>& points, const std::vector<double>& weights, int terms,
     Coefficients* c,
     std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms>* inverse = nullptr) {
-  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m{};
+  constexpr int kPowers = 2 * kPrecisionCurveTerms - 1;
+  std::array<double, kPowers> power_sums{};
   Coefficients rhs{};
-  double used = 0;
+  int used = 0;
   for (std::size_t i = 0; i < points.size(); ++i) {
     const double w = points[i].weight * (weights.empty() ? 1.0 : weights[i]);
     if (w <= 0)
       continue;
-    used += 1;
-    std::array<double, kPrecisionCurveTerms> basis{};
-    double p = 1;
-    for (int k = 0; k < terms; ++k) {
-      basis[k] = p;
-      p *= points[i].u;
-    }
-    for (int a = 0; a < terms; ++a) {
-      const double wa = w * basis[a];
-      rhs[a] += wa * points[i].y;
-      for (int b = a; b < terms; ++b)
-        m[a][b] += wa * basis[b];
+    ++used;
+    const double u = points[i].u, y = points[i].y;
+    double p = w;  // w u^k
+    for (std::size_t k = 0; k < kPowers; ++k) {
+      power_sums[k] += p;
+      if (k < rhs.size())
+        rhs[k] += p * y;
+      p *= u;
     }
   }
   if (used < terms)
     return false;
+  std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> m{};
   for (int a = 0; a < terms; ++a) {
-    for (int b = 0; b < a; ++b)
-      m[a][b] = m[b][a];
+    for (int b = 0; b < terms; ++b)
+      m[a][b] = power_sums[static_cast<std::size_t>(a + b)];
   }
   return SolveNormal(m, rhs, terms, c, inverse);
 }
 
-// The line candidates of one coarse column: local maxima of the contrast of
-// each sign, over the four widths, that stand out of their background's
-// roughness; the highest weights first.
-void ColumnCandidates(const int* b, int n, int top, std::vector<int64_t>& sums,
-                      std::vector<double>& dark, std::vector<double>& bright,
-                      std::vector<int>& dark_width, std::vector<int>& bright_width,
-                      std::vector<Candidate>& out) {
-  PrefixSums(b, n, sums);
-  dark.assign(static_cast<std::size_t>(n), 0.0);
-  bright.assign(static_cast<std::size_t>(n), 0.0);
-  dark_width.assign(static_cast<std::size_t>(n), 0);
-  bright_width.assign(static_cast<std::size_t>(n), 0);
-  // Width by width over all rows (a loop the compiler can vectorise); the
-  // contrast is formed from whole-number sums and scaled once.
-  const int64_t* p = sums.data();
-  for (std::size_t w = 0; w < kWidths.size(); ++w) {
-    const LineWidth& lw = kWidths[w];
-    const int64_t core_rows = 2 * lw.half + 1, flank = lw.flank;
-    const double scale = lw.per_core * lw.per_flank;
-    for (int r = kWidestReach; r < n - kWidestReach; ++r) {
-      const auto j = static_cast<std::size_t>(r);
-      const int lo = r - lw.half, hi = r + lw.half + 1;  // core rows [lo, hi)
-      const int64_t core = (p[hi] - p[lo]) * flank;
-      const int64_t above = (p[lo - lw.gap] - p[lo - lw.gap - lw.flank]) * core_rows;
-      const int64_t below = (p[hi + lw.gap + lw.flank] - p[hi + lw.gap]) * core_rows;
-      const double d = static_cast<double>(std::min(above, below) - core) * scale;
-      const double l = static_cast<double>(core - std::max(above, below)) * scale;
-      if (d > dark[j]) {
-        dark[j] = d;
-        dark_width[j] = static_cast<int>(w);
-      }
-      if (l > bright[j]) {
-        bright[j] = l;
-        bright_width[j] = static_cast<int>(w);
+// Coarse columns whose candidates are formed together. Their profiles are
+// held row by row with one lane per column, so that one loop over the lanes
+// forms a box contrast for all of them (the compiler vectorises it: the lane
+// count is a compile-time constant).
+constexpr int kLanes = 32;
+
+// The box contrasts in whole numbers on one scale for all widths: the
+// difference of means of width w is (flank sum x core rows - core sum x
+// flank rows) / (core rows x flank rows); times kContrastScale = 180, the
+// least common multiple of core rows x flank rows over the widths (2, 9, 15,
+// 36), it is whole. At most 765 x 180 = 137700.
+constexpr int32_t kContrastScale = 180;
+
+// The strongest contrast over the widths and the width giving it are kept as
+// one key, 4 x scaled contrast + (3 - width index): the larger key has the
+// larger contrast, or the narrower width of equal contrasts, so that keeping
+// the strongest is a plain maximum. A key of kNoContrast is contrast 0 at the
+// narrowest width (nothing found yet).
+constexpr int32_t kNoContrast = 3;
+static_assert(kWidths.size() == 4);
+int32_t ContrastOfKey(int32_t key) {
+  return key >> 2;
+}
+int WidthOfKey(int32_t key) {
+  return 3 - (key & 3);
+}
+
+// Width W's contrasts of both signs at one row, for all lanes, kept in
+// dark/bright where they are the strongest so far. The arguments point to
+// rows of prefix sums (core rows [lo, hi), flanks [above0, above1) and
+// [below0, below1)) and to rows of keys; they do not overlap (__restrict),
+// so that the compiler vectorises the loop without checking that. The width
+// is a template argument so that its factors are constants (SSE2, all that
+// every x86-64 has, multiplies packed 32-bit numbers only in halves).
+template <std::size_t W>
+void KeepStrongest(const int32_t* __restrict lo, const int32_t* __restrict hi,
+                   const int32_t* __restrict above0, const int32_t* __restrict above1,
+                   const int32_t* __restrict below0, const int32_t* __restrict below1,
+                   int32_t* __restrict dark, int32_t* __restrict bright) {
+  constexpr int32_t kCoreRows = 2 * kWidths[W].half + 1, kFlank = kWidths[W].flank;
+  constexpr int32_t kKeyScale = 4 * (kContrastScale / (kCoreRows * kFlank));
+  constexpr auto kTag = static_cast<int32_t>(3 - W);
+  for (int l = 0; l < kLanes; ++l) {
+    const int32_t core = (hi[l] - lo[l]) * kFlank;
+    const int32_t above = (above1[l] - above0[l]) * kCoreRows;
+    const int32_t below = (below1[l] - below0[l]) * kCoreRows;
+    dark[l] = std::max(dark[l], (std::min(above, below) - core) * kKeyScale + kTag);
+    bright[l] = std::max(bright[l], (core - std::max(above, below)) * kKeyScale + kTag);
+  }
+}
+
+// Candidates of up to kLanes coarse columns.
+class CandidateBlock {
+ public:
+  CandidateBlock()
+      : sums_(static_cast<std::size_t>(kBand + 1) * kLanes),
+        squares_(sums_.size()),
+        dark_(static_cast<std::size_t>(kBand) * kLanes),
+        bright_(dark_.size()),
+        maxima_(dark_.size()),
+        snr_(dark_.size()) {}
+
+  // Reads the band of column xs[l] from row tops[l] down (rows outside the
+  // picture read as white) for the lanes with usable[l], and appends the
+  // candidates of each such column, in lane order, to `cands` (and the
+  // column to `cols`, at chord coordinate us[l], when it has any).
+  void Collect(const ImageView& image, const std::array<int, kLanes>& xs,
+               const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable,
+               const std::array<double, kLanes>& us, std::vector<CoarseColumn>& cols,
+               std::vector<Candidate>& cands) {
+    ReadProfiles(image, xs, tops, usable);
+    FormContrasts();
+    std::array<std::array<Strongest, 2>, kLanes> strongest{};  // [lane][dark, bright]
+    KeepMaxima(dark_, tops, strongest, 0);
+    KeepMaxima(bright_, tops, strongest, 1);
+    for (int l = 0; l < kLanes; ++l) {
+      const auto li = static_cast<std::size_t>(l);
+      if (!usable[li])
+        continue;
+      const auto first_candidate = static_cast<int>(cands.size());
+      for (const Strongest& list : strongest[li])
+        cands.insert(cands.end(), list.best.begin(), list.best.begin() + list.kept);
+      const int count = static_cast<int>(cands.size()) - first_candidate;
+      if (count > 0)
+        cols.push_back({us[li], first_candidate, count});
+    }
+  }
+
+ private:
+  // Prefix sums down each lane's profile, read row by row in address order
+  // so that memory streams (reading column by column would wait for memory
+  // on every pixel).
+  void ReadProfiles(const ImageView& image, const std::array<int, kLanes>& xs,
+                    const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable) {
+    std::fill_n(sums_.begin(), kLanes, 0);
+    std::fill_n(squares_.begin(), kLanes, 0);
+    for (int j = 0; j < kBand; ++j) {
+      const auto above = static_cast<std::size_t>(j) * kLanes, here = above + kLanes;
+      for (int l = 0; l < kLanes; ++l) {
+        const auto li = static_cast<std::size_t>(l);
+        const int y = tops[li] + j;
+        int value = 765;
+        if (usable[li] && y >= 0 && y < image.height)
+          value = Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + xs[li]]);
+        sums_[here + li] = sums_[above + li] + value;
+        squares_[here + li] = squares_[above + li] + value * value;
       }
     }
   }
-  for (int sign = 0; sign < 2; ++sign) {
-    const std::vector<double>& v = sign == 0 ? dark : bright;
-    const std::vector<int>& widths = sign == 0 ? dark_width : bright_width;
+
+  // The strongest contrast of each sign over the widths at every row that
+  // all widths reach, and the width that gives it (the narrowest of equals).
+  void FormContrasts() {
+    std::fill(dark_.begin(), dark_.end(), kNoContrast);
+    std::fill(bright_.begin(), bright_.end(), kNoContrast);
+    for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
+      FormContrastsOfWidth<0>(r);
+      FormContrastsOfWidth<1>(r);
+      FormContrastsOfWidth<2>(r);
+      FormContrastsOfWidth<3>(r);
+    }
+  }
+  template <std::size_t W>
+  void FormContrastsOfWidth(int r) {
+    constexpr LineWidth kWidth = kWidths[W];
+    const int lo = r - kWidth.half, hi = r + kWidth.half + 1;  // core rows [lo, hi)
+    KeepStrongest<W>(Row(lo), Row(hi), Row(lo - kWidth.gap - kWidth.flank), Row(lo - kWidth.gap),
+                     Row(hi + kWidth.gap), Row(hi + kWidth.gap + kWidth.flank),
+                     &dark_[static_cast<std::size_t>(r) * kLanes],
+                     &bright_[static_cast<std::size_t>(r) * kLanes]);
+  }
+
+  const int32_t* Row(int j) const { return &sums_[static_cast<std::size_t>(j) * kLanes]; }
+
+  // The strongest candidates of one sign in one column, the highest
+  // signal-to-noise ratio first (the first found of equals).
+  struct Strongest {
     std::array<Candidate, kCandidatesPerSign> best{};
     int kept = 0;
-    for (int r = kWidestReach; r < n - kWidestReach; ++r) {
-      const auto j = static_cast<std::size_t>(r);
-      if (!(v[j] > kMinContrast && v[j] > v[j - 1] && v[j] >= v[j + 1]))
-        continue;
-      const double snr =
-          SignalToNoise(b, sums, r, kWidths[static_cast<std::size_t>(widths[j])], v[j]);
-      if (snr < kMinSignalToNoise)
-        continue;
-      const Candidate c{static_cast<double>(top + r), WeightOf(snr), snr, widths[j]};
-      // Insert into the strongest-first list.
+    void Insert(const Candidate& c) {
       int at = kept;
       while (at > 0 && best[static_cast<std::size_t>(at) - 1].snr < c.snr)
         --at;
       if (at >= kCandidatesPerSign)
-        continue;
+        return;
       for (int k = std::min(kept, kCandidatesPerSign - 1); k > at; --k)
         best[static_cast<std::size_t>(k)] = best[static_cast<std::size_t>(k) - 1];
       best[static_cast<std::size_t>(at)] = c;
       kept = std::min(kept + 1, kCandidatesPerSign);
     }
-    out.insert(out.end(), best.begin(), best.begin() + kept);
+  };
+
+  // The candidates of one sign (keys dark_ or bright_): local maxima of the
+  // contrast above kMinContrast that stand out of their background's
+  // roughness, kept in strongest[lane][sign]. Row by row across the lanes,
+  // top down, so that the block's arrays are read in address order. The
+  // maxima are gathered first and their ratios formed in a loop without
+  // branches: each is a chain of divisions and a square root, which the
+  // processor then overlaps (a branch on each ratio would be mispredicted
+  // about every other time and wait for the chain).
+  void KeepMaxima(const std::vector<int32_t>& keys, const std::array<int, kLanes>& tops,
+                  std::array<std::array<Strongest, 2>, kLanes>& strongest, int sign) {
+    constexpr auto kMinScaled = static_cast<int32_t>(kMinContrast * kContrastScale);
+    std::size_t n = 0;  // maxima found
+    for (int r = kWidestReach; r < kBand - kWidestReach; ++r) {
+      const int32_t* above = &keys[static_cast<std::size_t>(r - 1) * kLanes];
+      const int32_t* here = above + kLanes;
+      const int32_t* below = here + kLanes;
+      // Flagged by a loop the compiler vectorises, then gathered without
+      // branches (on noise, whether a row is a maximum is a coin toss).
+      std::array<int32_t, kLanes> is_maximum;
+      for (std::size_t l = 0; l < kLanes; ++l) {
+        const int32_t c = ContrastOfKey(here[l]);
+        const auto flag = [](bool b) { return static_cast<int32_t>(b); };
+        is_maximum[l] = flag(c > kMinScaled) & flag(c > ContrastOfKey(above[l])) &
+                        flag(c >= ContrastOfKey(below[l]));
+      }
+      for (int l = 0; l < kLanes; ++l) {
+        maxima_[n] = r * kLanes + l;
+        n += static_cast<std::size_t>(is_maximum[static_cast<std::size_t>(l)]);
+      }
+    }
+    for (std::size_t m = 0; m < n; ++m) {
+      const int r = maxima_[m] / kLanes;
+      const auto l = static_cast<std::size_t>(maxima_[m] % kLanes);
+      const int32_t key = keys[static_cast<std::size_t>(maxima_[m])];
+      const LineWidth& lw = kWidths[static_cast<std::size_t>(WidthOfKey(key))];
+      // The whole-number difference of the sums (exact: the key holds a
+      // multiple of the scale), then the same value as the mean difference
+      // formed in floating point.
+      const double difference = static_cast<double>(ContrastOfKey(key)) /
+                                (kContrastScale / ((2 * lw.half + 1) * lw.flank));
+      const double value = difference * (lw.per_core * lw.per_flank);
+      const auto at = [&](const std::vector<int32_t>& v, int row) {
+        return static_cast<int64_t>(v[static_cast<std::size_t>(row) * kLanes + l]);
+      };
+      const int a = FirstAbove(r, lw), b = FirstBelow(r, lw);
+      const double spread = FlankSpread(
+          at(sums_, a + lw.flank) - at(sums_, a), at(squares_, a + lw.flank) - at(squares_, a),
+          at(sums_, b + lw.flank) - at(sums_, b), at(squares_, b + lw.flank) - at(squares_, b), lw);
+      snr_[m] = SignalToNoise(value, spread);
+    }
+    for (std::size_t m = 0; m < n; ++m) {
+      if (snr_[m] >= kMinSignalToNoise) {
+        const int r = maxima_[m] / kLanes;
+        const auto l = static_cast<std::size_t>(maxima_[m] % kLanes);
+        const int width = WidthOfKey(keys[static_cast<std::size_t>(maxima_[m])]);
+        strongest[l][static_cast<std::size_t>(sign)].Insert(
+            {static_cast<double>(tops[l] + r), WeightOf(snr_[m]), snr_[m], width});
+      }
+    }
   }
-}
+
+  // Prefix sums down each lane of b and of b^2, (kBand + 1) rows x kLanes
+  // (at most 216 x 765^2, within 32 bits).
+  std::vector<int32_t> sums_, squares_;
+  std::vector<int32_t> dark_, bright_;  // kBand rows x kLanes, keys
+  // The maxima of one sign, row by row: their indices r x kLanes + lane into
+  // the block's arrays, and their signal-to-noise ratios.
+  std::vector<int32_t> maxima_;
+  std::vector<double> snr_;
+};
 
 struct Consensus {
   Coefficients c{};     // parabola (c3 = c4 = 0)
@@ -311,32 +488,59 @@ struct Consensus {
   bool found = false;
 };
 
-// The distance from the model to the nearest active candidate of a column.
-double NearestDistance(const CoarseColumn& col, const std::vector<Candidate>& cands,
-                       const std::vector<char>& active, double model_row, int* index) {
-  double best = std::numeric_limits<double>::infinity();
-  for (int k = col.first; k < col.first + col.count; ++k) {
-    if (!active[static_cast<std::size_t>(k)])
-      continue;
-    const double d = std::fabs(cands[static_cast<std::size_t>(k)].y - model_row);
-    if (d < best) {
-      best = d;
-      *index = k;
+// A coarse column's candidates in fixed slots, in the candidate list's
+// order; an empty slot, or one whose candidate has been removed, lies at an
+// infinite row. The nearest candidate is then found without branches.
+constexpr int kSlots = 2 * kCandidatesPerSign;
+struct ColumnSlots {
+  std::array<double, kSlots> y;
+  std::array<double, kSlots> strength;
+  bool Active(int slot) const { return std::isfinite(y[static_cast<std::size_t>(slot)]); }
+};
+
+// The slots of every coarse column, all candidates active.
+std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
+                                 const std::vector<Candidate>& cands) {
+  std::vector<ColumnSlots> slots(cols.size());
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    slots[i].y.fill(std::numeric_limits<double>::infinity());
+    slots[i].strength.fill(0);
+    for (int k = 0; k < cols[i].count && k < kSlots; ++k) {
+      const Candidate& cand = cands[static_cast<std::size_t>(cols[i].first + k)];
+      slots[i].y[static_cast<std::size_t>(k)] = cand.y;
+      slots[i].strength[static_cast<std::size_t>(k)] = cand.strength;
     }
   }
+  return slots;
+}
+
+// The distance from `model_row` to the nearest active candidate of a column
+// (the first of equals), and its slot; infinite when there is none.
+double NearestDistance(const ColumnSlots& col, double model_row, int* slot) {
+  double best = std::numeric_limits<double>::infinity();
+  for (int k = 0; k < kSlots; ++k) {
+    const double d = std::fabs(col.y[static_cast<std::size_t>(k)] - model_row);
+    *slot = d < best ? k : *slot;
+    best = d < best ? d : best;
+  }
   return best;
+}
+
+// A parabola's row at u, as Evaluate gives it for c[3] = c[4] = 0.
+double EvaluateParabola(const Coefficients& c, double u) {
+  return (c[2] * u + c[1]) * u + c[0];
 }
 
 // RANSAC: parabolas through one active candidate from each third of the span,
 // scored by the summed weights of the nearest active candidates within the
 // tolerance, one per coarse column.
-Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector<Candidate>& cands,
-                        const std::vector<char>& active, Random& random) {
+Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
+                        const std::vector<ColumnSlots>& slots, Random& random) {
   std::array<std::vector<int>, 3> thirds;
   for (std::size_t i = 0; i < cols.size(); ++i) {
     bool any = false;
-    for (int k = cols[i].first; k < cols[i].first + cols[i].count; ++k)
-      any = any || active[static_cast<std::size_t>(k)];
+    for (int k = 0; k < kSlots; ++k)
+      any = any || slots[i].Active(k);
     if (!any)
       continue;
     const int third = cols[i].u < -1.0 / 3 ? 0 : (cols[i].u > 1.0 / 3 ? 2 : 1);
@@ -352,12 +556,13 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
   for (int round = 0; round < kRansacRounds; ++round) {
     std::array<Point, 3> p{};
     for (std::size_t s = 0; s < 3; ++s) {
-      const CoarseColumn& col = cols[static_cast<std::size_t>(
-          thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))])];
-      int k = col.first + random.Below(col.count);
-      for (int tries = 0; tries < col.count && !active[static_cast<std::size_t>(k)]; ++tries)
-        k = col.first + (k - col.first + 1) % col.count;
-      p[s] = {col.u, cands[static_cast<std::size_t>(k)].y};
+      const auto i = static_cast<std::size_t>(
+          thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))]);
+      const int count = std::min(cols[i].count, kSlots);
+      int k = random.Below(count);
+      for (int tries = 0; tries < count && !slots[i].Active(k); ++tries)
+        k = (k + 1) % count;
+      p[s] = {cols[i].u, slots[i].y[static_cast<std::size_t>(k)]};
     }
     // The parabola through the three points.
     const double s12 = (p[1].y - p[0].y) / (p[1].u - p[0].u);
@@ -372,10 +577,11 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
     // half of the best one's there is not scored in full.
     double preview = 0;
     for (int i = 0; i < ncols; i += 8) {
-      const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
-      int index = -1;
-      if (NearestDistance(col, cands, active, Evaluate(c, col.u), &index) <= kConsensusTolerancePx)
-        preview += cands[static_cast<std::size_t>(index)].strength;
+      const auto ii = static_cast<std::size_t>(i);
+      int slot = 0;
+      if (NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot) <=
+          kConsensusTolerancePx)
+        preview += slots[ii].strength[static_cast<std::size_t>(slot)];
     }
     if (preview < 0.5 * best_preview)
       continue;
@@ -384,12 +590,12 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols, const std::vector
     for (int i = 0; i < ncols; ++i) {
       if (strength + (ncols - i) < best.strength)
         break;  // cannot win any more (a weight is at most 1)
-      const CoarseColumn& col = cols[static_cast<std::size_t>(i)];
-      int index = -1;
-      const double d = NearestDistance(col, cands, active, Evaluate(c, col.u), &index);
+      const auto ii = static_cast<std::size_t>(i);
+      int slot = 0;
+      const double d = NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot);
       if (d <= kConsensusTolerancePx) {
         ++support;
-        strength += cands[static_cast<std::size_t>(index)].strength;
+        strength += slots[ii].strength[static_cast<std::size_t>(slot)];
       }
     }
     if (strength > best.strength) {
@@ -426,8 +632,8 @@ bool RunsAbove(const Coefficients& upper, const Coefficients& lower) {
 // parabola misses a catenary of large sag, or one seen with a camera roll, by
 // a pixel or two). Also returns the most frequent line width among them.
 Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
+                             const std::vector<ColumnSlots>& slots,
                              const std::vector<Candidate>& cands, Coefficients c, int* width) {
-  const std::vector<char> all(cands.size(), 1);
   std::vector<Point> points;
   std::array<int, kWidths.size()> width_count{};
   constexpr std::array<double, 3> kTolerancePx = {3.0, 2.5, 2.0};
@@ -435,11 +641,12 @@ Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
     points.clear();
     width_count.fill(0);
     int left = 0, right = 0;
-    for (const CoarseColumn& col : cols) {
-      int index = -1;
-      const double d = NearestDistance(col, cands, all, Evaluate(c, col.u), &index);
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      const CoarseColumn& col = cols[i];
+      int slot = 0;
+      const double d = NearestDistance(slots[i], Evaluate(c, col.u), &slot);
       if (d <= kTolerancePx[pass]) {
-        const Candidate& cand = cands[static_cast<std::size_t>(index)];
+        const Candidate& cand = cands[static_cast<std::size_t>(col.first + slot)];
         points.push_back({col.u, cand.y, cand.strength});
         ++width_count[static_cast<std::size_t>(cand.width)];
         left += col.u < -0.5 ? 1 : 0;
@@ -463,11 +670,19 @@ struct ColumnCentre {
   double weight = 0;  // 0..1, from the line's contrast over the background's roughness
 };
 
+// Rows summed for one column's centre: at most 2 CentreMargin + 1 = 35,
+// rounded up to whole chunks of kSumChunk (the chunks are summed by a loop
+// the compiler vectorises).
+constexpr int kSumChunk = 8;
+constexpr int kMaxWindow = 40;
+
 // Brightness of a block of the picture, read row by row (in address order,
-// so that memory streams), for the columns of one stretch of the span.
+// so that memory streams), for the columns of one stretch of the span; held
+// column by column, each followed by kSumChunk spare rows, so that a column's
+// rows are summed as whole chunks.
 struct Tile {
-  int x0 = 0, y0 = 0, width = 0, height = 0;
-  std::vector<int> brightness;
+  int x0 = 0, y0 = 0, width = 0, height = 0, stride = 0;
+  std::vector<int32_t> brightness;
 
   // Columns first..last and rows top..bottom (inclusive), clipped to the picture.
   void Load(const ImageView& image, int first, int last, int top, int bottom) {
@@ -475,32 +690,61 @@ struct Tile {
     y0 = std::max(0, top);
     width = std::max(0, std::min(image.width - 1, last) - x0 + 1);
     height = std::max(0, std::min(image.height - 1, bottom) - y0 + 1);
-    brightness.resize(static_cast<std::size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-      const uint32_t* row = image.pixels + static_cast<std::size_t>(y0 + y) * image.width + x0;
-      int* out = &brightness[static_cast<std::size_t>(y) * width];
+    stride = height + kSumChunk;
+    brightness.resize(static_cast<std::size_t>(width) * stride);
+    // Four rows at a time, so that each column receives four adjacent values.
+    const auto row = [&](int y) {
+      return image.pixels + static_cast<std::size_t>(y0 + y) * image.width + x0;
+    };
+    int y = 0;
+    for (; y + 4 <= height; y += 4) {
+      const uint32_t *r0 = row(y), *r1 = row(y + 1), *r2 = row(y + 2), *r3 = row(y + 3);
+      for (int x = 0; x < width; ++x) {
+        int32_t* out = &brightness[static_cast<std::size_t>(x) * stride + y];
+        out[0] = Brightness(r0[x]);
+        out[1] = Brightness(r1[x]);
+        out[2] = Brightness(r2[x]);
+        out[3] = Brightness(r3[x]);
+      }
+    }
+    for (; y < height; ++y) {
+      const uint32_t* r = row(y);
       for (int x = 0; x < width; ++x)
-        out[x] = Brightness(row[x]);
+        brightness[static_cast<std::size_t>(x) * stride + y] = Brightness(r[x]);
     }
   }
-  // Adds rows top..top+n-1 of column x to `sum`; false (nothing added) when
-  // they do not all lie in the tile.
-  bool AddColumn(int x, int top, int n, int* sum) const {
+  // Rows top..top+n-1 of column x, followed by kSumChunk - 1 more that
+  // may be read (their values do not matter); null when they do not all lie
+  // in the tile.
+  const int32_t* ColumnRows(int x, int top, int n) const {
     if (x < x0 || x >= x0 + width || top < y0 || top + n > y0 + height)
-      return false;
-    const int* in = &brightness[static_cast<std::size_t>(top - y0) * width + (x - x0)];
-    for (int k = 0; k < n; ++k)
-      sum[k] += in[static_cast<std::size_t>(k) * width];
-    return true;
+      return nullptr;
+    return &brightness[static_cast<std::size_t>(x - x0) * stride + (top - y0)];
   }
 };
 
+// sum[k] = the sum of columns[c][k] over c < count, for k below n rounded up
+// to whole chunks. Each chunk is summed over all columns in registers before
+// it is stored (the compiler vectorises the loop over a chunk).
+void SumColumns(const int32_t* const* columns, int count, int n, int32_t* __restrict sum) {
+  for (int k0 = 0; k0 < n; k0 += kSumChunk) {
+    std::array<int32_t, kSumChunk> chunk{};
+    for (int c = 0; c < count; ++c) {
+      const int32_t* in = columns[c] + k0;
+      for (std::size_t k = 0; k < kSumChunk; ++k)
+        chunk[k] += in[k];
+    }
+    std::copy(chunk.begin(), chunk.end(), sum + k0);
+  }
+}
+
 // The rows either side of the model that CentreInColumn reads.
-int CentreMargin(const LineWidth& w) {
+constexpr int CentreMargin(const LineWidth& w) {
   const int hw = w.half + w.gap + 1;
   const int flank = std::max(w.flank, 3);
   return kSearchHalfRows + std::max(hw + flank, w.half + w.gap + w.flank) + 3;
 }
+static_assert((2 * CentreMargin(kWidths.back()) + kSumChunk) / kSumChunk * kSumChunk <= kMaxWindow);
 
 // The conductor's centre in column x near the model's row there: the
 // profile of the column summed with those of its `along` neighbours on
@@ -509,33 +753,35 @@ int CentreMargin(const LineWidth& w) {
 // not; the shifts' rounding is antisymmetric about x and cancels); the
 // strongest line response of the given width within `search` rows; then the
 // centroid of its contrast against the background interpolated between the
-// flanks, recentred until it settles.
-ColumnCentre CentreInColumn(const Tile& tile, int x, const PrecisionCurve& frame,
-                            const Coefficients& model, int search, int along, const LineWidth& w,
-                            std::vector<int>& buffer, std::vector<int64_t>& sums) {
+// flanks, recentred until it settles. model_rows[j] is the model's row at
+// column x + j, for j in -along..along.
+ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, int search,
+                            int along, const LineWidth& w) {
   const int hw = w.half + w.gap + 1;       // half window of the centroid
   const int flank = std::max(w.flank, 3);  // background rows each side
   const int margin = CentreMargin(w);
-  const double predicted = Evaluate(model, (x - frame.centre_x) / frame.half_width);
-  const auto centre_row = static_cast<int>(std::lround(predicted));
-  const int top = centre_row - margin;
+  const double predicted = model_rows[0];
+  const int top = RoundToInt(predicted) - margin;
   const int n = 2 * margin + 1;
-  buffer.assign(static_cast<std::size_t>(n), 0);
+  std::array<const int32_t*, 2 * kAlongColumns + 1> columns{};
   int count = 0;
-  for (int j = -along; j <= along; ++j) {
-    const int xj = x + j;
-    const double shift = Evaluate(model, (xj - frame.centre_x) / frame.half_width) - predicted;
-    if (tile.AddColumn(xj, top + static_cast<int>(std::lround(shift)), n, buffer.data()))
-      ++count;
+  for (int j = -along; j <= along && count < static_cast<int>(columns.size()); ++j) {
+    const int32_t* rows = tile.ColumnRows(x + j, top + RoundToInt(model_rows[j] - predicted), n);
+    if (rows != nullptr)
+      columns[static_cast<std::size_t>(count++)] = rows;
   }
   if (count == 0)
     return {};
-  PrefixSums(buffer.data(), n, sums);
+  std::array<int32_t, kMaxWindow> buffer;
+  SumColumns(columns.data(), count, n, buffer.data());
+  std::array<int32_t, kMaxWindow + 1> prefix;
+  PrefixSums(buffer.data(), n, prefix.data());
+  const Sums sums{prefix.data()};
 
   int best_r = -1;
   double best = kMinContrast * count, sign = 1;
   for (int r = margin - search; r <= margin + search; ++r) {
-    const Contrast c = LineContrast(sums, r, w);
+    const Contrast c = LineContrast(prefix.data(), r, w);
     if (c.dark > best) {
       best = c.dark;
       best_r = r;
@@ -550,29 +796,54 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const PrecisionCurve& frame
   if (best_r < 0)
     return {};
 
-  const double weight = WeightOf(SignalToNoise(buffer.data(), sums, best_r, w, best, count));
+  int64_t s_above = 0, q_above = 0, s_below = 0, q_below = 0;
+  for (int k = 0; k < w.flank; ++k) {
+    const int64_t above = buffer[static_cast<std::size_t>(FirstAbove(best_r, w) + k)];
+    const int64_t below = buffer[static_cast<std::size_t>(FirstBelow(best_r, w) + k)];
+    s_above += above;
+    q_above += above * above;
+    s_below += below;
+    q_below += below * below;
+  }
+  const double weight =
+      WeightOf(SignalToNoise(best, FlankSpread(s_above, q_above, s_below, q_below, w), count));
   if (weight <= 0)
     return {};
 
+  // The centroid about rc of the contrast over the core rows rc +- hw,
+  //   sum_t t (background(t) - b(rc + t)) / sum_t (background(t) - b(rc + t)),
+  // with the background linear through the flanks' means, which lie
+  // symmetrically about rc: background(t) = mid + slope t. As sum_t t = 0,
+  //   sum_t background = (2 hw + 1) mid,  sum_t t background = slope T2,
+  // T2 = sum_t t^2 = hw (hw + 1) (2 hw + 1) / 3; the profile's sums over the
+  // core, sum_t b and sum_t t b = sum_r r b(r) - rc sum_t b, are whole
+  // numbers from prefix sums of b(r) and r b(r).
+  // moments[k] = sum of r b(r) for r < k, below 35 x 34 x 9 x 765 (within 32 bits).
+  std::array<int32_t, kMaxWindow + 1> moments;
+  moments[0] = 0;
+  for (int r = 0; r < n; ++r)
+    moments[static_cast<std::size_t>(r) + 1] =
+        moments[static_cast<std::size_t>(r)] + r * buffer[static_cast<std::size_t>(r)];
+  const int core_rows = 2 * hw + 1;
+  const double t2 = hw * (hw + 1) * (2 * hw + 1) / 3.0;
+  const double flank_distance = 2 * hw + flank + 1;  // rows between the flanks' centres
   double c = best_r;
   for (int iteration = 0; iteration < 4; ++iteration) {
-    const auto rc = static_cast<int>(std::lround(c));
+    const int rc = RoundToInt(c);
     if (rc - hw - flank < 0 || rc + hw + flank >= n)
       return {};
-    const double above = MeanOf(sums, rc - hw - flank, rc - hw - 1);
-    const double below = MeanOf(sums, rc + hw + 1, rc + hw + flank);
-    const double ya = rc - hw - (flank + 1) / 2.0;  // centres of the flanks
-    const double yb = rc + hw + (flank + 1) / 2.0;
-    double sw = 0, swr = 0;
-    for (int r = rc - hw; r <= rc + hw; ++r) {
-      const double background = above + (below - above) * (r - ya) / (yb - ya);
-      const double darkness = sign * (background - buffer[static_cast<std::size_t>(r)]);
-      sw += darkness;
-      swr += darkness * r;
-    }
+    const double above = sums.MeanOf(rc - hw - flank, rc - hw - 1);
+    const double below = sums.MeanOf(rc + hw + 1, rc + hw + flank);
+    const double mid = (above + below) / 2, slope = (below - above) / flank_distance;
+    const int32_t sum_b = sums.At(rc + hw + 1) - sums.At(rc - hw);
+    const int32_t sum_rb =
+        moments[static_cast<std::size_t>(rc + hw + 1)] - moments[static_cast<std::size_t>(rc - hw)];
+    const double sum_tb = static_cast<double>(sum_rb) - static_cast<double>(rc) * sum_b;
+    const double sw = sign * (core_rows * mid - sum_b);
+    const double swt = sign * (slope * t2 - sum_tb);
     if (!(sw > 0))
       return {};
-    const double next = swr / sw;
+    const double next = rc + swt / sw;
     if (next < rc - hw || next > rc + hw)
       return {};
     const bool settled = std::fabs(next - c) < 0.01;
@@ -595,16 +866,16 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
                                   int search, int along, const LineWidth& width) {
   std::vector<Point> points;
   points.reserve(static_cast<std::size_t>((xb - xa) / step + 1));
-  std::vector<int> buffer;
-  std::vector<int64_t> sums;
   Tile tile;
   constexpr int kStretch = 64;  // columns per tile
+  std::vector<double> rows(static_cast<std::size_t>(kStretch + 2 * along));
   const int margin = CentreMargin(width) + 2;
   for (int first = xa; first <= xb; first += kStretch) {
     const int last = std::min(xb, first + kStretch - 1);
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (int x = first - along; x <= last + along; ++x) {
       const double row = Evaluate(model, (x - frame.centre_x) / frame.half_width);
+      rows[static_cast<std::size_t>(x - first + along)] = row;
       low = std::min(low, row);
       high = std::max(high, row);
     }
@@ -613,8 +884,8 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
     tile.Load(image, first - along, last + along, static_cast<int>(std::floor(low)) - margin,
               static_cast<int>(std::ceil(high)) + margin);
     for (int x = first + (step - (first - xa) % step) % step; x <= last; x += step) {
-      const ColumnCentre c =
-          CentreInColumn(tile, x, frame, model, search, along, width, buffer, sums);
+      const ColumnCentre c = CentreInColumn(
+          tile, x, &rows[static_cast<std::size_t>(x - first + along)], search, along, width);
       if (c.found)
         points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
     }
@@ -708,90 +979,54 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   auto u_of = [&](double x) { return (x - curve.centre_x) / curve.half_width; };
 
   // Candidates on evenly spread columns.
-  const int band = kAboveLine + kPrecisionBandRows;
   const int ncoarse = std::min(kCoarseColumns, xb - xa + 1);
   std::vector<CoarseColumn> cols;
   std::vector<Candidate> cands;
   cols.reserve(static_cast<std::size_t>(ncoarse));
   cands.reserve(static_cast<std::size_t>(ncoarse) * 2 * kCandidatesPerSign);
   {
-    // The columns are read row by row across all of them, in address order,
-    // so that the memory streams (reading column by column would wait for
-    // memory on every pixel).
-    constexpr int kBatch = kCoarseColumns;
-    std::vector<int> profiles(static_cast<std::size_t>(kBatch) * band);
-    std::vector<int64_t> sums;
-    std::vector<double> dark, bright;
-    std::vector<int> dark_width, bright_width;
-    for (int k0 = 0; k0 < ncoarse; k0 += kBatch) {
-      const int nb = std::min(kBatch, ncoarse - k0);
-      std::vector<int> xs(kBatch), tops(kBatch);
-      std::vector<char> usable(kBatch);
-      int lowest = std::numeric_limits<int>::max(), highest = std::numeric_limits<int>::min();
-      for (int b = 0; b < nb; ++b) {
-        const auto bi = static_cast<std::size_t>(b);
-        xs[bi] = xa + static_cast<int>(std::lround(static_cast<double>(k0 + b) * (xb - xa) /
+    CandidateBlock block;
+    std::array<int, kLanes> xs{}, tops{};
+    std::array<bool, kLanes> usable{};
+    std::array<double, kLanes> us{};
+    for (int k0 = 0; k0 < ncoarse; k0 += kLanes) {
+      for (int l = 0; l < kLanes; ++l) {
+        const auto li = static_cast<std::size_t>(l);
+        usable[li] = false;
+        if (k0 + l >= ncoarse)
+          continue;
+        xs[li] = xa + static_cast<int>(std::lround(static_cast<double>(k0 + l) * (xb - xa) /
                                                    std::max(1, ncoarse - 1)));
-        const double top_row = std::floor(line_row(xs[bi])) - kAboveLine;
-        usable[bi] = top_row > -1e9 && top_row < 1e9;
-        if (!usable[bi])
-          continue;
-        tops[bi] = static_cast<int>(top_row);
-        lowest = std::min(lowest, tops[bi]);
-        highest = std::max(highest, tops[bi] + band - 1);
+        const double top_row = std::floor(line_row(xs[li])) - kAboveLine;
+        usable[li] = top_row > -1e9 && top_row < 1e9;
+        tops[li] = usable[li] ? static_cast<int>(top_row) : 0;
+        us[li] = u_of(xs[li]);
       }
-      if (lowest > highest)
-        continue;
-      for (int b = 0; b < nb; ++b) {
-        const auto bi = static_cast<std::size_t>(b);
-        if (usable[bi])
-          std::fill_n(profiles.begin() + static_cast<std::ptrdiff_t>(b) * band, band, 765);
-      }
-      for (int y = std::max(lowest, 0); y <= std::min(highest, image.height - 1); ++y) {
-        const uint32_t* row = image.pixels + static_cast<std::size_t>(y) * image.width;
-        for (int b = 0; b < nb; ++b) {
-          const auto bi = static_cast<std::size_t>(b);
-          const int j = y - tops[bi];
-          if (usable[bi] && j >= 0 && j < band)
-            profiles[bi * static_cast<std::size_t>(band) + static_cast<std::size_t>(j)] =
-                Brightness(row[xs[bi]]);
-        }
-      }
-      for (int b = 0; b < nb; ++b) {
-        const auto bi = static_cast<std::size_t>(b);
-        if (!usable[bi])
-          continue;
-        const auto first_candidate = static_cast<int>(cands.size());
-        ColumnCandidates(&profiles[bi * static_cast<std::size_t>(band)], band, tops[bi], sums, dark,
-                         bright, dark_width, bright_width, cands);
-        const int count = static_cast<int>(cands.size()) - first_candidate;
-        if (count > 0)
-          cols.push_back({u_of(xs[bi]), first_candidate, count});
-      }
+      block.Collect(image, xs, tops, usable, us, cols, cands);
     }
   }
 
   // The consensus curve, and the upper of two parallel conductors.
   Random random;
-  std::vector<char> active(cands.size(), 1);
-  Consensus best = FindConsensus(cols, cands, active, random);
+  const std::vector<ColumnSlots> all = SlotsOf(cols, cands);
+  std::vector<ColumnSlots> remaining = all;
+  Consensus best = FindConsensus(cols, remaining, random);
   if (!best.found || best.support < 10) {
     out.reason = "No conductor was found in the band below the drawn line.";
     return out;
   }
-  for (const CoarseColumn& col : cols) {
-    for (int k = col.first; k < col.first + col.count; ++k) {
-      if (std::fabs(cands[static_cast<std::size_t>(k)].y - Evaluate(best.c, col.u)) <=
-          kConsensusTolerancePx)
-        active[static_cast<std::size_t>(k)] = 0;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    for (double& y : remaining[i].y) {
+      if (std::fabs(y - Evaluate(best.c, cols[i].u)) <= kConsensusTolerancePx)
+        y = std::numeric_limits<double>::infinity();
     }
   }
-  const Consensus second = FindConsensus(cols, cands, active, random);
+  const Consensus second = FindConsensus(cols, remaining, random);
   if (second.found && second.support >= kUpperSupportShare * best.support &&
       second.strength >= kUpperSupportShare * best.strength && RunsAbove(second.c, best.c))
     best = second;
   int width_index = 0;
-  const Coefficients coarse = RefineConsensus(cols, cands, best.c, &width_index);
+  const Coefficients coarse = RefineConsensus(cols, all, cands, best.c, &width_index);
   const LineWidth width = kWidths[static_cast<std::size_t>(width_index)];
 
   // The centres in every third column of the span, near the consensus
