@@ -67,20 +67,6 @@ RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
   return row;
 }
 
-class BatchEvents : public SessionEvents {
- public:
-  explicit BatchEvents(std::ostream& err) : err_(err) {}
-  void HiDatNotWritten(const std::string& why) override {
-    if (!warned_)
-      err_ << "sarn measure: hi.dat not written (" << why << "); going on without it\n";
-    warned_ = true;
-  }
-
- private:
-  std::ostream& err_;
-  bool warned_ = false;
-};
-
 }  // namespace
 
 int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, std::ostream& err,
@@ -111,7 +97,7 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
   }
   out << "photo,present_sag,estimate_4_4,estimate_3_4,estimate_2_4,present_tension,"
          "governing_tension,ratio,specified_sag,error\n";
-  BatchEvents events(err);
+  CommandLineEvents events(err);
   int failures = 0;
   std::istringstream lines(text);
   std::string line;

@@ -94,22 +94,13 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& o) {
                      "write the working image with the line, chord and stations as PNG");
 }
 
-// Warnings of the session go to standard error once.
-class CommandLineEvents : public SessionEvents {
- public:
-  explicit CommandLineEvents(std::ostream& err) : err_(err) {}
-  void HiDatNotWritten(const std::string& why) override {
-    if (!warned_)
-      err_ << kCommand << ": hi.dat not written (" << why << "); going on without it\n";
-    warned_ = true;
-  }
-
- private:
-  std::ostream& err_;
-  bool warned_ = false;
-};
-
 }  // namespace
+
+void CommandLineEvents::HiDatNotWritten(const std::string& why) {
+  if (!warned_)
+    err_ << kCommand << ": hi.dat not written (" << why << "); going on without it\n";
+  warned_ = true;
+}
 
 PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o,
                                const WireData& data, const CliContext& context,

@@ -3,6 +3,8 @@
 // The options of `sarn measure`, shared by a single measurement and a batch.
 
 #include <array>
+#include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -38,6 +40,18 @@ struct MeasureOptions {
 bool WriteMeasurementFiles(const MeasurementSession& session, const std::string& report,
                            const std::string& annotated, const CliContext& context,
                            std::ostream& err);
+
+// The session's warnings on standard error: hi.dat that could not be written
+// is said once, however many photos are measured.
+class CommandLineEvents : public SessionEvents {
+ public:
+  explicit CommandLineEvents(std::ostream& err) : err_(err) {}
+  void HiDatNotWritten(const std::string& why) override;
+
+ private:
+  std::ostream& err_;
+  bool warned_ = false;
+};
 
 // A session with the photo loaded and every input set, ready for the line;
 // the photo's failure (message with its code) when it cannot be loaded.
