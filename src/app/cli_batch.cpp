@@ -2,6 +2,7 @@
 // each in a session of its own, so that a row gives what `sarn measure` gives
 // for it alone.
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <sstream>
@@ -19,15 +20,6 @@ namespace {
 
 // A list of lines is small; a larger file is not one.
 constexpr size_t kLargestBatchBytes = size_t{64} << 20;
-
-// Text, not a photo or another binary file given by mistake: no NUL byte.
-bool LooksLikeText(const std::vector<uint8_t>& bytes) {
-  for (uint8_t b : bytes) {
-    if (b == 0)
-      return false;
-  }
-  return true;
-}
 
 struct RowResult {
   std::unique_ptr<MeasurementSession> session;
@@ -77,7 +69,8 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
     return kExitBadInput;
   }
   std::vector<uint8_t>& bytes = std::get<std::vector<uint8_t>>(read);
-  if (!LooksLikeText(bytes)) {
+  // Text, not a photo or another binary file given by mistake: no NUL byte.
+  if (std::find(bytes.begin(), bytes.end(), uint8_t{0}) != bytes.end()) {
     err << "sarn measure: " << o.batch << ": not a CSV text of photo,x1,y1,x2,y2 rows\n";
     return kExitBadInput;
   }
