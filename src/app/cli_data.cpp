@@ -46,7 +46,7 @@ bool WriteAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
 
 int RunList(const std::string& given, std::ostream& out, std::ostream& err,
             const CliContext& context) {
-  const std::string path = given.empty() ? context.program_folder + "/SetDT.dat" : given;
+  const std::string path = DataFilePath(given, context);
   const WireDataResult result = ReadWireData(path);
   if (!result.data) {
     err << "sarn data list: " << result.error << "\n";

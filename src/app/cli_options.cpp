@@ -162,11 +162,13 @@ void AddChartRangeOptions(CLI::App& command, TemperatureRange& range) {
       ->check(NumberText());
 }
 
+std::string DataFilePath(const std::string& given, const CliContext& context) {
+  return given.empty() ? context.program_folder + "/SetDT.dat" : given;
+}
+
 bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
                        const std::string& command, std::ostream& err, WireData* data) {
-  const std::string path =
-      options.data_path.empty() ? context.program_folder + "/SetDT.dat" : options.data_path;
-  WireDataResult read = ReadWireData(path);
+  WireDataResult read = ReadWireData(DataFilePath(options.data_path, context));
   if (!read.data) {
     err << command << ": " << read.error << "\n";
     return false;

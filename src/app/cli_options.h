@@ -35,6 +35,9 @@ void AddJsonFlag(CLI::App& command, bool& json);
 // --from T --to T --step T: the temperatures of a stringing chart, degC.
 void AddChartRangeOptions(CLI::App& command, TemperatureRange& range);
 
+// The conductor data file: `given`, or SetDT.dat in the program's folder.
+std::string DataFilePath(const std::string& given, const CliContext& context);
+
 // Reads the data file of `options`; false after a message on `err`.
 bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
                        const std::string& command, std::ostream& err, WireData* data);
