@@ -4,6 +4,7 @@
 // estimate boxes), and the evaluation is the session's, so both give the same
 // results.
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <optional>
@@ -57,17 +58,14 @@ void AddEvaluateOptions(CLI::App& command, EvaluateOptions& options) {
               options.ticks[i] = numbers[i] == 1.0 ? 1 : 0;
           },
           "1 for each estimate used in the present tension (default none)")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
+      ->check(TextRule(
+          "B0,B1,B2",
+          [](const std::string& text) {
             const std::optional<std::vector<double>> numbers = ParseNumberList(text, 3);
-            bool valid = numbers.has_value();
-            for (size_t i = 0; valid && i < 3; ++i)
-              valid = (*numbers)[i] == 0.0 || (*numbers)[i] == 1.0;
-            if (valid)
-              return {};
-            return "takes three values B0,B1,B2, each 0 or 1, not '" + text + "'";
+            return numbers && std::all_of(numbers->begin(), numbers->end(),
+                                          [](double v) { return v == 0.0 || v == 1.0; });
           },
-          "B0,B1,B2"));
+          "takes three values B0,B1,B2, each 0 or 1"));
   AddJsonFlag(command, options.json);
 }
 

@@ -30,13 +30,10 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& o) {
           },
           "the scan line in photo pixels, drawn a little above the conductor from one end of the "
           "span to the other")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            if (ParseNumberList(text, 4))
-              return {};
-            return "takes four numbers X1,Y1,X2,Y2 (photo pixels), not '" + text + "'";
-          },
-          "X1,Y1,X2,Y2"));
+      ->check(TextRule(
+          "X1,Y1,X2,Y2",
+          [](const std::string& text) { return ParseNumberList(text, 4).has_value(); },
+          "takes four numbers X1,Y1,X2,Y2 (photo pixels)"));
   command.add_option("--batch", o.batch,
                      "rows photo,x1,y1,x2,y2 (paths relative to the CSV); prints one CSV row of "
                      "results per photo");
@@ -56,21 +53,14 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& o) {
       ->check(NumberText());
   AddConductorOptions(command, o.conductor);
   command.add_option("--distance", o.distance_text, "approximate distance, m (default 60)")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            if (RoundToInt16(NumericParse(text)))
-              return {};
-            return "must lie within -32768..32767 m, not '" + text + "'";
-          },
-          "TEXT"));
+      ->check(TextRule(
+          "TEXT",
+          [](const std::string& text) { return RoundToInt16(NumericParse(text)).has_value(); },
+          "must lie within -32768..32767 m"));
   command.add_option("--height", o.height_text, "approximate height, m (default 10)")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            if (StrictInteger16(text))
-              return {};
-            return "must be a number within -32768..32767 m, not '" + text + "'";
-          },
-          "N"));
+      ->check(TextRule(
+          "N", [](const std::string& text) { return StrictInteger16(text).has_value(); },
+          "must be a number within -32768..32767 m"));
   command.add_flag("--height-correction", o.height_correction, "apply the height correction")
       ->disable_flag_override();
   command

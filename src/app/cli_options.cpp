@@ -44,25 +44,28 @@ const CLI::Validator& FloatText() {
   return validator;
 }
 
-const CLI::Validator& WholeNumber16() {
-  static const CLI::Validator validator(
-      [](std::string& text) -> std::string {
-        if (WholeNumber16Of(text))
+CLI::Validator TextRule(std::string shape, std::function<bool(const std::string&)> valid,
+                        std::string rule) {
+  return CLI::Validator(
+      [valid = std::move(valid), rule = std::move(rule)](std::string& text) -> std::string {
+        if (valid(text))
           return {};
-        return "takes a whole number within -32768..32767, not '" + text + "'";
+        return rule + ", not '" + text + "'";
       },
-      "N");
+      std::move(shape));
+}
+
+const CLI::Validator& WholeNumber16() {
+  static const CLI::Validator validator = TextRule(
+      "N", [](const std::string& text) { return WholeNumber16Of(text).has_value(); },
+      "takes a whole number within -32768..32767");
   return validator;
 }
 
 const CLI::Validator& NumberText() {
-  static const CLI::Validator validator(
-      [](std::string& text) -> std::string {
-        if (StrictNumber(text))
-          return {};
-        return "must be a number, not '" + text + "'";
-      },
-      "NUMBER");
+  static const CLI::Validator validator = TextRule(
+      "NUMBER", [](const std::string& text) { return StrictNumber(text).has_value(); },
+      "must be a number");
   return validator;
 }
 
@@ -119,25 +122,17 @@ void AddConductorOptions(CLI::App& command, ConductorOptions& options) {
           "--design-temps",
           [&options](const std::string& text) { options.design_temps = ParseDesignTemps(text); },
           "class-A and low-temperature-season temperatures, degC (default: the data file's)")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            if (ParseDesignTemps(text))
-              return {};
-            return "takes two temperatures A,L within -32768..32767, not '" + text + "'";
-          },
-          "A,L"));
+      ->check(TextRule(
+          "A,L", [](const std::string& text) { return ParseDesignTemps(text).has_value(); },
+          "takes two temperatures A,L within -32768..32767"));
   command
       .add_option_function<std::string>(
           "--classes",
           [&options](const std::string& text) { options.classes = *ParseCombination(text); },
           "wind-load classes A+B (default), A+C or C")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            if (ParseCombination(text))
-              return {};
-            return "is A+B, A+C or C, not '" + text + "'";
-          },
-          "A+B|A+C|C"));
+      ->check(TextRule(
+          "A+B|A+C|C", [](const std::string& text) { return ParseCombination(text).has_value(); },
+          "is A+B, A+C or C"));
 }
 
 void AddJsonFlag(CLI::App& command, bool& json) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,11 @@ bool ReadConductorData(const ConductorOptions& options, const CliContext& contex
 // Sets the conductor, span, air temperature, design temperatures and classes.
 void ApplyConductorOptions(const ConductorOptions& options, const WireData& data,
                            MeasurementSession& session);
+
+// A check of an option's text: `valid` decides, and a text it refuses is
+// told "<rule>, not '<text>'". `shape` names the value in the help.
+CLI::Validator TextRule(std::string shape, std::function<bool(const std::string&)> valid,
+                        std::string rule);
 
 // Checks of option values, each with the message of its one rule.
 const CLI::Validator& FloatText();      // NumericParse within the 32-bit float range
