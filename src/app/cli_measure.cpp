@@ -188,16 +188,12 @@ bool WriteMeasurementFiles(const MeasurementSession& session, const std::string&
                            std::ostream& err) {
   std::string why;
   if (!report.empty()) {
-    const ReportContent content = BuildReportContent(session, LocalTimeText(), SARN_VERSION);
-    const auto& photo = session.Photo();
-    ReportImages images;
-    images.working = photo ? &photo->working : nullptr;
-    images.overview = photo && photo->overview.width > 0 ? &photo->overview : nullptr;
     if (!context.write_report) {
       err << kCommand << ": this program cannot write reports\n";
       return false;
     }
-    if (!context.write_report(content, images, report, &why)) {
+    const ReportContent content = BuildReportContent(session, LocalTimeText(), SARN_VERSION);
+    if (!context.write_report(content, ReportImagesOf(session.Photo()), report, &why)) {
       err << kCommand << ": " << report << ": " << why << "\n";
       return false;
     }

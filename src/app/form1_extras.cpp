@@ -116,13 +116,8 @@ void Form1::SaveReport() {
   if (!path)
     return;
   const ReportContent content = BuildReportContent(session_, LocalTimeText(), SARN_VERSION);
-  ReportImages images;
-  if (const auto& photo = session_.Photo()) {
-    images.working = &photo->working;
-    images.overview = photo->overview.width > 0 ? &photo->overview : nullptr;
-  }
   std::string why;
-  if (!WriteReportPdf(content, images, *path, &why))
+  if (!WriteReportPdf(content, ReportImagesOf(session_.Photo()), *path, &why))
     dialogs_.MessageOk(*path + ": " + why);
 }
 

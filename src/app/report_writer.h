@@ -7,9 +7,11 @@
 // where there is no display); without one they fail with a message. Files are
 // replaced whole once complete, never left half written.
 
+#include <optional>
 #include <string>
 
 #include "output/report_content.h"
+#include "photo/photo_loader.h"
 #include "photo/raster.h"
 
 namespace sarn {
@@ -25,6 +27,17 @@ struct ReportImages {
   const Raster* working = nullptr;
   const Raster* overview = nullptr;
 };
+
+// The pictures of a loaded photo (the overview when it was made); none
+// without a photo.
+inline ReportImages ReportImagesOf(const std::optional<LoadedPhoto>& photo) {
+  ReportImages images;
+  if (photo) {
+    images.working = &photo->working;
+    images.overview = photo->overview.width > 0 ? &photo->overview : nullptr;
+  }
+  return images;
+}
 
 // Writes the report page to `path`. False with a reason in `error`.
 bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
