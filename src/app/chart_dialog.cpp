@@ -57,9 +57,13 @@ class QtChartSaveDialogs : public ChartSaveDialogs {
   QWidget* parent_;
 };
 
-// Every file is replaced whole through the program's one writer.
-bool ReplaceFile(const std::string& path, const QByteArray& bytes, std::string* why) {
-  return ReplaceFileWithBytes(path, std::string_view(bytes.constData(), bytes.size()), why);
+// Empties the plot: its series and its axes.
+void RemoveSeriesAndAxes(QChart* plot) {
+  plot->removeAllSeries();
+  for (QAbstractAxis* axis : plot->axes()) {
+    plot->removeAxis(axis);
+    delete axis;
+  }
 }
 
 // The range [low, high] widened by 8 % on each side (by 1 when it is a point).
@@ -184,11 +188,7 @@ void ChartDialog::Update(const StringingChartResult& result, const ChartMarks& m
 void ChartDialog::Clear(const std::string& why) {
   chart_.reset();
   summary_->setText(QStringLiteral("張力・弛度表を作成できません（%1）").arg(Q(why)));
-  plot_->removeAllSeries();
-  for (QAbstractAxis* axis : plot_->axes()) {
-    plot_->removeAxis(axis);
-    delete axis;
-  }
+  RemoveSeriesAndAxes(plot_);
   temperatures_->setRowCount(0);
   conditions_->setRowCount(0);
   for (QPushButton* b : {copy_button_, csv_button_, png_button_})
@@ -196,11 +196,7 @@ void ChartDialog::Clear(const std::string& why) {
 }
 
 void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
-  plot_->removeAllSeries();
-  for (QAbstractAxis* axis : plot_->axes()) {
-    plot_->removeAxis(axis);
-    delete axis;
-  }
+  RemoveSeriesAndAxes(plot_);
 
   auto* tension = new QLineSeries;
   tension->setName(QStringLiteral("張力 (kgf)"));
@@ -335,37 +331,42 @@ void ChartDialog::CopyTable() {
     copy_text_(StringingChartTable(*chart_));
 }
 
-bool ChartDialog::SaveCsv() {
+bool ChartDialog::SaveFile(const std::string& caption, const std::string& suggested_name,
+                           const std::string& filter,
+                           const std::function<bool(QByteArray* bytes, std::string* why)>& encode) {
   if (!chart_)
     return false;
-  const std::optional<std::string> path =
-      dialogs_->SaveFileName("CSVで保存", "張力・弛度表.csv", "CSV (*.csv)");
+  const std::optional<std::string> path = dialogs_->SaveFileName(caption, suggested_name, filter);
   if (!path)
     return false;
+  QByteArray bytes;
   std::string why;
-  if (!ReplaceFile(*path, QByteArray::fromStdString(StringingChartCsv(*chart_)), &why)) {
+  // Every file is replaced whole through the program's one writer.
+  if (!encode(&bytes, &why) ||
+      !ReplaceFileWithBytes(*path, std::string_view(bytes.constData(), bytes.size()), &why)) {
     dialogs_->ShowError("ファイルを保存できません: " + *path + "\n" + why);
     return false;
   }
   return true;
 }
 
+bool ChartDialog::SaveCsv() {
+  return SaveFile("CSVで保存", "張力・弛度表.csv", "CSV (*.csv)",
+                  [this](QByteArray* bytes, std::string*) {
+                    *bytes = QByteArray::fromStdString(StringingChartCsv(*chart_));
+                    return true;
+                  });
+}
+
 bool ChartDialog::SavePng() {
-  if (!chart_)
-    return false;
-  const std::optional<std::string> path =
-      dialogs_->SaveFileName("PNGで保存", "張力・弛度表.png", "PNG (*.png)");
-  if (!path)
-    return false;
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  std::string why = "PNG encoding failed";
-  if (!buffer.open(QIODevice::WriteOnly) || !PlotImage().save(&buffer, "PNG") ||
-      !ReplaceFile(*path, bytes, &why)) {
-    dialogs_->ShowError("ファイルを保存できません: " + *path + "\n" + why);
-    return false;
-  }
-  return true;
+  return SaveFile("PNGで保存", "張力・弛度表.png", "PNG (*.png)",
+                  [this](QByteArray* bytes, std::string* why) {
+                    QBuffer buffer(bytes);
+                    if (buffer.open(QIODevice::WriteOnly) && PlotImage().save(&buffer, "PNG"))
+                      return true;
+                    *why = "PNG encoding failed";
+                    return false;
+                  });
 }
 
 QImage ChartDialog::PlotImage() const {

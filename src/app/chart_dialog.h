@@ -7,6 +7,7 @@
 // and save the plot as PNG. It is not modal; Update() replaces what it shows,
 // so that it follows the measurement.
 
+#include <QByteArray>
 #include <QDialog>
 #include <QImage>
 #include <functional>
@@ -79,6 +80,11 @@ class ChartDialog : public QDialog {
   void FillPlot(const StringingChart& chart, const ChartMarks& marks);
   void FillTables(const StringingChart& chart);
   void Clear(const std::string& why);
+  // Asks for the file and writes what `encode` makes of the chart (false
+  // with a reason when it cannot); a failure is shown through ShowError.
+  bool SaveFile(const std::string& caption, const std::string& suggested_name,
+                const std::string& filter,
+                const std::function<bool(QByteArray* bytes, std::string* why)>& encode);
 
   std::function<void(const std::string&)> copy_text_;
   std::unique_ptr<ChartSaveDialogs> dialogs_;
