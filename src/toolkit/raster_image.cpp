@@ -45,6 +45,13 @@ std::string SizeText(QSize size) {
   return std::to_string(size.width()) + " x " + std::to_string(size.height());
 }
 
+// `size` at most `width` pixels wide, aspect kept, at least one row high.
+QSize WithinWidth(QSize size, int width) {
+  const int w = std::min(size.width(), width);
+  return QSize(w, std::max(1, static_cast<int>(std::lround(static_cast<double>(size.height()) * w /
+                                                           size.width()))));
+}
+
 // Bytes per pixel of a decoded image of `format`; 4 when unknown.
 double BytesPerPixel(QImage::Format format) {
   if (format == QImage::Format_Invalid)
@@ -97,13 +104,12 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
   // The size from the header, where the format gives it: the bound is
   // checked before anything is decoded.
   const QSize size = reader.size();
+  const bool size_known = size.isValid() && !size.isEmpty();
   QSize target;  // the size of the pixels handed back
-  if (size.isValid() && !size.isEmpty()) {
+  if (size_known) {
     if (size.width() > kMaxSide || size.height() > kMaxSide)
       return Refused(kErrOverflow, "photo size " + SizeText(size) + " exceeds 32767");
-    const int tw = std::min(size.width(), needed);
-    target = QSize(tw, std::max(1, static_cast<int>(std::lround(static_cast<double>(size.height()) *
-                                                                tw / size.width()))));
+    target = WithinWidth(size, needed);
     // Only some formats decode at a smaller size (JPEG by its DCT scaling,
     // SVG by drawing); others that accept a scaled size (PNG) decode whole
     // and then scale, so for them the whole image counts.
@@ -139,15 +145,13 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
     return Refused(kErrInvalidPicture, "not an image (" + reader.errorString().toStdString() + ")");
   }
   FallbackPhoto photo;
-  photo.width = size.isValid() && !size.isEmpty() ? size.width() : image.width();
-  photo.height = size.isValid() && !size.isEmpty() ? size.height() : image.height();
+  const QSize photo_size = size_known ? size : image.size();
+  photo.width = photo_size.width();
+  photo.height = photo_size.height();
   if (photo.width > kMaxSide || photo.height > kMaxSide)
     return Refused(kErrOverflow, "photo size " + SizeText(image.size()) + " exceeds 32767");
-  if (!target.isValid() || target.isEmpty()) {
-    const int tw = std::min(photo.width, needed);
-    target = QSize(tw, std::max(1, static_cast<int>(std::lround(static_cast<double>(photo.height) *
-                                                                tw / photo.width))));
-  }
+  if (!target.isValid() || target.isEmpty())
+    target = WithinWidth(photo_size, needed);
   photo.pixels = MakeRaster(target.width(), target.height());
   ResampleInto(image, &photo.pixels);
   return photo;
