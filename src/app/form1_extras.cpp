@@ -17,6 +17,13 @@ namespace {
 // Magenta, distinct from the red chord and marks and the green drawn line.
 constexpr int32_t kBgrMagenta = 0xFF00FF;
 
+// The chart's marks from the evaluation: the specified sag.
+ChartMarks MarksOf(const MeasurementSession& session) {
+  ChartMarks marks;
+  marks.specified_sag_m = session.Tension().SpecifiedSag;
+  return marks;
+}
+
 }  // namespace
 
 void Form1::CreateContextMenu() {
@@ -91,18 +98,14 @@ void Form1::ShowChart() {
       clipboard_.SetText(text);
     });
   }
-  ChartMarks marks;
-  marks.specified_sag_m = session_.Tension().SpecifiedSag;
-  Chart->Show(session_.Chart(), marks);
+  Chart->Show(session_.Chart(), MarksOf(session_));
 }
 
 // The dialog follows the session: every evaluation renews what it shows.
 void Form1::UpdateChart() {
   if (Chart == nullptr || !Chart->isVisible())
     return;
-  ChartMarks marks;
-  marks.specified_sag_m = session_.Tension().SpecifiedSag;
-  Chart->Update(session_.Chart(), marks);
+  Chart->Update(session_.Chart(), MarksOf(session_));
 }
 
 void Form1::SaveReport() {
