@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/chart_extent.h"
 #include "output/number_format.h"
 #include "tension/stringing_chart_text.h"
 
@@ -204,22 +205,14 @@ void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
   auto* sag = new QLineSeries;
   sag->setName(QStringLiteral("弛度 (m)"));
   sag->setPen(QPen(kSagColour, 2));
-  double t_low = c.air_temp_c, t_high = c.air_temp_c;
-  double tension_low = c.present_tension_kgf, tension_high = c.present_tension_kgf;
-  double sag_low = c.present_sag_m, sag_high = c.present_sag_m;
   for (const ChartRow& row : c.rows) {
-    t_low = std::min(t_low, row.temperature_c);
-    t_high = std::max(t_high, row.temperature_c);
     if (!row.tension_kgf || !row.sag_m)
       continue;  // no solution: no point
     tension->append(row.temperature_c, *row.tension_kgf);
     sag->append(row.temperature_c, *row.sag_m);
-    tension_low = std::min(tension_low, *row.tension_kgf);
-    tension_high = std::max(tension_high, *row.tension_kgf);
-    sag_low = std::min(sag_low, *row.sag_m);
-    sag_high = std::max(sag_high, *row.sag_m);
   }
-
+  const ChartExtent extent = ExtentOf(c, marks.specified_sag_m);
+  double t_low = extent.t_low, t_high = extent.t_high;
   if (!(t_high > t_low)) {  // one temperature: a range around it
     t_low -= 1;
     t_high += 1;
@@ -244,8 +237,6 @@ void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
     specified->setPen(QPen(kSagColour, 1.5, Qt::DashLine));
     specified->append(t_low, *marks.specified_sag_m);
     specified->append(t_high, *marks.specified_sag_m);
-    sag_low = std::min(sag_low, *marks.specified_sag_m);
-    sag_high = std::max(sag_high, *marks.specified_sag_m);
   }
 
   auto* x_axis = new QValueAxis;
@@ -271,14 +262,14 @@ void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
   tension_axis->setTitleText(QStringLiteral("張力 (kgf)"));
   tension_axis->setTitleBrush(kTensionColour);
   tension_axis->setLabelsColor(kTensionColour);
-  const auto [tl, th] = Padded(tension_low, tension_high);
+  const auto [tl, th] = Padded(extent.tension_low, extent.tension_high);
   tension_axis->setRange(tl, th);
   tension_axis->applyNiceNumbers();
   auto* sag_axis = new QValueAxis;
   sag_axis->setTitleText(QStringLiteral("弛度 (m)"));
   sag_axis->setTitleBrush(kSagColour);
   sag_axis->setLabelsColor(kSagColour);
-  const auto [sl, sh] = Padded(sag_low, sag_high);
+  const auto [sl, sh] = Padded(extent.sag_low, extent.sag_high);
   sag_axis->setRange(std::max(0.0, sl), sh);
   sag_axis->applyNiceNumbers();
   sag_axis->setLabelFormat(QStringLiteral("%.3f"));

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/chart_extent.h"
 #include "output/number_format.h"
 #include "tension/stringing_chart_text.h"
 
@@ -371,28 +372,12 @@ double DrawResults(Page& page, const ReportResults& r, double y) {
 void DrawChartPlot(Page& page, const StringingChart& chart, std::optional<double> specified_sag,
                    const QRectF& area_mm) {
   const QRectF plot(area_mm.x() + 13, area_mm.y() + 6, area_mm.width() - 26, area_mm.height() - 14);
-  double t_low = chart.air_temp_c, t_high = chart.air_temp_c;
-  double tension_low = chart.present_tension_kgf, tension_high = chart.present_tension_kgf;
-  double sag_low = chart.present_sag_m, sag_high = chart.present_sag_m;
-  for (const ChartRow& row : chart.rows) {
-    t_low = std::min(t_low, row.temperature_c);
-    t_high = std::max(t_high, row.temperature_c);
-    if (row.tension_kgf && row.sag_m) {
-      tension_low = std::min(tension_low, *row.tension_kgf);
-      tension_high = std::max(tension_high, *row.tension_kgf);
-      sag_low = std::min(sag_low, *row.sag_m);
-      sag_high = std::max(sag_high, *row.sag_m);
-    }
-  }
-  if (specified_sag && std::isfinite(*specified_sag)) {
-    sag_low = std::min(sag_low, *specified_sag);
-    sag_high = std::max(sag_high, *specified_sag);
-  } else {
+  const ChartExtent e = ExtentOf(chart, specified_sag);
+  if (specified_sag && !std::isfinite(*specified_sag))
     specified_sag.reset();
-  }
-  const Axis ta = NiceAxis(t_low, t_high, 6);
-  const Axis tension = NiceAxis(tension_low, tension_high, 5);
-  const Axis sag = NiceAxis(sag_low, sag_high, 5);
+  const Axis ta = NiceAxis(e.t_low, e.t_high, 6);
+  const Axis tension = NiceAxis(e.tension_low, e.tension_high, 5);
+  const Axis sag = NiceAxis(e.sag_low, e.sag_high, 5);
   auto X = [&](double t) { return plot.x() + (t - ta.low) / (ta.high - ta.low) * plot.width(); };
   auto YT = [&](double v) {
     return plot.bottom() - (v - tension.low) / (tension.high - tension.low) * plot.height();
