@@ -2,8 +2,6 @@
 // range of temperatures from a present tension, and the three design
 // conditions with their share of the allowable tension.
 
-#include <cfloat>
-#include <cmath>
 #include <ostream>
 
 #include "app/cli_commands.h"
