@@ -17,7 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/chart_extent.h"
+#include "app/chart_plot.h"
 #include "output/number_format.h"
 #include "tension/stringing_chart_text.h"
 
@@ -26,8 +26,6 @@
 namespace sarn {
 namespace {
 
-const QColor kTensionColour(0, 90, 200);
-const QColor kSagColour(200, 90, 0);
 const QColor kOverAllowableColour(255, 0, 0);  // as the ratio label above 100 %
 
 QString Q(const std::string& text) {

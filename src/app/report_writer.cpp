@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/chart_extent.h"
+#include "app/chart_plot.h"
 #include "output/number_format.h"
 #include "tension/stringing_chart_text.h"
 
@@ -40,8 +40,6 @@ constexpr size_t kMaxListedRows = 15;
 const QColor kDrawnColour(0, 255, 0);
 const QColor kScanColour(255, 0, 0);
 const QColor kCurveColour(0, 120, 255);
-const QColor kTensionColour(0, 90, 200);
-const QColor kSagColour(200, 90, 0);
 const QColor kRatioYellow(255, 255, 0);
 const QColor kRatioRed(255, 0, 0);
 const QColor kRuleColour(150, 150, 150);

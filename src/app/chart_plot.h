@@ -1,8 +1,9 @@
 #pragma once
 
-// The ranges a plot of a stringing chart spans, the same for the chart
-// dialog and the report page.
+// What the chart dialog's plot and the report page's plot of a stringing
+// chart share: the ranges they span and the colours of the two curves.
 
+#include <QColor>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -10,6 +11,9 @@
 #include "tension/stringing_chart.h"
 
 namespace sarn {
+
+inline const QColor kTensionColour(0, 90, 200);
+inline const QColor kSagColour(200, 90, 0);
 
 struct ChartExtent {
   double t_low = 0, t_high = 0;              // degC
