@@ -51,102 +51,101 @@ const std::vector<std::string> kWorkedExampleArgs = {
     "--span", "40",          "--air-temp",     "20",      "--design-temps", "15,-5", "--classes",
     "A+B",    "--estimates", "1500,1500,1500", "--ticks", "1,1,1"};
 
-TEST_F(EvaluateCommand, DefaultsReadSetDtBesideTheProgram) {
-  ASSERT_EQ(Run({}), 0) << err_;
-  EXPECT_TRUE(OutHas("EXAMPLE 180\n")) << out_;
-  EXPECT_TRUE(OutHas("0.0 kgf")) << out_;  // no estimate ticked
-  EXPECT_TRUE(OutHas("甲=2234kGf  乙=1620kGf")) << out_;
-  EXPECT_TRUE(OutHas(" 0 % on yellow")) << out_;
-  EXPECT_TRUE(OutHas("0.09 m")) << out_;  // 40^2 * 0.7 / 8 / 1620.5 = 0.086
-  EXPECT_EQ(err_, "");
+// Plain results, one run a row: what the output holds and what it lacks.
+TEST_F(EvaluateCommand, PlainResults) {
+  const std::string other =
+      Write("other.dat", test::SetDtBytes(0, 0, {test::WorkedConductor("EXAMPLE 180")}));
+  const std::string both_allowable = "甲=2234kGf  乙=1620kGf";
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> has, lacks;
+  };
+  const Case cases[] = {
+      // The defaults read SetDT.dat beside the program; no estimate ticked.
+      // Specified sag 40^2 * 0.7 / 8 / 1620.5 = 0.086.
+      {{}, {"EXAMPLE 180\n", "0.0 kgf", both_allowable, " 0 % on yellow", "0.09 m"}, {}},
+      {kWorkedExampleArgs, {"1500.0 kgf", both_allowable, " 93 % on yellow", " 0.09 m"}, {}},
+      // 2000 / 1620.5 = 123.4 %.
+      {{"--estimates", "2000,0,0", "--ticks", "1,0,0"}, {" 123 % on red"}, {}},
+      // Texts are read as the window reads them.
+      {{"--span", "40m", "--air-temp", "2 0", "--estimates", "1500,0,0", "--ticks", "1,0,0"},
+       {" 93 % on yellow"},
+       {}},
+      // Design temperatures round half to even: 14.5 -> 14, so class A changes.
+      {{"--design-temps", "14.5,-5"}, {}, {"甲=2234kGf"}},
+      {{"--design-temps", "15.5,-5"}, {}, {"甲=2234kGf"}},
+      {{"--design-temps", "15,-5.4"}, {both_allowable}, {}},
+      // --design-temps overrides the data file's.
+      {{"--data", other}, {}, {both_allowable}},
+      {{"--data", other, "--design-temps", "15,-5"}, {both_allowable}, {}},
+      // The --name=VALUE form.
+      {{"--estimates=1500,1500,1500", "--ticks=1,1,1", "--classes=A+B"}, {" 93 % on yellow"}, {}},
+  };
+  for (const Case& c : cases) {
+    const std::string args = ::testing::PrintToString(c.args);
+    ASSERT_EQ(Run(c.args), 0) << args << ": " << err_;
+    EXPECT_EQ(err_, "") << args;
+    for (const std::string& text : c.has)
+      EXPECT_TRUE(OutHas(text)) << args << " lacks " << text << ": " << out_;
+    for (const std::string& text : c.lacks)
+      EXPECT_FALSE(OutHas(text)) << args << " has " << text << ": " << out_;
+  }
+  ASSERT_EQ(Run({"--help"}), 0);
+  EXPECT_TRUE(OutHas("Usage: sarn evaluate")) << out_;
 }
 
-TEST_F(EvaluateCommand, WorkedExamplePlain) {
-  ASSERT_EQ(Run(kWorkedExampleArgs), 0) << err_;
-  EXPECT_TRUE(OutHas("1500.0 kgf")) << out_;
-  EXPECT_TRUE(OutHas("甲=2234kGf  乙=1620kGf")) << out_;
-  EXPECT_TRUE(OutHas(" 93 % on yellow")) << out_;
-  EXPECT_TRUE(OutHas(" 0.09 m")) << out_;
-}
-
-TEST_F(EvaluateCommand, WorkedExampleJson) {
-  std::vector<std::string> args = kWorkedExampleArgs;
-  args.push_back("--json");
-  ASSERT_EQ(Run(args), 0) << err_;
-  // One object on one line.
-  ASSERT_FALSE(out_.empty());
-  EXPECT_EQ(out_.front(), '{');
-  EXPECT_EQ(out_.find('\n'), out_.size() - 1);
-  for (const char* part :
+// --json, one run a row: one object on one line, with the parts listed; a
+// failed evaluation exits 1 with its fields null.
+TEST_F(EvaluateCommand, JsonResults) {
+  std::vector<std::string> class_c = kWorkedExampleArgs;
+  class_c[7] = "C";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> parts;
+    std::string err_part;  // in the message on standard error
+  };
+  std::vector<Case> cases = {
+      {kWorkedExampleArgs,
+       0,
        {"\"wire\":\"EXAMPLE 180\"", "\"present_tension\":1500,", "\"allowable_a\":2234.",
         "\"allowable_bc\":1620.", "\"bc_class\":\"B\"", "\"governing\":1620.", "\"ratio\":93,",
         "\"specified_sag\":0.086", "\"shown\":{\"present_tension\":\"1500.0\"",
         "\"allowable_a\":\"甲=2234kGf\"", "\"allowable_bc\":\"乙=1620kGf\"", "\"ratio\":\"93\"",
-        "\"specified_sag\":\"0.09\"", "\"ratio_colour\":\"yellow\"}", "\"error\":null}"}) {
-    EXPECT_TRUE(OutHas(part)) << part << " in " << out_;
-  }
-}
-
-TEST_F(EvaluateCommand, ClassCOnlyHasNoClassA) {
-  std::vector<std::string> args = kWorkedExampleArgs;
-  args[7] = "C";
-  args.push_back("--json");
-  ASSERT_EQ(Run(args), 0) << err_;
-  EXPECT_TRUE(OutHas("\"allowable_a\":null")) << out_;
-  EXPECT_TRUE(OutHas("\"allowable_a\":\"\"")) << out_;
-  EXPECT_TRUE(OutHas("\"allowable_bc\":\"丙=")) << out_;
-  EXPECT_TRUE(OutHas("\"bc_class\":\"C\"")) << out_;
-  EXPECT_TRUE(OutHas("\"ratio\":90,")) << out_;  // 1500 / 1659.5
-}
-
-TEST_F(EvaluateCommand, RatioAbove100IsRed) {
-  ASSERT_EQ(Run({"--estimates", "2000,0,0", "--ticks", "1,0,0"}), 0) << err_;
-  EXPECT_TRUE(OutHas(" 123 % on red")) << out_;  // 2000 / 1620.5 = 123.4 %
-}
-
-TEST_F(EvaluateCommand, TextsAreReadAsTheWindowReadsThem) {
-  ASSERT_EQ(
-      Run({"--span", "40m", "--air-temp", "2 0", "--estimates", "1500,0,0", "--ticks", "1,0,0"}), 0)
-      << err_;
-  EXPECT_TRUE(OutHas(" 93 % on yellow")) << out_;
-  // Design temperatures round half to even: 14.5 -> 14, so class A changes.
-  ASSERT_EQ(Run({"--design-temps", "14.5,-5"}), 0) << err_;
-  EXPECT_FALSE(OutHas("甲=2234kGf")) << out_;
-  ASSERT_EQ(Run({"--design-temps", "15.5,-5"}), 0) << err_;
-  EXPECT_FALSE(OutHas("甲=2234kGf")) << out_;
-  ASSERT_EQ(Run({"--design-temps", "15,-5.4"}), 0) << err_;
-  EXPECT_TRUE(OutHas("甲=2234kGf  乙=1620kGf")) << out_;
-}
-
-TEST_F(EvaluateCommand, DesignTempsOverrideTheFile) {
-  const std::string other =
-      Write("other.dat", test::SetDtBytes(0, 0, {test::WorkedConductor("EXAMPLE 180")}));
-  ASSERT_EQ(Run({"--data", other}), 0) << err_;
-  EXPECT_FALSE(OutHas("甲=2234kGf  乙=1620kGf")) << out_;
-  ASSERT_EQ(Run({"--data", other, "--design-temps", "15,-5"}), 0) << err_;
-  EXPECT_TRUE(OutHas("甲=2234kGf  乙=1620kGf")) << out_;
-}
-
-TEST_F(EvaluateCommand, FailedEvaluationExitsOneAndClearsTheRest) {
-  ASSERT_EQ(Run({"--wire", "1", "--estimates", "1500,0,0", "--ticks", "1,0,0", "--json"}), 1);
-  EXPECT_NE(err_.find("Area is not a finite positive number"), std::string::npos) << err_;
-  for (const char* part :
+        "\"specified_sag\":\"0.09\"", "\"ratio_colour\":\"yellow\"}", "\"error\":null}"}},
+      // Class C only has no class A; 1500 / 1659.5 = 90 %.
+      {class_c,
+       0,
+       {"\"allowable_a\":null", "\"allowable_a\":\"\"",
+        "\"allowable_bc\":\"丙=", "\"bc_class\":\"C\"", "\"ratio\":90,"}},
+      // A conductor with Area 0: the evaluation fails and clears the rest.
+      {{"--wire", "1", "--estimates", "1500,0,0", "--ticks", "1,0,0"},
+       1,
        {"\"wire\":\"BROKEN\"", "\"present_tension\":1500,", "\"allowable_a\":null",
         "\"allowable_bc\":null", "\"governing\":null", "\"ratio\":null", "\"specified_sag\":null",
         "\"shown\":{\"present_tension\":\"1500.0\",\"allowable_a\":null,\"allowable_bc\":null,"
         "\"ratio\":null,\"specified_sag\":null,\"ratio_colour\":\"yellow\"}",
-        "\"error\":\"conductor BROKEN: Area is not a finite positive number (0)\"}"}) {
-    EXPECT_TRUE(OutHas(part)) << part << " in " << out_;
-  }
-}
-
-TEST_F(EvaluateCommand, WireOutsideTheTableFails) {
+        "\"error\":\"conductor BROKEN: Area is not a finite positive number (0)\"}"},
+       "Area is not a finite positive number"},
+  };
+  // A conductor index outside the table fails.
   for (const char* wire : {"-1", "2", "32767"}) {
-    ASSERT_EQ(Run({"--wire", wire, "--json"}), 1) << wire;
-    EXPECT_TRUE(OutHas("\"wire\":null")) << out_;
-    EXPECT_TRUE(OutHas("\"present_tension\":0,")) << out_;
-    EXPECT_TRUE(OutHas("outside the conductor table")) << out_;
-    EXPECT_TRUE(OutHas("\"ratio\":null")) << out_;
+    cases.push_back({{"--wire", wire},
+                     1,
+                     {"\"wire\":null", "\"present_tension\":0,", "outside the conductor table",
+                      "\"ratio\":null"},
+                     "outside the conductor table"});
+  }
+  for (Case& c : cases) {
+    c.args.push_back("--json");
+    const std::string args = ::testing::PrintToString(c.args);
+    ASSERT_EQ(Run(c.args), c.status) << args << ": " << err_;
+    ASSERT_FALSE(out_.empty()) << args;
+    EXPECT_EQ(out_.front(), '{') << args;
+    EXPECT_EQ(out_.find('\n'), out_.size() - 1) << args;
+    for (const std::string& part : c.parts)
+      EXPECT_TRUE(OutHas(part)) << part << " in " << out_;
+    EXPECT_NE(err_.find(c.err_part), std::string::npos) << args << ": " << err_;
   }
   ASSERT_EQ(Run({"--wire", "2"}), 1);
   EXPECT_TRUE(OutHas("error: ")) << out_;
@@ -188,13 +187,6 @@ TEST_F(EvaluateCommand, UnreadableDataFileExitsTwo) {
   EXPECT_EQ(Run({"--data", short_file}), 2);
   EXPECT_NE(err_.find("short.dat"), std::string::npos) << err_;
   EXPECT_EQ(out_, "");
-}
-
-TEST_F(EvaluateCommand, EqualsFormAndHelp) {
-  ASSERT_EQ(Run({"--estimates=1500,1500,1500", "--ticks=1,1,1", "--classes=A+B"}), 0) << err_;
-  EXPECT_TRUE(OutHas(" 93 % on yellow")) << out_;
-  ASSERT_EQ(Run({"--help"}), 0);
-  EXPECT_TRUE(OutHas("Usage: sarn evaluate")) << out_;
 }
 
 }  // namespace
