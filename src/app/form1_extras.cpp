@@ -14,9 +14,6 @@
 namespace sarn {
 namespace {
 
-// Magenta, distinct from the red chord and marks and the green drawn line.
-constexpr int32_t kBgrMagenta = 0xFF00FF;
-
 // The chart's marks from the evaluation: the specified sag.
 ChartMarks MarksOf(const MeasurementSession& session) {
   ChartMarks marks;
@@ -28,9 +25,9 @@ ChartMarks MarksOf(const MeasurementSession& session) {
 
 void Form1::CreateContextMenu() {
   for (auto& segment : Curve1)
-    segment = &Picture1->AddLine(kBgrMagenta);
+    segment = &Picture1->AddLine(tk::kBgrMagenta);
   for (auto& segment : Curve2)
-    segment = &Picture2->AddLine(kBgrMagenta);
+    segment = &Picture2->AddLine(tk::kBgrMagenta);
 
   // Right button on the bottom panel; the shortcuts work anywhere in the
   // window.

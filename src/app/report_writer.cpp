@@ -17,6 +17,7 @@
 #include "app/chart_plot.h"
 #include "output/number_format.h"
 #include "tension/stringing_chart_text.h"
+#include "toolkit/bgr_color.h"
 
 #include "state/file_access.h"
 
@@ -35,13 +36,14 @@ constexpr double kImageDotsPerMm = 10;
 // thinned to every n-th row (the plot keeps them all).
 constexpr size_t kMaxListedRows = 15;
 
-// The window's line colours: the drawn line green, the chord and the station
-// marks red; the traced curve of precision tracing in blue.
-const QColor kDrawnColour(0, 255, 0);
-const QColor kScanColour(255, 0, 0);
-const QColor kCurveColour(0, 120, 255);
-const QColor kRatioYellow(255, 255, 0);
-const QColor kRatioRed(255, 0, 0);
+// The window's colours: the drawn line green, the chord and the station marks
+// red, the traced curve of precision tracing magenta; the ratio's yellow and
+// red.
+const QColor kDrawnColour = tk::ColorOfBgr(tk::kBgrGreen);
+const QColor kScanColour = tk::ColorOfBgr(tk::kBgrRed);
+const QColor kCurveColour = tk::ColorOfBgr(tk::kBgrMagenta);
+const QColor kRatioYellow = tk::ColorOfBgr(tk::kBgrYellow);
+const QColor kRatioRed = tk::ColorOfBgr(tk::kBgrRed);
 const QColor kRuleColour(150, 150, 150);
 
 QString Q(const std::string& text) {

@@ -11,6 +11,9 @@ namespace sarn::tk {
 inline constexpr int32_t kBgrRed = 0x0000FF;
 inline constexpr int32_t kBgrGreen = 0x00FF00;
 inline constexpr int32_t kBgrYellow = 0x00FFFF;
+// The traced conductor of precision tracing: distinct from the red chord and
+// marks and the green drawn line.
+inline constexpr int32_t kBgrMagenta = 0xFF00FF;
 inline constexpr int32_t kBgrLightGrey = 0xC0C0C0;
 
 inline QColor ColorOfBgr(int32_t bgr) {
