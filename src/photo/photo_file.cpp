@@ -1,11 +1,5 @@
 #include "photo/photo_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <new>
 
 #include "photo/area_resampler.h"
@@ -34,15 +28,12 @@ std::variant<MappedFile, LoadFailure> MapFile(const std::string& path) {
   if (auto* file = std::get_if<MappedFile>(&mapped))
     return std::move(*file);
   const FileError& error = std::get<FileError>(mapped);
-  struct stat status {};
   switch (error.problem) {
     case FileProblem::kNotFound:
       return NotCurable(kErrFileNotFound, error.message);
     case FileProblem::kNoPermission:
       return NotCurable(kErrPermissionDenied, error.message);
     case FileProblem::kNotRegular:
-      if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-        return NotCurable(kErrInvalidPicture, error.message);
       return NotCurable(kErrPathFileAccess, error.message);
     case FileProblem::kTooLarge:
       return NotCurable(kErrOutOfMemory, error.message);

@@ -67,7 +67,7 @@ std::optional<FileError> OpenRegular(const std::string& path, FileDescriptor* fd
   if (::fstat(opened.get(), status) != 0)
     return OpenError(path, errno);
   if (S_ISDIR(status->st_mode))
-    return ErrorOf(FileProblem::kNotRegular, path, "this is a folder, not a file");
+    return ErrorOf(FileProblem::kFolder, path, "this is a folder, not a file");
   if (!S_ISREG(status->st_mode))
     return ErrorOf(FileProblem::kNotRegular, path, "this is not a regular file");
   // A regular file never blocks; reading goes on in the ordinary mode.
