@@ -295,15 +295,9 @@ TEST(PhotoLoader, AJpegCutAfterItsHeadersIsMissingEveryRow) {
 TEST(PhotoLoader, AProgressiveJpegCutShortIsIncompleteAndAWholeOneIsNot) {
   const SpanScene scene = SmallSpan(640, 480);
   const RgbImage rgb = test::RenderSpanPhoto(scene);
-  tjhandle c = tjInitCompress();
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  ASSERT_EQ(tjCompress2(c, rgb.rgb.data(), rgb.width, rgb.width * 3, rgb.height, TJPF_RGB, &buffer,
-                        &size, TJSAMP_420, 90, TJFLAG_PROGRESSIVE),
-            0);
-  const std::vector<uint8_t> jpeg(buffer, buffer + size);
-  tjFree(buffer);
-  tjDestroy(c);
+  const std::vector<uint8_t> jpeg = test::EncodeJpegPixels(
+      rgb.rgb.data(), rgb.width, rgb.height, TJPF_RGB, TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
+  ASSERT_FALSE(jpeg.empty());
   TempFolder dir;
   const LoadOutcome whole = LoadPhotoWithRecovery(dir.Write("p.jpg", jpeg),
                                                   Settings("5000", false, true), kInnerWidth, {});
@@ -476,14 +470,9 @@ TEST(PhotoLoader, CmykJpegIsConvertedToRgb) {
     cmyk[i + 2] = 50;
     cmyk[i + 3] = 255;
   }
-  tjhandle c = tjInitCompress();
-  unsigned char* jpeg = nullptr;
-  unsigned long size = 0;
-  ASSERT_EQ(tjCompress2(c, cmyk.data(), w, w * 4, h, TJPF_CMYK, &jpeg, &size, TJSAMP_444, 95, 0),
-            0);
-  const std::vector<uint8_t> bytes(jpeg, jpeg + size);
-  tjFree(jpeg);
-  tjDestroy(c);
+  const std::vector<uint8_t> bytes =
+      test::EncodeJpegPixels(cmyk.data(), w, h, TJPF_CMYK, TJSAMP_444, 95);
+  ASSERT_FALSE(bytes.empty());
   TempFolder dir;
   const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("cmyk.jpg", bytes),
                                                 Settings("5000", false, true), kInnerWidth, {});
