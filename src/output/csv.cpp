@@ -5,6 +5,10 @@ namespace sarn {
 std::string CsvCell(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos)
     return std::string(text);
+  return CsvQuoted(text);
+}
+
+std::string CsvQuoted(std::string_view text) {
   std::string quoted = "\"";
   for (char c : text) {
     if (c == '"')

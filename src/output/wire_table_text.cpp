@@ -1,7 +1,6 @@
 #include "output/wire_table_text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <ostream>
@@ -9,19 +8,9 @@
 #include <vector>
 
 #include "output/display_width.h"
+#include "state/numeric.h"
 
 namespace sarn {
-namespace {
-
-// The shortest text that reads back as the same 32-bit float.
-std::string FloatText(float value) {
-  char buffer[32];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return error == std::errc{} ? std::string(buffer, end) : std::string("?");
-}
-
-}  // namespace
-
 void PrintWireTable(const WireData& data, const std::string& path, std::ostream& out) {
   static constexpr const char* kHeads[] = {"Weight",    "BreakLoad", "SafetyFactor", "Elasticity",
                                            "Expansion", "Diameter",  "WindFactor",   "Area"};
@@ -33,10 +22,10 @@ void PrintWireTable(const WireData& data, const std::string& path, std::ostream&
   std::vector<std::vector<std::string>> cells;
   for (const WireRecord& record : data.WireTable) {
     names.push_back(TrimmedWireName(record.Name));
-    cells.push_back({FloatText(record.Weight), FloatText(record.BreakLoad),
-                     FloatText(record.SafetyFactor), FloatText(record.Elasticity),
-                     FloatText(record.Expansion), FloatText(record.Diameter),
-                     FloatText(record.WindFactor), FloatText(record.Area)});
+    cells.push_back({ShortestText(record.Weight), ShortestText(record.BreakLoad),
+                     ShortestText(record.SafetyFactor), ShortestText(record.Elasticity),
+                     ShortestText(record.Expansion), ShortestText(record.Diameter),
+                     ShortestText(record.WindFactor), ShortestText(record.Area)});
   }
   const size_t index_width = std::max<size_t>(5, std::to_string(data.WireTable.size() - 1).size());
   size_t name_width = 4;

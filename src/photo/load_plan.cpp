@@ -10,8 +10,6 @@ namespace sarn {
 
 namespace {
 
-constexpr int kMaxImageSide = 32767;  // sizes are 16-bit signed
-
 PlanResult Fail(int code, std::string reason, bool curable) {
   PlanResult r;
   r.failure = LoadFailure{code, std::move(reason), curable};
@@ -195,6 +193,16 @@ std::optional<LoadFailure> CheckOverviewSize(const OverviewPlan& plan, size_t ma
                          " pixels (at most 32767 a side and " + std::to_string(max_bytes >> 20) +
                          " MB)",
                      false};
+}
+
+std::optional<LoadFailure> CheckWorkingRasterSize(const WorkingImagePlan& plan, size_t max_bytes) {
+  const double bytes = 4.0 * plan.W2 * plan.H2;
+  if (bytes <= static_cast<double>(max_bytes))
+    return std::nullopt;
+  return LoadFailure{kErrOutOfMemory,
+                     "working raster of " + std::to_string(static_cast<long long>(bytes)) +
+                         " bytes exceeds " + std::to_string(max_bytes),
+                     true};
 }
 
 RecoveryDecision DecideRecovery(bool check5, std::string_view limit_text) {

@@ -42,6 +42,9 @@ inline constexpr int kErrPathFileAccess = 75;    // a FIFO, device or socket, no
 inline constexpr int kErrInvalidProperty = 380;  // negative working-image size
 inline constexpr int kErrInvalidPicture = 481;   // the file yields no image
 
+// The largest photo or working-image side: sizes are 16-bit signed.
+inline constexpr int kMaxImageSide = 32767;
+
 struct LoadFailure {
   int code = 0;
   std::string reason;  // for standard error and tests; the window shows the code
@@ -120,6 +123,10 @@ int OverviewPixelHeight(const OverviewPlan& plan);
 // its height (8 x 32767 would give 2 million rows, 8 GB) cannot be shown at
 // all: failure 7, not curable, found before anything is decoded.
 std::optional<LoadFailure> CheckOverviewSize(const OverviewPlan& plan, size_t max_bytes);
+
+// The working raster of `plan` (4 bytes a pixel) is bounded by `max_bytes`
+// likewise; above it, failure 7, curable (a smaller limit makes it smaller).
+std::optional<LoadFailure> CheckWorkingRasterSize(const WorkingImagePlan& plan, size_t max_bytes);
 
 // What the recovery does after a curable failure.
 enum class RecoveryAction {

@@ -1,11 +1,5 @@
 #include "photo/photo_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <new>
 
 #include "photo/area_resampler.h"
@@ -15,8 +9,6 @@
 namespace sarn {
 
 namespace {
-
-constexpr int kMaxSide = 32767;
 
 LoadFailure NotCurable(int code, std::string reason) {
   return LoadFailure{code, std::move(reason), false};
@@ -34,15 +26,12 @@ std::variant<MappedFile, LoadFailure> MapFile(const std::string& path) {
   if (auto* file = std::get_if<MappedFile>(&mapped))
     return std::move(*file);
   const FileError& error = std::get<FileError>(mapped);
-  struct stat status {};
   switch (error.problem) {
     case FileProblem::kNotFound:
       return NotCurable(kErrFileNotFound, error.message);
     case FileProblem::kNoPermission:
       return NotCurable(kErrPermissionDenied, error.message);
     case FileProblem::kNotRegular:
-      if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-        return NotCurable(kErrInvalidPicture, error.message);
       return NotCurable(kErrPathFileAccess, error.message);
     case FileProblem::kTooLarge:
       return NotCurable(kErrOutOfMemory, error.message);
@@ -52,7 +41,7 @@ std::variant<MappedFile, LoadFailure> MapFile(const std::string& path) {
 }
 
 std::optional<LoadFailure> CheckSize(int width, int height) {
-  if (width > kMaxSide || height > kMaxSide) {
+  if (width > kMaxImageSide || height > kMaxImageSide) {
     return NotCurable(kErrOverflow, "photo size " + std::to_string(width) + " x " +
                                         std::to_string(height) + " exceeds 32767");
   }
@@ -149,42 +138,31 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     std::optional<int>* first_missing_photo_row) const {
   if (plan.W2 <= 0 || plan.H2 <= 0 || plan.draw_width <= 0 || plan.draw_height <= 0)
     return LoadFailure{kErrDivisionByZero, "empty working image", true};
-  const size_t raster_bytes =
-      size_t{4} * static_cast<size_t>(plan.W2) * static_cast<size_t>(plan.H2);
-  if (raster_bytes > max_raster_bytes) {
-    return LoadFailure{kErrOutOfMemory,
-                       "working raster of " + std::to_string(raster_bytes) + " bytes exceeds " +
-                           std::to_string(max_raster_bytes),
-                       true};
-  }
+  if (auto too_large = CheckWorkingRasterSize(plan, max_raster_bytes))
+    return *too_large;
   try {
+    const double top = DrawTopRow(plan);
+    if (!is_jpeg_) {
+      // The decoded pixels cover the whole photo, perhaps scaled down.
+      return ResampleAreaScaled(decoded_, plan.W2, plan.H2,
+                                decoded_.width / static_cast<double>(plan.draw_width),
+                                decoded_.height / static_cast<double>(plan.draw_height), top);
+    }
     // The resampler writes every pixel.
     Raster out = MakeUnsetRaster(plan.W2, plan.H2);
-    const double top = DrawTopRow(plan);
-    if (is_jpeg_) {
-      const JpegSize full{width_, height_};
-      const int m = ChooseDctScale(full, plan.draw_width, plan.draw_height);
-      const JpegSize scaled = ScaledJpegSize(full, m);
-      // Source pixels per working pixel, from the exact scale M/8 (the last
-      // decoded column and row may be partial).
-      const double fx = width_ * (m / 8.0) / plan.draw_width;
-      const double fy = height_ * (m / 8.0) / plan.draw_height;
-      AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
-      if (auto f = DecodeJpegInto(bytes(), m, &resampler, first_missing_photo_row))
-        return *f;
-      resampler.Finish();
-      if (mapped_.Shrunk())
-        return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
-    } else {
-      // The decoded pixels cover the whole photo, perhaps scaled down.
-      const int w = decoded_.width;
-      const double fx = w / static_cast<double>(plan.draw_width);
-      const double fy = decoded_.height / static_cast<double>(plan.draw_height);
-      AreaResampler resampler(w, decoded_.height, fx, fy, top, &out);
-      for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r)
-        resampler.PushRow(decoded_.pixels.data() + static_cast<size_t>(r) * w, true);
-      resampler.Finish();
-    }
+    const JpegSize full{width_, height_};
+    const int m = ChooseDctScale(full, plan.draw_width, plan.draw_height);
+    const JpegSize scaled = ScaledJpegSize(full, m);
+    // Source pixels per working pixel, from the exact scale M/8 (the last
+    // decoded column and row may be partial).
+    const double fx = width_ * (m / 8.0) / plan.draw_width;
+    const double fy = height_ * (m / 8.0) / plan.draw_height;
+    AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
+    if (auto f = DecodeJpegInto(bytes(), m, &resampler, first_missing_photo_row))
+      return *f;
+    resampler.Finish();
+    if (mapped_.Shrunk())
+      return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
     return out;
   } catch (const std::bad_alloc&) {
     return LoadFailure{kErrOutOfMemory, "the working raster cannot be allocated", true};

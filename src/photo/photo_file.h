@@ -44,10 +44,10 @@ class PhotoFile {
   // is drawn (the limit), passed to the fallback decoder.
   static std::variant<PhotoFile, LoadFailure> Open(const std::string& path,
                                                    const FallbackDecoder& fallback = {},
-                                                   int needed_width = 32767);
+                                                   int needed_width = kMaxImageSide);
   static std::variant<PhotoFile, LoadFailure> FromBytes(std::vector<uint8_t> bytes,
                                                         const FallbackDecoder& fallback = {},
-                                                        int needed_width = 32767);
+                                                        int needed_width = kMaxImageSide);
 
   int width() const { return width_; }
   int height() const { return height_; }

@@ -29,7 +29,7 @@ int NeededWidth(const LoadSettings& settings) {
   const double limit = std::ceil(NumericParse(settings.limit_text));
   if (!(limit >= 1))
     return 1;
-  return limit > 32767 ? 32767 : static_cast<int>(limit);
+  return limit > kMaxImageSide ? kMaxImageSide : static_cast<int>(limit);
 }
 
 // One attempt at the current settings: plan, working image, overview.
@@ -49,14 +49,8 @@ std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const Load
     // Both rasters are checked against their bounds before anything is
     // decoded: the working raster first (a smaller limit cures it), then the
     // overview (nothing does).
-    const double working_bytes = 4.0 * photo.plan.W2 * photo.plan.H2;
-    if (working_bytes > static_cast<double>(max_raster_bytes)) {
-      return LoadFailure{kErrOutOfMemory,
-                         "working raster of " +
-                             std::to_string(static_cast<long long>(working_bytes)) +
-                             " bytes exceeds " + std::to_string(max_raster_bytes),
-                         true};
-    }
+    if (auto too_large = CheckWorkingRasterSize(photo.plan, max_raster_bytes))
+      return *too_large;
     LoadFailure failure;
     std::optional<OverviewPlan> overview =
         PlanOverview(photo.plan.W2, photo.plan.H2, inner_width, &failure);

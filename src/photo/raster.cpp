@@ -166,12 +166,13 @@ Raster MakeUnsetRaster(int width, int height) {
   return r;
 }
 
-Raster ResampleAreaScaled(const Raster& source, int width, int height, double fx, double fy) {
+Raster ResampleAreaScaled(const Raster& source, int width, int height, double fx, double fy,
+                          double top) {
   if (width <= 0 || height <= 0 || source.pixels.empty())
     return MakeRaster(width, height);
   // The resampler writes every pixel of the destination.
   Raster out = MakeUnsetRaster(width, height);
-  AreaResampler resampler(source.width, source.height, fx, fy, 0.0, &out);
+  AreaResampler resampler(source.width, source.height, fx, fy, top, &out);
   for (int r = resampler.FirstSourceRow(); r < resampler.EndSourceRow(); ++r)
     resampler.PushRow(source.pixels.data() + static_cast<size_t>(r) * source.width, true);
   resampler.Finish();

@@ -81,7 +81,9 @@ Raster MakeUnsetRaster(int width, int height);
 Raster ResampleArea(const Raster& source, int width, int height);
 
 // The same with the footprint given: destination pixel (x, y) is the mean of
-// source area [x fx, (x+1) fx) x [y fy, (y+1) fy) (see area_resampler.h).
-Raster ResampleAreaScaled(const Raster& source, int width, int height, double fx, double fy);
+// source area [x fx, (x+1) fx) x [(y - top) fy, (y+1 - top) fy) (see
+// area_resampler.h).
+Raster ResampleAreaScaled(const Raster& source, int width, int height, double fx, double fy,
+                          double top = 0.0);
 
 }  // namespace sarn

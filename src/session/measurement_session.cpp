@@ -31,22 +31,11 @@ void PlaceGuidesOnRows(const std::array<float, kStations>& rows, float img_scale
   }
 }
 
-class RecoveryHooks {
- public:
-  explicit RecoveryHooks(LoadQuestions& questions) : questions_(questions) {}
-  LoadCallbacks Callbacks(const FallbackDecoder& fallback) {
-    LoadCallbacks callbacks;
-    callbacks.ask_retry = [this] { return questions_.AskRetry(); };
-    callbacks.settings_changed = [this](const LoadSettings& now) {
-      questions_.SettingsChanged(now);
-    };
-    callbacks.fallback_decoder = fallback;
-    return callbacks;
-  }
-
- private:
-  LoadQuestions& questions_;
-};
+// The working image of the photo, or an empty raster before any photo.
+const Raster& WorkingOf(const std::optional<LoadedPhoto>& photo) {
+  static const Raster kNoPicture;
+  return photo ? photo->working : kNoPicture;
+}
 
 }  // namespace
 
@@ -79,8 +68,12 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
                                               int view_width, LoadQuestions& questions,
                                               const FallbackDecoder& fallback,
                                               bool build_overview) {
-  RecoveryHooks hooks(questions);
-  LoadCallbacks callbacks = hooks.Callbacks(fallback);
+  LoadCallbacks callbacks;
+  callbacks.ask_retry = [&questions] { return questions.AskRetry(); };
+  callbacks.settings_changed = [&questions](const LoadSettings& now) {
+    questions.SettingsChanged(now);
+  };
+  callbacks.fallback_decoder = fallback;
   callbacks.build_overview = build_overview;
   LoadOutcome outcome = LoadPhotoWithRecovery(path, settings, view_width, callbacks);
   PhotoLoadResult result;
@@ -252,8 +245,7 @@ void MeasurementSession::Scan() {
     return;
   }
   const ScanLine line = line_.value_or(ScanLine{});
-  const Raster no_picture;
-  const RasterPixels pixels(photo_ ? photo_->working : no_picture);
+  const RasterPixels pixels(WorkingOf(photo_));
   scan_ = RunScan(line, img_scale_, pixels, criterion_, *threshold);
 
   // The profile dump is a by-product: a folder that cannot be written is
@@ -302,8 +294,7 @@ void MeasurementSession::Scan() {
 }
 
 PrecisionTrace MeasurementSession::TraceNow() const {
-  const Raster no_picture;
-  const Raster& working = photo_ ? photo_->working : no_picture;
+  const Raster& working = WorkingOf(photo_);
   const ImageView view{working.pixels.data(), working.width, working.height};
   return TracePrecisely(view, line_.value_or(ScanLine{}), img_scale_);
 }
@@ -344,7 +335,7 @@ double MeasurementSession::SagResolution() const {
   return state_.SpanLength * width_factor / extent;
 }
 
-std::vector<std::string> MeasurementSession::Warnings() {
+std::vector<std::string> MeasurementSession::Warnings() const {
   std::vector<std::string> warnings;
   if (photo_ && !photo_->incomplete_message.empty())
     warnings.push_back(photo_->incomplete_message);

@@ -213,7 +213,7 @@ class MeasurementSession {
   // Warnings a careful user should read beside the result: an incomplete
   // photo; in the default mode, a station more than 3 pixels off the curve
   // that precision tracing finds (traced here for the check).
-  std::vector<std::string> Warnings();
+  std::vector<std::string> Warnings() const;
   // The stringing chart at the present tension over `range`.
   StringingChartResult Chart(const TemperatureRange& range = {}) const;
   // Texts as typed, for the report.

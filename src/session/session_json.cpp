@@ -1,11 +1,11 @@
 #include "session/session_json.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
 #include "photo/load_plan.h"
+#include "state/numeric.h"
 #include "tension/stringing_chart_text.h"
 
 namespace sarn {
@@ -35,12 +35,7 @@ Json JsonNumber(double value) {
 Json JsonNumber(float value) {
   if (!std::isfinite(value))
     return nullptr;
-  char buffer[32];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  if (error != std::errc{})
-    return JsonNumber(static_cast<double>(value));
-  *end = '\0';
-  return JsonNumber(std::strtod(buffer, nullptr));
+  return JsonNumber(std::strtod(ShortestText(value).c_str(), nullptr));
 }
 
 Json JsonNumber(std::optional<double> value) {

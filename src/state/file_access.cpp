@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <span>
 #include <utility>
 
 namespace sarn {
@@ -67,7 +68,7 @@ std::optional<FileError> OpenRegular(const std::string& path, FileDescriptor* fd
   if (::fstat(opened.get(), status) != 0)
     return OpenError(path, errno);
   if (S_ISDIR(status->st_mode))
-    return ErrorOf(FileProblem::kNotRegular, path, "this is a folder, not a file");
+    return ErrorOf(FileProblem::kFolder, path, "this is a folder, not a file");
   if (!S_ISREG(status->st_mode))
     return ErrorOf(FileProblem::kNotRegular, path, "this is not a regular file");
   // A regular file never blocks; reading goes on in the ordinary mode.
@@ -283,8 +284,10 @@ std::variant<std::vector<uint8_t>, FileError> ReadFileStart(const std::string& p
   return ReadFile(path, max_bytes, true);
 }
 
-std::optional<FileError> ReplaceFileAtomically(const std::string& path,
-                                               const std::vector<uint8_t>& bytes, bool sync) {
+namespace {
+
+std::optional<FileError> Replace(const std::string& path, std::span<const uint8_t> bytes,
+                                 bool sync) {
   std::string temp = path + ".XXXXXX";
   FileDescriptor fd(::mkstemp(temp.data()));
   if (fd.get() < 0) {
@@ -327,9 +330,16 @@ std::optional<FileError> ReplaceFileAtomically(const std::string& path,
                  std::string("cannot write the file (") + std::strerror(failure) + ")");
 }
 
+}  // namespace
+
+std::optional<FileError> ReplaceFileAtomically(const std::string& path,
+                                               const std::vector<uint8_t>& bytes, bool sync) {
+  return Replace(path, bytes, sync);
+}
+
 bool ReplaceFileWithBytes(const std::string& path, std::string_view bytes, std::string* why) {
   const std::optional<FileError> failure =
-      ReplaceFileAtomically(path, std::vector<uint8_t>(bytes.begin(), bytes.end()), true);
+      Replace(path, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, true);
   if (failure && why != nullptr)
     *why = "cannot write " + failure->message;
   return !failure;

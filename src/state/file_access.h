@@ -18,7 +18,8 @@ namespace sarn {
 enum class FileProblem {
   kNotFound,      // no such file (or a folder on the way is missing)
   kNoPermission,  // the file may not be read or written
-  kNotRegular,    // a folder, FIFO, device or socket
+  kFolder,        // a folder
+  kNotRegular,    // a FIFO, device or socket
   kTooLarge,      // larger than the caller accepts
   kReadError,     // an I/O error while reading
   kWriteError,    // the replacement could not be written or renamed

@@ -1,6 +1,7 @@
 #include "state/numeric.h"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -200,6 +201,12 @@ std::optional<int16_t> StrictInteger16(std::string_view text) {
 
 std::string PlainInteger(long long value) {
   return std::to_string(value);
+}
+
+std::string ShortestText(float value) {
+  char text[32];  // the longest float text ("-1.1754944e-38") is 14 bytes
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
 }
 
 }  // namespace sarn

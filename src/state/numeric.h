@@ -38,4 +38,8 @@ std::optional<int16_t> StrictInteger16(std::string_view text);
 // An integer written plainly: "-5", "4500" (no sign for positives, no padding).
 std::string PlainInteger(long long value);
 
+// The shortest text that reads back as the same 32-bit float: "0", "-362.5",
+// "0.1" (not the digits of the double it widens to), "inf", "nan".
+std::string ShortestText(float value);
+
 }  // namespace sarn

@@ -8,18 +8,13 @@
 
 #include "state/cp932.h"
 #include "state/file_access.h"
-
-#include <sys/stat.h>
+#include "state/numeric.h"
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,10 +63,6 @@ WireDataResult Failure(const std::string& file_name, const std::string& what) {
 std::string Plural(long long count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 }  // namespace
 
@@ -147,13 +138,10 @@ std::optional<std::string> WireRecordProblem(const WireRecord& record) {
     const bool usable = std::isfinite(value) && (field.may_be_zero ? value >= 0.0f : value > 0.0f);
     if (usable)
       continue;
-    // The shortest text that reads back as the same float: "0", "-362.5", "inf", "nan".
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
     return std::string(field.name) +
            (field.may_be_zero ? " is not a finite number of 0 or more ("
                               : " is not a finite positive number (") +
-           std::string(text, end) + ")";
+           ShortestText(value) + ")";
   }
   return std::nullopt;
 }

@@ -6,14 +6,11 @@
 namespace sarn {
 namespace {
 
-constexpr double kGravity = 9.8;              // kg -> N, kN -> kgf (x 1000 / 9.8)
 constexpr double kClassAWindPressure = 980;   // Pa on the bare diameter
 constexpr double kReducedWindPressure = 490;  // Pa, classes B and C
 constexpr double kIcedDiameterExtra = 12;     // mm: iced diameter = Diameter + 12
 constexpr double kIceMassDiameterExtra = 6;   // mm: ice mass uses Diameter + 6
 constexpr double kMillimetresPerMetre = 1000;
-constexpr double kExpansionScale = 1e6;  // Expansion is given in 1e-6 per deg C
-constexpr double kStateEqDivisor = 24;
 constexpr double kSolverStart = 10;         // first trial stress, kgf/mm2
 constexpr double kSolverTolerance = 0.001;  // on |x^2 (x - k) - a|
 // Halving bound of the search. A root that can be met to the tolerance at

@@ -30,6 +30,13 @@ class EvalFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The constants of the conductor formulas, shared by the evaluation and the
+// stringing chart.
+inline constexpr double kGravity = 9.8;         // kg -> N, kN -> kgf (x 1000 / 9.8)
+inline constexpr double kExpansionScale = 1e6;  // Expansion is given in 1e-6 per deg C
+inline constexpr double kStateEqDivisor = 24;   // E S^2 w^2 / 24 in the state equation
+inline constexpr double kSagDivisor = 8;        // parabolic sag S^2 W / (8 T)
+
 // Ice mass factor: 6 mm of radial ice of density 0.9, 5.4 * pi with pi
 // rounded to a 32-bit float, kept in double precision.
 inline constexpr double kIceMassFactor = 16.964600801467896;

@@ -5,11 +5,6 @@
 namespace sarn {
 namespace {
 
-constexpr double kGravity = 9.8;         // kg -> N, kN -> kgf (x 1000 / 9.8)
-constexpr double kExpansionScale = 1e6;  // Expansion is given in 1e-6 per deg C
-constexpr double kStateEqDivisor = 24;
-constexpr double kSagDivisor = 8;
-
 bool Positive(double value) {
   return std::isfinite(value) && value > 0.0;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "output/csv.h"
 #include "output/number_format.h"
 
 namespace sarn {
@@ -15,17 +16,6 @@ constexpr int kLoadRatioDecimals = 3;
 
 std::string Value(const std::optional<double>& value, int decimals, const char* none) {
   return value ? FormatFixed(*value, decimals) : std::string(none);
-}
-
-// A CSV field in double quotes, inner quotes doubled.
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"')
-      out += '"';
-    out += c;
-  }
-  return out + "\"";
 }
 
 }  // namespace
@@ -77,7 +67,7 @@ std::string StringingChartCsv(const StringingChart& chart) {
   std::string out;
   out += "conductor,span_m,air_temp_C,present_tension_kgf,present_sag_m,allowable_tension_kgf";
   out += eol;
-  out += Quoted(chart.wire_name) + "," + FormatFixed(chart.span_m, 2) + "," +
+  out += CsvQuoted(chart.wire_name) + "," + FormatFixed(chart.span_m, 2) + "," +
          FormatFixed(chart.air_temp_c, 1) + "," +
          FormatFixed(chart.present_tension_kgf, kTensionDecimals) + "," +
          FormatFixed(chart.present_sag_m, kSagDecimals) + "," +

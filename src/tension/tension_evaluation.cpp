@@ -8,7 +8,6 @@
 namespace sarn {
 namespace {
 
-constexpr double kSagDivisor = 8;         // parabolic sag S^2 W / (8 T)
 constexpr double kRedAbovePercent = 100;  // the ratio turns red above this
 
 // Ends the run before the first use of the conductor's data when a value is

@@ -295,15 +295,9 @@ TEST(PhotoLoader, AJpegCutAfterItsHeadersIsMissingEveryRow) {
 TEST(PhotoLoader, AProgressiveJpegCutShortIsIncompleteAndAWholeOneIsNot) {
   const SpanScene scene = SmallSpan(640, 480);
   const RgbImage rgb = test::RenderSpanPhoto(scene);
-  tjhandle c = tjInitCompress();
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  ASSERT_EQ(tjCompress2(c, rgb.rgb.data(), rgb.width, rgb.width * 3, rgb.height, TJPF_RGB, &buffer,
-                        &size, TJSAMP_420, 90, TJFLAG_PROGRESSIVE),
-            0);
-  const std::vector<uint8_t> jpeg(buffer, buffer + size);
-  tjFree(buffer);
-  tjDestroy(c);
+  const std::vector<uint8_t> jpeg = test::EncodeJpegPixels(
+      rgb.rgb.data(), rgb.width, rgb.height, TJPF_RGB, TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
+  ASSERT_FALSE(jpeg.empty());
   TempFolder dir;
   const LoadOutcome whole = LoadPhotoWithRecovery(dir.Write("p.jpg", jpeg),
                                                   Settings("5000", false, true), kInnerWidth, {});
@@ -476,14 +470,9 @@ TEST(PhotoLoader, CmykJpegIsConvertedToRgb) {
     cmyk[i + 2] = 50;
     cmyk[i + 3] = 255;
   }
-  tjhandle c = tjInitCompress();
-  unsigned char* jpeg = nullptr;
-  unsigned long size = 0;
-  ASSERT_EQ(tjCompress2(c, cmyk.data(), w, w * 4, h, TJPF_CMYK, &jpeg, &size, TJSAMP_444, 95, 0),
-            0);
-  const std::vector<uint8_t> bytes(jpeg, jpeg + size);
-  tjFree(jpeg);
-  tjDestroy(c);
+  const std::vector<uint8_t> bytes =
+      test::EncodeJpegPixels(cmyk.data(), w, h, TJPF_CMYK, TJSAMP_444, 95);
+  ASSERT_FALSE(bytes.empty());
   TempFolder dir;
   const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("cmyk.jpg", bytes),
                                                 Settings("5000", false, true), kInnerWidth, {});
@@ -636,32 +625,33 @@ TEST(PhotoLoader, APhotoWhoseOverviewExceedsTheBoundCannotBeShown) {
   }
 }
 
-// Non-regular files: a FIFO would block the only thread for ever in open.
-TEST(PhotoLoader, AFifoIsRefusedWithCode75WithoutWaiting) {
+// Paths that hold no photo file fail at once with their code, nothing
+// changed, the program going on. A FIFO would block the only thread for ever
+// in open.
+TEST(PhotoLoader, PathsWithoutAPhotoFileFailWithTheirCode) {
   TempFolder dir;
   const std::string fifo = dir.PathOf("photo.jpg");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    int code;
+  } cases[] = {
+      {dir.PathOf("none.jpg"), kErrFileNotFound},
+      {dir.path(), kErrInvalidPicture},
+      {fifo, kErrPathFileAccess},
+  };
   const LoadSettings before = Settings("5000", true, true);
-  const LoadOutcome out = LoadPhotoWithRecovery(fifo, before, kInnerWidth, {});
-  EXPECT_FALSE(out.photo);
-  ASSERT_TRUE(out.failure);
-  EXPECT_EQ(out.failure->code, kErrPathFileAccess);
-  EXPECT_FALSE(out.failure->curable);
-  EXPECT_FALSE(out.end_program);
-  EXPECT_EQ(out.settings, before);
-  EXPECT_EQ(out.message, "エラーコード=75");
-}
-
-TEST(PhotoLoader, MissingFileAndFolder) {
-  TempFolder dir;
-  LoadOutcome out = LoadPhotoWithRecovery(dir.PathOf("none.jpg"), {}, kInnerWidth, {});
-  ASSERT_TRUE(out.failure);
-  EXPECT_EQ(out.failure->code, kErrFileNotFound);
-  EXPECT_FALSE(out.end_program);
-  out = LoadPhotoWithRecovery(dir.path(), {}, kInnerWidth, {});
-  ASSERT_TRUE(out.failure);
-  EXPECT_EQ(out.failure->code, kErrInvalidPicture);
-  EXPECT_FALSE(out.end_program);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const LoadOutcome out = LoadPhotoWithRecovery(c.path, before, kInnerWidth, {});
+    EXPECT_FALSE(out.photo);
+    ASSERT_TRUE(out.failure);
+    EXPECT_EQ(out.failure->code, c.code);
+    EXPECT_FALSE(out.failure->curable);
+    EXPECT_FALSE(out.end_program);
+    EXPECT_EQ(out.settings, before);
+    EXPECT_EQ(out.message, "エラーコード=" + std::to_string(c.code));
+  }
 }
 
 TEST(PhotoLoader, UnreadableFileIsCode70) {
@@ -715,6 +705,7 @@ TEST_F(RecoveryFixture, WithoutAdjustmentYesRetriesTheSameLimitThenLowersWithout
   EXPECT_TRUE(out.settings.auto_adjust);
 }
 
+// No ends with the code; a headless run (no question asked) answers no.
 TEST_F(RecoveryFixture, WithoutAdjustmentNoEndsWithTheCode) {
   Recorder rec;
   rec.answer = false;
@@ -726,13 +717,11 @@ TEST_F(RecoveryFixture, WithoutAdjustmentNoEndsWithTheCode) {
   EXPECT_TRUE(out.end_program);
   EXPECT_EQ(out.message, "エラーコード=7");
   EXPECT_EQ(out.settings, Settings("5000", true, false));
-}
 
-TEST_F(RecoveryFixture, HeadlessRunsAnswerNo) {
-  const LoadOutcome out =
+  const LoadOutcome headless =
       LoadPhotoWithRecovery(path_, Settings("5000", true, false), kInnerWidth, {}, 0);
-  EXPECT_TRUE(out.end_program);
-  EXPECT_EQ(out.attempts, 1);
+  EXPECT_TRUE(headless.end_program);
+  EXPECT_EQ(headless.attempts, 1);
 }
 
 TEST_F(RecoveryFixture, EmptyLimitEndsAtOnceWithAutomaticAdjustment) {

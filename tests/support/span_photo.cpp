@@ -379,20 +379,26 @@ RgbImage RenderSpanPhoto(const SpanScene& scene) {
   return img;
 }
 
-std::vector<uint8_t> EncodeJpeg(const RgbImage& image, int quality) {
+std::vector<uint8_t> EncodeJpegPixels(const uint8_t* pixels, int width, int height,
+                                      int pixel_format, int subsampling, int quality, int flags) {
   std::vector<uint8_t> out;
   tjhandle handle = tjInitCompress();
   if (handle == nullptr)
     return out;
   unsigned char* jpeg = nullptr;
   unsigned long size = 0;
-  const int rc = tjCompress2(handle, image.rgb.data(), image.width, image.width * 3, image.height,
-                             TJPF_RGB, &jpeg, &size, TJSAMP_420, quality, 0);
+  const int rc = tjCompress2(handle, pixels, width, width * tjPixelSize[pixel_format], height,
+                             pixel_format, &jpeg, &size, subsampling, quality, flags);
   if (rc == 0)
     out.assign(jpeg, jpeg + size);
   tjFree(jpeg);
   tjDestroy(handle);
   return out;
+}
+
+std::vector<uint8_t> EncodeJpeg(const RgbImage& image, int quality) {
+  return EncodeJpegPixels(image.rgb.data(), image.width, image.height, TJPF_RGB, TJSAMP_420,
+                          quality);
 }
 
 std::vector<uint8_t> RenderSpanJpeg(const SpanScene& scene) {

@@ -111,6 +111,13 @@ RgbImage RenderSpanPhoto(const SpanScene& scene);
 // Baseline JPEG (TurboJPEG, 4:2:0) of `image`; empty on failure.
 std::vector<uint8_t> EncodeJpeg(const RgbImage& image, int quality);
 
+// JPEG of packed `pixels` in TurboJPEG pixel format `pixel_format` (TJPF_*),
+// with chroma subsampling `subsampling` (TJSAMP_*) and TurboJPEG `flags`
+// (TJFLAG_PROGRESSIVE, ...); empty on failure.
+std::vector<uint8_t> EncodeJpegPixels(const uint8_t* pixels, int width, int height,
+                                      int pixel_format, int subsampling, int quality,
+                                      int flags = 0);
+
 // RenderSpanPhoto then EncodeJpeg at scene.quality.
 std::vector<uint8_t> RenderSpanJpeg(const SpanScene& scene);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "tension/state_equation.h"
@@ -172,9 +173,16 @@ TEST(EvaluateTension, RatioRoundsHalvesUpAndTurnsRedAbove100) {
 
 struct FailingCase {
   const char* name;
-  void (*spoil)(MeasurementState&);
+  std::function<void(MeasurementState&)> spoil;
   const char* says = "";  // a part of the message
 };
+
+// Sets one value of the worked example's conductor.
+std::function<void(MeasurementState&)> SetWire(float WireRecord::*field, float value) {
+  return [field, value](MeasurementState& s) { s.WireTable[0].*field = value; };
+}
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
 
 class FailingEvaluation : public ::testing::TestWithParam<FailingCase> {};
 
@@ -204,43 +212,30 @@ TEST_P(FailingEvaluation, StopsAfterPresentTension) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FailingEvaluation,
     ::testing::Values(
-        FailingCase{"ZeroArea", [](MeasurementState& s) { s.WireTable[0].Area = 0; },
+        FailingCase{"ZeroArea", SetWire(&WireRecord::Area, 0),
                     "conductor EXAMPLE 180: Area is not a finite positive number (0)"},
         // Impossible values name the conductor and the field that is wrong
         // (an infinite Area used to be reported as "BreakLoad is 0").
-        FailingCase{"InfiniteArea",
-                    [](MeasurementState& s) {
-                      s.WireTable[0].Area = std::numeric_limits<float>::infinity();
-                    },
+        FailingCase{"InfiniteArea", SetWire(&WireRecord::Area, kInf),
                     "EXAMPLE 180: Area is not a finite positive number (inf)"},
-        FailingCase{"NegativeBreakLoad",
-                    [](MeasurementState& s) { s.WireTable[0].BreakLoad = -60; },
+        FailingCase{"NegativeBreakLoad", SetWire(&WireRecord::BreakLoad, -60),
                     "BreakLoad is not a finite positive number (-60)"},
         FailingCase{"NanWeight",
-                    [](MeasurementState& s) {
-                      s.WireTable[0].Weight = std::numeric_limits<float>::quiet_NaN();
-                    },
+                    SetWire(&WireRecord::Weight, std::numeric_limits<float>::quiet_NaN()),
                     "Weight is not a finite positive number"},
-        FailingCase{"NegativeSafetyFactor",
-                    [](MeasurementState& s) { s.WireTable[0].SafetyFactor = -2.5f; },
+        FailingCase{"NegativeSafetyFactor", SetWire(&WireRecord::SafetyFactor, -2.5f),
                     "SafetyFactor is not"},
-        FailingCase{"NegativeElasticity",
-                    [](MeasurementState& s) { s.WireTable[0].Elasticity = -90; },
+        FailingCase{"NegativeElasticity", SetWire(&WireRecord::Elasticity, -90),
                     "Elasticity is not"},
-        FailingCase{"NegativeDiameter", [](MeasurementState& s) { s.WireTable[0].Diameter = -18; },
+        FailingCase{"NegativeDiameter", SetWire(&WireRecord::Diameter, -18),
                     "Diameter is not a finite positive number (-18)"},
-        FailingCase{"NegativeExpansion",
-                    [](MeasurementState& s) { s.WireTable[0].Expansion = -19; },
+        FailingCase{"NegativeExpansion", SetWire(&WireRecord::Expansion, -19),
                     "Expansion is not a finite number of 0 or more (-19)"},
-        FailingCase{"InfiniteWindFactor",
-                    [](MeasurementState& s) {
-                      s.WireTable[0].WindFactor = -std::numeric_limits<float>::infinity();
-                    },
+        FailingCase{"InfiniteWindFactor", SetWire(&WireRecord::WindFactor, -kInf),
                     "WindFactor is not a finite number of 0 or more (-inf)"},
-        FailingCase{"ZeroSafetyFactor",
-                    [](MeasurementState& s) { s.WireTable[0].SafetyFactor = 0; }},
-        FailingCase{"ZeroWeight", [](MeasurementState& s) { s.WireTable[0].Weight = 0; }},
-        FailingCase{"ZeroBreakLoad", [](MeasurementState& s) { s.WireTable[0].BreakLoad = 0; }},
+        FailingCase{"ZeroSafetyFactor", SetWire(&WireRecord::SafetyFactor, 0)},
+        FailingCase{"ZeroWeight", SetWire(&WireRecord::Weight, 0)},
+        FailingCase{"ZeroBreakLoad", SetWire(&WireRecord::BreakLoad, 0)},
         FailingCase{"IndexMinusOne", [](MeasurementState& s) { s.WireIndex = -1; },
                     "outside the conductor table"},
         FailingCase{"IndexPastEnd", [](MeasurementState& s) { s.WireIndex = 1; }},
@@ -250,8 +245,8 @@ INSTANTIATE_TEST_SUITE_P(
                       s.WireIndex = 0;
                     }},
         FailingCase{"HugeSpan", [](MeasurementState& s) { s.SpanLength = 1e30f; }},
-        FailingCase{"TinyArea", [](MeasurementState& s) { s.WireTable[0].Area = 1e-30f; }},
-        FailingCase{"UnreachableStress", [](MeasurementState& s) { s.WireTable[0].Area = 1e-6f; }}),
+        FailingCase{"TinyArea", SetWire(&WireRecord::Area, 1e-30f)},
+        FailingCase{"UnreachableStress", SetWire(&WireRecord::Area, 1e-6f)}),
     [](const ::testing::TestParamInfo<FailingCase>& param_info) { return param_info.param.name; });
 
 // A span of 0 leaves only the thermal term: a = M = 0, so x^2 (x - k) = 0
