@@ -167,10 +167,25 @@ struct ChainResult {
   float present = 0;  // kgf, PresentTension
 };
 
-// Guide lines -> SarnKeisan -> preselection -> EvalTension -> result text,
-// as the window runs them after a scan; `precise_rows` from precision tracing.
-ChainResult FinishChain(Fixture& f, const ScanResult& scan,
-                        std::optional<std::array<float, kStations>> precise_rows) {
+// Scan -> hi.dat -> guide lines -> SarnKeisan -> preselection ->
+// EvalTension -> result text, as the window runs it after a scan trigger.
+// With `traced`, precision tracing as well: the scan still runs (hi.dat and
+// the default rows), the conductor is traced across the span, and the sag
+// is formed from the fitted rows.
+ChainResult RunChain(Fixture& f, Criterion criterion, double threshold,
+                     const ImageView* traced = nullptr) {
+  const ScanResult scan = RunScan(f.line, kImgScale, f.photo, criterion, threshold);
+  std::string error;
+  if (!WriteHiDat(f.folder.HiDatPath(), scan, &error))
+    return {error};
+  std::optional<std::array<float, kStations>> precise_rows;
+  if (traced != nullptr) {
+    const PrecisionTrace trace = TracePrecisely(*traced, f.line, kImgScale);
+    if (!trace.credible)
+      return {trace.reason};
+    precise_rows = trace.StationRows;
+  }
+
   const ScanGuides guides = ComputeGuides(f.line, kImgScale, scan.WireY);
   SagInputs sag_inputs;
   sag_inputs.WireY = scan.WireY;
@@ -192,29 +207,6 @@ ChainResult FinishChain(Fixture& f, const ScanResult& scan,
   fields.present_tension = tension.shown.present_tension;
   fields.estimates = sag.estimate_texts;
   return {BuildResultText(fields), sag.SagEst[0], tension.PresentTension};
-}
-
-// Scan -> hi.dat -> the rest, as the window runs it after a scan trigger.
-ChainResult RunChain(Fixture& f, Criterion criterion, double threshold) {
-  const ScanResult scan = RunScan(f.line, kImgScale, f.photo, criterion, threshold);
-  std::string error;
-  if (!WriteHiDat(f.folder.HiDatPath(), scan, &error))
-    return {error};
-  return FinishChain(f, scan, std::nullopt);
-}
-
-// The chain with precision tracing: the scan still runs (hi.dat and the
-// default rows), the conductor is traced across the span, and the sag is
-// formed from the fitted rows.
-ChainResult RunPrecisionChain(Fixture& f, const ImageView& view) {
-  const ScanResult scan = RunScan(f.line, kImgScale, f.photo, Criterion::ChangeValue, 40);
-  std::string error;
-  if (!WriteHiDat(f.folder.HiDatPath(), scan, &error))
-    return {error};
-  const PrecisionTrace trace = TracePrecisely(view, f.line, kImgScale);
-  if (!trace.credible)
-    return {trace.reason};
-  return FinishChain(f, scan, trace.StationRows);
 }
 
 // Shows what the chain found, so that a broken picture or line is noticed.
@@ -281,7 +273,7 @@ void BM_ChainWithPrecisionTracing(benchmark::State& state) {
   ChainResult result;
   for (auto _ : state) {
     f.Check3 = {0, 0, 0};
-    result = RunPrecisionChain(f, view);
+    result = RunChain(f, Criterion::ChangeValue, 40, &view);
     benchmark::DoNotOptimize(result);
   }
   ReportResult(state, result);
@@ -311,8 +303,7 @@ int FirstRun(const char* mode) {
   const bool precision = std::strcmp(mode, "precision") == 0;
   const auto start = std::chrono::steady_clock::now();
   const std::clock_t cpu_start = std::clock();
-  const ChainResult result =
-      precision ? RunPrecisionChain(f, view) : RunChain(f, Criterion::ChangeValue, 40);
+  const ChainResult result = RunChain(f, Criterion::ChangeValue, 40, precision ? &view : nullptr);
   const std::clock_t cpu_end = std::clock();
   const auto end = std::chrono::steady_clock::now();
   std::printf("%s %.3f ms wall %.3f ms cpu sag %.4f m\n", mode,

@@ -46,14 +46,12 @@ trap cleanup EXIT
 window_bench="$build/bench/window_load_bench"
 display=""
 if [[ -x "$window_bench" ]] && command -v Xvfb >/dev/null && command -v openbox >/dev/null; then
-  for n in $(seq 90 120); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    display=":$n"
-    break
-  done
-  for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
+  # Xvfb picks a free display number and writes it once it accepts clients.
+  Xvfb -displayfd 9 -screen 0 1920x1080x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 150); do [[ -s $work/display ]] && break; sleep 0.1; done
+  [[ -s $work/display ]] || { echo "first_load: Xvfb did not start" >&2; exit 2; }
+  display=:$(head -n1 "$work/display")
   DISPLAY=$display openbox >/dev/null 2>&1 &
   pids+=($!)
   sleep 1

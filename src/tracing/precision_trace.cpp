@@ -857,8 +857,6 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   return {true, row, weight};
 }
 
-double Median(std::vector<double> v);
-
 // The centres of every step-th column of the span near `model`, within
 // `search` rows, from profiles summed over 2 along + 1 columns.
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
@@ -893,6 +891,14 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
   return points;
 }
 
+double Median(std::vector<double> v) {
+  if (v.empty())
+    return 0;
+  const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  std::nth_element(v.begin(), mid, v.end());
+  return *mid;
+}
+
 // Iteratively reweighted least squares of the quartic from `start`: Tukey's
 // biweight with cut-off 4.685 sigma, sigma = 1.4826 x the median absolute
 // residual (at least 0.05 px).
@@ -919,14 +925,6 @@ Coefficients RobustFit(const std::vector<Point>& points, Coefficients c, double*
       break;  // settled to a ten-thousandth of a pixel
   }
   return c;
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty())
-    return 0;
-  const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-  std::nth_element(v.begin(), mid, v.end());
-  return *mid;
 }
 
 std::string Percent(double share) {

@@ -24,9 +24,9 @@
 
 #include "photo/load_plan.h"
 #include "photo/photo_loader.h"
+#include "session/raster_pixels.h"
 #include "support/span_photo.h"
 #include "support/temp_folder.h"
-#include "session/raster_pixels.h"
 #include "tracing/precision_trace.h"
 #include "tracing/scan.h"
 
@@ -158,6 +158,14 @@ std::vector<Scene> Scenes() {
 struct Errors {
   std::vector<double> precision, scan;
   int precision_wrong = 0, scan_wrong = 0, stations = 0;
+
+  void Add(const Errors& e) {
+    precision.insert(precision.end(), e.precision.begin(), e.precision.end());
+    scan.insert(scan.end(), e.scan.begin(), e.scan.end());
+    precision_wrong += e.precision_wrong;
+    scan_wrong += e.scan_wrong;
+    stations += e.stations;
+  }
 };
 
 double Percentile(std::vector<double> v, double p) {
@@ -225,23 +233,14 @@ TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
       e.scan_wrong += scan_off ? 1 : 0;
       ++e.stations;
     }
-    const auto at = std::find(conditions.begin(), conditions.end(), sc.condition);
-    if (at == conditions.end()) {
+    const auto at = static_cast<size_t>(
+        std::find(conditions.begin(), conditions.end(), sc.condition) - conditions.begin());
+    if (at == conditions.size()) {
       conditions.push_back(sc.condition);
-      by_condition.push_back(e);
-    } else {
-      Errors& c = by_condition[static_cast<size_t>(at - conditions.begin())];
-      c.precision.push_back(e.precision[0]);
-      c.scan.push_back(e.scan[0]);
-      c.precision_wrong += e.precision_wrong;
-      c.scan_wrong += e.scan_wrong;
-      c.stations += e.stations;
+      by_condition.emplace_back();
     }
-    all.precision.push_back(e.precision[0]);
-    all.scan.push_back(e.scan[0]);
-    all.precision_wrong += e.precision_wrong;
-    all.scan_wrong += e.scan_wrong;
-    all.stations += e.stations;
+    by_condition[at].Add(e);
+    all.Add(e);
   }
 
   // The distribution per condition, for the record.

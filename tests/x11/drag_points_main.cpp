@@ -39,8 +39,8 @@ struct Candidate {
   std::array<double, 4> photo_line{};
 };
 
-// The line in photo pixels that a drag gives in the window, printed and read
-// back as `sarn measure` will read it.
+// The line in photo pixels that a drag gives in the window. Printed with 17
+// significant digits, it reads back as the same doubles in `sarn measure`.
 Candidate LineOfDrag(const sarn::LoadedPhoto& photo, const Drag& d) {
   const double ux = sarn::kOverviewUnitXPixels, uy = sarn::kOverviewUnitYPixels;
   Candidate c;
@@ -52,11 +52,6 @@ Candidate LineOfDrag(const sarn::LoadedPhoto& photo, const Drag& d) {
                        &c.photo_line[0], &c.photo_line[1]);
   sarn::WorkingToPhoto(photo.plan, photo.photo_width, photo.photo_height, w.X2 * s, w.Y2 * s,
                        &c.photo_line[2], &c.photo_line[3]);
-  for (double& v : c.photo_line) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.17g", v);
-    v = std::strtod(text, nullptr);
-  }
   return c;
 }
 
@@ -76,9 +71,8 @@ bool SameScan(const sarn::LoadedPhoto& photo, const Candidate& c) {
       return false;
   }
   // The chord's ends in working pixels, from which the span's scale is taken.
-  const double scale = s;
-  return static_cast<float>(c.window_line.X1 * scale) == cli.X1 &&
-         static_cast<float>(c.window_line.X2 * scale) == cli.X2;
+  return static_cast<float>(c.window_line.X1 * double{s}) == cli.X1 &&
+         static_cast<float>(c.window_line.X2 * double{s}) == cli.X2;
 }
 
 }  // namespace

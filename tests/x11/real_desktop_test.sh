@@ -108,50 +108,51 @@ geometry() {
     /Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
     /^ *Width:/ {w = $NF} /^ *Height:/ {h = $NF} END {print x, y, w, h}'
 }
+# start_sarn LOG [ARG...]: starts sarn (ended on exit) and sets sarn_pid and
+# window, its visible top-level window, or fails.
+start_sarn() {
+  local log=$1
+  shift
+  "$sarn" "$@" >"$work/$log" 2>&1 &
+  sarn_pid=$!
+  pids+=($sarn_pid)
+  window=$(window_of $sarn_pid)
+  [ -n "$window" ] || fail "sarn ${*:-(no photo)} opened no window"
+}
+# steady_in STATE COUNT: true once the window is in STATE (maximised or
+# normal) and its geometry has read the same COUNT times running; the
+# geometry is left in $last. Reset last and steady before waiting.
+steady_in() {
+  local now
+  if maximized "$window"; then [ "$1" = maximised ]; else [ "$1" = normal ]; fi ||
+    { steady=0; return 1; }
+  now=$(geometry "$window")
+  if [ "$now" = "$last" ]; then steady=$((steady + 1)); else steady=0 last=$now; fi
+  [ $steady -ge "$2" ]
+}
 
 echo "-- the maximised window's inner width (sarn without a photo)"
-"$sarn" >"$work/probe.log" 2>&1 &
-probe=$!
-pids+=($probe)
-probe_window=$(window_of $probe)
-[ -n "$probe_window" ] || fail "sarn (no photo) opened no window"
+start_sarn probe.log
 last="" steady=0
-maximized_and_steady() {
-  local now
-  maximized "$probe_window" || { steady=0; return 1; }
-  now=$(geometry "$probe_window")
-  if [ "$now" = "$last" ]; then steady=$((steady + 1)); else steady=0 last=$now; fi
-  [ $steady -ge 5 ]
-}
-wait_for 30 maximized_and_steady || fail "the window did not open maximised"
+wait_for 30 steady_in maximised 5 || fail "the window did not open maximised"
 read -r _ _ max_width max_height <<<"$last"
 # frame_extents WINDOW: "LEFT RIGHT TOP BOTTOM" of the window manager's frame.
 frame_extents() {
   timeout 5 xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g'
 }
-read -r _ _ max_frame_top max_frame_bottom <<<"$(frame_extents "$probe_window")"
+read -r _ _ max_frame_top max_frame_bottom <<<"$(frame_extents "$window")"
 max_outer_height=$((max_height + max_frame_top + max_frame_bottom))
 echo "   maximised inner area ${max_width}x${max_height}, outer height $max_outer_height"
-kill $probe && wait $probe 2>/dev/null
+kill $sarn_pid && wait $sarn_pid 2>/dev/null
 
 echo "-- sarn samples/span.jpg"
-"$sarn" "$photo" >"$work/sarn.log" 2>&1 &
-sarn_pid=$!
-pids+=($sarn_pid)
-window=$(window_of $sarn_pid)
-[ -n "$window" ] || fail "sarn samples/span.jpg opened no window"
+start_sarn sarn.log "$photo"
 # The fit takes the window out of the maximised state once the photo is
 # loaded; then the geometry must stay put (a window manager that restores a
 # position of its own would move it within this second).
 last="" steady=0
-settled() {
-  local now
-  maximized "$window" && { steady=0; return 1; }
-  now=$(geometry "$window")
-  if [ "$now" = "$last" ]; then steady=$((steady + 1)); else steady=0 last=$now; fi
-  [ $steady -ge 10 ]
-}
-wait_for 60 settled || fail "the window did not settle in the normal state (last: $last)"
+wait_for 60 steady_in normal 10 ||
+  fail "the window did not settle in the normal state (last: $last)"
 read -r inner_x inner_y inner_width inner_height <<<"$(geometry "$window")"
 read -r frame_left _ frame_top frame_bottom <<<"$(frame_extents "$window")"
 outer_x=$((inner_x - frame_left))
