@@ -293,10 +293,10 @@ QString YesNo(bool on) {
 
 double DrawInputs(Page& page, const ReportInputs& in, double x, double y, double w) {
   QStringList classes;
-  const char* names[] = {"甲種", "乙種", "丙種"};
+  const LoadClass order[] = {LoadClass::A, LoadClass::B, LoadClass::C};
   for (size_t i = 0; i < in.classes.size(); ++i) {
     if (in.classes[i])
-      classes << QString::fromUtf8(names[i]);
+      classes << Q(LoadClassCaption(order[i]));
   }
   const std::vector<std::pair<QString, QString>> rows = {
       {QStringLiteral("電線サイズ"), Q(in.wire_name)},

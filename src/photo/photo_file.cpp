@@ -28,15 +28,15 @@ std::variant<MappedFile, LoadFailure> MapFile(const std::string& path) {
   const FileError& error = std::get<FileError>(mapped);
   switch (error.problem) {
     case FileProblem::kNotFound:
-      return NotCurable(kErrFileNotFound, error.message);
+      return NotCurable(kErrFileNotFound, error.what);
     case FileProblem::kNoPermission:
-      return NotCurable(kErrPermissionDenied, error.message);
+      return NotCurable(kErrPermissionDenied, error.what);
     case FileProblem::kNotRegular:
-      return NotCurable(kErrPathFileAccess, error.message);
+      return NotCurable(kErrPathFileAccess, error.what);
     case FileProblem::kTooLarge:
-      return NotCurable(kErrOutOfMemory, error.message);
+      return NotCurable(kErrOutOfMemory, error.what);
     default:
-      return NotCurable(kErrInvalidPicture, error.message);
+      return NotCurable(kErrInvalidPicture, error.what);
   }
 }
 

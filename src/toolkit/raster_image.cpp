@@ -35,8 +35,6 @@ Raster RasterOfImage(const QImage& image) {
 
 namespace {
 
-constexpr int kMaxSide = 32767;
-
 LoadFailure Refused(int code, std::string reason) {
   return LoadFailure{code, std::move(reason), false};
 }
@@ -99,7 +97,7 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
     return Refused(kErrInvalidPicture, "not an image");
   QImageReader reader(&buffer);
   reader.setAutoTransform(false);  // the program rotates nothing
-  const int needed = std::clamp(needed_width, 1, kMaxSide);
+  const int needed = std::clamp(needed_width, 1, kMaxImageSide);
 
   // The size from the header, where the format gives it: the bound is
   // checked before anything is decoded.
@@ -107,7 +105,7 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
   const bool size_known = size.isValid() && !size.isEmpty();
   QSize target;  // the size of the pixels handed back
   if (size_known) {
-    if (size.width() > kMaxSide || size.height() > kMaxSide)
+    if (size.width() > kMaxImageSide || size.height() > kMaxImageSide)
       return Refused(kErrOverflow, "photo size " + SizeText(size) + " exceeds 32767");
     target = WithinWidth(size, needed);
     // Only some formats decode at a smaller size (JPEG by its DCT scaling,
@@ -148,7 +146,7 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
   const QSize photo_size = size_known ? size : image.size();
   photo.width = photo_size.width();
   photo.height = photo_size.height();
-  if (photo.width > kMaxSide || photo.height > kMaxSide)
+  if (photo.width > kMaxImageSide || photo.height > kMaxImageSide)
     return Refused(kErrOverflow, "photo size " + SizeText(image.size()) + " exceeds 32767");
   if (!target.isValid() || target.isEmpty())
     target = WithinWidth(photo_size, needed);

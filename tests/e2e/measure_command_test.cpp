@@ -181,6 +181,7 @@ TEST_F(MeasureCommand, UnreadablePhotosExitWithStatusTwo) {
     CliRun run = fixture_.Run({"measure", path, "--line", "0,0,10,10"});
     EXPECT_EQ(run.status, 2) << path;
     EXPECT_NE(run.err.find("エラーコード="), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(path), run.err.rfind(path)) << "the path named once: " << run.err;
     EXPECT_TRUE(run.out.empty());
   }
 }
