@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "output/report_content.h"
+#include "session/report_content.h"
 #include "photo/photo_loader.h"
 #include "photo/raster.h"
 
