@@ -85,7 +85,14 @@ void Form1::ShowTrace() {
   }
 }
 
+// The window says it in Japanese: precision tracing's reason from the
+// catalogue; `why` (the commands' English) otherwise.
 void Form1::MeasurementFailed(const std::string& why) {
+  const std::optional<PrecisionTrace>& trace = session_.Trace();
+  if (session_.Precision() && trace && !trace->credible && trace->why) {
+    dialogs_.MessageOk(Failure(MessageId::kTraceNotCredible, {*trace->why}).Japanese());
+    return;
+  }
   dialogs_.MessageOk(why);
 }
 
@@ -124,7 +131,7 @@ void Form1::SaveReport() {
   const ReportContent content = BuildReportContent(session_, LocalTimeText(), SARN_VERSION);
   if (Result<void> written = WriteReportPdf(content, ReportImagesOf(session_.Photo()), *path);
       !written)
-    dialogs_.MessageOk(written.failure().English());
+    dialogs_.MessageOk(Failure(MessageId::kWindowReportNotSaved, {written.failure()}).Japanese());
 }
 
 }  // namespace sarn

@@ -146,6 +146,18 @@ enum class MessageId : uint16_t {
   kReportCannotStartPage,
   kReportNoWorkingImage,
   kReportCannotEncodePng,
+  // Precision tracing's reasons for finding no credible conductor.
+  kTraceNoPicture,
+  kTraceLineTooShort,
+  kTraceNoConductorInBand,
+  kTraceTooFewColumns,  // {0} the share found, {1} the share needed, per cent
+  kTraceEndMissing,
+  kTraceScatter,  // {0} the scatter, {1} the most credible, pixels
+  // The window's own messages.
+  kWindowChartNoMeasurement,
+  kWindowChartCannotMake,  // {0} why
+  kWindowCannotSaveFile,   // {0} why (naming the path)
+  kWindowReportNotSaved,   // {0} why (naming the path)
 
   kCount  // not a message: the number of entries
 };

@@ -933,6 +933,18 @@ std::string Percent(double share) {
   return text;
 }
 
+std::string Pixels(double px, int decimals) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, px);
+  return text;
+}
+
+// No credible conductor: the failure, and its English text.
+void Reject(PrecisionTrace& out, Failure why) {
+  out.reason = why.English();
+  out.why = std::move(why);
+}
+
 }  // namespace
 
 double PrecisionCurve::RowAt(double x) const {
@@ -944,7 +956,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   for (int i = 0; i < kStations; ++i)
     out.StationX[static_cast<std::size_t>(i)] = StationColumn(line, img_scale, i);
   if (image.pixels == nullptr || image.width <= 0 || image.height <= 0) {
-    out.reason = "There is no picture to trace.";
+    Reject(out, Failure(MessageId::kTraceNoPicture));
     return out;
   }
   // The span: the columns between the line's ends (its first and last
@@ -955,9 +967,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   out.columns_total =
       static_cast<int>(std::max<int64_t>(0, std::max(end_a, end_b) - std::min(end_a, end_b) + 1));
   if (last - first + 1 < kMinColumns) {
-    out.reason =
-        "The drawn line is too short, or lies outside the picture, to trace the "
-        "conductor along it.";
+    Reject(out, Failure(MessageId::kTraceLineTooShort));
     return out;
   }
   const int xa = static_cast<int>(first), xb = static_cast<int>(last);
@@ -1010,7 +1020,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   std::vector<ColumnSlots> remaining = all;
   Consensus best = FindConsensus(cols, remaining, random);
   if (!best.found || best.support < 10) {
-    out.reason = "No conductor was found in the band below the drawn line.";
+    Reject(out, Failure(MessageId::kTraceNoConductorInBand));
     return out;
   }
   for (std::size_t i = 0; i < cols.size(); ++i) {
@@ -1045,7 +1055,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   std::array<std::array<double, kPrecisionCurveTerms>, kPrecisionCurveTerms> inverse{};
   if (inliers.size() < 2 * kPrecisionCurveTerms ||
       !FitPolynomial(inliers, {}, kPrecisionCurveTerms, &c, &inverse)) {
-    out.reason = "No conductor was found in the band below the drawn line.";
+    Reject(out, Failure(MessageId::kTraceNoConductorInBand));
     return out;
   }
 
@@ -1100,19 +1110,13 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   const double share = out.columns_used;
   const double quarter = 0.02 * out.columns_total;
   if (share < kMinCredibleColumnShare) {
-    out.reason = "Only " + Percent(share) +
-                 " % of the columns between the line's ends agree on one conductor curve; at "
-                 "least " +
-                 Percent(kMinCredibleColumnShare) + " % must.";
+    Reject(out, Failure(MessageId::kTraceTooFewColumns,
+                        {Percent(share), Percent(kMinCredibleColumnShare)}));
   } else if (near_first < quarter || near_last < quarter) {
-    out.reason = "The conductor was not found near one end of the drawn line.";
+    Reject(out, Failure(MessageId::kTraceEndMissing));
   } else if (out.residual_px > kMaxCredibleResidualPx) {
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "The conductor's points scatter %.2f px around the fitted curve; at most %.1f "
-                  "px is credible.",
-                  double{out.residual_px}, double{kMaxCredibleResidualPx});
-    out.reason = text;
+    Reject(out, Failure(MessageId::kTraceScatter,
+                        {Pixels(out.residual_px, 2), Pixels(kMaxCredibleResidualPx, 1)}));
   } else {
     out.credible = true;
   }

@@ -79,9 +79,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "state/failure.h"
 #include "tracing/scan.h"
 
 namespace sarn {
@@ -112,9 +114,11 @@ struct CurvePoint {
 };
 
 struct PrecisionTrace {
-  // False when no credible curve was found; `reason` then says why in plain
-  // English and no sag should be shown from this trace.
+  // False when no credible curve was found; `why` then says why (an entry
+  // of the message catalogue, in English or Japanese), `reason` is its
+  // English text, and no sag should be shown from this trace.
   bool credible = false;
+  std::optional<Failure> why;
   std::string reason;
 
   bool fitted = false;  // a curve exists (possibly not credible); the fields below hold it

@@ -340,6 +340,14 @@ TEST_F(FormPhoto, PrecisionTracingDrawsTheCurveAndCopiesItsResult) {
   form_->PrecisionAction->trigger();
   EXPECT_FALSE(form_->Curve1[0]->Visible());
   EXPECT_EQ(clipboard_.text, scanned);
+
+  // A line too short to trace: the window says why, in Japanese.
+  form_->PrecisionAction->trigger();
+  DrawLine(600, 300, 620, 300);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0],
+            "精密トレースで信頼できる電線が見つかりません: "
+            "引いた線が短すぎるか画像の外にあるため、線に沿って電線をトレースできません。");
 }
 
 // The chart dialog follows the measurement; the report is written where the
