@@ -156,18 +156,35 @@ class CandidateBlock {
   struct Strongest {
     std::array<Candidate, kCandidatesPerSign> best{};
     int kept = 0;
-    void Insert(const Candidate& c) {
-      int at = kept;
-      while (at > 0 && best[static_cast<std::size_t>(at) - 1].snr < c.snr)
-        --at;
-      if (at >= kCandidatesPerSign)
-        return;
-      for (int k = std::min(kept, kCandidatesPerSign - 1); k > at; --k)
-        best[static_cast<std::size_t>(k)] = best[static_cast<std::size_t>(k) - 1];
-      best[static_cast<std::size_t>(at)] = c;
-      kept = std::min(kept + 1, kCandidatesPerSign);
-    }
   };
+
+  // The strongest responses of one column and sign, the highest
+  // signal-to-noise ratio first, each kept only when no stronger one kept
+  // lies within the wider one's half core + 1 rows: a wide box over a thin
+  // line (or one edge of a thick conductor) responds over a plateau beside
+  // the line, and that plateau is the line itself, not another.
+  static Strongest SuppressOverlaps(std::vector<Candidate>& found) {
+    std::sort(found.begin(), found.end(),
+              [](const Candidate& a, const Candidate& b) { return a.snr > b.snr; });
+    Strongest out;
+    for (const Candidate& c : found) {
+      bool overlaps = false;
+      for (int k = 0; k < out.kept; ++k) {
+        const Candidate& o = out.best[static_cast<std::size_t>(k)];
+        const int reach = std::max(kWidths[static_cast<std::size_t>(c.width)].half,
+                                   kWidths[static_cast<std::size_t>(o.width)].half) +
+                          1;
+        overlaps = overlaps || std::fabs(c.y - o.y) <= reach;
+      }
+      if (overlaps)
+        continue;
+      out.best[static_cast<std::size_t>(out.kept++)] = c;
+      if (out.kept == kCandidatesPerSign)
+        break;
+    }
+    found.clear();
+    return out;
+  }
 
   // The candidates of one sign (keys dark_ or bright_): local maxima of the
   // contrast above kMinContrast that stand out of their background's
@@ -225,12 +242,14 @@ class CandidateBlock {
         const int r = maxima_[m] / kLanes;
         const auto l = static_cast<std::size_t>(maxima_[m] % kLanes);
         const int width = WidthOfKey(keys[static_cast<std::size_t>(maxima_[m])]);
-        strongest[l][static_cast<std::size_t>(sign)].Insert(
-            {static_cast<double>(tops[l] + r), WeightOf(snr_[m]), snr_[m], width});
+        found_[l].push_back({static_cast<double>(tops[l] + r), WeightOf(snr_[m]), snr_[m], width});
       }
     }
+    for (std::size_t l = 0; l < kLanes; ++l)
+      strongest[l][static_cast<std::size_t>(sign)] = SuppressOverlaps(found_[l]);
   }
 
+  std::array<std::vector<Candidate>, kLanes> found_;  // responses of one sign per lane
   int responses_ = 0;  // line responses that count, of both signs, kept or not
 
   // Prefix sums down each lane of b and of b^2, (kBand + 1) rows x kLanes

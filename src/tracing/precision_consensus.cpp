@@ -173,8 +173,6 @@ std::vector<Consensus> ConductorCurves(const CandidateSet& set,
       break;
     best.log10_nfa =
         Log10Nfa(set.columns_read, best.support, span_px, per_column, kConsensusTolerancePx);
-    if (best.log10_nfa >= kMaxLog10Nfa)
-      break;  // the next would be weaker still
     out.push_back(best);
     for (std::size_t i = 0; i < set.cols.size(); ++i) {
       for (double& y : remaining[i].y) {
@@ -188,12 +186,22 @@ std::vector<Consensus> ConductorCurves(const CandidateSet& set,
   // edge, a horizon, a streak of texture), not a conductor.
   int most = 0;
   for (const Consensus& c : out)
-    most = std::max(most, c.support);
-  std::erase_if(out, [&](const Consensus& c) { return c.support < kConductorSupportShare * most; });
+    most = std::max(most, c.log10_nfa < kMaxLog10Nfa ? c.support : 0);
+  for (Consensus& c : out)
+    c.conductor = c.log10_nfa < kMaxLog10Nfa && c.support >= kConductorSupportShare * most;
   std::stable_sort(out.begin(), out.end(), [](const Consensus& a, const Consensus& b) {
     return MeanRow(a.c) < MeanRow(b.c);
   });
   return out;
+}
+
+bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen) {
+  for (const Consensus& c : curves) {
+    if (!c.conductor && c.support >= kFainterSupportShare * chosen.support &&
+        MeanRow(c.c) < MeanRow(chosen.c) - kFainterGapPx)
+      return true;
+  }
+  return false;
 }
 
 // The coarse candidates of a consensus curve refined by weighted least

@@ -29,7 +29,8 @@ struct Consensus {
   int support = 0;      // coarse columns with a candidate within the tolerance
   double strength = 0;  // their summed weights
   bool found = false;
-  double log10_nfa = 0;  // of its support against the band's own responses
+  double log10_nfa = 0;    // of its support against the band's own responses
+  bool conductor = false;  // passes the a-contrario test and the support share
 };
 
 // A coarse column's candidates in fixed slots, in the candidate list's
@@ -53,10 +54,19 @@ int SupportOf(const std::vector<CoarseColumn>& cols, const std::vector<ColumnSlo
 // The band's kept candidates per searched column.
 double CandidatesPerColumn(const CandidateSet& set);
 
-// The consensus curves that pass the a-contrario test, nearest the drawn
-// line first. `span_px` is the span's width in working-image columns.
+// The consensus curves, nearest the drawn line first (the smallest mean
+// row), those taken for conductors marked. `span_px` is the span's width in
+// working-image columns.
 std::vector<Consensus> ConductorCurves(const CandidateSet& set,
                                        const std::vector<ColumnSlots>& slots, double span_px);
+
+// Whether a curve not taken for a conductor, yet seen along at least
+// kFainterSupportShare of the chosen one's columns, runs more than
+// kFainterGapPx above it: a fainter conductor may be the one the line was
+// drawn for, and the choice is then not safe.
+inline constexpr double kFainterSupportShare = 0.3;
+inline constexpr double kFainterGapPx = 8.0;
+bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen);
 
 // The candidates of a consensus curve refined by weighted least squares;
 // also returns the most frequent line width among them (index into kWidths).

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "tracing/precision_candidates.h"
 #include "tracing/precision_centres.h"
@@ -35,6 +36,29 @@ std::string Percent(double share) {
   char text[16];
   std::snprintf(text, sizeof text, "%.0f", share * 100);
   return text;
+}
+
+// Each station's row must come from the conductor seen around it, not from
+// the curve carried over from elsewhere: at least kStationSupport of the
+// columns within a sixteenth of the span either side of it (inside the
+// span) must be inliers. The first station that fails, or -1.
+constexpr double kStationSupport = 0.1;
+int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
+                       const std::vector<Point>& inliers) {
+  const double reach = std::max(2.0, (span.xb - span.xa) / 16.0);
+  for (int i = 0; i < kStations; ++i) {
+    const double x = out.StationX[static_cast<std::size_t>(i)];
+    const double lo = std::max<double>(span.xa, x - reach),
+                 hi = std::min<double>(span.xb, x + reach);
+    int count = 0;
+    for (const Point& p : inliers) {
+      const double px = span.centre_x + p.u * span.half_width;
+      count += px >= lo - 0.5 && px <= hi + 0.5 ? 1 : 0;
+    }
+    if (count < kStationSupport * (hi - lo + 1))
+      return i;
+  }
+  return -1;
 }
 
 // One consensus curve followed through centres, the robust fit and the
@@ -141,6 +165,8 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
                  Percent(kMinCredibleColumnShare) + " % must.";
   } else if (near_first < quarter || near_last < quarter) {
     out.reason = "The conductor was not found near one end of the drawn line.";
+  } else if (const int bare = UnsupportedStation(out, span, inliers); bare >= 0) {
+    out.reason = "The conductor was not found near station " + std::to_string(bare) + ".";
   } else if (out.residual_px > kMaxCredibleResidualPx) {
     char text[160];
     std::snprintf(text, sizeof text,
@@ -202,14 +228,22 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   const std::vector<precision::ColumnSlots> slots = precision::SlotsOf(set.cols, set.cands);
   const std::vector<Consensus> curves =
       precision::ConductorCurves(set, slots, span.xb - span.xa + 1);
-  if (curves.empty()) {
+  const auto chosen =
+      std::find_if(curves.begin(), curves.end(), [](const Consensus& c) { return c.conductor; });
+  if (chosen == curves.end()) {
     out.reason = "No conductor was found in the band below the drawn line.";
     return out;
   }
   // The nearest conductor below the line. When it fails the final tests the
   // trace is refused: a conductor further below is not the one the line
   // was drawn for.
-  FollowCurve(image, span, set, slots, curves.front(), out);
+  FollowCurve(image, span, set, slots, *chosen, out);
+  if (out.credible && precision::FainterLineAbove(curves, *chosen)) {
+    out.credible = false;
+    out.reason =
+        "A fainter line runs above the traced conductor; draw the line just above the "
+        "conductor meant.";
+  }
   return out;
 }
 
