@@ -82,6 +82,11 @@ class CandidateBlock {
     std::array<std::array<Strongest, 2>, kLanes> strongest{};  // [lane][dark, bright]
     KeepMaxima(dark_, tops, strongest, 0);
     KeepMaxima(bright_, tops, strongest, 1);
+    for (auto& lane : strongest) {
+      const Strongest dark = lane[0], bright = lane[1];
+      DropHalos(lane[0], bright);
+      DropHalos(lane[1], dark);
+    }
     for (int l = 0; l < kLanes; ++l) {
       const auto li = static_cast<std::size_t>(l);
       if (!usable[li])
@@ -184,6 +189,26 @@ class CandidateBlock {
     }
     found.clear();
     return out;
+  }
+
+  // A response of one sign whose flanks reach a response of the other sign
+  // more than kHaloRatio times stronger is that line's halo (the sky beside
+  // a dark conductor, JPEG ringing at the next block), not a line: dropped.
+  static constexpr double kHaloRatio = 2.0;
+  static void DropHalos(Strongest& list, const Strongest& other) {
+    Strongest kept;
+    for (int k = 0; k < list.kept; ++k) {
+      const Candidate& c = list.best[static_cast<std::size_t>(k)];
+      const int reach = ReachOf(kWidths[static_cast<std::size_t>(c.width)]) + 1;
+      bool halo = false;
+      for (int j = 0; j < other.kept; ++j) {
+        const Candidate& o = other.best[static_cast<std::size_t>(j)];
+        halo = halo || (std::fabs(c.y - o.y) <= reach && o.snr > kHaloRatio * c.snr);
+      }
+      if (!halo)
+        kept.best[static_cast<std::size_t>(kept.kept++)] = c;
+    }
+    list = kept;
   }
 
   // The candidates of one sign (keys dark_ or bright_): local maxima of the

@@ -197,7 +197,8 @@ std::vector<Consensus> ConductorCurves(const CandidateSet& set,
 
 bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen) {
   for (const Consensus& c : curves) {
-    if (!c.conductor && c.support >= kFainterSupportShare * chosen.support &&
+    if (!c.conductor && c.log10_nfa < kMaxLog10Nfa &&
+        c.support >= kFainterSupportShare * chosen.support &&
         MeanRow(c.c) < MeanRow(chosen.c) - kFainterGapPx)
       return true;
   }

@@ -60,12 +60,13 @@ double CandidatesPerColumn(const CandidateSet& set);
 std::vector<Consensus> ConductorCurves(const CandidateSet& set,
                                        const std::vector<ColumnSlots>& slots, double span_px);
 
-// Whether a curve not taken for a conductor, yet seen along at least
-// kFainterSupportShare of the chosen one's columns, runs more than
+// Whether a curve that passes the a-contrario test but not the support
+// share, yet is seen along at least kFainterSupportShare of the chosen
+// one's columns, runs more than
 // kFainterGapPx above it: a fainter conductor may be the one the line was
 // drawn for, and the choice is then not safe.
 inline constexpr double kFainterSupportShare = 0.3;
-inline constexpr double kFainterGapPx = 8.0;
+inline constexpr double kFainterGapPx = 12.0;
 bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen);
 
 // The candidates of a consensus curve refined by weighted least squares;

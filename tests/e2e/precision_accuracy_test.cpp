@@ -25,6 +25,7 @@
 #include "photo/load_plan.h"
 #include "photo/photo_loader.h"
 #include "session/raster_pixels.h"
+#include "support/composite_check.h"
 #include "support/span_photo.h"
 #include "support/temp_folder.h"
 #include "tracing/precision_trace.h"
@@ -260,6 +261,83 @@ TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
   EXPECT_LT(Percentile(all.precision, 0.5), 0.1);
   EXPECT_LT(Percentile(all.precision, 0.9), 0.5);
   EXPECT_EQ(all.precision_wrong, 0);
+}
+
+// Rendered conductors on crops of real photographs (tests/data/textures):
+// grass, dune grass against sky, a storm over a road, wood planks. Thin and
+// thick, dark and bright, one to three conductors, a sky crossing, strong
+// compression. Precision tracing may refuse a few, but a result it calls
+// credible must have every station on the upper conductor.
+TEST(PrecisionAccuracy, CredibleOnRealTexturesMeansOnTheConductor) {
+  const char* kCrops[] = {"greenmeadow", "dune", "storm", "wood"};
+  int composites = 0, credible = 0, scan_on = 0, precision_on = 0;
+  for (const char* crop : kCrops) {
+    for (int variant = 0; variant < 3; ++variant) {
+      CampaignCase c;
+      CompositeScene& s = c.scene;
+      s.background = std::string(SARN_SOURCE_DIR) + "/tests/data/textures/" + crop + ".jpg";
+      s.width = 600;
+      s.height = 400;
+      s.left_x = -10;
+      s.right_x = 610;
+      s.seed = static_cast<uint32_t>(10 + variant);
+      if (variant == 0) {  // thin, dark, a second conductor 30 px below
+        s.left_y = s.right_y = 170;
+        s.sag = 18;
+        s.thickness = 2;
+        s.below = {30};
+        s.body = 50;
+        s.lit = 40;
+        s.shade = 10;
+        s.noise = 2;
+        s.quality = 80;
+        c.above_left_w = c.above_right_w = 12;
+      } else if (variant == 1) {  // thick, bright, shaded underside, steep
+        s.left_y = 150;
+        s.right_y = 230;
+        s.sag = 10;
+        s.thickness = 12;
+        s.body = 210;
+        s.lit = 20;
+        s.shade = 80;
+        s.blur = 0.8;
+        s.quality = 60;
+        c.above_left_w = c.above_right_w = 25;
+      } else {  // three conductors from sky into the texture, strong compression
+        s.left_y = 175;
+        s.right_y = 185;
+        s.sag = 12;
+        s.thickness = 5;
+        s.below = {20, 40};
+        s.body = 40;
+        s.lit = 50;
+        s.shade = 10;
+        s.horizon_left = 120;
+        s.horizon_right = 250;
+        s.noise = 4;
+        s.quality = 45;
+        c.above_left_w = 6;
+        c.above_right_w = 9;
+      }
+      c.thickness_w = s.thickness;
+      SCOPED_TRACE(std::string(crop) + " variant " + std::to_string(variant));
+      const CaseResult r = CheckCase(c);
+      ASSERT_TRUE(r.loaded);
+      ++composites;
+      scan_on += r.scan_on;
+      if (!r.credible)
+        continue;
+      ++credible;
+      precision_on += r.precision_on;
+      for (const StationCheck& st : r.stations)
+        EXPECT_TRUE(st.precision_on) << "error " << st.precision_error << " px";
+    }
+  }
+  std::printf(
+      "real textures: %d composites, %d credible, stations on: precision %d of %d, "
+      "default scan %d of %d\n",
+      composites, credible, precision_on, 9 * credible, scan_on, 9 * composites);
+  EXPECT_GE(credible, composites * 2 / 3);
 }
 
 }  // namespace
