@@ -238,8 +238,13 @@ Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
       break;
     c = next;
   }
-  *width = static_cast<int>(std::max_element(width_count.begin(), width_count.end()) -
-                            width_count.begin());
+  // The most frequent width, or a narrower one with at least half its
+  // count: a wider box also answers a thin line, with the background beside
+  // it in its core (foliage near a crown line pulls its centre).
+  const int most = *std::max_element(width_count.begin(), width_count.end());
+  *width = 0;
+  while (width_count[static_cast<std::size_t>(*width)] * 2 < most)
+    ++*width;
   return c;
 }
 

@@ -9,9 +9,10 @@
 // The sag compared is p, the conductor's row at the middle station minus the
 // mean of its rows at the end stations, in working-image pixels; the truth is
 // the rendered conductor's centre at the program's own station columns.
-// Precision tracing must reach a median error below 0.1 % of the sag and a
-// 90th percentile below 0.5 %, with every station on the conductor. The
-// default scan's error on the same photos is printed beside it.
+// Precision tracing must reach a median error below 0.01 % of the sag and a
+// 90th percentile below 0.05 %, with every station of a credible result on
+// the conductor, and refuse at most one photo. The default scan's error on
+// the same photos is printed beside it.
 
 #include <algorithm>
 #include <array>
@@ -176,11 +177,12 @@ double Percentile(std::vector<double> v, double p) {
   return v[static_cast<size_t>(std::lround(p * static_cast<double>(v.size() - 1)))];
 }
 
-TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
+TEST(PrecisionAccuracy, SagWithinAHundredthOfAPercentOnFieldConditions) {
   TempFolder folder;
   std::vector<std::string> conditions;
   std::vector<Errors> by_condition;
   Errors all;
+  int refused = 0;
   for (const Scene& sc : Scenes()) {
     SCOPED_TRACE(sc.condition + ", seed " + std::to_string(sc.span.seed));
     const std::string path = folder.Write("scene.jpg", RenderSpanJpeg(sc.span));
@@ -215,18 +217,24 @@ TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
 
     const ImageView view{photo.working.pixels.data(), photo.working.width, photo.working.height};
     const PrecisionTrace trace = TracePrecisely(view, line, 1.0f);
-    EXPECT_TRUE(trace.credible) << trace.reason;
+    if (!trace.credible) {
+      // A refusal shows no number; it is counted, not measured.
+      std::printf("refused: %s, seed %u: %s\n", sc.condition.c_str(), sc.span.seed,
+                  trace.reason.c_str());
+      ++refused;
+    }
     const ScanResult scan =
         RunScan(line, 1.0f, RasterPixels(photo.working), Criterion::ChangeValue, 40);
 
     Errors e;
     const double precise_p = trace.sag_px;
     const double scan_p = scan.WireY[4] - (scan.WireY[0] + scan.WireY[8]) / 2.0;
-    e.precision.push_back(std::fabs(precise_p - truth_p) / truth_p * 100);
+    if (trace.credible)
+      e.precision.push_back(std::fabs(precise_p - truth_p) / truth_p * 100);
     e.scan.push_back(std::fabs(scan_p - truth_p) / truth_p * 100);
     for (size_t i = 0; i < kStations; ++i) {
       // Precision rows are centres; the scan finds the top edge.
-      const bool precise_off = std::fabs(trace.StationRows[i] - truth[i]) > 1.5;
+      const bool precise_off = trace.credible && std::fabs(trace.StationRows[i] - truth[i]) > 1.5;
       const bool scan_off = std::fabs(scan.WireY[i] - (truth[i] - half_thickness)) > 3;
       EXPECT_FALSE(precise_off) << "station " << i << ": " << trace.StationRows[i] << " vs "
                                 << truth[i];
@@ -258,9 +266,10 @@ TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
     row(conditions[c], by_condition[c]);
   row("all", all);
 
-  EXPECT_LT(Percentile(all.precision, 0.5), 0.1);
-  EXPECT_LT(Percentile(all.precision, 0.9), 0.5);
+  EXPECT_LT(Percentile(all.precision, 0.5), 0.01);
+  EXPECT_LT(Percentile(all.precision, 0.9), 0.05);
   EXPECT_EQ(all.precision_wrong, 0);
+  EXPECT_LE(refused, 1);
 }
 
 // Rendered conductors on crops of real photographs (tests/data/textures):
