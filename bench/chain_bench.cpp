@@ -308,6 +308,8 @@ int FirstRun(const char* mode) {
               std::chrono::duration<double, std::milli>(end - start).count(),
               1000.0 * static_cast<double>(cpu_end - cpu_start) / CLOCKS_PER_SEC,
               static_cast<double>(result.sag));
+  if (!(result.sag > 0))
+    std::printf("no result: %s\n", result.text.c_str());
   return result.sag > 0 ? 0 : 1;
 }
 

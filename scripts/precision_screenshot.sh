@@ -22,7 +22,7 @@ sleep 2
 openbox >"$work/openbox.log" 2>&1 &
 wm_pid=$!
 sleep 1
-"$build/src/app/sarn" "$photo" >"$work/sarn.log" 2>&1 &
+"$build/sarn" "$photo" >"$work/sarn.log" 2>&1 &
 sarn_pid=$!
 window=""
 for _ in $(seq 60); do
