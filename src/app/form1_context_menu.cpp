@@ -74,11 +74,11 @@ void Form1::ShowTrace() {
       continue;
     }
     const size_t last = trace->polyline.size() - 1;
-    const CurvePoint& a = trace->polyline[last * static_cast<size_t>(i) / kCurveSegments];
-    const CurvePoint& b = trace->polyline[last * static_cast<size_t>(i + 1) / kCurveSegments];
-    working->SetEnds(a.x, a.y, b.x, b.y);
-    overview->SetEnds(static_cast<float>(a.x / scale), static_cast<float>(a.y / scale),
-                      static_cast<float>(b.x / scale), static_cast<float>(b.y / scale));
+    const CurvePoint& from = trace->polyline[last * static_cast<size_t>(i) / kCurveSegments];
+    const CurvePoint& to = trace->polyline[last * static_cast<size_t>(i + 1) / kCurveSegments];
+    working->SetEnds(from.x, from.y, to.x, to.y);
+    overview->SetEnds(static_cast<float>(from.x / scale), static_cast<float>(from.y / scale),
+                      static_cast<float>(to.x / scale), static_cast<float>(to.y / scale));
     working->SetVisible(true);
     overview->SetVisible(true);
   }

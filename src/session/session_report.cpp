@@ -56,15 +56,15 @@ ReportContent BuildReportContent(const MeasurementSession& session, const std::s
 
   const ShownResults& shown = session.Shown();
   ReportResults& r = c.results;
-  r.present_sag_m = shown.present_sag;
+  r.present_sag_m = LabelCaption(shown.present_sag);
   for (size_t i = 0; i < 3; ++i)
-    r.estimates[i] = {shown.estimates[i], session.Ticks()[i] == 1};
-  r.present_tension_kgf = shown.present_tension;
-  r.allow_a = shown.allow_a;
-  r.allow_bc = shown.allow_bc;
-  r.ratio_percent = shown.ratio;
+    r.estimates[i] = {LabelCaption(shown.estimates[i]), session.Ticks()[i] == 1};
+  r.present_tension_kgf = LabelCaption(shown.present_tension);
+  r.allow_a = LabelCaption(shown.allow_a);
+  r.allow_bc = LabelCaption(shown.allow_bc);
+  r.ratio_percent = LabelCaption(shown.ratio);
   r.ratio_red = shown.ratio_red;
-  r.specified_sag_m = shown.specified_sag;
+  r.specified_sag_m = LabelCaption(shown.specified_sag);
   r.specified_sag_value = session.Tension().SpecifiedSag;
   r.failure = session.Tension().error;
 
