@@ -238,9 +238,14 @@ TEST_F(FormPhoto, ThresholdAndCriterionTraceAgainButNotANumber) {
   EXPECT_EQ(form_->Session().WireY(), wire_y);
   EXPECT_EQ(form_->Label4[0]->Caption(), sag);
   EXPECT_TRUE(dialogs_.messages.empty());
+  // The labels shown belong to the last scan that ran: grey until the next.
+  for (size_t i = 0; i < form_->Label4.size(); ++i)
+    EXPECT_EQ(form_->Label4[i]->BackColor(), tk::kBgrLightGrey) << i;
 
   form_->Text1->SetText("40");
   EXPECT_GT(clipboard_.sets, sets);
+  EXPECT_EQ(form_->Label4[0]->BackColor(), tk::kBgrYellow);
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kBgrYellow);
   sets = clipboard_.sets;
   form_->Option1[1]->click();  // darkness: the point lies deeper in the conductor
   EXPECT_GT(clipboard_.sets, sets);
