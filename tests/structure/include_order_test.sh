@@ -15,7 +15,8 @@ for folder in "${order[@]}"; do
   [ -d "$root/src/$folder" ] || { echo "missing folder src/$folder"; failures=$((failures + 1)); continue; }
   while IFS= read -r hit; do
     file=${hit%%:*}
-    included=$(sed -E 's/.*#include "([^/"]+)\/.*/\1/' <<<"$hit")
+    [[ $hit =~ include[[:space:]]+\"([^/\"]+)/ ]] || continue
+    included=${BASH_REMATCH[1]}
     [ -n "${rank[$included]+set}" ] || continue  # not one of the folders
     if [ "${rank[$included]}" -gt "${rank[$folder]}" ]; then
       echo "${file#$root/}: $folder includes $included (${hit#*:})"
