@@ -180,7 +180,7 @@ TEST_F(EvaluateCommand, ChartPrintsTheTableCsvAndJson) {
         "180\",40.00,20.0,1500.0,0.093,2449.0\r\n\r\ntemperature_C,tension_kgf,sag_m\r\n-20,",
         "\r\n20,1500.0,0.093\r\n", "\r\nA,15,2.759,", "\r\nC,-5,"}},
       {"--json",
-       {"{\"allowable_tension\":2449.",
+       {"{\"allowable_tension\":2448.97",
         ",\"rows\":[{\"temperature\":-20,\"tension\":", "{\"temperature\":20,\"tension\":1500",
         "\"conditions\":[{\"class\":\"A\",\"temperature\":15,", "\"error\":null}\n"}},
   };
