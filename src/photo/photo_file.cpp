@@ -1,9 +1,12 @@
 #include "photo/photo_file.h"
 
+#include <algorithm>
 #include <new>
 
 #include "photo/area_resampler.h"
+#include "photo/exif_date.h"
 #include "photo/jpeg_decoder.h"
+#include "photo/photo_exif.h"
 #include "state/file_access.h"
 
 namespace sarn {
@@ -92,8 +95,11 @@ std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, 
     const JpegSize s = std::get<JpegSize>(size);
     if (auto f = CheckSize(s.width, s.height))
       return *f;
-    width_ = s.width;
-    height_ = s.height;
+    // The EXIF block is within the file's first kExifSearchBytes.
+    orientation_ = ReadPhotoExif(data.first(std::min(data.size(), kExifSearchBytes))).orientation;
+    const bool swap = OrientationSwapsSides(orientation_);
+    width_ = swap ? s.height : s.width;
+    height_ = swap ? s.width : s.height;
     is_jpeg_ = true;
     return std::nullopt;
   }
@@ -150,6 +156,8 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     }
     // The resampler writes every pixel.
     Raster out = MakeUnsetRaster(plan.W2, plan.H2);
+    // Sizes upright; the decoder works on the stored photo, the resampler
+    // turns it (see AreaResampler).
     const JpegSize full{width_, height_};
     const int m = ChooseDctScale(full, plan.draw_width, plan.draw_height);
     const JpegSize scaled = ScaledJpegSize(full, m);
@@ -157,10 +165,16 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     // decoded column and row may be partial).
     const double fx = width_ * (m / 8.0) / plan.draw_width;
     const double fy = height_ * (m / 8.0) / plan.draw_height;
-    AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
-    if (auto f = DecodeJpegInto(bytes(), m, &resampler, first_missing_photo_row))
+    AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out, orientation_);
+    std::optional<int> missing;
+    if (auto f = DecodeJpegInto(bytes(), m, &resampler, &missing))
       return *f;
     resampler.Finish();
+    // Stored rows are upright rows for orientations 1 and 2 only.
+    if (missing && orientation_ > 2)
+      missing = 0;
+    if (first_missing_photo_row != nullptr)
+      *first_missing_photo_row = missing;
     if (mapped_.Shrunk())
       return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
     return out;

@@ -49,16 +49,24 @@ class PhotoFile {
                                                         const FallbackDecoder& fallback = {},
                                                         int needed_width = kMaxImageSide);
 
+  // The photo's size upright, as a viewer shows it (for a JPEG whose EXIF
+  // Orientation turns it a quarter, the stored height is the width).
   int width() const { return width_; }
   int height() const { return height_; }
   bool is_jpeg() const { return is_jpeg_; }
+  // EXIF Orientation of a JPEG (1..8), applied while its working image is
+  // made; 1 for other formats, whose decoders show them upright.
+  int orientation() const { return orientation_; }
 
   // The working image of `plan`, or a failure (code 7 when the working
   // raster would exceed `max_raster_bytes` or cannot be allocated; 481, not
   // curable, when the file was cut short by another program while it was
   // read). A JPEG whose data ends early or is corrupt still gives one; then
   // `first_missing_photo_row` (when given) is set to the first photo row not
-  // wholly decoded (see DecodeJpegInto).
+  // wholly decoded (see DecodeJpegInto), counted in upright rows; a photo
+  // stored turned (orientation 3 to 8) whose data ends early counts as
+  // missing from row 0, as its missing stored rows are not upright rows
+  // below some row.
   std::variant<Raster, LoadFailure> BuildWorkingImage(
       const WorkingImagePlan& plan, size_t max_raster_bytes,
       std::optional<int>* first_missing_photo_row = nullptr) const;
@@ -74,6 +82,7 @@ class PhotoFile {
   Raster decoded_;  // a photo of another format, decoded by the fallback (maybe scaled down)
   int width_ = 0, height_ = 0;
   bool is_jpeg_ = false;
+  int orientation_ = 1;
 };
 
 }  // namespace sarn
