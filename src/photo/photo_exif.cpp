@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "photo/exif_date.h"
+#include "photo/heif_decoder.h"
 #include "state/file_access.h"
 
 namespace sarn {
@@ -94,13 +95,6 @@ std::span<const uint8_t> SkipHeifExifOffset(std::span<const uint8_t> item) {
   if (offset > item.size() - 4)
     return {};
   return item.subspan(4 + offset);
-}
-
-bool LooksLikeHeif(std::span<const uint8_t> bytes) {
-  if (bytes.size() < 12)
-    return false;
-  const heif_filetype_result r = heif_check_filetype(bytes.data(), static_cast<int>(bytes.size()));
-  return r == heif_filetype_yes_supported || r == heif_filetype_yes_unsupported;
 }
 
 struct HeifContextRelease {
@@ -191,21 +185,21 @@ std::optional<PhotoExif> ReadPhotoExif(const std::string& path) {
 std::string OrientationText(int orientation) {
   switch (orientation) {
     case 2:
-      return "2 (mirrored left to right)";
+      return "2（左右反転）";
     case 3:
-      return "3 (rotated 180°)";
+      return "3（180°回転）";
     case 4:
-      return "4 (mirrored top to bottom)";
+      return "4（上下反転）";
     case 5:
-      return "5 (mirrored, rotated 90° anticlockwise)";
+      return "5（左右反転・左90°回転）";
     case 6:
-      return "6 (rotated 90° clockwise)";
+      return "6（右90°回転）";
     case 7:
-      return "7 (mirrored, rotated 90° clockwise)";
+      return "7（左右反転・右90°回転）";
     case 8:
-      return "8 (rotated 90° anticlockwise)";
+      return "8（左90°回転）";
     default:
-      return "1 (as stored)";
+      return "1（そのまま）";
   }
 }
 

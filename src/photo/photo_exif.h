@@ -51,7 +51,8 @@ inline bool OrientationSwapsSides(int orientation) {
   return orientation >= 5 && orientation <= 8;
 }
 
-// "1 (as stored)", "6 (rotated 90° clockwise)", ... for reports.
+// The orientation as the report names it: the number and what it does to
+// the stored photo, "1（そのまま）", "6（右90°回転）", ...
 std::string OrientationText(int orientation);
 
 }  // namespace sarn

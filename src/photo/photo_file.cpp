@@ -5,6 +5,7 @@
 
 #include "photo/area_resampler.h"
 #include "photo/exif_date.h"
+#include "photo/heif_decoder.h"
 #include "photo/jpeg_decoder.h"
 #include "photo/photo_exif.h"
 #include "state/file_access.h"
@@ -103,8 +104,24 @@ std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, 
     is_jpeg_ = true;
     return std::nullopt;
   }
+  if (LooksLikeHeif(data)) {
+    auto decoded = DecodeHeif(data);
+    if (mapped_.Shrunk())
+      return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
+    if (auto* f = std::get_if<LoadFailure>(&decoded))
+      return *f;
+    heif_ = std::move(std::get<std::shared_ptr<const HeifPixels>>(decoded));
+    if (auto f = CheckSize(heif_->width, heif_->height))
+      return *f;
+    width_ = heif_->width;
+    height_ = heif_->height;
+    // The decoded photo is all that is needed from here on.
+    mapped_ = MappedFile();
+    owned_ = {};
+    return std::nullopt;
+  }
   if (!fallback)
-    return NotCurable(kErrInvalidPicture, "not a JPEG file");
+    return NotCurable(kErrInvalidPicture, "not a JPEG or HEIF file");
   std::variant<FallbackPhoto, LoadFailure> decoded;
   try {
     // The fallback takes a vector: a mapped file is copied for it (other
@@ -148,6 +165,23 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     return *too_large;
   try {
     const double top = DrawTopRow(plan);
+    if (heif_) {
+      // RGB rows turned into 0xFFRRGGBB words one at a time, straight into
+      // the resampler.
+      Raster out = MakeUnsetRaster(plan.W2, plan.H2);
+      AreaResampler resampler(width_, height_, width_ / static_cast<double>(plan.draw_width),
+                              height_ / static_cast<double>(plan.draw_height), top, &out);
+      for (int y = resampler.FirstSourceRow(); y < resampler.EndSourceRow(); ++y) {
+        const uint8_t* rgb = heif_->Row(y);
+        uint32_t* row = resampler.RowBuffer();
+        for (int x = 0; x < width_; ++x, rgb += 3) {
+          row[x] = 0xFF000000u | (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+        }
+        resampler.PushRow(row);
+      }
+      resampler.Finish();
+      return out;
+    }
     if (!is_jpeg_) {
       // The decoded pixels cover the whole photo, perhaps scaled down.
       return ResampleAreaScaled(decoded_, plan.W2, plan.H2,

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,6 +19,8 @@
 #include "state/file_access.h"
 
 namespace sarn {
+
+class HeifPixels;
 
 // A photo of another format as a fallback decoder gives it: its own size and
 // its pixels, which may be fewer than the photo's (read scaled down, aspect
@@ -37,10 +40,13 @@ using FallbackDecoder = std::function<std::variant<FallbackPhoto, LoadFailure>(
 
 class PhotoFile {
  public:
+  // JPEG and HEIC/HEIF files are decoded here (see jpeg_decoder.h,
+  // heif_decoder.h); other formats by `fallback`.
   // Failures, none of them curable by a smaller working image: 53 the file
   // does not exist, 70 it may not be read, 481 it yields no image (zero bytes,
-  // not an image, a header libjpeg cannot read, a folder), 6 a side above
-  // 32767 pixels. `needed_width`: the widest any working image of this load
+  // not an image, a header libjpeg cannot read, a HEIF file libheif cannot
+  // decode, a folder), 6 a side above 32767 pixels, 7 a HEIF photo too large
+  // to decode. `needed_width`: the widest any working image of this load
   // is drawn (the limit), passed to the fallback decoder.
   static std::variant<PhotoFile, LoadFailure> Open(const std::string& path,
                                                    const FallbackDecoder& fallback = {},
@@ -80,6 +86,7 @@ class PhotoFile {
   MappedFile mapped_;           // the JPEG file as opened from a path, or
   std::vector<uint8_t> owned_;  // as given to FromBytes
   Raster decoded_;  // a photo of another format, decoded by the fallback (maybe scaled down)
+  std::shared_ptr<const HeifPixels> heif_;  // a HEIC/HEIF photo, decoded upright
   int width_ = 0, height_ = 0;
   bool is_jpeg_ = false;
   int orientation_ = 1;

@@ -40,6 +40,7 @@ std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const Load
     LoadedPhoto photo;
     photo.photo_width = file.width();
     photo.photo_height = file.height();
+    photo.orientation = file.orientation();
     photo.limit = NumericParse(settings.limit_text);
     PlanResult planned = PlanWorkingImage(file.width(), file.height(), photo.limit, settings.cut);
     if (!planned.plan)

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "e2e/measure_fixture.h"
+#include "support/exif_block.h"
 #include "support/span_photo.h"
 
 namespace sarn::test {
@@ -335,6 +337,55 @@ TEST_F(MeasureCommand, GoesOnWithoutHiDatWhereTheFolderIsNotWritable) {
   EXPECT_EQ(status, 0) << err.str();
   EXPECT_NE(err.str().find("hi.dat"), std::string::npos);
   EXPECT_EQ(SplitCrLf(out.str()).size(), 7u);
+}
+
+// A photo stored turned or mirrored and tagged with its EXIF orientation is
+// measured as the upright photo: the same line, in the upright photo's
+// pixels, gives the same result text and JSON (but for the file name and the
+// orientation it records), for every orientation and every working-image
+// case. The stored photos are the upright one's DCT blocks moved losslessly.
+TEST_F(MeasureCommand, EveryOrientationMeasuresAsTheUprightPhoto) {
+  // Both sides multiples of 16, as lossless turns of 4:2:0 need.
+  SpanScene scene = SmallSpan();
+  scene.height = 1408;
+  const std::vector<uint8_t> upright = RenderSpanJpeg(scene);
+  const std::string upright_path = fixture_.folder().Write("upright.jpg", upright);
+  const std::vector<std::vector<std::string>> settings = {
+      {}, {"--no-cut"}, {"--limit", "1200"}, {"--no-cut", "--limit", "1200"}};
+  const auto measure = [&](const std::string& path, const std::vector<std::string>& options,
+                           bool json) {
+    std::vector<std::string> args = {"measure", path, "--line", LineArgument(scene)};
+    args.insert(args.end(), options.begin(), options.end());
+    if (json)
+      args.push_back("--json");
+    return fixture_.Run(args);
+  };
+  const auto comparable = [](const std::string& text) {
+    nlohmann::json json = nlohmann::json::parse(text);
+    json.erase("photo");
+    json["working_image"].erase("orientation");
+    return json.dump();
+  };
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    const std::vector<uint8_t> stored = StoredWithOrientation(upright, orientation);
+    ASSERT_FALSE(stored.empty()) << orientation;
+    const std::string path =
+        fixture_.folder().Write("stored" + std::to_string(orientation) + ".jpg", stored);
+    for (const auto& options : settings) {
+      const std::string name = "orientation " + std::to_string(orientation) + ", " +
+                               (options.empty() ? "default" : options[0]) +
+                               (options.size() > 1 ? " " + options.back() : "");
+      const CliRun a = measure(upright_path, options, false);
+      const CliRun b = measure(path, options, false);
+      ASSERT_EQ(a.status, 0) << a.err;
+      EXPECT_EQ(b.status, 0) << name;
+      EXPECT_EQ(b.out, a.out) << name;
+      const CliRun ja = measure(upright_path, options, true);
+      const CliRun jb = measure(path, options, true);
+      EXPECT_EQ(comparable(jb.out), comparable(ja.out)) << name;
+      EXPECT_EQ(JsonNumber(jb.out, "orientation"), orientation) << name;
+    }
+  }
 }
 
 }  // namespace

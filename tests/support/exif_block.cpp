@@ -1,5 +1,7 @@
 #include "support/exif_block.h"
 
+#include <turbojpeg.h>
+
 #include <cmath>
 #include <utility>
 
@@ -116,6 +118,35 @@ std::vector<uint8_t> WithExif(std::vector<uint8_t> jpeg, const ExifFields& field
   segment.insert(segment.end(), block.begin(), block.end());
   jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
   return jpeg;
+}
+
+std::vector<uint8_t> StoredWithOrientation(const std::vector<uint8_t>& jpeg, int orientation) {
+  // The transform that turns the upright photo into the stored one: the
+  // inverse of what the tag asks a viewer to do.
+  static constexpr int kOps[9] = {TJXOP_NONE,      TJXOP_NONE,  TJXOP_HFLIP,
+                                  TJXOP_ROT180,    TJXOP_VFLIP, TJXOP_TRANSPOSE,
+                                  TJXOP_ROT270,    TJXOP_TRANSVERSE, TJXOP_ROT90};
+  if (orientation < 1 || orientation > 8)
+    return {};
+  tjhandle handle = tjInitTransform();
+  if (handle == nullptr)
+    return {};
+  tjtransform transform{};
+  transform.op = kOps[orientation];
+  transform.options = TJXOPT_PERFECT;
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  const int status = tjTransform(handle, jpeg.data(), jpeg.size(), 1, &out, &size, &transform, 0);
+  std::vector<uint8_t> stored;
+  if (status == 0)
+    stored.assign(out, out + size);
+  tjFree(out);
+  tjDestroy(handle);
+  if (stored.empty())
+    return {};
+  ExifFields fields;
+  fields.orientation = orientation;
+  return WithExif(std::move(stored), fields);
 }
 
 }  // namespace sarn::test

@@ -26,4 +26,10 @@ std::vector<uint8_t> ExifBlock(const ExifFields& fields);
 // start-of-image marker.
 std::vector<uint8_t> WithExif(std::vector<uint8_t> jpeg, const ExifFields& fields);
 
+// The upright photo `jpeg` stored as a camera turned by EXIF Orientation
+// `orientation` (1..8) writes it: its DCT blocks turned or mirrored losslessly
+// (TurboJPEG's transforms; both sides must be multiples of the MCU, 16 for
+// 4:2:0) and tagged with that orientation. Empty on failure.
+std::vector<uint8_t> StoredWithOrientation(const std::vector<uint8_t>& jpeg, int orientation);
+
 }  // namespace sarn::test
