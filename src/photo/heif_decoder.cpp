@@ -60,7 +60,7 @@ bool LooksLikeHeif(std::span<const uint8_t> bytes) {
 }
 
 std::variant<std::shared_ptr<const HeifPixels>, LoadFailure> DecodeHeif(
-    std::span<const uint8_t> bytes) {
+    std::span<const uint8_t> bytes, double max_decode_bytes) {
   std::unique_ptr<heif_context, ContextRelease> ctx(heif_context_alloc());
   if (!ctx)
     return LoadFailure{kErrOutOfMemory, "HEIF decoder: out of memory", false};
@@ -88,10 +88,10 @@ std::variant<std::shared_ptr<const HeifPixels>, LoadFailure> DecodeHeif(
   }
   if (width <= 0 || height <= 0)
     return LoadFailure{kErrInvalidPicture, "the photo has no pixels", false};
-  if (4.5 * width * height > kMostHeifDecodeBytes) {
+  if (kHeifDecodeBytesPerPixel * width * height > max_decode_bytes) {
     return LoadFailure{kErrOutOfMemory,
                        "HEIF decoder: the photo needs more than " +
-                           std::to_string(static_cast<long long>(kMostHeifDecodeBytes) >> 20) +
+                           std::to_string(static_cast<long long>(max_decode_bytes) >> 20) +
                            " MB to decode",
                        false};
   }

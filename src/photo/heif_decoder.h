@@ -28,16 +28,15 @@ class HeifPixels {
   virtual const uint8_t* Row(int y) const = 0;
 };
 
-// The most a HEIF photo may take to decode: libheif holds the coded planes
-// (1.5 bytes a pixel in 4:2:0) and the RGB photo (3 bytes) at once. About
-// 110 megapixels; a larger photo fails with 7, not curable.
-inline constexpr double kMostHeifDecodeBytes = 512.0 * (1 << 20);
+// What a HEIF photo takes to decode: libheif holds the coded planes (1.5
+// bytes a pixel in 4:2:0) and the RGB photo (3 bytes) at once.
+inline constexpr double kHeifDecodeBytesPerPixel = 4.5;
 
 // The primary image of the file, upright. Failures (none curable): 481 the
 // file cannot be read or decoded (or libheif has no decoder for its coding),
-// 6 a side above 32767, 7 too large to decode within kMostHeifDecodeBytes or
-// out of memory.
+// 6 a side above 32767, 7 more than `max_decode_bytes` to decode (checked
+// from the header, before anything is decoded) or out of memory.
 std::variant<std::shared_ptr<const HeifPixels>, LoadFailure> DecodeHeif(
-    std::span<const uint8_t> bytes);
+    std::span<const uint8_t> bytes, double max_decode_bytes);
 
 }  // namespace sarn

@@ -58,23 +58,24 @@ std::optional<LoadFailure> CheckSize(int width, int height) {
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::Open(const std::string& path,
                                                      const FallbackDecoder& fallback,
-                                                     int needed_width) {
+                                                     int needed_width, double max_decode_bytes) {
   auto mapped = MapFile(path);
   if (auto* f = std::get_if<LoadFailure>(&mapped))
     return *f;
   PhotoFile file;
   file.mapped_ = std::move(std::get<MappedFile>(mapped));
-  if (auto f = file.Identify(fallback, needed_width))
+  if (auto f = file.Identify(fallback, needed_width, max_decode_bytes))
     return *f;
   return file;
 }
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> bytes,
                                                           const FallbackDecoder& fallback,
-                                                          int needed_width) {
+                                                          int needed_width,
+                                                          double max_decode_bytes) {
   PhotoFile file;
   file.owned_ = std::move(bytes);
-  if (auto f = file.Identify(fallback, needed_width))
+  if (auto f = file.Identify(fallback, needed_width, max_decode_bytes))
     return *f;
   return file;
 }
@@ -85,7 +86,8 @@ std::span<const uint8_t> PhotoFile::bytes() const {
   return owned_;
 }
 
-std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width) {
+std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width,
+                                               double max_decode_bytes) {
   const std::span<const uint8_t> data = bytes();
   if (data.empty())
     return NotCurable(kErrInvalidPicture, "the file is empty");
@@ -105,7 +107,7 @@ std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, 
     return std::nullopt;
   }
   if (LooksLikeHeif(data)) {
-    auto decoded = DecodeHeif(data);
+    auto decoded = DecodeHeif(data, max_decode_bytes);
     if (mapped_.Shrunk())
       return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
     if (auto* f = std::get_if<LoadFailure>(&decoded))

@@ -40,6 +40,10 @@ using FallbackDecoder = std::function<std::variant<FallbackPhoto, LoadFailure>(
 
 class PhotoFile {
  public:
+  // The default bound of a whole decode: twice the loading's largest working
+  // raster (kDefaultMaxRasterBytes), about 110 megapixels of HEIF.
+  static constexpr double kMostDecodeBytes = 512.0 * (1 << 20);
+
   // JPEG and HEIC/HEIF files are decoded here (see jpeg_decoder.h,
   // heif_decoder.h); other formats by `fallback`.
   // Failures, none of them curable by a smaller working image: 53 the file
@@ -48,12 +52,16 @@ class PhotoFile {
   // decode, a folder), 6 a side above 32767 pixels, 7 a HEIF photo too large
   // to decode. `needed_width`: the widest any working image of this load
   // is drawn (the limit), passed to the fallback decoder.
+  // `max_decode_bytes`: the most a HEIF photo, which is decoded whole, may
+  // take to decode (failure 7 above it).
   static std::variant<PhotoFile, LoadFailure> Open(const std::string& path,
                                                    const FallbackDecoder& fallback = {},
-                                                   int needed_width = kMaxImageSide);
+                                                   int needed_width = kMaxImageSide,
+                                                   double max_decode_bytes = kMostDecodeBytes);
   static std::variant<PhotoFile, LoadFailure> FromBytes(std::vector<uint8_t> bytes,
                                                         const FallbackDecoder& fallback = {},
-                                                        int needed_width = kMaxImageSide);
+                                                        int needed_width = kMaxImageSide,
+                                                        double max_decode_bytes = kMostDecodeBytes);
 
   // The photo's size upright, as a viewer shows it (for a JPEG whose EXIF
   // Orientation turns it a quarter, the stored height is the width).
@@ -81,7 +89,8 @@ class PhotoFile {
   std::span<const uint8_t> bytes() const;
   // Reads the size (JPEG) or decodes the photo (other formats, perhaps scaled
   // down to `needed_width`).
-  std::optional<LoadFailure> Identify(const FallbackDecoder& fallback, int needed_width);
+  std::optional<LoadFailure> Identify(const FallbackDecoder& fallback, int needed_width,
+                                      double max_decode_bytes);
 
   MappedFile mapped_;           // the JPEG file as opened from a path, or
   std::vector<uint8_t> owned_;  // as given to FromBytes

@@ -5,14 +5,20 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 #include <nlohmann/json.hpp>
 
 #include "e2e/measure_fixture.h"
+#include "photo/photo_exif.h"
 #include "support/exif_block.h"
+#include "support/heic_photo.h"
 #include "support/span_photo.h"
 
 namespace sarn::test {
@@ -385,6 +391,63 @@ TEST_F(MeasureCommand, EveryOrientationMeasuresAsTheUprightPhoto) {
       EXPECT_EQ(comparable(jb.out), comparable(ja.out)) << name;
       EXPECT_EQ(JsonNumber(jb.out, "orientation"), orientation) << name;
     }
+  }
+}
+
+// The bundled sample encoded as HEIC (from its decoded pixels, so both carry
+// the same scene) is measured as the JPEG within one pixel row at every
+// station; its EXIF gives the date and the camera, and an Orientation tag
+// in it is not applied again (libheif shows a HEIC upright by its own
+// rotation).
+TEST_F(MeasureCommand, HeicOfTheSampleMeasuresAsTheJpeg) {
+  if (const std::string missing = HeicEncoderMissing(); !missing.empty())
+    GTEST_SKIP() << missing;
+  const std::string sample = std::string(SARN_SOURCE_DIR) + "/samples/span.jpg";
+  std::ifstream line_file(std::string(SARN_SOURCE_DIR) + "/samples/span.line");
+  std::string line;
+  std::getline(line_file, line);
+  std::ifstream in(sample, std::ios::binary);
+  const std::vector<uint8_t> jpeg((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  RgbImage rgb;
+  tjhandle decoder = tjInitDecompress();
+  int subsampling = 0, colorspace = 0;
+  ASSERT_EQ(tjDecompressHeader3(decoder, jpeg.data(), jpeg.size(), &rgb.width, &rgb.height,
+                                &subsampling, &colorspace),
+            0);
+  rgb.rgb.resize(static_cast<size_t>(rgb.width) * rgb.height * 3);
+  ASSERT_EQ(tjDecompress2(decoder, jpeg.data(), jpeg.size(), rgb.rgb.data(), rgb.width, 0,
+                          rgb.height, TJPF_RGB, 0),
+            0);
+  tjDestroy(decoder);
+  ExifFields fields;
+  fields.orientation = 6;
+  fields.date = "2025:06:01 09:30:00";
+  fields.make = "Apple";
+  fields.model = "iPhone 13";
+  const std::vector<uint8_t> heic = EncodeHeic(rgb, 90, ExifBlock(fields));
+  ASSERT_FALSE(heic.empty());
+  for (const char* name : {"span.heic", "span.HEIF"}) {
+    const std::string path = fixture_.folder().Write(name, heic);
+    const CliRun a = fixture_.Run({"measure", sample, "--line", line, "--json"});
+    const CliRun b = fixture_.Run({"measure", path, "--line", line, "--json"});
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    const nlohmann::json ja = nlohmann::json::parse(a.out);
+    const nlohmann::json jb = nlohmann::json::parse(b.out);
+    EXPECT_EQ(jb["working_image"], ja["working_image"]);
+    ASSERT_EQ(jb["stations"].size(), ja["stations"].size());
+    for (size_t i = 0; i < ja["stations"].size(); ++i) {
+      const int jpeg_row = ja["stations"][i]["wire_y"];
+      const int heic_row = jb["stations"][i]["wire_y"];
+      EXPECT_LE(std::abs(heic_row - jpeg_row), 1) << name << ", station " << i;
+    }
+    const std::optional<PhotoExif> exif = ReadPhotoExif(path);
+    ASSERT_TRUE(exif);
+    EXPECT_EQ(exif->capture_date, "2025-06-01 09:30:00");
+    EXPECT_EQ(exif->make, "Apple");
+    EXPECT_EQ(exif->model, "iPhone 13");
+    EXPECT_EQ(exif->orientation, 1);
   }
 }
 

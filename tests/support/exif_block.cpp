@@ -123,9 +123,9 @@ std::vector<uint8_t> WithExif(std::vector<uint8_t> jpeg, const ExifFields& field
 std::vector<uint8_t> StoredWithOrientation(const std::vector<uint8_t>& jpeg, int orientation) {
   // The transform that turns the upright photo into the stored one: the
   // inverse of what the tag asks a viewer to do.
-  static constexpr int kOps[9] = {TJXOP_NONE,      TJXOP_NONE,  TJXOP_HFLIP,
-                                  TJXOP_ROT180,    TJXOP_VFLIP, TJXOP_TRANSPOSE,
-                                  TJXOP_ROT270,    TJXOP_TRANSVERSE, TJXOP_ROT90};
+  static constexpr int kOps[9] = {TJXOP_NONE,   TJXOP_NONE,       TJXOP_HFLIP,
+                                  TJXOP_ROT180, TJXOP_VFLIP,      TJXOP_TRANSPOSE,
+                                  TJXOP_ROT270, TJXOP_TRANSVERSE, TJXOP_ROT90};
   if (orientation < 1 || orientation > 8)
     return {};
   tjhandle handle = tjInitTransform();
