@@ -100,6 +100,7 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
   if (identity_) {
     first_row_ = static_cast<int>(-top);
     end_row_ = first_row_ + dh;
+    end_column_ = stored_width_;
     next_source_row_ = first_row_;
     return;
   }
@@ -148,6 +149,10 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
     }
   }
   single_tap_ = taps_ == 1;
+  if (column_count_ > 0) {
+    first_column_ = *std::min_element(column_first_.begin(), column_first_.end());
+    end_column_ = *std::max_element(column_first_.begin(), column_first_.end()) + taps_;
+  }
 
 #if defined(__SSE2__)
   if (taps_ == 3 || taps_ == 4) {

@@ -63,6 +63,12 @@ class AreaResampler {
   // Pixels of one stored row: source_width, or source_height for
   // orientations 5 to 8.
   int StoredWidth() const { return stored_width_; }
+  // The stored columns the destination reads: [FirstSourceColumn,
+  // EndSourceColumn). Less than the whole row only for orientations 5 to 8
+  // with the cut (the cut rows are stored columns); a decoder may leave the
+  // other columns of each row unset.
+  int FirstSourceColumn() const { return first_column_; }
+  int EndSourceColumn() const { return end_column_; }
 
   // Stored rows must come in order, starting at FirstSourceRow; `row` holds
   // StoredWidth() pixels. With `row_stays` the caller promises the row stays
@@ -119,6 +125,7 @@ class AreaResampler {
   bool single_tap_ = false;  // every output of that pass copies one pixel
   bool identity_ = false;
   int first_row_ = 0, end_row_ = 0;
+  int first_column_ = 0, end_column_ = 0;
   int next_source_row_ = 0;  // the row PushRow expects
   int next_dest_row_ = 0;    // the first destination row not yet written
 
