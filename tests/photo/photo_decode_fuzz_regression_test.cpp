@@ -187,11 +187,9 @@ TEST(PhotoDecodeFuzzRegression, SeededRandomByteChanges) {
 // and cut short), and a HEIC with truncations and random byte changes (where
 // libheif can encode one).
 TEST(PhotoDecodeFuzzRegression, TurnedJpegsAndHeic) {
-  test::SpanScene scene;
-  scene.width = 256;
-  scene.height = 160;
+  // Both sides multiples of 16, as lossless turns of 4:2:0 need.
+  test::SpanScene scene = test::ScaledScene(test::SpanScene{}, 256, 160);
   scene.quality = 75;
-  scene = test::ScaledScene(scene, 256, 160);
   const std::vector<uint8_t> upright = test::RenderSpanJpeg(scene);
   for (int orientation = 2; orientation <= 8; ++orientation) {
     const std::vector<uint8_t> stored = test::StoredWithOrientation(upright, orientation);
