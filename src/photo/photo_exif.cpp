@@ -164,16 +164,14 @@ PhotoExif ReadPhotoExif(std::span<const uint8_t> exif_bytes) {
 }
 
 std::optional<PhotoExif> ReadPhotoExif(const std::string& path) {
-  auto start = ReadFileStart(path, kExifSearchBytes);
-  auto* bytes = std::get_if<std::vector<uint8_t>>(&start);
-  if (bytes == nullptr)
+  const Result<std::vector<uint8_t>> start = ReadFileStart(path, kExifSearchBytes);
+  if (!start)
     return std::nullopt;
-  if (!LooksLikeHeif(*bytes))
-    return ReadPhotoExif(std::span<const uint8_t>(*bytes));
+  if (!LooksLikeHeif(*start))
+    return ReadPhotoExif(std::span<const uint8_t>(*start));
   // The Exif item of a HEIF file may lie anywhere in it.
-  auto mapped = MapWholeFile(path, kLargestHeifFileBytes);
-  auto* file = std::get_if<MappedFile>(&mapped);
-  if (file == nullptr)
+  const Result<MappedFile> file = MapWholeFile(path, kLargestHeifFileBytes);
+  if (!file)
     return std::nullopt;
   PhotoExif exif = ReadPhotoExif(HeifExifItem({file->data(), file->size()}));
   // libheif shows the photo upright by the container's rotation and
