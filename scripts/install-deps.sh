@@ -9,7 +9,8 @@ packages=(
   libqt6opengl6-dev     # CMake package of Qt OpenGL, which Qt Charts needs but does not pull in
   libturbojpeg0-dev     # TurboJPEG: JPEG encoding of synthetic test photos, benchmark baseline
   libjpeg-dev           # libjpeg API of libjpeg-turbo: scaled, row-streamed photo decoding
-  libexif-dev           # EXIF capture date of a photo, for the measurement report
+  libexif-dev           # EXIF of a photo: capture date, orientation, camera and lens
+  libheif-dev           # HEIC/HEIF photos: decoding, their rotation and mirroring, their EXIF
   libgtest-dev libgmock-dev
   libbenchmark-dev
   fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック"), embedded in reports

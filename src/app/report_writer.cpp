@@ -537,6 +537,8 @@ void DrawPage(QPainter& painter, const ReportContent& c, const ReportImages& ima
   QString photo = QStringLiteral("写真 ") + Q(c.photo_file_name);
   if (c.exif_captured)
     photo += QStringLiteral("　撮影日時（EXIF） ") + Q(*c.exif_captured);
+  if (!c.photo_orientation.empty())
+    photo += QStringLiteral("　向き ") + Q(c.photo_orientation);
   page.Text(kMargin, y, kContentWidth, 5, photo, 8.5);
   y += 6;
   y = DrawOverview(page, c, images, y);

@@ -4,8 +4,7 @@
 #include <filesystem>
 #include <variant>
 
-#include "photo/exif_date.h"
-#include "state/file_access.h"
+#include "photo/photo_exif.h"
 
 namespace sarn {
 namespace {
@@ -32,9 +31,10 @@ ReportContent BuildReportContent(const MeasurementSession& session, const std::s
   c.version = version;
   if (!session.PhotoPath().empty()) {
     c.photo_file_name = std::filesystem::path(session.PhotoPath()).filename().string();
-    const Result<std::vector<uint8_t>> start = ReadFileStart(session.PhotoPath(), kExifSearchBytes);
-    if (start)
-      c.exif_captured = ExifCaptureDate(*start);
+    if (const std::optional<PhotoExif> exif = ReadPhotoExif(session.PhotoPath())) {
+      c.exif_captured = exif->capture_date;
+      c.photo_orientation = OrientationText(exif->orientation);
+    }
   }
 
   const WireRecord* wire = session.State().SelectedWire();

@@ -9,7 +9,8 @@
 namespace sarn::tk {
 
 // The filter of the photo dialog, as one "label|pattern" entry.
-inline constexpr const char* kPhotoFilter = "写真画像ファイル (*.JPG)|*.JPG";
+inline constexpr const char* kPhotoFilter =
+    "写真画像ファイル (*.JPG *.HEIC *.HEIF)|*.JPG;*.HEIC;*.HEIF";
 
 class Dialogs {
  public:
