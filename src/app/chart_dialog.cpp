@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <cmath>
 
 #include "app/chart_plot.h"
+#include "app/recent_files.h"
 #include "output/number_format.h"
 #include "tension/stringing_chart_text.h"
 
@@ -42,10 +44,17 @@ class QtChartSaveDialogs : public ChartSaveDialogs {
   std::optional<std::string> SaveFileName(const std::string& caption,
                                           const std::string& suggested_name,
                                           const std::string& filter) override {
-    const QString path =
-        QFileDialog::getSaveFileName(parent_, Q(caption), Q(suggested_name), Q(filter));
+    // A bare name is offered in the folder the chart was last saved to. Qt's
+    // own dialog, as every dialog of the window (in Japanese).
+    QString suggested = Q(suggested_name);
+    const std::string folder = RecentFiles::LastFolder(RecentFiles::Dialog::Chart);
+    if (!folder.empty() && !suggested.contains(QLatin1Char('/')))
+      suggested = QDir(Q(folder)).filePath(suggested);
+    const QString path = QFileDialog::getSaveFileName(parent_, Q(caption), suggested, Q(filter),
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
     if (path.isEmpty())
       return std::nullopt;
+    RecentFiles::SetLastFolderOf(RecentFiles::Dialog::Chart, path.toStdString());
     return path.toStdString();
   }
   void ShowError(const std::string& message) override {
