@@ -273,8 +273,7 @@ void BM_HiDatWrite(benchmark::State& state) {
   Fixture f;
   const ScanResult scan = RunScan(f.line, kImgScale, f.photo, Criterion::ChangeValue, 40);
   for (auto _ : state) {
-    std::string error;
-    benchmark::DoNotOptimize(WriteHiDat(f.folder.HiDatPath(), scan, &error));
+    benchmark::DoNotOptimize(WriteHiDat(f.folder.HiDatPath(), scan));
   }
 }
 BENCHMARK(BM_HiDatWrite)->Unit(benchmark::kMicrosecond);

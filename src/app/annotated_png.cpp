@@ -9,14 +9,12 @@
 
 namespace sarn {
 
-bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, const std::string& path,
-                       std::string* error) {
-  if (!HaveGuiApplication(error))
-    return false;
-  if (!Drawable(&working)) {
-    *error = "there is no working image to annotate";
-    return false;
-  }
+Result<void> WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay,
+                               const std::string& path) {
+  if (!HaveGuiApplication())
+    return Failure(MessageId::kReportNeedsGui, {path});
+  if (!Drawable(&working))
+    return Failure(MessageId::kReportNoWorkingImage, {path});
   QImage image = tk::ImageOfRaster(working).copy();
   {
     QPainter painter(&image);
@@ -24,11 +22,9 @@ bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, cons
   }
   QByteArray bytes;
   QBuffer buffer(&bytes);
-  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-    *error = "cannot encode " + path + " as PNG";
-    return false;
-  }
-  return ReplaceFileWithQBytes(path, bytes, error);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+    return Failure(MessageId::kReportCannotEncodePng, {path});
+  return ReplaceFileWithQBytes(path, bytes);
 }
 
 }  // namespace sarn

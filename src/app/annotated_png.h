@@ -9,12 +9,13 @@
 
 #include "photo/raster.h"
 #include "session/report_content.h"
+#include "state/messages.h"
 
 namespace sarn {
 
 // Writes `working` with `overlay` drawn over it (lines 1/800 of the width
-// thick, at least 2 pixels) as PNG. False with a reason in `error`.
-bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, const std::string& path,
-                       std::string* error);
+// thick, at least 2 pixels) as PNG.
+Result<void> WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay,
+                               const std::string& path);
 
 }  // namespace sarn

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <cmath>
 
 #include "app/chart_plot.h"
+#include "app/recent_files.h"
 #include "tension/chart_axes.h"
 #include "tension/stringing_chart_text.h"
 
@@ -38,10 +40,18 @@ class QtChartSaveDialogs : public ChartSaveDialogs {
   std::optional<std::string> SaveFileName(const std::string& caption,
                                           const std::string& suggested_name,
                                           const std::string& filter) override {
+    // A bare name is offered in the folder the chart was last saved to. Qt's
+    // own dialog, as every dialog of the window (in Japanese).
+    QString suggested = QText(suggested_name);
+    const std::string folder = RecentFiles::LastFolder(RecentFiles::Dialog::Chart);
+    if (!folder.empty() && !suggested.contains(QLatin1Char('/')))
+      suggested = QDir(QText(folder)).filePath(suggested);
     const QString path =
-        QFileDialog::getSaveFileName(parent_, QText(caption), QText(suggested_name), QText(filter));
+        QFileDialog::getSaveFileName(parent_, QText(caption), suggested, QText(filter), nullptr,
+                                     QFileDialog::DontUseNativeDialog);
     if (path.isEmpty())
       return std::nullopt;
+    RecentFiles::SetLastFolderOf(RecentFiles::Dialog::Chart, path.toStdString());
     return path.toStdString();
   }
   void ShowError(const std::string& message) override {
@@ -300,10 +310,16 @@ bool ChartDialog::SaveFile(const std::string& caption, const std::string& sugges
     return false;
   QByteArray bytes;
   std::string why;
-  // Every file is replaced whole through the program's one writer.
-  if (!encode(&bytes, &why) ||
-      !ReplaceFileWithBytes(*path, std::string_view(bytes.constData(), bytes.size()), &why)) {
+  if (!encode(&bytes, &why)) {
     dialogs_->ShowError("ファイルを保存できません: " + *path + "\n" + why);
+    return false;
+  }
+  // Every file is replaced whole through the program's one writer; its
+  // failure names the path.
+  if (Result<void> written =
+          ReplaceFileWithBytes(*path, std::string_view(bytes.constData(), bytes.size()));
+      !written) {
+    dialogs_->ShowError("ファイルを保存できません\n" + written.failure().Japanese());
     return false;
   }
   return true;

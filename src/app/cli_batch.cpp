@@ -65,11 +65,13 @@ RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
 int RunBatch(const MeasureOptions& options, const WireData& data, std::ostream& out,
              std::ostream& err, const CliContext& context) {
   auto read = ReadWholeFile(options.batch, kLargestBatchBytes);
-  if (const auto* error = std::get_if<FileError>(&read)) {
-    err << "sarn measure: cannot read the batch file " << error->message << "\n";
-    return kExitBadInput;
+  if (!read) {
+    err << "sarn measure: cannot read the batch file " << read.failure().English()
+        << "
+           ";
+        return kExitBadInput;
   }
-  std::vector<uint8_t>& bytes = std::get<std::vector<uint8_t>>(read);
+  std::vector<uint8_t>& bytes = *read;
   // Text, not a photo or another binary file given by mistake: no NUL byte.
   if (std::find(bytes.begin(), bytes.end(), uint8_t{0}) != bytes.end()) {
     err << "sarn measure: " << options.batch << ": not a CSV text of photo,x1,y1,x2,y2 rows\n";

@@ -13,6 +13,7 @@ Form1::Form1(tk::Dialogs& dialogs, tk::Clipboard& clipboard, std::string program
   CreateControls();
   BindHandlers();
   CreateContextMenu();
+  CreateRecentMenu();
   session_.SetEvents(this);
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/form1.h"
+#include "app/recent_files.h"
 #include "app/report_writer.h"
 #include "session/session_report.h"
 #include "toolkit/bgr_color.h"
@@ -106,19 +107,24 @@ void Form1::UpdateChart() {
 }
 
 void Form1::SaveReport() {
-  std::string suggested = "report.pdf";
+  // PHOTO-report.pdf in the folder of the last report, else beside the photo.
+  std::filesystem::path suggested = "report.pdf";
   if (!session_.PhotoPath().empty()) {
     std::filesystem::path photo(session_.PhotoPath());
-    suggested = (photo.parent_path() / (photo.stem().string() + "-report.pdf")).string();
+    suggested = photo.parent_path() / (photo.stem().string() + "-report.pdf");
   }
+  const std::string folder = RecentFiles::LastFolder(RecentFiles::Dialog::Report);
+  if (!folder.empty())
+    suggested = std::filesystem::path(folder) / suggested.filename();
   const std::optional<std::string> path =
-      dialogs_.SaveFileName("報告書を保存", suggested, "PDF (*.pdf)");
+      dialogs_.SaveFileName("報告書を保存", suggested.string(), "PDF (*.pdf)");
   if (!path)
     return;
+  RecentFiles::SetLastFolderOf(RecentFiles::Dialog::Report, *path);
   const ReportContent content = BuildReportContent(session_, LocalTimeText(), SARN_VERSION);
-  std::string why;
-  if (!WriteReportPdf(content, ReportImagesOf(session_.Photo()), *path, &why))
-    dialogs_.MessageOk(*path + ": " + why);
+  if (Result<void> written = WriteReportPdf(content, ReportImagesOf(session_.Photo()), *path);
+      !written)
+    dialogs_.MessageOk(written.failure().English());
 }
 
 }  // namespace sarn

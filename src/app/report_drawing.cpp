@@ -47,15 +47,12 @@ bool Drawable(const Raster* raster) {
          raster->pixels.size() == static_cast<size_t>(raster->width) * raster->height;
 }
 
-bool HaveGuiApplication(std::string* error) {
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
-    return true;
-  *error = "writing a report or an annotated image needs a QGuiApplication";
-  return false;
+bool HaveGuiApplication() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-bool ReplaceFileWithQBytes(const std::string& path, const QByteArray& bytes, std::string* error) {
-  return ReplaceFileWithBytes(path, std::string_view(bytes.constData(), bytes.size()), error);
+Result<void> ReplaceFileWithQBytes(const std::string& path, const QByteArray& bytes) {
+  return ReplaceFileWithBytes(path, std::string_view(bytes.constData(), bytes.size()));
 }
 
 }  // namespace sarn

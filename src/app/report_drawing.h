@@ -11,6 +11,7 @@
 
 #include "photo/raster.h"
 #include "session/report_content.h"
+#include "state/messages.h"
 #include "toolkit/bgr_color.h"
 
 namespace sarn {
@@ -28,10 +29,10 @@ void DrawOverlay(QPainter& painter, const ReportOverlay& overlay, double width);
 // A raster with all its pixels.
 bool Drawable(const Raster* raster);
 
-// True when a QGuiApplication runs; otherwise false with a reason in `error`.
-bool HaveGuiApplication(std::string* error);
+// True when a QGuiApplication runs.
+bool HaveGuiApplication();
 
 // Replaces `path` with `bytes` through the program's one writer.
-bool ReplaceFileWithQBytes(const std::string& path, const QByteArray& bytes, std::string* error);
+Result<void> ReplaceFileWithQBytes(const std::string& path, const QByteArray& bytes);
 
 }  // namespace sarn

@@ -207,6 +207,8 @@ void DrawPage(QPainter& painter, const ReportContent& content, const ReportImage
   QString photo = QStringLiteral("写真 ") + QText(content.photo_file_name);
   if (content.exif_captured)
     photo += QStringLiteral("　撮影日時（EXIF） ") + QText(*content.exif_captured);
+  if (!content.photo_orientation.empty())
+    photo += QStringLiteral("　向き ") + QText(content.photo_orientation);
   page.Text(kMargin, y, kContentWidth, 5, photo, 8.5);
   y += 6;
   y = DrawOverview(page, content, images, y);
@@ -224,10 +226,10 @@ void DrawPage(QPainter& painter, const ReportContent& content, const ReportImage
 
 }  // namespace
 
-bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
-                    const std::string& path, std::string* error) {
-  if (!HaveGuiApplication(error))
-    return false;
+Result<void> WriteReportPdf(const ReportContent& content, const ReportImages& images,
+                            const std::string& path) {
+  if (!HaveGuiApplication())
+    return Failure(MessageId::kReportNeedsGui, {path});
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -239,14 +241,12 @@ bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
     writer.setTitle(QText(content.title));
     writer.setCreator(QStringLiteral("Sarn ") + QText(content.version));
     QPainter painter;
-    if (!painter.begin(&writer)) {
-      *error = "cannot start the PDF page of " + path;
-      return false;
-    }
+    if (!painter.begin(&writer))
+      return Failure(MessageId::kReportCannotStartPage, {path});
     DrawPage(painter, content, images);
     painter.end();
   }
-  return ReplaceFileWithQBytes(path, bytes, error);
+  return ReplaceFileWithQBytes(path, bytes);
 }
 
 }  // namespace sarn

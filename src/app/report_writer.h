@@ -14,6 +14,7 @@
 #include "photo/photo_loader.h"
 #include "photo/raster.h"
 #include "session/report_content.h"
+#include "state/messages.h"
 
 namespace sarn {
 
@@ -40,8 +41,8 @@ inline ReportImages ReportImagesOf(const std::optional<LoadedPhoto>& photo) {
   return images;
 }
 
-// Writes the report page to `path`. False with a reason in `error`.
-bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
-                    const std::string& path, std::string* error);
+// Writes the report page to `path`.
+Result<void> WriteReportPdf(const ReportContent& content, const ReportImages& images,
+                            const std::string& path);
 
 }  // namespace sarn

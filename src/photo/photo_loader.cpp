@@ -40,6 +40,7 @@ std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const Load
     LoadedPhoto photo;
     photo.photo_width = file.width();
     photo.photo_height = file.height();
+    photo.orientation = file.orientation();
     photo.limit = NumericParse(settings.limit_text);
     PlanResult planned = PlanWorkingImage(file.width(), file.height(), photo.limit, settings.cut);
     if (!planned.plan)
@@ -186,7 +187,8 @@ LoadOutcome LoadOpenedWithRecovery(const std::variant<PhotoFile, LoadFailure>& o
 LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
                                   const LoadCallbacks& callbacks, size_t max_raster_bytes) {
   // Opened before the settings move into the recovery.
-  auto opened = PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings));
+  auto opened = PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings),
+                                2.0 * static_cast<double>(max_raster_bytes));
   return LoadOpenedWithRecovery(opened, std::move(settings), inner_width, callbacks,
                                 max_raster_bytes);
 }
@@ -195,7 +197,8 @@ LoadOutcome LoadPhotoBytesWithRecovery(std::vector<uint8_t> bytes, LoadSettings 
                                        int inner_width, const LoadCallbacks& callbacks,
                                        size_t max_raster_bytes) {
   auto opened =
-      PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings));
+      PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings),
+                           2.0 * static_cast<double>(max_raster_bytes));
   return LoadOpenedWithRecovery(opened, std::move(settings), inner_width, callbacks,
                                 max_raster_bytes);
 }

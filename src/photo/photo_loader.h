@@ -7,8 +7,10 @@
 // JPEG files are decoded with libjpeg-turbo row by row, at the smallest DCT
 // scale (1/8, 2/8, 4/8 or full) that still covers the working image and only
 // for the rows it needs, into an area-average resampler, so the full-size
-// photo is never held; other formats go through the fallback decoder the
-// caller gives in LoadCallbacks.
+// photo is never held; a JPEG whose EXIF Orientation says it is stored turned
+// or mirrored is made upright in the same pass (see AreaResampler). HEIC/HEIF
+// files are decoded upright by libheif (heif_decoder.h); other formats go
+// through the fallback decoder the caller gives in LoadCallbacks.
 //
 // Failures:
 //  - the file itself yields no usable image (53 missing, 70 no permission,
@@ -66,7 +68,11 @@ struct LoadedPhoto {
   // OverviewPixelWidth x OverviewPixelHeight (see load_plan.h); empty when
   // LoadCallbacks::build_overview is false.
   Raster overview;
+  // The photo's size upright (see PhotoFile::width): photo coordinates are
+  // those of the photo as a viewer shows it.
   int photo_width = 0, photo_height = 0;
+  // The EXIF Orientation applied to a JPEG (1..8); 1 for other formats.
+  int orientation = 1;
   double limit = 0;  // the limit that succeeded
 
   // A photo whose data ends early or is corrupt still loads, and says so.

@@ -35,7 +35,7 @@ class SessionEvents {
   // The result text was produced for the clipboard.
   virtual void ResultCopied(const std::string& /*text*/) {}
   // hi.dat could not be written (once until a write succeeds again).
-  virtual void HiDatNotWritten(const std::string& /*why*/) {}
+  virtual void HiDatNotWritten(const Failure& /*why*/) {}
   // The scan ran but gives no credible conductor (precision tracing found no
   // curve most columns agree on, or a station reaches the missing rows of an
   // incomplete photo): no result is shown, and `why` says so.

@@ -110,6 +110,7 @@ Json MeasurementJson(const MeasurementSession& session, const std::vector<std::s
     working["case"] = std::string(1, LoadCaseLetter(photo->plan.load_case));
     working["scale"] = JsonNumber(photo->plan.k);
     working["limit"] = JsonNumber(photo->limit);
+    working["orientation"] = photo->orientation;
     json["working_image"] = std::move(working);
   } else {
     json["working_image"] = nullptr;

@@ -4,8 +4,7 @@
 #include <filesystem>
 #include <variant>
 
-#include "photo/exif_date.h"
-#include "state/file_access.h"
+#include "photo/photo_exif.h"
 
 namespace sarn {
 namespace {
@@ -32,9 +31,10 @@ ReportContent BuildReportContent(const MeasurementSession& session, const std::s
   content.version = version;
   if (!session.PhotoPath().empty()) {
     content.photo_file_name = std::filesystem::path(session.PhotoPath()).filename().string();
-    auto start = ReadFileStart(session.PhotoPath(), kExifSearchBytes);
-    if (auto* bytes = std::get_if<std::vector<uint8_t>>(&start))
-      content.exif_captured = ExifCaptureDate(*bytes);
+    if (const std::optional<PhotoExif> exif = ReadPhotoExif(session.PhotoPath())) {
+      content.exif_captured = exif->capture_date;
+      content.photo_orientation = OrientationText(exif->orientation);
+    }
   }
 
   const WireRecord* wire = session.State().SelectedWire();
