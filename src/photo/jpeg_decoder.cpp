@@ -262,7 +262,8 @@ std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int sc
   JDIMENSION column_offset = 0;
   const int first_column = resampler->FirstSourceColumn();
   const int end_column = resampler->EndSourceColumn();
-  if (first_column > 0 || end_column < static_cast<int>(cinfo.output_width)) {
+  if (end_column > first_column &&
+      (first_column > 0 || end_column < static_cast<int>(cinfo.output_width))) {
     column_offset = static_cast<JDIMENSION>(first_column);
     auto width = static_cast<JDIMENSION>(end_column - first_column);
     jpeg_crop_scanline(&cinfo, &column_offset, &width);
