@@ -4,12 +4,12 @@
 //
 //   accuracy_campaign [--count N] [--first K] [--dump DIR] BACKGROUND.jpg...
 //
-// Prints Markdown tables; --dump writes the composites whose precision
-// result is refused or has a station off the conductor as DIR/K.jpg with
-// their line (working-image pixels) in DIR/K.txt. Exit status 1 when a
-// target is missed: a credible result with a station off the conductor,
-// more than 5 % refused, or fewer than 99.5 % of the credible results'
-// stations on the conductor.
+// Prints Markdown tables, and on standard error each composite whose
+// precision result is refused or has a station off the conductor, with the
+// drawn line in working-image pixels; --dump writes every composite as
+// DIR/K.jpg and lists each. Exit status 1 when a target is missed: a credible result with a station
+// off the conductor, more than 5 % refused, or fewer than 99.5 % of the credible results' stations
+// on the conductor.
 
 #include <cstdio>
 #include <cstdlib>
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
       continue;
     }
     const bool bad = !r.credible || r.precision_on < 9;
-    if (bad) {
+    if (bad || !dump.empty()) {
       std::fprintf(stderr, "composite %d %s %dx%d t=%.1f n=%zu %s %s: %s, on %d/9, errors", k,
                    c.background_name.c_str(), c.scene.width, c.scene.height, c.thickness_w,
                    c.scene.below.size() + 1, c.bright ? "bright" : "dark",
