@@ -1,9 +1,13 @@
 #include "photo/photo_file.h"
 
+#include <algorithm>
 #include <new>
 
 #include "photo/area_resampler.h"
+#include "photo/exif_date.h"
+#include "photo/heif_decoder.h"
 #include "photo/jpeg_decoder.h"
+#include "photo/photo_exif.h"
 #include "state/file_access.h"
 
 namespace sarn {
@@ -54,23 +58,24 @@ std::optional<LoadFailure> CheckSize(int width, int height) {
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::Open(const std::string& path,
                                                      const FallbackDecoder& fallback,
-                                                     int needed_width) {
+                                                     int needed_width, double max_decode_bytes) {
   auto mapped = MapFile(path);
   if (auto* f = std::get_if<LoadFailure>(&mapped))
     return *f;
   PhotoFile file;
   file.mapped_ = std::move(std::get<MappedFile>(mapped));
-  if (auto f = file.Identify(fallback, needed_width))
+  if (auto f = file.Identify(fallback, needed_width, max_decode_bytes))
     return *f;
   return file;
 }
 
 std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> bytes,
                                                           const FallbackDecoder& fallback,
-                                                          int needed_width) {
+                                                          int needed_width,
+                                                          double max_decode_bytes) {
   PhotoFile file;
   file.owned_ = std::move(bytes);
-  if (auto f = file.Identify(fallback, needed_width))
+  if (auto f = file.Identify(fallback, needed_width, max_decode_bytes))
     return *f;
   return file;
 }
@@ -81,7 +86,8 @@ std::span<const uint8_t> PhotoFile::bytes() const {
   return owned_;
 }
 
-std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width) {
+std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width,
+                                               double max_decode_bytes) {
   const std::span<const uint8_t> data = bytes();
   if (data.empty())
     return NotCurable(kErrInvalidPicture, "the file is empty");
@@ -92,13 +98,32 @@ std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, 
     const JpegSize s = std::get<JpegSize>(size);
     if (auto f = CheckSize(s.width, s.height))
       return *f;
-    width_ = s.width;
-    height_ = s.height;
+    // The EXIF block is within the file's first kExifSearchBytes.
+    orientation_ = ReadPhotoExif(data.first(std::min(data.size(), kExifSearchBytes))).orientation;
+    const bool swap = OrientationSwapsSides(orientation_);
+    width_ = swap ? s.height : s.width;
+    height_ = swap ? s.width : s.height;
     is_jpeg_ = true;
     return std::nullopt;
   }
+  if (LooksLikeHeif(data)) {
+    auto decoded = DecodeHeif(data, max_decode_bytes);
+    if (mapped_.Shrunk())
+      return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
+    if (auto* f = std::get_if<LoadFailure>(&decoded))
+      return *f;
+    heif_ = std::move(std::get<std::shared_ptr<const HeifPixels>>(decoded));
+    if (auto f = CheckSize(heif_->width, heif_->height))
+      return *f;
+    width_ = heif_->width;
+    height_ = heif_->height;
+    // The decoded photo is all that is needed from here on.
+    mapped_ = MappedFile();
+    owned_ = {};
+    return std::nullopt;
+  }
   if (!fallback)
-    return NotCurable(kErrInvalidPicture, "not a JPEG file");
+    return NotCurable(kErrInvalidPicture, "not a JPEG or HEIF file");
   std::variant<FallbackPhoto, LoadFailure> decoded;
   try {
     // The fallback takes a vector: a mapped file is copied for it (other
@@ -142,6 +167,23 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     return *too_large;
   try {
     const double top = DrawTopRow(plan);
+    if (heif_) {
+      // RGB rows turned into 0xFFRRGGBB words one at a time, straight into
+      // the resampler.
+      Raster out = MakeUnsetRaster(plan.W2, plan.H2);
+      AreaResampler resampler(width_, height_, width_ / static_cast<double>(plan.draw_width),
+                              height_ / static_cast<double>(plan.draw_height), top, &out);
+      for (int y = resampler.FirstSourceRow(); y < resampler.EndSourceRow(); ++y) {
+        const uint8_t* rgb = heif_->Row(y);
+        uint32_t* row = resampler.RowBuffer();
+        for (int x = 0; x < width_; ++x, rgb += 3) {
+          row[x] = 0xFF000000u | (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+        }
+        resampler.PushRow(row);
+      }
+      resampler.Finish();
+      return out;
+    }
     if (!is_jpeg_) {
       // The decoded pixels cover the whole photo, perhaps scaled down.
       return ResampleAreaScaled(decoded_, plan.W2, plan.H2,
@@ -150,6 +192,8 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     }
     // The resampler writes every pixel.
     Raster out = MakeUnsetRaster(plan.W2, plan.H2);
+    // Sizes upright; the decoder works on the stored photo, the resampler
+    // turns it (see AreaResampler).
     const JpegSize full{width_, height_};
     const int m = ChooseDctScale(full, plan.draw_width, plan.draw_height);
     const JpegSize scaled = ScaledJpegSize(full, m);
@@ -157,10 +201,16 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     // decoded column and row may be partial).
     const double fx = width_ * (m / 8.0) / plan.draw_width;
     const double fy = height_ * (m / 8.0) / plan.draw_height;
-    AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
-    if (auto f = DecodeJpegInto(bytes(), m, &resampler, first_missing_photo_row))
+    AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out, orientation_);
+    std::optional<int> missing;
+    if (auto f = DecodeJpegInto(bytes(), m, &resampler, &missing))
       return *f;
     resampler.Finish();
+    // Stored rows are upright rows for orientations 1 and 2 only.
+    if (missing && orientation_ > 2)
+      missing = 0;
+    if (first_missing_photo_row != nullptr)
+      *first_missing_photo_row = missing;
     if (mapped_.Shrunk())
       return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
     return out;
