@@ -36,6 +36,8 @@ command -v djpeg >/dev/null || { echo "first_load: djpeg is missing (libjpeg-tur
 command -v python3 >/dev/null || { echo "first_load: python3 is missing" >&2; exit 2; }
 
 work=$(mktemp -d)
+# The window remembers its photos in XDG_CONFIG_HOME: not the user's.
+export XDG_CONFIG_HOME=$work/config
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done

@@ -101,6 +101,17 @@ bool ReachesMissingRows(const LoadedPhoto& photo, int working_row) {
   return photo.first_missing_row && working_row >= *photo.first_missing_row;
 }
 
+std::optional<size_t> FirstStationInMissingRows(const LoadedPhoto& photo,
+                                                std::span<const int32_t> tops, int rows) {
+  if (!photo.first_missing_row)
+    return std::nullopt;
+  for (size_t i = 0; i < tops.size(); ++i) {
+    if (ReachesMissingRows(photo, tops[i] + rows - 1))
+      return i;
+  }
+  return std::nullopt;
+}
+
 namespace {
 
 // The recovery over a photo file that was opened (or failed to open).

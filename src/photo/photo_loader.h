@@ -35,6 +35,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,6 +95,12 @@ std::string IncompletePhotoText(int first_missing_photo_row);
 // below first_missing_row). A station whose scan column reaches down to such
 // a row (ScanTop + 201) must not give a number.
 bool ReachesMissingRows(const LoadedPhoto& photo, int working_row);
+
+// The first of the stations whose columns are read from `tops[i]` down
+// `rows` rows (a scan: ScanTop and kSamples) that reaches the missing rows;
+// none for a whole photo or when no station does.
+std::optional<size_t> FirstStationInMissingRows(const LoadedPhoto& photo,
+                                                std::span<const int32_t> tops, int rows);
 
 // Hooks through which the window takes part in the recovery.
 struct LoadCallbacks {
