@@ -9,7 +9,7 @@
 
 #include "photo/raster.h"
 #include "session/report_content.h"
-#include "state/messages.h"
+#include "state/failure.h"
 
 namespace sarn {
 

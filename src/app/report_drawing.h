@@ -11,7 +11,7 @@
 
 #include "photo/raster.h"
 #include "session/report_content.h"
-#include "state/messages.h"
+#include "state/failure.h"
 #include "toolkit/bgr_color.h"
 
 namespace sarn {

@@ -14,7 +14,7 @@
 #include "photo/photo_loader.h"
 #include "photo/raster.h"
 #include "session/report_content.h"
-#include "state/messages.h"
+#include "state/failure.h"
 
 namespace sarn {
 
