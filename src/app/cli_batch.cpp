@@ -61,8 +61,25 @@ RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
 
 }  // namespace
 
+std::string BatchResultCells(const MeasurementSession* session) {
+  if (session == nullptr)
+    return ",,,,,,,,";
+  const ShownResults& shown = session->Shown();
+  const TensionOutcome& t = session->Tension();
+  std::string cells = "," + CsvCell(shown.present_sag);
+  for (const std::string& e : shown.estimates)
+    cells += "," + CsvCell(e);
+  cells += "," + CsvCell(shown.present_tension);
+  cells += "," + (t.Governing ? FormatFixed(*t.Governing, 1) : std::string());
+  cells += "," + t.shown.ratio.value_or("");
+  cells += "," + t.shown.specified_sag.value_or("");
+  return cells;
+}
+
 int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, std::ostream& err,
              const CliContext& context) {
+  if (std::filesystem::is_directory(o.batch))
+    return RunSavedBatch(o, data, out, err, context);
   auto read = ReadWholeFile(o.batch, kLargestBatchBytes);
   if (const auto* error = std::get_if<FileError>(&read)) {
     err << "sarn measure: cannot read the batch file " << error->message << "\n";
@@ -88,8 +105,7 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
       return kExitBadInput;
     }
   }
-  out << "photo,present_sag,estimate_4_4,estimate_3_4,estimate_2_4,present_tension,"
-         "governing_tension,ratio,specified_sag,error\n";
+  out << "photo," << kBatchResultHeader << "\n";
   CommandLineEvents events(err);
   int failures = 0;
   std::istringstream lines(text);
@@ -124,20 +140,7 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
         }
       }
     }
-    out << CsvCell(cells.empty() ? std::string() : cells[0]);
-    if (row.session) {
-      const ShownResults& shown = row.session->Shown();
-      const TensionOutcome& t = row.session->Tension();
-      out << ',' << CsvCell(shown.present_sag);
-      for (const std::string& e : shown.estimates)
-        out << ',' << CsvCell(e);
-      out << ',' << CsvCell(shown.present_tension);
-      out << ',' << (t.Governing ? FormatFixed(*t.Governing, 1) : std::string());
-      out << ',' << t.shown.ratio.value_or("");
-      out << ',' << t.shown.specified_sag.value_or("");
-    } else {
-      out << ",,,,,,,,";
-    }
+    out << CsvCell(cells.empty() ? std::string() : cells[0]) << BatchResultCells(row.session.get());
     while (!notes.empty() && notes.back() == '\n')
       notes.pop_back();
     out << ',' << CsvCell(notes) << '\n';

@@ -46,6 +46,7 @@ bool Form1::LoadFrom(const std::string& path) {
   busy_.reset();
   ShowSettings(result.settings);
   if (result.loaded) {
+    loaded_settings_ = result.settings;
     ShowLoadedPhoto();
     // A photo whose data ends early is shown as far as it goes, and said so.
     if (!session_.Photo()->incomplete_message.empty())
