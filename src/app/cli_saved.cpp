@@ -47,18 +47,18 @@ void PrintWarnings(const std::string& text, std::ostream& err) {
 SavedRun MeasureSaved(const std::string& file, const WireData& data, const CliContext& context,
                       SessionEvents* events) {
   SavedRun run;
-  auto read = ReadSavedMeasurement(file);
-  if (auto* failure = std::get_if<SavedFailure>(&read)) {
-    run.refusal = SavedFailureText(*failure, Wording::kCommand);
+  const Result<SavedMeasurement> read = ReadSavedMeasurement(file);
+  if (!read) {
+    run.refusal = read.failure().English();
     return run;
   }
-  const SavedMeasurement& saved = std::get<SavedMeasurement>(read);
-  auto planned = PlanOpening(saved, file, data.WireTable);
-  if (auto* failure = std::get_if<SavedFailure>(&planned)) {
-    run.refusal = SavedFailureText(*failure, Wording::kCommand);
+  const SavedMeasurement& saved = *read;
+  const Result<OpeningPlan> planned = PlanOpening(saved, file, data.WireTable);
+  if (!planned) {
+    run.refusal = planned.failure().English();
     return run;
   }
-  const OpeningPlan& plan = std::get<OpeningPlan>(planned);
+  const OpeningPlan& plan = *planned;
 
   auto session = std::make_unique<MeasurementSession>(
       context.hi_dat_folder.empty() ? context.program_folder : context.hi_dat_folder);
@@ -77,7 +77,7 @@ SavedRun MeasureSaved(const std::string& file, const WireData& data, const CliCo
   }
   RestoreMeasurement(saved, plan.wire_index, *session);
   const std::vector<ResultDifference> differences = CompareResults(saved.results, *session);
-  run.reproduction = ReproductionText(saved, plan, differences, Wording::kCommand);
+  run.reproduction = ReproductionText(saved, plan, differences, Language::kEnglish);
   run.saved_json = SavedJson(file, saved, plan, differences);
   run.session = std::move(session);
   return run;
@@ -190,15 +190,12 @@ int RunSavedBatch(const MeasureOptions& o, const WireData& data, std::ostream& o
 
 bool SaveMeasurementFile(const MeasurementSession& session, const LoadSettings& settings,
                          const std::string& path, std::ostream& err) {
-  auto captured = CaptureMeasurement(session, settings, path);
-  std::optional<SavedFailure> failure;
-  if (auto* refused = std::get_if<SavedFailure>(&captured))
-    failure = *refused;
-  else
-    failure = WriteSavedMeasurement(path, std::get<SavedMeasurement>(captured));
-  if (failure)
-    err << kCommand << ": " << SavedFailureText(*failure, Wording::kCommand) << "\n";
-  return !failure;
+  const Result<SavedMeasurement> captured = CaptureMeasurement(session, settings, path);
+  const Result<void> written =
+      captured ? WriteSavedMeasurement(path, *captured) : Result<void>(captured.failure());
+  if (!written)
+    err << kCommand << ": " << written.failure().English() << "\n";
+  return written.ok();
 }
 
 }  // namespace sarn

@@ -58,15 +58,12 @@ void Form1::CreateMeasurementActions() {
 
 void Form1::SaveMeasurement() {
   // Refused before the dialog: there is nothing a file name could change.
-  std::optional<SavedProblem> refusal;
-  if (!session_.Photo() || !session_.Line() || !session_.Scanned() || !loaded_settings_)
-    refusal = SavedProblem::kNothingToSave;
-  else if (session_.ResultsStale())
-    refusal = SavedProblem::kStaleResults;
-  if (refusal) {
-    SavedFailure refused;
-    refused.problem = *refusal;
-    dialogs_.MessageOk(SavedFailureText(refused, Wording::kWindow));
+  if (!session_.Photo() || !session_.Line() || !session_.Scanned() || !loaded_settings_) {
+    dialogs_.MessageOk(Failure(MessageId::kSavedNothingToSave).Japanese());
+    return;
+  }
+  if (session_.ResultsStale()) {
+    dialogs_.MessageOk(Failure(MessageId::kSavedStaleResults).Japanese());
     return;
   }
   std::string suggested = measurement_file_name_;
@@ -82,14 +79,12 @@ void Form1::SaveMeasurement() {
 }
 
 bool Form1::SaveMeasurementTo(const std::string& path) {
-  std::optional<SavedFailure> failure;
-  auto captured = CaptureMeasurement(session_, loaded_settings_.value_or(LoadSettings{}), path);
-  if (auto* refused = std::get_if<SavedFailure>(&captured))
-    failure = *refused;
-  else
-    failure = WriteSavedMeasurement(path, std::get<SavedMeasurement>(captured));
-  if (failure) {
-    dialogs_.MessageOk(SavedFailureText(*failure, Wording::kWindow));
+  const Result<SavedMeasurement> captured =
+      CaptureMeasurement(session_, loaded_settings_.value_or(LoadSettings{}), path);
+  const Result<void> written =
+      captured ? WriteSavedMeasurement(path, *captured) : Result<void>(captured.failure());
+  if (!written) {
+    dialogs_.MessageOk(written.failure().Japanese());
     return false;
   }
   measurement_file_name_ = path;
@@ -108,18 +103,18 @@ void Form1::OpenMeasurement() {
 
 bool Form1::OpenMeasurementFile(const std::string& path) {
   // Everything that can refuse the file is asked before anything changes.
-  auto read = ReadSavedMeasurement(path);
-  if (auto* failure = std::get_if<SavedFailure>(&read)) {
-    dialogs_.MessageOk(SavedFailureText(*failure, Wording::kWindow));
+  const Result<SavedMeasurement> read = ReadSavedMeasurement(path);
+  if (!read) {
+    dialogs_.MessageOk(read.failure().Japanese());
     return false;
   }
-  const SavedMeasurement& saved = std::get<SavedMeasurement>(read);
-  auto planned = PlanOpening(saved, path, session_.State().WireTable);
-  if (auto* failure = std::get_if<SavedFailure>(&planned)) {
-    dialogs_.MessageOk(SavedFailureText(*failure, Wording::kWindow));
+  const SavedMeasurement& saved = *read;
+  const Result<OpeningPlan> planned = PlanOpening(saved, path, session_.State().WireTable);
+  if (!planned) {
+    dialogs_.MessageOk(planned.failure().Japanese());
     return false;
   }
-  const OpeningPlan& plan = std::get<OpeningPlan>(planned);
+  const OpeningPlan& plan = *planned;
 
   NoQuestions no_questions;
   busy_.emplace();
@@ -153,7 +148,7 @@ bool Form1::OpenMeasurementFile(const std::string& path) {
   ShowTrace();
 
   const std::string said =
-      ReproductionText(saved, plan, CompareResults(saved.results, session_), Wording::kWindow);
+      ReproductionText(saved, plan, CompareResults(saved.results, session_), Language::kJapanese);
   if (!said.empty())
     dialogs_.MessageOk(said);
   return true;

@@ -182,160 +182,63 @@ SavedMeasurement ReadFields(const Json& root, int version) {
   return saved;
 }
 
-SavedFailure Failure(SavedProblem problem, std::string path, std::string detail = {}) {
-  SavedFailure failure;
-  failure.problem = problem;
-  failure.path = std::move(path);
-  failure.detail = std::move(detail);
-  return failure;
-}
-
-const char* JapaneseFileProblem(FileProblem problem) {
-  switch (problem) {
-    case FileProblem::kNotFound:
-      return "ファイルがありません";
-    case FileProblem::kNoPermission:
-      return "読み書きの権限がありません";
-    case FileProblem::kFolder:
-      return "ファイルではなくフォルダーです";
-    case FileProblem::kNotRegular:
-      return "通常のファイルではありません";
-    case FileProblem::kTooLarge:
-      return "ファイルが大きすぎます";
-    case FileProblem::kReadError:
-      return "読み取りに失敗しました";
-    case FileProblem::kWriteError:
-      return "書き込みに失敗しました";
-  }
-  return "読み取りに失敗しました";
-}
-
-// The names of the shown results, for the commands and for the window.
+// The names of the shown results.
 struct ResultName {
   const char* key;
-  const char* english;
-  const char* japanese;
+  MessageId term;
 };
 constexpr ResultName kResultNames[] = {
-    {"present_sag", "present sag", "現在弛度"},
-    {"estimates[0]", "estimate 4/4", "推定張力 4/4"},
-    {"estimates[1]", "estimate 3/4", "推定張力 3/4"},
-    {"estimates[2]", "estimate 2/4", "推定張力 2/4"},
-    {"present_tension", "present tension", "現在張力"},
-    {"allowable_a", "class A allowable tension", "径間許容張力（甲種）"},
-    {"allowable_bc", "class B/C allowable tension", "径間許容張力（乙種・丙種）"},
-    {"ratio", "allowable tension ratio", "許容張力比"},
-    {"specified_sag", "specified sag", "規定弛度"},
-    {"ratio_colour", "colour of the ratio", "許容張力比の色"},
-    {"result_text", "result text", "結果テキスト"},
+    {"present_sag", MessageId::kTermPresentSag},
+    {"estimates[0]", MessageId::kTermEstimate44},
+    {"estimates[1]", MessageId::kTermEstimate34},
+    {"estimates[2]", MessageId::kTermEstimate24},
+    {"present_tension", MessageId::kTermPresentTension},
+    {"allowable_a", MessageId::kTermAllowableA},
+    {"allowable_bc", MessageId::kTermAllowableBC},
+    {"ratio", MessageId::kTermRatio},
+    {"specified_sag", MessageId::kTermSpecifiedSag},
+    {"ratio_colour", MessageId::kTermRatioColour},
+    {"result_text", MessageId::kTermResultText},
 };
 
-std::string ShownValue(const std::string& value, Wording wording) {
-  if (!value.empty())
-    return value;
-  return wording == Wording::kWindow ? "（空）" : "(empty)";
+std::string ShownValue(const std::string& value, Language language) {
+  return value.empty() ? Failure(MessageId::kSavedEmptyValue).Text(language) : value;
 }
 
 }  // namespace
 
-std::string SavedFailureText(const SavedFailure& f, Wording wording) {
-  const bool window = wording == Wording::kWindow;
-  const std::string file_problem =
-      f.file_error ? (window ? JapaneseFileProblem(f.file_error->problem) : f.file_error->what)
-                   : std::string();
-  switch (f.problem) {
-    case SavedProblem::kUnreadable:
-      return window ? "測定ファイルを読めません: " + f.path + "（" + file_problem + "）"
-                    : "cannot read the measurement file " + f.path + ": " + file_problem;
-    case SavedProblem::kBroken:
-      if (f.byte) {
-        const std::string at = std::to_string(*f.byte);
-        return window ? f.path + ": 測定ファイルが壊れています（JSON の " + at + " バイト目）"
-                      : f.path +
-                            ": the measurement file is damaged: its JSON breaks off or "
-                            "goes wrong at byte " +
-                            at;
-      }
-      return window ? f.path + ": 測定ファイルが壊れています（項目 " + f.detail +
-                          " が無いか正しくありません）"
-                    : f.path + ": the measurement file is damaged: the field '" + f.detail +
-                          "' is missing or malformed";
-    case SavedProblem::kForeign:
-      return window ? f.path + ": Sarn の測定ファイルではありません"
-                    : f.path + ": not a Sarn measurement file";
-    case SavedProblem::kNewerVersion: {
-      const std::string theirs = std::to_string(f.version);
-      const std::string ours = std::to_string(kSavedFormatVersion);
-      return window ? f.path + ": 新しい Sarn で保存された測定です（形式の版 " + theirs +
-                          "。この Sarn が読めるのは版 " + ours + " までです）"
-                    : f.path + ": saved by a newer Sarn (format version " + theirs +
-                          "; this Sarn reads up to version " + ours + ")";
-    }
-    case SavedProblem::kPhotoUnreadable:
-      return window ? "測定の写真を読めません: " + f.path + "（" + file_problem + "）"
-                    : "cannot read the photo of the measurement " + f.path + ": " + file_problem;
-    case SavedProblem::kUnknownConductor:
-      return window ? f.path + ": 電線サイズ「" + f.detail + "」が電線データにありません"
-                    : f.path + ": the conductor '" + f.detail + "' is not in the conductor data";
-    case SavedProblem::kNothingToSave:
-      return window ? "保存する測定がありません。写真を読み込み、線を引いてください。"
-                    : "there is no measurement to save: no photo, or no line scanned";
-    case SavedProblem::kStaleResults:
-      return window ? "明るさ閾値が数値でないため、表示中の結果は今の入力によるものではありま"
-                      "せん。測定を保存しませんでした。"
-                    : "the results shown belong to an earlier scan (the threshold is not a "
-                      "number); nothing saved";
-    case SavedProblem::kNotWritten:
-      if (f.file_error) {
-        return window ? "測定を保存できません: " + f.path + "（" + file_problem + "）"
-                      : "cannot save the measurement " + f.path + ": " + file_problem;
-      }
-      return window ? "測定を保存できません: " + f.path + "（写真のパスが UTF-8 ではありません）"
-                    : "cannot save the measurement " + f.path + ": " + f.detail;
-  }
-  return f.path;
-}
-
-std::variant<SavedMeasurement, SavedFailure> ParseSavedMeasurement(std::string_view text,
-                                                                   const std::string& path) {
+Result<SavedMeasurement> ParseSavedMeasurement(std::string_view text, const std::string& path) {
   Json root;
   try {
     root = Json::parse(text.begin(), text.end());
   } catch (const Json::parse_error& error) {
-    SavedFailure failure = Failure(SavedProblem::kBroken, path);
-    failure.byte = error.byte;
-    return failure;
+    return Failure(MessageId::kSavedBrokenAt, {path, std::to_string(error.byte)});
   }
   const auto format = root.is_object() ? root.find("format") : root.end();
   if (!root.is_object() || format == root.end() || !format->is_string() ||
       format->get<std::string>() != kSavedFormatName)
-    return Failure(SavedProblem::kForeign, path);
+    return Failure(MessageId::kSavedForeign, {path});
   try {
     const int64_t version = WholeField(root, "version", "", 1, INT64_MAX);
     if (version > kSavedFormatVersion) {
-      SavedFailure failure = Failure(SavedProblem::kNewerVersion, path);
-      failure.version = version > INT32_MAX ? INT32_MAX : static_cast<int>(version);
-      return failure;
+      return Failure(MessageId::kSavedNewerVersion,
+                     {path, std::to_string(version), std::to_string(kSavedFormatVersion)});
     }
     return ReadFields(root, static_cast<int>(version));
   } catch (const FieldError& error) {
-    return Failure(SavedProblem::kBroken, path, error.field.empty() ? "(top)" : error.field);
+    return Failure(MessageId::kSavedBrokenField, {path, error.field});
   }
 }
 
-std::variant<SavedMeasurement, SavedFailure> ReadSavedMeasurement(const std::string& path) {
-  auto read = ReadWholeFile(path, kLargestSavedFileBytes);
-  if (auto* error = std::get_if<FileError>(&read)) {
-    SavedFailure failure = Failure(SavedProblem::kUnreadable, path);
-    failure.file_error = *error;
-    return failure;
-  }
-  const std::vector<uint8_t>& bytes = std::get<std::vector<uint8_t>>(read);
+Result<SavedMeasurement> ReadSavedMeasurement(const std::string& path) {
+  const Result<std::vector<uint8_t>> bytes = ReadWholeFile(path, kLargestSavedFileBytes);
+  if (!bytes)
+    return Failure(MessageId::kSavedUnreadable, {bytes.failure()});
   return ParseSavedMeasurement(
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
+      std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), path);
 }
 
-std::variant<std::string, SavedFailure> SavedMeasurementText(const SavedMeasurement& saved) {
+Result<std::string> SavedMeasurementText(const SavedMeasurement& saved, const std::string& path) {
   const SavedInputs& in = saved.inputs;
   Json json = Json::object();
   json["format"] = kSavedFormatName;
@@ -383,29 +286,25 @@ std::variant<std::string, SavedFailure> SavedMeasurementText(const SavedMeasurem
     return json.dump(2) + "\n";
   } catch (const Json::type_error&) {
     // A text that is not UTF-8: a file name in another encoding.
-    return Failure(SavedProblem::kNotWritten, "",
-                   "the photo's path or a typed text is not valid UTF-8");
+    return Failure(MessageId::kSavedNotUtf8, {path});
   }
 }
 
-std::variant<SavedMeasurement, SavedFailure> CaptureMeasurement(const MeasurementSession& session,
-                                                                const LoadSettings& load,
-                                                                const std::string& file_path) {
+Result<SavedMeasurement> CaptureMeasurement(const MeasurementSession& session,
+                                            const LoadSettings& load,
+                                            const std::string& file_path) {
   const auto& photo = session.Photo();
   if (!photo || !session.Line() || !session.Scanned() || session.ImgScale() == 0)
-    return Failure(SavedProblem::kNothingToSave, file_path);
+    return Failure(MessageId::kSavedNothingToSave);
   if (session.ResultsStale())
-    return Failure(SavedProblem::kStaleResults, file_path);
+    return Failure(MessageId::kSavedStaleResults);
 
   SavedMeasurement saved;
   saved.sarn_version = SARN_VERSION;
-  auto digest = FileSha256(session.PhotoPath());
-  if (auto* error = std::get_if<FileError>(&digest)) {
-    SavedFailure failure = Failure(SavedProblem::kPhotoUnreadable, session.PhotoPath());
-    failure.file_error = *error;
-    return failure;
-  }
-  saved.photo_sha256 = std::get<std::string>(digest);
+  const Result<std::string> digest = FileSha256(session.PhotoPath());
+  if (!digest)
+    return Failure(MessageId::kSavedPhotoUnreadable, {digest.failure()});
+  saved.photo_sha256 = *digest;
 
   // Beside the file: the name alone, so that the two move together.
   namespace fs = std::filesystem;
@@ -446,38 +345,27 @@ std::variant<SavedMeasurement, SavedFailure> CaptureMeasurement(const Measuremen
   return saved;
 }
 
-std::optional<SavedFailure> WriteSavedMeasurement(const std::string& file_path,
-                                                  const SavedMeasurement& saved) {
-  auto text = SavedMeasurementText(saved);
-  if (auto* failure = std::get_if<SavedFailure>(&text)) {
-    failure->path = file_path;
-    return *failure;
-  }
-  const std::string& content = std::get<std::string>(text);
-  if (auto error = ReplaceFileAtomically(
-          file_path, std::vector<uint8_t>(content.begin(), content.end()), true)) {
-    SavedFailure failure = Failure(SavedProblem::kNotWritten, file_path, error->message);
-    failure.file_error = *error;
-    return failure;
-  }
-  return std::nullopt;
+Result<void> WriteSavedMeasurement(const std::string& file_path, const SavedMeasurement& saved) {
+  const Result<std::string> text = SavedMeasurementText(saved, file_path);
+  if (!text)
+    return text.failure();
+  Result<void> written = ReplaceFileWithBytes(file_path, *text);
+  if (!written)
+    return Failure(MessageId::kSavedNotWritten, {written.failure()});
+  return Ok();
 }
 
-std::variant<OpeningPlan, SavedFailure> PlanOpening(const SavedMeasurement& saved,
-                                                    const std::string& file_path,
-                                                    const std::vector<WireRecord>& table) {
+Result<OpeningPlan> PlanOpening(const SavedMeasurement& saved, const std::string& file_path,
+                                const std::vector<WireRecord>& table) {
   OpeningPlan plan;
   const std::filesystem::path photo(saved.photo);
   plan.photo_path = photo.is_absolute()
                         ? saved.photo
                         : (std::filesystem::path(file_path).parent_path() / photo).string();
-  auto digest = FileSha256(plan.photo_path);
-  if (auto* error = std::get_if<FileError>(&digest)) {
-    SavedFailure failure = Failure(SavedProblem::kPhotoUnreadable, plan.photo_path);
-    failure.file_error = *error;
-    return failure;
-  }
-  plan.photo_sha256 = std::get<std::string>(digest);
+  const Result<std::string> digest = FileSha256(plan.photo_path);
+  if (!digest)
+    return Failure(MessageId::kSavedPhotoUnreadable, {digest.failure()});
+  plan.photo_sha256 = *digest;
   plan.photo_matches = plan.photo_sha256 == saved.photo_sha256;
 
   // The conductor by its name: a data file edited since may list it elsewhere.
@@ -493,7 +381,7 @@ std::variant<OpeningPlan, SavedFailure> PlanOpening(const SavedMeasurement& save
       return plan;
     }
   }
-  return Failure(SavedProblem::kUnknownConductor, file_path, name);
+  return Failure(MessageId::kSavedUnknownConductor, {file_path, name});
 }
 
 void RestoreMeasurement(const SavedMeasurement& saved, int16_t wire_index,
@@ -548,42 +436,32 @@ std::vector<ResultDifference> CompareResults(const SavedResults& saved,
 }
 
 std::string ReproductionText(const SavedMeasurement& saved, const OpeningPlan& plan,
-                             const std::vector<ResultDifference>& differences, Wording wording) {
-  const bool window = wording == Wording::kWindow;
+                             const std::vector<ResultDifference>& differences, Language language) {
   std::string text;
-  auto add = [&text](const std::string& line) { text += (text.empty() ? "" : "\n") + line; };
-  if (!plan.photo_matches) {
-    add(window ? "写真が保存時と異なります（SHA-256 が一致しません）: " + plan.photo_path
-               : "the photo differs from the one saved (its SHA-256 does not match): " +
-                     plan.photo_path);
-  }
-  if (saved.modes.lens != "off") {
-    add(window ? "保存時のレンズ補正（" + saved.modes.lens +
-                     "）はこの Sarn にないため、補正なしで測定しました"
-               : "the saved lens correction (" + saved.modes.lens +
-                     ") is not available in this Sarn; measured without it");
-  }
+  auto add = [&text, language](MessageId id, std::vector<Failure::Argument> arguments = {}) {
+    text += (text.empty() ? "" : "\n") + Failure(id, std::move(arguments)).Text(language);
+  };
+  if (!plan.photo_matches)
+    add(MessageId::kSavedPhotoDiffers, {plan.photo_path});
+  if (saved.modes.lens != "off")
+    add(MessageId::kSavedLensUnavailable, {saved.modes.lens});
   if (!differences.empty())
-    add(window ? "保存時と結果が異なります:" : "the results differ from those saved:");
+    add(MessageId::kSavedResultsDiffer);
   for (const ResultDifference& d : differences) {
-    const ResultName* name = nullptr;
-    for (const ResultName& n : kResultNames)
-      name = d.key == n.key ? &n : name;
-    const std::string label = name ? (window ? name->japanese : name->english) : d.key;
+    MessageId term = MessageId::kTermResultText;
+    for (const ResultName& name : kResultNames)
+      term = d.key == name.key ? name.term : term;
     if (d.key == "result_text") {
       // Seven lines each: said, not shown.
-      add(window ? "  " + label + " が異なります" : "  the " + label + " differs");
+      add(MessageId::kSavedResultTextDiffers, {Failure(term)});
     } else if (d.key == "ratio_colour") {
-      auto colour = [window](const std::string& c) {
-        return window ? std::string(c == "red" ? "赤" : "黄") : c;
+      auto colour = [](const std::string& c) {
+        return Failure(c == "red" ? MessageId::kTermRed : MessageId::kTermYellow);
       };
-      add(window ? "  " + label + ": 保存時 " + colour(d.saved) + "、今 " + colour(d.now)
-                 : "  " + label + ": saved " + d.saved + ", now " + d.now);
+      add(MessageId::kSavedResultDiffers, {Failure(term), colour(d.saved), colour(d.now)});
     } else {
-      add(window ? "  " + label + ": 保存時 " + ShownValue(d.saved, wording) + "、今 " +
-                       ShownValue(d.now, wording)
-                 : "  " + label + ": saved " + ShownValue(d.saved, wording) + ", now " +
-                       ShownValue(d.now, wording));
+      add(MessageId::kSavedResultDiffers,
+          {Failure(term), ShownValue(d.saved, language), ShownValue(d.now, language)});
     }
   }
   return text;

@@ -26,12 +26,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "photo/photo_loader.h"
 #include "session/measurement_session.h"
-#include "state/file_access.h"
+#include "state/failure.h"
 #include "tension/wind_classes.h"
 #include "tracing/scan.h"
 
@@ -88,53 +87,28 @@ struct SavedMeasurement {
   SavedResults results;
 };
 
-// Why a measurement could not be saved or opened. Nothing has changed when
-// one is given.
-enum class SavedProblem {
-  kUnreadable,        // the file cannot be read (file_error)
-  kBroken,            // not JSON, or a field missing or malformed (detail)
-  kForeign,           // JSON, but not a Sarn measurement
-  kNewerVersion,      // a later format version (version)
-  kPhotoUnreadable,   // the photo it names cannot be read (file_error)
-  kUnknownConductor,  // its conductor is not in the conductor data (detail: the name)
-  kNothingToSave,     // no photo, or no line scanned on it
-  kStaleResults,      // the shown results belong to an earlier scan
-  kNotWritten,        // the file cannot be written (detail)
-};
-
-struct SavedFailure {
-  SavedProblem problem = SavedProblem::kBroken;
-  std::string path;            // the measurement file (the photo for kPhotoUnreadable)
-  std::string detail;          // the field, the conductor, or why not written
-  std::optional<size_t> byte;  // kBroken: where the JSON breaks off or goes wrong
-  int version = 0;             // kNewerVersion
-  std::optional<FileError> file_error;
-};
-
-// The commands speak English, the window Japanese.
-enum class Wording { kCommand, kWindow };
-std::string SavedFailureText(const SavedFailure& failure, Wording wording);
+// Every failure below is a Failure of the message catalogue (kSaved…);
+// nothing has changed when one is given.
 
 // The file's text (JSON, two-space indents, ending in a line feed) -> the
-// measurement, or kBroken / kForeign / kNewerVersion. `path` names the file
-// in a failure.
-std::variant<SavedMeasurement, SavedFailure> ParseSavedMeasurement(std::string_view text,
-                                                                   const std::string& path);
-std::variant<SavedMeasurement, SavedFailure> ReadSavedMeasurement(const std::string& path);
-// The file's text; kNotWritten when a text (a path) is not valid UTF-8.
-std::variant<std::string, SavedFailure> SavedMeasurementText(const SavedMeasurement& saved);
+// measurement, or kSavedBrokenAt / kSavedBrokenField / kSavedForeign /
+// kSavedNewerVersion. `path` names the file in a failure.
+Result<SavedMeasurement> ParseSavedMeasurement(std::string_view text, const std::string& path);
+Result<SavedMeasurement> ReadSavedMeasurement(const std::string& path);
+// The file's text; kSavedNotUtf8 when a text (a path) is not valid UTF-8.
+Result<std::string> SavedMeasurementText(const SavedMeasurement& saved, const std::string& path);
 
 // The measurement the session shows, to be saved as `file_path`: the photo
 // path relative to it when the photo lies in the same folder, the photo's
 // digest, the line converted back to photo pixels. `load`: the settings the
-// photo was loaded at, as the panel shows them.
-std::variant<SavedMeasurement, SavedFailure> CaptureMeasurement(const MeasurementSession& session,
-                                                                const LoadSettings& load,
-                                                                const std::string& file_path);
+// photo was loaded at, as the panel shows them. kSavedNothingToSave without
+// a photo and a scanned line; kSavedStaleResults while the shown results
+// belong to an earlier scan.
+Result<SavedMeasurement> CaptureMeasurement(const MeasurementSession& session,
+                                            const LoadSettings& load, const std::string& file_path);
 // Writes `saved` to `file_path` atomically (a reader sees the old file or
 // the whole new one).
-std::optional<SavedFailure> WriteSavedMeasurement(const std::string& file_path,
-                                                  const SavedMeasurement& saved);
+Result<void> WriteSavedMeasurement(const std::string& file_path, const SavedMeasurement& saved);
 
 // What opening needs before anything changes: the photo's path (a relative
 // one taken from the file's folder), whether its bytes are the saved ones,
@@ -146,9 +120,8 @@ struct OpeningPlan {
   bool photo_matches = true;
   int16_t wire_index = 0;
 };
-std::variant<OpeningPlan, SavedFailure> PlanOpening(const SavedMeasurement& saved,
-                                                    const std::string& file_path,
-                                                    const std::vector<WireRecord>& table);
+Result<OpeningPlan> PlanOpening(const SavedMeasurement& saved, const std::string& file_path,
+                                const std::vector<WireRecord>& table);
 
 // Sets every input of `saved`, then the line, then the saved ticks, on a
 // session whose conductor table is set and whose photo is loaded (at
@@ -168,6 +141,6 @@ std::vector<ResultDifference> CompareResults(const SavedResults& saved,
 // Sarn cannot apply, the results that differ (each named, with both values);
 // "" when the measurement reproduced.
 std::string ReproductionText(const SavedMeasurement& saved, const OpeningPlan& plan,
-                             const std::vector<ResultDifference>& differences, Wording wording);
+                             const std::vector<ResultDifference>& differences, Language language);
 
 }  // namespace sarn

@@ -37,19 +37,13 @@ std::string Sha256Hex(std::span<const uint8_t> bytes) {
   return hex;
 }
 
-std::variant<std::string, FileError> FileSha256(const std::string& path) {
-  auto mapped = MapWholeFile(path, kLargestDigestedFileBytes);
-  if (auto* error = std::get_if<FileError>(&mapped))
-    return *error;
-  const MappedFile& file = std::get<MappedFile>(mapped);
-  std::string digest = Sha256Hex({file.data(), file.size()});
-  if (file.Shrunk()) {
-    FileError error;
-    error.problem = FileProblem::kReadError;
-    error.what = "the file changed while it was read";
-    error.message = path + ": " + error.what;
-    return error;
-  }
+Result<std::string> FileSha256(const std::string& path) {
+  const Result<MappedFile> file = MapWholeFile(path, kLargestDigestedFileBytes);
+  if (!file)
+    return file.failure();
+  std::string digest = Sha256Hex({file->data(), file->size()});
+  if (file->Shrunk())
+    return Failure(MessageId::kSavedPhotoChanged, {path});
   return digest;
 }
 

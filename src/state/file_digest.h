@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <variant>
 
 #include "state/file_access.h"
 
@@ -17,7 +16,8 @@ namespace sarn {
 std::string Sha256Hex(std::span<const uint8_t> bytes);
 
 // The digest of the whole file at `path` (mapped, not copied), or why it
-// cannot be read (the refusals of MapWholeFile).
-std::variant<std::string, FileError> FileSha256(const std::string& path);
+// cannot be read (the refusals of MapWholeFile; kSavedPhotoChanged when the
+// file shrank while it was read).
+Result<std::string> FileSha256(const std::string& path);
 
 }  // namespace sarn

@@ -8,7 +8,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "session/saved_measurement.h"
@@ -59,16 +58,15 @@ SavedMeasurement Example() {
 }
 
 std::string ExampleText() {
-  return std::get<std::string>(SavedMeasurementText(Example()));
+  return *SavedMeasurementText(Example(), "m.sarn.json");
 }
 
 TEST(SavedMeasurement, WrittenAndReadBackWithEveryField) {
   const std::string text = ExampleText();
-  auto read = ParseSavedMeasurement(text, "m.sarn.json");
-  ASSERT_TRUE(std::holds_alternative<SavedMeasurement>(read))
-      << SavedFailureText(std::get<SavedFailure>(read), Wording::kCommand);
-  const SavedMeasurement& saved = std::get<SavedMeasurement>(read);
-  EXPECT_EQ(std::get<std::string>(SavedMeasurementText(saved)), text);
+  const Result<SavedMeasurement> read = ParseSavedMeasurement(text, "m.sarn.json");
+  ASSERT_TRUE(read.ok()) << read.failure().English();
+  const SavedMeasurement& saved = *read;
+  EXPECT_EQ(*SavedMeasurementText(saved, "m.sarn.json"), text);
   // Spot checks that the text is not merely stable but right.
   EXPECT_EQ(saved.line[1], 540.0000001);
   EXPECT_EQ(saved.inputs.criterion, Criterion::Darkness);
@@ -86,8 +84,8 @@ TEST(SavedMeasurement, WrittenAndReadBackWithEveryField) {
 struct BadFile {
   const char* name;
   std::function<std::string()> text;
-  SavedProblem problem;
-  std::string field = {};  // kBroken by a field
+  MessageId problem;
+  std::string field = {};  // kSavedBrokenField: the field
 };
 
 // The example with one change made to its JSON.
@@ -105,68 +103,72 @@ std::function<std::string()> Text(std::string text) {
 
 TEST(SavedMeasurement, RefusesWhatIsNotAReadableMeasurementOfThisVersion) {
   const std::vector<BadFile> table = {
-      {"empty", Text(""), SavedProblem::kBroken},
-      {"cut short", [] { return ExampleText().substr(0, 200); }, SavedProblem::kBroken},
-      {"not JSON", Text("photo,x1,y1,x2,y2\n"), SavedProblem::kBroken},
-      {"a JSON array", Text("[1, 2]"), SavedProblem::kForeign},
-      {"another program's JSON", Text(R"({"name": "sarn", "version": 1})"), SavedProblem::kForeign},
+      {"empty", Text(""), MessageId::kSavedBrokenAt},
+      {"cut short", [] { return ExampleText().substr(0, 200); }, MessageId::kSavedBrokenAt},
+      {"not JSON", Text("photo,x1,y1,x2,y2\n"), MessageId::kSavedBrokenAt},
+      {"a JSON array", Text("[1, 2]"), MessageId::kSavedForeign},
+      {"another program's JSON", Text(R"({"name": "sarn", "version": 1})"),
+       MessageId::kSavedForeign},
       {"another format", Changed([](Json& j) { j["format"] = "sarn-report"; }),
-       SavedProblem::kForeign},
-      {"a newer version", Changed([](Json& j) { j["version"] = 2; }), SavedProblem::kNewerVersion},
-      {"version 0", Changed([](Json& j) { j["version"] = 0; }), SavedProblem::kBroken, "version"},
-      {"version as text", Changed([](Json& j) { j["version"] = "1"; }), SavedProblem::kBroken,
+       MessageId::kSavedForeign},
+      {"a newer version", Changed([](Json& j) { j["version"] = 2; }),
+       MessageId::kSavedNewerVersion},
+      {"version 0", Changed([](Json& j) { j["version"] = 0; }), MessageId::kSavedBrokenField,
        "version"},
-      {"no span", Changed([](Json& j) { j["inputs"].erase("span"); }), SavedProblem::kBroken,
+      {"version as text", Changed([](Json& j) { j["version"] = "1"; }),
+       MessageId::kSavedBrokenField, "version"},
+      {"no span", Changed([](Json& j) { j["inputs"].erase("span"); }), MessageId::kSavedBrokenField,
        "inputs.span"},
-      {"span a number", Changed([](Json& j) { j["inputs"]["span"] = 40; }), SavedProblem::kBroken,
-       "inputs.span"},
+      {"span a number", Changed([](Json& j) { j["inputs"]["span"] = 40; }),
+       MessageId::kSavedBrokenField, "inputs.span"},
       {"inputs not an object", Changed([](Json& j) { j["inputs"] = "none"; }),
-       SavedProblem::kBroken, "inputs"},
+       MessageId::kSavedBrokenField, "inputs"},
       {"unknown criterion", Changed([](Json& j) { j["inputs"]["criterion"] = "bright"; }),
-       SavedProblem::kBroken, "inputs.criterion"},
+       MessageId::kSavedBrokenField, "inputs.criterion"},
       {"classes B alone", Changed([](Json& j) { j["inputs"]["classes"] = "B"; }),
-       SavedProblem::kBroken, "inputs.classes"},
-      {"a tick of 2", Changed([](Json& j) { j["inputs"]["ticks"][0] = 2; }), SavedProblem::kBroken,
-       "inputs.ticks[0]"},
+       MessageId::kSavedBrokenField, "inputs.classes"},
+      {"a tick of 2", Changed([](Json& j) { j["inputs"]["ticks"][0] = 2; }),
+       MessageId::kSavedBrokenField, "inputs.ticks[0]"},
       {"a conductor index beyond 16 bits",
-       Changed([](Json& j) { j["inputs"]["conductor_index"] = 40000; }), SavedProblem::kBroken,
-       "inputs.conductor_index"},
-      {"three line numbers", Changed([](Json& j) { j["line"].erase(3); }), SavedProblem::kBroken,
-       "line"},
+       Changed([](Json& j) { j["inputs"]["conductor_index"] = 40000; }),
+       MessageId::kSavedBrokenField, "inputs.conductor_index"},
+      {"three line numbers", Changed([](Json& j) { j["line"].erase(3); }),
+       MessageId::kSavedBrokenField, "line"},
       {"a line far outside any photo", Changed([](Json& j) { j["line"][1] = 1e300; }),
-       SavedProblem::kBroken, "line[1]"},
+       MessageId::kSavedBrokenField, "line[1]"},
       {"a short digest", Changed([](Json& j) { j["photo"]["sha256"] = "abc"; }),
-       SavedProblem::kBroken, "photo.sha256"},
-      {"no photo path", Changed([](Json& j) { j["photo"]["path"] = ""; }), SavedProblem::kBroken,
-       "photo.path"},
-      {"a narrow view", Changed([](Json& j) { j["view_width"] = 50; }), SavedProblem::kBroken,
-       "view_width"},
+       MessageId::kSavedBrokenField, "photo.sha256"},
+      {"no photo path", Changed([](Json& j) { j["photo"]["path"] = ""; }),
+       MessageId::kSavedBrokenField, "photo.path"},
+      {"a narrow view", Changed([](Json& j) { j["view_width"] = 50; }),
+       MessageId::kSavedBrokenField, "view_width"},
       {"a green ratio", Changed([](Json& j) { j["results"]["ratio_colour"] = "green"; }),
-       SavedProblem::kBroken, "results.ratio_colour"},
-      {"an empty lens", Changed([](Json& j) { j["modes"]["lens"] = ""; }), SavedProblem::kBroken,
-       "modes.lens"},
+       MessageId::kSavedBrokenField, "results.ratio_colour"},
+      {"an empty lens", Changed([](Json& j) { j["modes"]["lens"] = ""; }),
+       MessageId::kSavedBrokenField, "modes.lens"},
   };
   for (const BadFile& row : table) {
-    auto read = ParseSavedMeasurement(row.text(), "bad.sarn.json");
-    ASSERT_TRUE(std::holds_alternative<SavedFailure>(read)) << row.name;
-    const SavedFailure& failure = std::get<SavedFailure>(read);
-    EXPECT_EQ(failure.problem, row.problem) << row.name;
+    const Result<SavedMeasurement> read = ParseSavedMeasurement(row.text(), "bad.sarn.json");
+    ASSERT_FALSE(read.ok()) << row.name;
+    const Failure& failure = read.failure();
+    EXPECT_EQ(failure.message(), row.problem) << row.name << ": " << failure.English();
     if (!row.field.empty()) {
-      EXPECT_EQ(failure.detail, row.field) << row.name;
+      EXPECT_NE(failure.English().find("'" + row.field + "'"), std::string::npos)
+          << row.name << ": " << failure.English();
     }
-    if (row.problem == SavedProblem::kNewerVersion) {
-      EXPECT_EQ(failure.version, 2);
+    if (row.problem == MessageId::kSavedNewerVersion) {
+      EXPECT_NE(failure.English().find("format version 2; this Sarn reads up to version 1"),
+                std::string::npos)
+          << failure.English();
     }
-    for (Wording wording : {Wording::kCommand, Wording::kWindow}) {
-      const std::string text = SavedFailureText(failure, wording);
-      EXPECT_EQ(text.rfind("bad.sarn.json: ", 0), 0u) << row.name << ": " << text;
-    }
+    EXPECT_EQ(failure.English().rfind("bad.sarn.json: ", 0), 0u) << row.name;
+    EXPECT_EQ(failure.Japanese().rfind("bad.sarn.json: ", 0), 0u) << row.name;
   }
   // A file from before lens correction existed measures without it.
-  auto without_lens =
+  const Result<SavedMeasurement> without_lens =
       ParseSavedMeasurement(Changed([](Json& j) { j["modes"].erase("lens"); })(), "old.sarn.json");
-  ASSERT_TRUE(std::holds_alternative<SavedMeasurement>(without_lens));
-  EXPECT_EQ(std::get<SavedMeasurement>(without_lens).modes.lens, "off");
+  ASSERT_TRUE(without_lens.ok());
+  EXPECT_EQ(without_lens->modes.lens, "off");
 }
 
 TEST(SavedMeasurement, PhotoDigestIsSha256) {
@@ -180,13 +182,13 @@ TEST(SavedMeasurement, PhotoDigestIsSha256) {
   test::TempFolder folder;
   for (const auto& [message, digest] : examples) {
     const std::string path = folder.Write("m.bin", message);
-    auto file_digest = FileSha256(path);
-    ASSERT_TRUE(std::holds_alternative<std::string>(file_digest)) << message;
-    EXPECT_EQ(std::get<std::string>(file_digest), digest) << message;
+    const Result<std::string> file_digest = FileSha256(path);
+    ASSERT_TRUE(file_digest.ok()) << message;
+    EXPECT_EQ(*file_digest, digest) << message;
   }
-  auto missing = FileSha256(folder.PathOf("none.jpg"));
-  ASSERT_TRUE(std::holds_alternative<FileError>(missing));
-  EXPECT_EQ(std::get<FileError>(missing).problem, FileProblem::kNotFound);
+  const Result<std::string> missing = FileSha256(folder.PathOf("none.jpg"));
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(missing.failure().message(), MessageId::kFileNotFound);
 }
 
 int Feed(const std::string& input) {
@@ -223,7 +225,7 @@ TEST(SavedMeasurementFuzzRegression, TruncationsAndSeededChanges) {
         input = "{";
     }
     EXPECT_EQ(Feed(input), 0);
-    accepted += std::holds_alternative<SavedMeasurement>(ParseSavedMeasurement(input, "m")) ? 1 : 0;
+    accepted += ParseSavedMeasurement(input, "m").ok() ? 1 : 0;
   }
   EXPECT_GT(accepted, 20);
 }

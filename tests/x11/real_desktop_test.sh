@@ -10,6 +10,8 @@
 # `sarn measure` for the same line; keeps a screenshot in ARTIFACT_DIR. Then
 # unticks 上下を削除: the whole photo's overview is taller than the screen, so
 # the window grows to the outer height recorded while it was maximised.
+# Between the two, the measurement is saved, the window closed and the file
+# opened in a new window, which must copy the same result text.
 # Exits 77 (skipped) when a tool is missing. Every process it starts is
 # ended on exit.
 set -uo pipefail
@@ -194,6 +196,71 @@ if ! cmp -s "$work/window.txt" "$work/measure.txt"; then
 fi
 tr -d '\r' <"$work/window.txt" | sed 's/^/   /'
 
+# other_window_of PID: a visible window of the process other than $window
+# (a dialog), in $found.
+other_window() {
+  found=$(timeout 5 xdotool search --onlyvisible --pid "$1" 2>/dev/null | grep -vx "$window" |
+    head -n1)
+  [ -n "$found" ]
+}
+# file_dialog KEYS PATH: opens the file dialog with KEYS in $window, types
+# PATH into its file name and accepts it.
+file_dialog() {
+  local dialog
+  timeout 10 xdotool windowactivate --sync "$window" key --clearmodifiers "$1" ||
+    fail "xdotool could not press $1"
+  wait_for 30 other_window "$sarn_pid" || fail "$1 opened no dialog"
+  dialog=$found
+  timeout 20 xdotool windowactivate --sync "$dialog" key ctrl+a type --delay 10 "$2" ||
+    fail "xdotool could not type into the dialog"
+  sleep 0.5
+  # A completion offered for the typed name takes the first Return.
+  for _ in 1 2 3; do
+    timeout 5 xdotool windowactivate --sync "$dialog" key Return 2>/dev/null || break
+    wait_for 3 bash -c "! xwininfo -id $dialog 2>/dev/null | grep -q IsViewable" && return 0
+  done
+  fail "the dialog of $1 did not close"
+}
+
+# saved_measurement_step: 測定を保存… (Ctrl+Shift+S) to a file, the window
+# closed, sarn started again without a photo, 測定を開く… (Ctrl+O) on the file:
+# the clipboard holds the same result text as before the window closed. A
+# screenshot of the bottom panel's context menu stays in ARTIFACT_DIR.
+saved_measurement_step() {
+  local file=$work/span.sarn.json
+  echo "-- save the measurement (Ctrl+Shift+S), close the window, open it again (Ctrl+O)"
+  file_dialog ctrl+shift+s "$file"
+  wait_for 30 test -s "$file" || fail "測定を保存 wrote no $file"
+  timeout 10 xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4 >/dev/null 2>&1
+  wait_for 30 bash -c "! kill -0 $sarn_pid 2>/dev/null" || fail "the window did not close"
+  start_sarn reopen.log
+  last="" steady=0
+  wait_for 30 steady_in maximised 5 || fail "the second window did not open maximised"
+  timeout 10 xclip -selection clipboard -o >"$work/before.txt" 2>/dev/null
+  file_dialog ctrl+o "$file"
+  reopened() {
+    timeout 5 xclip -selection clipboard -o >"$work/reopened.txt" 2>/dev/null &&
+      cmp -s "$work/reopened.txt" "$work/window.txt"
+  }
+  if ! wait_for 60 reopened; then
+    diff <(od -c "$work/window.txt") <(od -c "$work/reopened.txt")
+    fail "the opened measurement put another text on the clipboard"
+  fi
+  last="" steady=0
+  wait_for 60 steady_in normal 10 || fail "the reopened window did not settle"
+  read -r inner_x inner_y inner_width inner_height <<<"$(geometry "$window")"
+  # The bottom panel's context menu, with the two new entries.
+  timeout 10 xdotool mousemove --sync --window "$window" 700 $((inner_height - 75 + 4)) click 3 ||
+    fail "xdotool could not open the context menu"
+  sleep 1
+  timeout 20 import -window root "$artifact_dir/saved_measurement_menu.png" ||
+    echo "   (no screenshot: import failed)"
+  timeout 5 xdotool key Escape
+  echo "   the same clipboard text after reopening $file;" \
+       "menu in $artifact_dir/saved_measurement_menu.png"
+}
+saved_measurement_step
+
 echo "-- untick 上下を削除 (Check4, at 4,52 in the bottom panel)"
 timeout 10 xdotool mousemove --sync --window "$window" 12 $((inner_height - 75 + 60)) click 1 ||
   fail "xdotool could not click"
@@ -211,4 +278,4 @@ wait_for 60 grown ||
   fail "outer height $height at top $top, not the maximised outer height $max_outer_height at 0"
 echo "   outer height $height, the maximised window's"
 echo "PASS: window placed at 0,0, ${inner_width} px wide inside; clipboard equals sarn measure;" \
-     "the whole photo fills the maximised height"
+     "a saved measurement reopens to the same clipboard; the whole photo fills the maximised height"
