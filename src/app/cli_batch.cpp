@@ -11,6 +11,7 @@
 
 #include "app/cli_batch.h"
 #include "app/cli_measure_session.h"
+#include "app/cli_saved.h"
 #include "output/csv.h"
 #include "output/number_format.h"
 #include "state/file_access.h"
@@ -62,14 +63,29 @@ RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
 
 }  // namespace
 
+std::string BatchResultCells(const MeasurementSession* session) {
+  if (session == nullptr)
+    return ",,,,,,,,";
+  const ShownResults& shown = session->Shown();
+  const TensionOutcome& tension = session->Tension();
+  std::string cells = "," + CsvCell(LabelCaption(shown.present_sag));
+  for (const ShownText& estimate : shown.estimates)
+    cells += "," + CsvCell(LabelCaption(estimate));
+  cells += "," + CsvCell(LabelCaption(shown.present_tension));
+  cells += "," + (tension.Governing ? FormatFixed(*tension.Governing, 1) : std::string());
+  cells += "," + LabelCaption(shown.ratio);
+  cells += "," + LabelCaption(shown.specified_sag);
+  return cells;
+}
+
 int RunBatch(const MeasureOptions& options, const WireData& data, std::ostream& out,
              std::ostream& err, const CliContext& context) {
+  if (std::filesystem::is_directory(options.batch))
+    return RunSavedBatch(options, data, out, err, context);
   auto read = ReadWholeFile(options.batch, kLargestBatchBytes);
   if (!read) {
-    err << "sarn measure: cannot read the batch file " << read.failure().English()
-        << "
-           ";
-        return kExitBadInput;
+    err << "sarn measure: cannot read the batch file " << read.failure().English() << "\n";
+    return kExitBadInput;
   }
   std::vector<uint8_t>& bytes = *read;
   // Text, not a photo or another binary file given by mistake: no NUL byte.
@@ -91,8 +107,7 @@ int RunBatch(const MeasureOptions& options, const WireData& data, std::ostream& 
       return kExitBadInput;
     }
   }
-  out << "photo,present_sag,estimate_4_4,estimate_3_4,estimate_2_4,present_tension,"
-         "governing_tension,ratio,specified_sag,error\n";
+  out << "photo," << kBatchResultHeader << "\n";
   CommandLineEvents events(err);
   int failures = 0;
   std::istringstream lines(text);
@@ -130,20 +145,7 @@ int RunBatch(const MeasureOptions& options, const WireData& data, std::ostream& 
         }
       }
     }
-    out << CsvCell(cells.empty() ? std::string() : cells[0]);
-    if (row.session) {
-      const ShownResults& shown = row.session->Shown();
-      const TensionOutcome& tension = row.session->Tension();
-      out << ',' << CsvCell(LabelCaption(shown.present_sag));
-      for (const ShownText& estimate : shown.estimates)
-        out << ',' << CsvCell(LabelCaption(estimate));
-      out << ',' << CsvCell(LabelCaption(shown.present_tension));
-      out << ',' << (tension.Governing ? FormatFixed(*tension.Governing, 1) : std::string());
-      out << ',' << LabelCaption(shown.ratio);
-      out << ',' << LabelCaption(shown.specified_sag);
-    } else {
-      out << ",,,,,,,,";
-    }
+    out << CsvCell(cells.empty() ? std::string() : cells[0]) << BatchResultCells(row.session.get());
     while (!notes.empty() && notes.back() == '\n')
       notes.pop_back();
     out << ',' << CsvCell(notes) << '\n';

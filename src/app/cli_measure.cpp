@@ -2,6 +2,7 @@
 // given in the photo's own pixels, and runs the sag and tension chain of the
 // measurement session.
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "app/cli_batch.h"
 #include "app/cli_commands.h"
 #include "app/cli_measure_session.h"
+#include "app/cli_saved.h"
 #include "session/session_json.h"
 #include "session/session_report.h"
 #include "state/numeric.h"
@@ -36,8 +38,8 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& options) {
           [](const std::string& text) { return ParseNumberList(text, 4).has_value(); },
           "takes four numbers X1,Y1,X2,Y2 (photo pixels)"));
   command.add_option("--batch", options.batch,
-                     "rows photo,x1,y1,x2,y2 (paths relative to the CSV); prints one CSV row of "
-                     "results per photo");
+                     "rows photo,x1,y1,x2,y2 (paths relative to the CSV), or a folder of saved "
+                     "measurements (*.sarn.json); prints one CSV row of results per row or file");
   command.add_flag_callback(
       "--no-cut", [&options] { options.load.cut = false; },
       "keep the photo's whole height (window: 上下を削除 off)");
@@ -78,13 +80,35 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& options) {
       ->disable_flag_override();
   command.add_flag("--chart", options.chart, "add the stringing chart to the JSON")
       ->disable_flag_override();
-  AddChartRangeOptions(command, options.range);
+  AddChartRangeOptions(command, options.range, &options.saved_from);
   command.add_option("--report", options.report,
                      "write the one-page measurement report as PDF (with --batch: a folder, one "
                      "report per photo)");
   command.add_option("--annotated", options.annotated,
                      "write the working image with the line, chord and stations as PNG");
+  command.add_option("--save", options.save,
+                     "save the measurement (photo, line, inputs, results) as FILE.sarn.json, "
+                     "to be measured again with --from");
 }
+
+// The options that --from and a batch of saved measurements take from the
+// files; giving one of them as well is refused.
+constexpr const char* kInputOptions[] = {"--line",
+                                         "--no-cut",
+                                         "--limit",
+                                         "--criterion",
+                                         "--threshold",
+                                         "--wire",
+                                         "--span",
+                                         "--air-temp",
+                                         "--design-temps",
+                                         "--classes",
+                                         "--distance",
+                                         "--height",
+                                         "--height-correction",
+                                         "--view-width",
+                                         "--precision",
+                                         "--save"};
 
 }  // namespace
 
@@ -121,6 +145,7 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
     const int code = loaded.failure ? loaded.failure->code : 0;
     prepared.failure = photo + ": " + why + " (エラーコード=" + std::to_string(code) + ")";
   }
+  prepared.settings = loaded.settings;
   return prepared;
 }
 
@@ -128,9 +153,11 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
                       const CliContext& context) {
   CLI::App command(
       "usage: sarn measure PHOTO --line X1,Y1,X2,Y2 [options]\n"
-      "       sarn measure --batch LINES.csv [options]\n"
+      "       sarn measure --from FILE.sarn.json [--json] [options]\n"
+      "       sarn measure --batch LINES.csv|FOLDER [options]\n"
       "Loads PHOTO as the window does, scans along the line and prints the seven-line\n"
-      "result text the window copies to the clipboard.",
+      "result text the window copies to the clipboard. --from measures a saved\n"
+      "measurement again and says what differs from it (the photo, or a result).",
       kCommand);
   command.footer(kExitStatusHelp);
   MeasureOptions options;
@@ -141,18 +168,33 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
     err << kCommand << ": " << message << "\nRun 'sarn measure --help' for the options.\n";
     return kExitBadInput;
   };
-  if (options.batch.empty()) {
+  const bool from_saved =
+      !options.saved_from.empty() || (!options.batch.empty() && std::filesystem::is_directory(options.batch));
+  if (from_saved) {
+    if (!options.photo.empty() || (!options.saved_from.empty() && !options.batch.empty()))
+      return bad("a saved measurement names its photo; give no photo, and --from or --batch");
+    for (const char* name : kInputOptions) {
+      if (command.count(name) > 0)
+        return bad(std::string(name) +
+                   " cannot be given with a saved measurement: the file holds the photo, the "
+                   "line and every input");
+    }
+  } else if (options.batch.empty()) {
     if (options.photo.empty())
       return bad("no photo given");
     if (!options.line)
       return bad("--line X1,Y1,X2,Y2 is required (photo pixels)");
   } else if (!options.photo.empty() || options.line) {
     return bad("--batch takes the photos and lines from the CSV; give no photo or --line");
+  } else if (!options.save.empty()) {
+    return bad("--save names one file; it cannot be given with --batch");
   }
 
   WireData data;
   if (!ReadConductorData(options.conductor, context, kCommand, err, &data))
     return kExitBadInput;
+  if (!options.saved_from.empty())
+    return RunSavedMeasurement(options, data, out, err, context);
   if (!options.batch.empty())
     return RunBatch(options, data, out, err, context);
 
@@ -178,6 +220,8 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
     out << session.ResultText();
   }
   if (!WriteMeasurementFiles(session, options.report, options.annotated, context, err))
+    return kExitBadInput;
+  if (!options.save.empty() && !SaveMeasurementFile(session, prepared.settings, options.save, err))
     return kExitBadInput;
   if (!session.Tension().ok()) {
     err << kCommand << ": the evaluation stopped: " << session.Tension().error << "\n";

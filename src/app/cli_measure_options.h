@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/cli_options.h"
+#include "session/session_json.h"
 #include "tension/stringing_chart.h"
 
 namespace sarn {
@@ -31,6 +32,8 @@ struct MeasureOptions {
   TemperatureRange range;  // of the chart
   std::string report;      // PDF to write (a folder with --batch)
   std::string annotated;   // PNG to write
+  std::string saved_from;  // a saved measurement (NAME.sarn.json) to measure again
+  std::string save;        // where to save the measurement (NAME.sarn.json)
 };
 
 }  // namespace sarn

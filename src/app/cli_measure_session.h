@@ -32,6 +32,7 @@ class CommandLineEvents : public SessionEvents {
 struct PreparedSession {
   std::unique_ptr<MeasurementSession> session;
   std::string failure;
+  LoadSettings settings;  // as the loading left them (a lowered limit)
 };
 PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& options,
                                const WireData& data, const CliContext& context,

@@ -14,6 +14,7 @@ Form1::Form1(tk::Dialogs& dialogs, tk::Clipboard& clipboard, std::string program
   BindHandlers();
   CreateContextMenu();
   CreateRecentMenu();
+  CreateMeasurementActions();
   session_.SetEvents(this);
 }
 
@@ -81,6 +82,10 @@ void Form1::TickChanged(int index, int value) {
 
 void Form1::Check6_Click(int index) {
   session_.SetCorrection(index, Check6[static_cast<size_t>(index)]->Value());
+  EnableCorrectionInputs();
+}
+
+void Form1::EnableCorrectionInputs() {
   const int corrections = Check6[0]->Value() + Check6[1]->Value() + Check6[2]->Value();
   for (QWidget* control : {static_cast<QWidget*>(Label10[0]), static_cast<QWidget*>(Label10[2]),
                            static_cast<QWidget*>(Text4[0])})

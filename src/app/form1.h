@@ -41,6 +41,8 @@
 
 namespace sarn {
 
+struct SavedMeasurement;
+
 class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
  public:
   // The caption before the padding and after it (the padding grows with the
@@ -110,6 +112,15 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   QAction* PrecisionAction = nullptr;
   QAction* ChartAction = nullptr;
   QAction* ReportAction = nullptr;
+  // 測定を保存… (Ctrl+Shift+S): the measurement as NAME.sarn.json.
+  void SaveMeasurement();
+  bool SaveMeasurementTo(const std::string& path);
+  // 測定を開く… (Ctrl+O): a saved measurement shown again, with what differs
+  // from it said; a file that cannot be used changes nothing.
+  void OpenMeasurement();
+  bool OpenMeasurementFile(const std::string& path);
+  QAction* SaveMeasurementAction = nullptr;
+  QAction* OpenMeasurementAction = nullptr;
   ChartDialog* Chart = nullptr;  // owned by the window once shown
 
   MeasurementSession& Session() { return session_; }
@@ -174,6 +185,10 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void CreateContextMenu();
   void CreateRecentMenu();
   void FillRecentMenu();
+  void CreateMeasurementActions();
+  void ShowSavedInputs(const SavedMeasurement& saved, int16_t wire_index);
+  // The distance and height boxes follow the correction boxes.
+  void EnableCorrectionInputs();
   void ShowTrace();
   void UpdateChart();
   void BindHandlers();
@@ -218,7 +233,10 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   // The measurement; it also holds the working image and the overview, which
   // the picture boxes show without a copy until the next load.
   MeasurementSession session_;
-  std::string dialog_file_name_;        // the dialog offers the last choice first
+  std::string dialog_file_name_;       // the dialog offers the last choice first
+  std::string measurement_file_name_;  // the measurement last saved or opened
+  // The settings the shown photo was loaded at (Text5 may have been retyped since).
+  std::optional<LoadSettings> loaded_settings_;
   std::optional<tk::BusyCursor> busy_;  // while a photo loads
 };
 

@@ -52,6 +52,7 @@ bool Form1::LoadFrom(const std::string& path) {
   ShowSettings(result.settings);
   if (result.loaded) {
     RecentFiles::AddPhoto(path);
+    loaded_settings_ = result.settings;
     ShowLoadedPhoto();
     // A photo whose data ends early is shown as far as it goes, and said so.
     if (!session_.Photo()->incomplete_message.empty())

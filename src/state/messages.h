@@ -146,6 +146,35 @@ enum class MessageId : uint16_t {
   kReportCannotStartPage,
   kReportNoWorkingImage,
   kReportCannotEncodePng,
+  // Saved measurements (NAME.sarn.json); {0} is the file's path unless said.
+  kSavedUnreadable,   // {0}: the file's failure
+  kSavedBrokenAt,     // {1}: the byte
+  kSavedBrokenField,  // {1}: the field
+  kSavedForeign,
+  kSavedNewerVersion,      // {1}: the file's version, {2}: the newest this reads
+  kSavedPhotoUnreadable,   // {0}: the photo's failure
+  kSavedPhotoChanged,      // {0}: the photo's path
+  kSavedUnknownConductor,  // {1}: the conductor's name
+  kSavedNothingToSave,
+  kSavedStaleResults,
+  kSavedNotWritten,  // {0}: the failure of the write
+  kSavedNotUtf8,
+  kSavedPhotoDiffers,     // {0}: the photo's path
+  kSavedLensUnavailable,  // {0}: the saved lens mode
+  kSavedResultsDiffer,
+  kSavedResultDiffers,      // {0}: a term below, {1}: the saved value, {2}: the value now
+  kSavedResultTextDiffers,  // {0}: a term below
+  kSavedEmptyValue,
+  kTermPresentSag,
+  kTermEstimate44,
+  kTermEstimate34,
+  kTermEstimate24,
+  kTermAllowableA,
+  kTermAllowableBC,
+  kTermRatioColour,
+  kTermResultText,
+  kTermRed,
+  kTermYellow,
 
   kCount  // not a message: the number of entries
 };

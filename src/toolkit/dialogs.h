@@ -32,6 +32,14 @@ class Dialogs {
                                                   const std::string& /*filter*/) {
     return std::nullopt;
   }
+  // The file-open dialog for another kind of file: `caption`, `initial_name`
+  // offered first, one filter as Qt writes it ("Sarn 測定 (*.sarn.json)"),
+  // the checks that the path and the file exist. nullopt when cancelled.
+  virtual std::optional<std::string> OpenFileName(const std::string& /*caption*/,
+                                                  const std::string& /*initial_name*/,
+                                                  const std::string& /*filter*/) {
+    return std::nullopt;
+  }
   // Ends the program at once (exit status 1). A test double records the call
   // and returns; callers return straight after it.
   virtual void EndProgram() = 0;

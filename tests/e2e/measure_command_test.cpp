@@ -449,6 +449,121 @@ TEST_F(MeasureCommand, HeicOfTheSampleMeasuresAsTheJpeg) {
     EXPECT_EQ(exif->model, "iPhone 13");
     EXPECT_EQ(exif->orientation, 1);
   }
+
+// Round trip: `sarn measure --from` on a file saved by `sarn measure --save`
+// prints what `sarn measure --json` prints for the same photo, line and
+// inputs, byte for byte, then the added "saved" key; the plain text likewise.
+TEST_F(MeasureCommand, SavedMeasurementReproducesTheMeasurementByteForByte) {
+  std::filesystem::create_directories(fixture_.folder().PathOf("elsewhere"));
+  const std::vector<std::vector<std::string>> inputs = {
+      {},
+      {"--precision", "--wire", "7", "--span", "80m", "--air-temp", "25.5", "--classes", "A+C",
+       "--height-correction", "--distance", "70", "--height", "12", "--design-temps", "10,-10",
+       "--threshold", "35"},
+      {"--no-cut", "--limit", "1500", "--criterion", "dark", "--threshold", "60", "--classes", "C",
+       "--view-width", "1266"},
+  };
+  for (size_t row = 0; row < inputs.size(); ++row) {
+    const std::vector<std::string>& options = inputs[row];
+    // The first file lies beside the photo, the others elsewhere.
+    const bool beside = row == 0;
+    const std::string file = fixture_.folder().PathOf(
+        (beside ? "" : "elsewhere/") + std::string("m") + std::to_string(row) + ".sarn.json");
+    std::vector<std::string> args = {"measure", photo_, "--line", LineArgument(scene_)};
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<std::string> json_args = args, save_args = args;
+    json_args.push_back("--json");
+    save_args.insert(save_args.end(), {"--save", file});
+    const CliRun measured = fixture_.Run(json_args);
+    const CliRun saved = fixture_.Run(save_args);
+    ASSERT_TRUE(std::filesystem::exists(file)) << saved.err;
+    const CliRun from_json = fixture_.Run({"measure", "--from", file, "--json"});
+    const CliRun from_text = fixture_.Run({"measure", "--from", file});
+
+    EXPECT_EQ(from_json.status, measured.status) << from_json.err;
+    EXPECT_EQ(from_text.status, saved.status) << from_text.err;
+    EXPECT_EQ(from_text.out, saved.out);
+    // Everything but the closing "}\n", then the added key.
+    ASSERT_GT(measured.out.size(), 2u) << measured.err;
+    const std::string shared = measured.out.substr(0, measured.out.size() - 2);
+    EXPECT_EQ(from_json.out.substr(0, shared.size()), shared);
+    EXPECT_EQ(from_json.out.compare(shared.size(), 9, ",\"saved\":"), 0) << from_json.out;
+    EXPECT_NE(from_json.out.find("\"photo_matches\":true,\"lens\":\"off\",\"results_match\":true"),
+              std::string::npos)
+        << from_json.out;
+    const std::vector<uint8_t> bytes = ReadBytes(file);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find(beside ? "\"path\": \"span.jpg\"" : "\"path\": \"/"), std::string::npos)
+        << "relative beside the photo, else absolute: " << text;
+  }
+}
+
+// A saved measurement that cannot be used is refused with a message and
+// exit status 2, printing nothing; one whose photo or results differ is
+// measured and said to differ (exit status 1). A folder of them is a batch.
+TEST_F(MeasureCommand, BadSavedMeasurementsAreRefusedOrSaidToDiffer) {
+  const TempFolder& folder = fixture_.folder();
+  const std::string good = folder.PathOf("good.sarn.json");
+  ASSERT_EQ(
+      fixture_.Run({"measure", photo_, "--line", LineArgument(scene_), "--save", good}).status, 0);
+  const std::vector<uint8_t> bytes = ReadBytes(good);
+  const std::string text(bytes.begin(), bytes.end());
+  auto replaced = [&text](const std::string& from, const std::string& to) {
+    std::string changed = text;
+    changed.replace(changed.find(from), from.size(), to);
+    return changed;
+  };
+  std::filesystem::create_directories(folder.PathOf("moved"));
+  std::filesystem::create_directories(folder.PathOf("other"));
+  SpanScene other = scene_;
+  other.sag = 75;
+  folder.Write("other/span.jpg", RenderSpanJpeg(other));
+  folder.Write("other/changed.sarn.json", text);
+
+  struct Row {
+    std::string name, path, content;
+    int status;
+    std::string said;
+  };
+  const std::vector<Row> table = {
+      {"broken", "broken.sarn.json", text.substr(0, text.size() / 2), 2, "is damaged"},
+      {"foreign", "foreign.sarn.json", R"({"type": "FeatureCollection", "features": []})", 2,
+       "not a Sarn measurement file"},
+      {"newer", "newer.sarn.json", replaced("\"version\": 1,", "\"version\": 3,"), 2,
+       "saved by a newer Sarn (format version 3"},
+      {"missing photo", "moved/m.sarn.json", text, 2, "cannot read the photo of the measurement"},
+      {"photo differs", "other/changed.sarn.json", "", 1,
+       "the photo differs from the one saved (its SHA-256 does not match)"},
+      {"results differ", "edited.sarn.json",
+       replaced("\"present_sag\": \"", "\"present_sag\": \"9"), 1,
+       "warning:   present sag: saved 9"},
+  };
+  for (const Row& row : table) {
+    const std::string path =
+        row.content.empty() ? folder.PathOf(row.path) : folder.Write(row.path, row.content);
+    const CliRun run = fixture_.Run({"measure", "--from", path, "--json"});
+    EXPECT_EQ(run.status, row.status) << row.name << ": " << run.err;
+    EXPECT_NE(run.err.find(row.said), std::string::npos) << row.name << ": " << run.err;
+    if (row.status == 2) {
+      EXPECT_EQ(run.out, "") << row.name;
+    } else {
+      EXPECT_NE(run.out.find(row.name == "photo differs" ? "\"photo_matches\":false"
+                                                         : "\"results_match\":false"),
+                std::string::npos)
+          << row.name << ": " << run.out;
+    }
+  }
+
+  // The folder holds good, broken, foreign, newer, edited: one row each.
+  const CliRun batch = fixture_.Run({"measure", "--batch", folder.path()});
+  EXPECT_EQ(batch.status, 1) << batch.err;
+  EXPECT_EQ(batch.out.rfind("measurement,present_sag,", 0), 0u) << batch.out;
+  EXPECT_EQ(std::count(batch.out.begin(), batch.out.end(), '\n'), 6) << batch.out;
+  EXPECT_NE(batch.out.find("\ngood.sarn.json,"), std::string::npos) << batch.out;
+  EXPECT_NE(batch.out.find("\nnewer.sarn.json,,,,,,,,,"), std::string::npos) << batch.out;
+  // Inputs come from the file only.
+  EXPECT_EQ(fixture_.Run({"measure", "--from", good, "--span", "30"}).status, 2);
+  EXPECT_EQ(fixture_.Run({"measure", "--from", good, "--from", good}).status, 2);
 }
 
 }  // namespace

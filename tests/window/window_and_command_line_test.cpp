@@ -1,7 +1,8 @@
 // The window and `sarn measure` drive the same session: a line drawn in the
 // offscreen window on a rendered photo puts on the system clipboard exactly
 // the text the command line prints for the same line, and the session's JSON
-// is the command line's to the byte.
+// is the command line's to the byte; a measurement the window saves, the
+// command line measures again to the same text.
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,14 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
       << json_err.str();
   EXPECT_EQ(JsonText(MeasurementJson(form.Session(), form.Session().Warnings())) + "\n",
             json_out.str());
+
+  // Saved by the window, measured again by the command line: the same text.
+  const std::string saved = folder.PathOf("span.sarn.json");
+  ASSERT_TRUE(form.SaveMeasurementTo(saved));
+  std::ostringstream from_out, from_err;
+  ASSERT_EQ(RunCli({"measure", "--from", saved}, from_out, from_err, CliContext(folder.path())), 0)
+      << from_err.str();
+  EXPECT_EQ(from_out.str(), window_text);
 }
 
 }  // namespace
