@@ -66,10 +66,8 @@ int RunBatch(const MeasureOptions& options, const WireData& data, std::ostream& 
              std::ostream& err, const CliContext& context) {
   auto read = ReadWholeFile(options.batch, kLargestBatchBytes);
   if (!read) {
-    err << "sarn measure: cannot read the batch file " << read.failure().English()
-        << "
-           ";
-        return kExitBadInput;
+    err << "sarn measure: cannot read the batch file " << read.failure().English() << "\n";
+    return kExitBadInput;
   }
   std::vector<uint8_t>& bytes = *read;
   // Text, not a photo or another binary file given by mistake: no NUL byte.
