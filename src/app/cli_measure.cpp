@@ -168,8 +168,8 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
     err << kCommand << ": " << message << "\nRun 'sarn measure --help' for the options.\n";
     return kExitBadInput;
   };
-  const bool from_saved =
-      !options.saved_from.empty() || (!options.batch.empty() && std::filesystem::is_directory(options.batch));
+  const bool from_saved = !options.saved_from.empty() ||
+                          (!options.batch.empty() && std::filesystem::is_directory(options.batch));
   if (from_saved) {
     if (!options.photo.empty() || (!options.saved_from.empty() && !options.batch.empty()))
       return bad("a saved measurement names its photo; give no photo, and --from or --batch");

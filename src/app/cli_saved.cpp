@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_saved.h"
 #include "app/cli_batch.h"
-#include "app/cli_measure_session.h"
 #include "app/cli_measure_options.h"
+#include "app/cli_measure_session.h"
+#include "app/cli_saved.h"
 #include "output/csv.h"
 #include "session/saved_measurement.h"
 

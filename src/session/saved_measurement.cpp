@@ -131,13 +131,19 @@ SavedResults ReadResults(const Json& root) {
   const Json& in = Field(root, "results", "");
   SavedResults results;
   ShownResults& shown = results.shown;
-  shown.present_sag = TextField(in, "present_sag", w);
-  shown.estimates = ArrayField<3>(in, "estimates", w, ReadText);
-  shown.present_tension = TextField(in, "present_tension", w);
-  shown.allow_a = TextField(in, "allowable_a", w);
-  shown.allow_bc = TextField(in, "allowable_bc", w);
-  shown.ratio = TextField(in, "ratio", w);
-  shown.specified_sag = TextField(in, "specified_sag", w);
+  // A label that was not reached is kept in the file as an empty text.
+  const auto label = [](const std::string& text) {
+    return text.empty() ? ShownText() : ShownText(text);
+  };
+  shown.present_sag = label(TextField(in, "present_sag", w));
+  const std::array<std::string, 3> estimates = ArrayField<3>(in, "estimates", w, ReadText);
+  for (size_t i = 0; i < 3; ++i)
+    shown.estimates[i] = label(estimates[i]);
+  shown.present_tension = label(TextField(in, "present_tension", w));
+  shown.allow_a = label(TextField(in, "allowable_a", w));
+  shown.allow_bc = label(TextField(in, "allowable_bc", w));
+  shown.ratio = label(TextField(in, "ratio", w));
+  shown.specified_sag = label(TextField(in, "specified_sag", w));
   const std::string colour = TextField(in, "ratio_colour", w);
   if (colour != "red" && colour != "yellow")
     throw FieldError{w + ".ratio_colour"};
@@ -272,13 +278,15 @@ Result<std::string> SavedMeasurementText(const SavedMeasurement& saved, const st
 
   const ShownResults& shown = saved.results.shown;
   Json results = Json::object();
-  results["present_sag"] = shown.present_sag;
-  results["estimates"] = shown.estimates;
-  results["present_tension"] = shown.present_tension;
-  results["allowable_a"] = shown.allow_a;
-  results["allowable_bc"] = shown.allow_bc;
-  results["ratio"] = shown.ratio;
-  results["specified_sag"] = shown.specified_sag;
+  results["present_sag"] = LabelCaption(shown.present_sag);
+  results["estimates"] =
+      Json::array({LabelCaption(shown.estimates[0]), LabelCaption(shown.estimates[1]),
+                   LabelCaption(shown.estimates[2])});
+  results["present_tension"] = LabelCaption(shown.present_tension);
+  results["allowable_a"] = LabelCaption(shown.allow_a);
+  results["allowable_bc"] = LabelCaption(shown.allow_bc);
+  results["ratio"] = LabelCaption(shown.ratio);
+  results["specified_sag"] = LabelCaption(shown.specified_sag);
   results["ratio_colour"] = shown.ratio_red ? "red" : "yellow";
   results["result_text"] = saved.results.result_text;
   json["results"] = std::move(results);
@@ -415,17 +423,27 @@ std::vector<ResultDifference> CompareResults(const SavedResults& saved,
                                              const MeasurementSession& session) {
   const ShownResults& now = session.Shown();
   const ShownResults& then = saved.shown;
-  const std::string values_then[] = {then.present_sag,     then.estimates[0],
-                                     then.estimates[1],    then.estimates[2],
-                                     then.present_tension, then.allow_a,
-                                     then.allow_bc,        then.ratio,
-                                     then.specified_sag,   then.ratio_red ? "red" : "yellow",
+  const std::string values_then[] = {LabelCaption(then.present_sag),
+                                     LabelCaption(then.estimates[0]),
+                                     LabelCaption(then.estimates[1]),
+                                     LabelCaption(then.estimates[2]),
+                                     LabelCaption(then.present_tension),
+                                     LabelCaption(then.allow_a),
+                                     LabelCaption(then.allow_bc),
+                                     LabelCaption(then.ratio),
+                                     LabelCaption(then.specified_sag),
+                                     then.ratio_red ? "red" : "yellow",
                                      saved.result_text};
-  const std::string values_now[] = {now.present_sag,     now.estimates[0],
-                                    now.estimates[1],    now.estimates[2],
-                                    now.present_tension, now.allow_a,
-                                    now.allow_bc,        now.ratio,
-                                    now.specified_sag,   now.ratio_red ? "red" : "yellow",
+  const std::string values_now[] = {LabelCaption(now.present_sag),
+                                    LabelCaption(now.estimates[0]),
+                                    LabelCaption(now.estimates[1]),
+                                    LabelCaption(now.estimates[2]),
+                                    LabelCaption(now.present_tension),
+                                    LabelCaption(now.allow_a),
+                                    LabelCaption(now.allow_bc),
+                                    LabelCaption(now.ratio),
+                                    LabelCaption(now.specified_sag),
+                                    now.ratio_red ? "red" : "yellow",
                                     session.ResultText()};
   std::vector<ResultDifference> differences;
   for (size_t i = 0; i < std::size(kResultNames); ++i) {

@@ -449,6 +449,7 @@ TEST_F(MeasureCommand, HeicOfTheSampleMeasuresAsTheJpeg) {
     EXPECT_EQ(exif->model, "iPhone 13");
     EXPECT_EQ(exif->orientation, 1);
   }
+}
 
 // Round trip: `sarn measure --from` on a file saved by `sarn measure --save`
 // prints what `sarn measure --json` prints for the same photo, line and

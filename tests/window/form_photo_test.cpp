@@ -407,6 +407,7 @@ TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   dialogs_.save_result.reset();
   form_->ReportAction->trigger();
   EXPECT_EQ(dialogs_.save_suggested.back(), reports.PathOf("span-report.pdf"));
+}
 
 // 測定を保存… and 測定を開く…: a measurement saved with inputs, a mode and a
 // tick of the user's own opens again, in a window that has since changed,
