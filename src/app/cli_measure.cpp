@@ -112,11 +112,10 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
   // The scan reads the working image only: no overview raster.
   const PhotoLoadResult loaded =
       session.LoadPhoto(photo, o.load, o.view_width, no_questions, context.fallback_decoder, false);
-  if (!loaded.loaded) {
-    const std::string why =
-        loaded.failure ? loaded.failure->reason : std::string("the photo could not be loaded");
-    const int code = loaded.failure ? loaded.failure->code : 0;
-    prepared.failure = photo + ": " + why + " (エラーコード=" + std::to_string(code) + ")";
+  // The failure names the photo's path.
+  if (!loaded.loaded()) {
+    prepared.failure = loaded.failure->English() +
+                       " (エラーコード=" + std::to_string(loaded.failure->code()) + ")";
   }
   return prepared;
 }
@@ -177,7 +176,7 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
   if (!WriteMeasurementFiles(session, o.report, o.annotated, context, err))
     return kExitBadInput;
   if (!session.Tension().ok()) {
-    err << kCommand << ": the evaluation stopped: " << session.Tension().error << "\n";
+    err << kCommand << ": the evaluation stopped: " << session.Tension().failure->English() << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;

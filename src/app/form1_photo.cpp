@@ -45,7 +45,7 @@ bool Form1::LoadFrom(const std::string& path) {
       session_.LoadPhoto(path, settings, InnerWidth(), *this, tk::DecodeImageWithQt);
   busy_.reset();
   ShowSettings(result.settings);
-  if (result.loaded) {
+  if (result.loaded()) {
     ShowLoadedPhoto();
     // A photo whose data ends early is shown as far as it goes, and said so.
     if (!session_.Photo()->incomplete_message.empty())

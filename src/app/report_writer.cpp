@@ -516,14 +516,15 @@ void DrawChartTable(Page& page, const StringingChart& chart, double x, double y,
 double DrawChart(Page& page, const ReportContent& c, double y) {
   y = Heading(page, y, QStringLiteral("張力・弛度表"));
   if (!c.chart.ok()) {
-    page.Text(kMargin, y, kContentWidth, 5,
-              QStringLiteral("作成できません（") + Q(c.chart.error) + QStringLiteral("）"), 8.5);
+    page.Text(
+        kMargin, y, kContentWidth, 5,
+        QStringLiteral("作成できません（") + Q(c.chart.failure().English()) + QStringLiteral("）"),
+        8.5);
     return y + 6;
   }
   const double height = 72;
-  DrawChartPlot(page, *c.chart.chart, c.results.specified_sag_value,
-                QRectF(kMargin, y, 108, height));
-  DrawChartTable(page, *c.chart.chart, kMargin + 112, y, kContentWidth - 112);
+  DrawChartPlot(page, *c.chart, c.results.specified_sag_value, QRectF(kMargin, y, 108, height));
+  DrawChartTable(page, *c.chart, kMargin + 112, y, kContentWidth - 112);
   return y + height;
 }
 

@@ -10,7 +10,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "photo/load_plan.h"
@@ -32,22 +31,22 @@ struct FallbackPhoto {
 // large to decode within its memory bound, 6 a side above 32767). Given by
 // the program (Qt's image reader in the window); without one only JPEG files
 // load.
-using FallbackDecoder = std::function<std::variant<FallbackPhoto, LoadFailure>(
-    const std::vector<uint8_t>& bytes, int needed_width)>;
+using FallbackDecoder =
+    std::function<Result<FallbackPhoto>(const std::vector<uint8_t>& bytes, int needed_width)>;
 
 class PhotoFile {
  public:
   // Failures, none of them curable by a smaller working image: 53 the file
-  // does not exist, 70 it may not be read, 481 it yields no image (zero bytes,
-  // not an image, a header libjpeg cannot read, a folder), 6 a side above
-  // 32767 pixels. `needed_width`: the widest any working image of this load
-  // is drawn (the limit), passed to the fallback decoder.
-  static std::variant<PhotoFile, LoadFailure> Open(const std::string& path,
-                                                   const FallbackDecoder& fallback = {},
-                                                   int needed_width = kMaxImageSide);
-  static std::variant<PhotoFile, LoadFailure> FromBytes(std::vector<uint8_t> bytes,
-                                                        const FallbackDecoder& fallback = {},
-                                                        int needed_width = kMaxImageSide);
+  // does not exist, 70 it may not be read, 75 a FIFO, device or socket, 481
+  // it yields no image (zero bytes, not an image, a header libjpeg cannot
+  // read, a folder), 6 a side above 32767 pixels. Open's failures name the
+  // path once. `needed_width`: the widest any working image of this load is
+  // drawn (the limit), passed to the fallback decoder.
+  static Result<PhotoFile> Open(const std::string& path, const FallbackDecoder& fallback = {},
+                                int needed_width = kMaxImageSide);
+  static Result<PhotoFile> FromBytes(std::vector<uint8_t> bytes,
+                                     const FallbackDecoder& fallback = {},
+                                     int needed_width = kMaxImageSide);
 
   int width() const { return width_; }
   int height() const { return height_; }
@@ -59,15 +58,14 @@ class PhotoFile {
   // read). A JPEG whose data ends early or is corrupt still gives one; then
   // `first_missing_photo_row` (when given) is set to the first photo row not
   // wholly decoded (see DecodeJpegInto).
-  std::variant<Raster, LoadFailure> BuildWorkingImage(
-      const WorkingImagePlan& plan, size_t max_raster_bytes,
-      std::optional<int>* first_missing_photo_row = nullptr) const;
+  Result<Raster> BuildWorkingImage(const WorkingImagePlan& plan, size_t max_raster_bytes,
+                                   std::optional<int>* first_missing_photo_row = nullptr) const;
 
  private:
   std::span<const uint8_t> bytes() const;
   // Reads the size (JPEG) or decodes the photo (other formats, perhaps scaled
   // down to `needed_width`).
-  std::optional<LoadFailure> Identify(const FallbackDecoder& fallback, int needed_width);
+  Result<void> Identify(const FallbackDecoder& fallback, int needed_width);
 
   MappedFile mapped_;           // the JPEG file as opened from a path, or
   std::vector<uint8_t> owned_;  // as given to FromBytes

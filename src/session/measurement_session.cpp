@@ -77,14 +77,9 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   callbacks.build_overview = build_overview;
   LoadOutcome outcome = LoadPhotoWithRecovery(path, settings, view_width, callbacks);
   PhotoLoadResult result;
-  result.settings = outcome.settings;
-  result.failure = outcome.failure;
-  if (!outcome.photo) {
-    result.message = outcome.message;
-    result.end_program = outcome.end_program;
+  static_cast<LoadReport&>(result) = outcome;
+  if (!outcome.photo)
     return result;
-  }
-  result.loaded = true;
   result.replaced = std::move(photo_);
   photo_ = std::move(*outcome.photo);
   photo_path_ = path;
@@ -97,7 +92,7 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   scanned_ = false;
   stale_ = false;
   trace_.reset();
-  measurement_failure_.clear();
+  measurement_failure_.reset();
   return result;
 }
 
@@ -265,28 +260,30 @@ void MeasurementSession::Scan() {
   guides_ = ComputeGuides(line, img_scale_, scan_.WireY);
   scanned_ = true;
   stale_ = false;
-  measurement_failure_.clear();
+  measurement_failure_.reset();
   trace_.reset();
   if (photo_ && photo_->first_missing_row) {
     for (int i = 0; i < kStations; ++i) {
       if (ReachesMissingRows(*photo_, scan_.ScanTop[static_cast<size_t>(i)] + kSamples - 1)) {
-        measurement_failure_ = "station " + std::to_string(i) +
-                               " reaches the missing rows: " + photo_->incomplete_message;
+        measurement_failure_ =
+            Failure(MessageId::kStationReachesMissingRows,
+                    {std::to_string(i), IncompletePhotoFailure(*photo_->first_missing_photo_row)});
         break;
       }
     }
   }
-  if (precision_ && measurement_failure_.empty()) {
+  if (precision_ && !measurement_failure_) {
     trace_ = TraceNow();
     if (trace_->credible)
       PlaceGuidesOnRows(trace_->StationRows, img_scale_, &guides_);
     else
-      measurement_failure_ = "precision tracing found no credible conductor: " + trace_->reason;
+      // The tracer words its reason in English only; it is carried as a value.
+      measurement_failure_ = Failure(MessageId::kTraceNotCredible, {trace_->reason});
   }
   events_->Scanned();
-  if (!measurement_failure_.empty()) {
+  if (measurement_failure_) {
     ClearResults();
-    events_->MeasurementFailed(measurement_failure_);
+    events_->MeasurementFailed(*measurement_failure_);
     return;
   }
   SarnKeisan();
@@ -305,7 +302,7 @@ void MeasurementSession::ClearResults() {
   tension_est_ = {};
   present_tension_ = 0;
   tension_ = TensionOutcome{};
-  tension_.error = measurement_failure_;
+  tension_.failure = measurement_failure_;
   shown_ = ShownResults{};
   events_->SagComputed();
   for (size_t i = 0; i < 3; ++i) {
@@ -338,7 +335,7 @@ std::vector<std::string> MeasurementSession::Warnings() const {
   std::vector<std::string> warnings;
   if (photo_ && !photo_->incomplete_message.empty())
     warnings.push_back(photo_->incomplete_message);
-  if (!scanned_ || precision_ || !measurement_failure_.empty())
+  if (!scanned_ || precision_ || measurement_failure_)
     return warnings;
   // The scan finds a conductor's top edge, the trace its centre: a top edge
   // may lie up to half a thick conductor (5 px) above the centre.
@@ -367,7 +364,7 @@ StringingChartResult MeasurementSession::Chart(const TemperatureRange& range) co
 }
 
 void MeasurementSession::SarnKeisan() {
-  if (!measurement_failure_.empty()) {
+  if (measurement_failure_) {
     ClearResults();
     return;
   }
@@ -399,7 +396,7 @@ void MeasurementSession::SarnKeisan() {
 }
 
 void MeasurementSession::EvalTension() {
-  if (!measurement_failure_.empty())
+  if (measurement_failure_)
     return;  // the labels stay empty until a scan gives a result
   TensionInputs inputs;
   for (size_t i = 0; i < 3; ++i) {

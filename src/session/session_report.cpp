@@ -66,7 +66,7 @@ ReportContent BuildReportContent(const MeasurementSession& session, const std::s
   r.ratio_red = shown.ratio_red;
   r.specified_sag_m = shown.specified_sag;
   r.specified_sag_value = session.Tension().SpecifiedSag;
-  r.failure = session.Tension().error;
+  r.failure = session.Tension().ok() ? std::string() : session.Tension().failure->English();
 
   if (session.Scanned()) {
     const ScanGuides& guides = session.GuideLines();

@@ -136,6 +136,7 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
     {kPhotoIncomplete, "the photo is incomplete: rows below {0} are missing",
      "写真が不完全です: {0} 行目より下のデータがありません"},
     // The measurement.
+    {kSagUnknown, "the sag of pass {0} is not known", "パス {0} の弛度を求められません"},
     {kStationReachesMissingRows, "station {0} reaches the missing rows: {1}",
      "測点 {0} が写真の欠けた行にかかっています: {1}"},
     {kTraceNotCredible, "precision tracing found no credible conductor: {0}",

@@ -88,6 +88,7 @@ enum class MessageId : uint16_t {
   kViewsNoMemory,
   kPhotoIncomplete,
   // The measurement.
+  kSagUnknown,
   kStationReachesMissingRows,
   kTraceNotCredible,
   // The state equation and the tension evaluation; {0} of the first four is a term below.

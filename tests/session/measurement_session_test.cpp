@@ -27,7 +27,7 @@ class RecordingFace : public SessionEvents {
 };
 
 WireData Worked() {
-  return *ParseWireData(test::SetDtBytes(15, -5, {test::WorkedConductor("WORKED")}), "t").data;
+  return *ParseWireData(test::SetDtBytes(15, -5, {test::WorkedConductor("WORKED")}), "t");
 }
 
 struct Transition {

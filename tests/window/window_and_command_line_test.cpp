@@ -47,8 +47,8 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   std::ifstream source(std::string(SARN_SOURCE_DIR) + "/data/conductors.txt");
   const WireDataResult table = ParseWireSource(
       std::string((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>()));
-  ASSERT_TRUE(table.data) << table.error;
-  folder.Write("SetDT.dat", SerializeWireData(*table.data));
+  ASSERT_TRUE(table.ok()) << table.failure().English();
+  folder.Write("SetDT.dat", SerializeWireData(*table));
 
   SpanScene scene = ScaledScene(SpanScene{}, 1600, 1200);
   scene.seed = 5;
@@ -57,7 +57,7 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   FakeDialogs dialogs;
   tk::QtClipboard clipboard;
   Form1 form(dialogs, clipboard, folder.path());
-  form.Form_Load(*table.data);
+  form.Form_Load(*table);
   form.showMaximized();
   QApplication::processEvents();
   dialogs.open_result = photo;
