@@ -1,7 +1,9 @@
 // Fuzz entry for the photo loading: any bytes through the whole of
 // LoadPhotoBytesWithRecovery, as the window and `sarn measure` load a photo:
 // the header, the working-image plan, the bound checks, the streamed
-// DCT-scaled JPEG decoding or the Qt decoder for other formats, the area
+// DCT-scaled JPEG decoding (with its EXIF orientation, turned and mirrored
+// in the resampler), the HEIC/HEIF decoding through libheif (bounded by the
+// working raster's bound) or the Qt decoder for other formats, the area
 // resampler (straight copy and scaled), the overview and the recovery with
 // its retries. Each input's last byte picks the settings (limit, cut,
 // automatic adjustment), and the working raster is kept small so that one

@@ -6,10 +6,12 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev          # Qt 6 Widgets: the window and the clipboard
   qt6-charts-dev        # Qt Charts: the plot of the stringing chart
+  qt6-translations-l10n # Qt's own Japanese: the file dialogs' and buttons' texts
   libqt6opengl6-dev     # CMake package of Qt OpenGL, which Qt Charts needs but does not pull in
   libturbojpeg0-dev     # TurboJPEG: JPEG encoding of synthetic test photos, benchmark baseline
   libjpeg-dev           # libjpeg API of libjpeg-turbo: scaled, row-streamed photo decoding
-  libexif-dev           # EXIF capture date of a photo, for the measurement report
+  libexif-dev           # EXIF of a photo: capture date, orientation, camera and lens
+  libheif-dev           # HEIC/HEIF photos: decoding, their rotation and mirroring, their EXIF
   libgtest-dev libgmock-dev
   libbenchmark-dev
   fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック"), embedded in reports
@@ -18,6 +20,7 @@ packages=(
   nlohmann-json3-dev    # nlohmann-json: the commands' JSON output
   libjpeg-turbo-progs python3  # djpeg and the timing runner of the first-load benchmark
   dpkg-dev file         # make package: dpkg-shlibdeps finds the .deb's dependencies
+  lintian man-db        # checking the .deb and its manual page
   desktop-file-utils    # the test that validates packaging/sarn.desktop
   # The real-X test (tests/x11): an X server, a window manager, XTest input,
   # the clipboard, the X server's own window queries, and a screenshot.

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "tension/stringing_chart.h"
+#include "tension/stringing_chart_text.h"
 
 class QChart;
 class QChartView;
@@ -78,7 +79,7 @@ class ChartDialog : public QDialog {
 
  private:
   void FillPlot(const StringingChart& chart, const ChartMarks& marks);
-  void FillTables(const StringingChart& chart);
+  void FillTables(const StringingChartTexts& texts);
   void Clear(const std::string& why);
   // Asks for the file and writes what `encode` makes of the chart (false
   // with a reason when it cannot); a failure is shown through ShowError.

@@ -172,15 +172,17 @@ bool ReadConductorData(const ConductorOptions& options, const CliContext& contex
   return true;
 }
 
-void ApplyConductorOptions(const ConductorOptions& options, const WireData& data,
-                           MeasurementSession& session) {
-  session.SetWireData(data, options.span_text, options.air_temp_text);
-  session.SetWireIndex(options.wire);
+SessionInputs ConductorInputs(const ConductorOptions& options) {
+  SessionInputs inputs;
+  inputs.wire = options.wire;
+  inputs.span_text = options.span_text;
+  inputs.air_temp_text = options.air_temp_text;
   if (options.design_temps) {
-    for (int i = 0; i < 2; ++i)
-      session.SetDesignTempText(i, PlainInteger((*options.design_temps)[static_cast<size_t>(i)]));
+    inputs.design_temp_texts = {PlainInteger((*options.design_temps)[0]),
+                                PlainInteger((*options.design_temps)[1])};
   }
-  session.SetWindCombination(options.classes);
+  inputs.classes = options.classes;
+  return inputs;
 }
 
 std::optional<int> ParseCommand(CLI::App& command, const std::vector<std::string>& args,

@@ -43,9 +43,9 @@ std::string DataFilePath(const std::string& given, const CliContext& context);
 bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
                        const std::string& command, std::ostream& err, WireData* data);
 
-// Sets the conductor, span, air temperature, design temperatures and classes.
-void ApplyConductorOptions(const ConductorOptions& options, const WireData& data,
-                           MeasurementSession& session);
+// The session inputs the options give: conductor, span, air temperature,
+// design temperatures and classes; the others as the window starts.
+SessionInputs ConductorInputs(const ConductorOptions& options);
 
 // A check of an option's text: `valid` decides, and a text it refuses is
 // told "<rule>, not '<text>'". `shape` names the value in the help.

@@ -13,10 +13,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include <QAction>
+#include <QMenu>
 
 #include "app/chart_dialog.h"
 #include "session/measurement_session.h"
@@ -100,6 +102,11 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void ShowChart();
   // 報告書を保存… (Ctrl+S): the measurement report as PDF.
   void SaveReport();
+  // 最近使った写真: the photos opened last, newest first, then the
+  // measurements (listed while OpenRecentMeasurement is set); filled each time
+  // the menu opens, from RecentFiles.
+  QMenu* RecentMenu = nullptr;
+  std::function<void(const std::string&)> OpenRecentMeasurement;
   QAction* PrecisionAction = nullptr;
   QAction* ChartAction = nullptr;
   QAction* ReportAction = nullptr;
@@ -156,12 +163,17 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   int32_t MaxHeight = 0;   // twips, outer height recorded while maximised
   bool Selecting = false;
   int32_t DragX = 0, DragY = 0;
+  // A press and release closer than this (window pixels) is a click, not a
+  // line: it draws nothing and leaves the line and every result as they were.
+  static constexpr double kClickSlopPixels = 3.0;
 
  private:
   void CreateControls();
   void CreatePanelControls();
   void CreateLines();
   void CreateContextMenu();
+  void CreateRecentMenu();
+  void FillRecentMenu();
   void ShowTrace();
   void UpdateChart();
   void BindHandlers();
@@ -188,6 +200,18 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   // The loading's questions, through the dialogs.
   bool AskRetry() override;
   void SettingsChanged(const LoadSettings& now) override;
+
+  // The left-button drag on Picture1: where it was pressed (overview units),
+  // whether it has left the click's slop, and the line shown before it (put
+  // back when the release comes within the slop of the press).
+  bool PressedWithinSlop(float x, float y) const;
+  float press_x_ = 0, press_y_ = 0;
+  bool line_begun_ = false;
+  struct ShownLine {
+    float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    bool visible = false;
+  };
+  ShownLine line_before_;
 
   tk::Dialogs& dialogs_;
   tk::Clipboard& clipboard_;

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/form1.h"
+#include "app/recent_files.h"
 #include "app/report_writer.h"
 #include "session/session_report.h"
 #include "toolkit/bgr_color.h"
@@ -74,11 +75,11 @@ void Form1::ShowTrace() {
       continue;
     }
     const size_t last = trace->polyline.size() - 1;
-    const CurvePoint& a = trace->polyline[last * static_cast<size_t>(i) / kCurveSegments];
-    const CurvePoint& b = trace->polyline[last * static_cast<size_t>(i + 1) / kCurveSegments];
-    working->SetEnds(a.x, a.y, b.x, b.y);
-    overview->SetEnds(static_cast<float>(a.x / scale), static_cast<float>(a.y / scale),
-                      static_cast<float>(b.x / scale), static_cast<float>(b.y / scale));
+    const CurvePoint& from = trace->polyline[last * static_cast<size_t>(i) / kCurveSegments];
+    const CurvePoint& to = trace->polyline[last * static_cast<size_t>(i + 1) / kCurveSegments];
+    working->SetEnds(from.x, from.y, to.x, to.y);
+    overview->SetEnds(static_cast<float>(from.x / scale), static_cast<float>(from.y / scale),
+                      static_cast<float>(to.x / scale), static_cast<float>(to.y / scale));
     working->SetVisible(true);
     overview->SetVisible(true);
   }
@@ -106,15 +107,20 @@ void Form1::UpdateChart() {
 }
 
 void Form1::SaveReport() {
-  std::string suggested = "report.pdf";
+  // PHOTO-report.pdf in the folder of the last report, else beside the photo.
+  std::filesystem::path suggested = "report.pdf";
   if (!session_.PhotoPath().empty()) {
     std::filesystem::path photo(session_.PhotoPath());
-    suggested = (photo.parent_path() / (photo.stem().string() + "-report.pdf")).string();
+    suggested = photo.parent_path() / (photo.stem().string() + "-report.pdf");
   }
+  const std::string folder = RecentFiles::LastFolder(RecentFiles::Dialog::Report);
+  if (!folder.empty())
+    suggested = std::filesystem::path(folder) / suggested.filename();
   const std::optional<std::string> path =
-      dialogs_.SaveFileName("報告書を保存", suggested, "PDF (*.pdf)");
+      dialogs_.SaveFileName("報告書を保存", suggested.string(), "PDF (*.pdf)");
   if (!path)
     return;
+  RecentFiles::SetLastFolderOf(RecentFiles::Dialog::Report, *path);
   const ReportContent content = BuildReportContent(session_, LocalTimeText(), SARN_VERSION);
   if (Result<void> written = WriteReportPdf(content, ReportImagesOf(session_.Photo()), *path);
       !written)

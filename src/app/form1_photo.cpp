@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/form1.h"
+#include "app/recent_files.h"
 #include "state/numeric.h"
 #include "toolkit/busy_cursor.h"
 #include "toolkit/raster_image.h"
@@ -13,7 +14,11 @@
 namespace sarn {
 
 void Form1::Command1_Click() {
-  const std::optional<std::string> chosen = dialogs_.OpenPhoto(dialog_file_name_);
+  // The last choice of this session, else the folder of the last one.
+  const std::string initial = dialog_file_name_.empty()
+                                  ? RecentFiles::LastFolder(RecentFiles::Dialog::Photo)
+                                  : dialog_file_name_;
+  const std::optional<std::string> chosen = dialogs_.OpenPhoto(initial);
   if (!chosen) {
     unsetCursor();
     return;
@@ -46,6 +51,7 @@ bool Form1::LoadFrom(const std::string& path) {
   busy_.reset();
   ShowSettings(result.settings);
   if (result.loaded()) {
+    RecentFiles::AddPhoto(path);
     ShowLoadedPhoto();
     // A photo whose data ends early is shown as far as it goes, and said so.
     if (!session_.Photo()->incomplete_message.empty())

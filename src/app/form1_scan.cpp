@@ -1,6 +1,8 @@
 // Form1's tracing: the line drawn on the overview, the conductor scan along
-// it, and panning of both picture boxes with the right button.
+// it, and panning of both picture boxes with the right button. A press and
+// release within a few pixels is a click, never a line.
 
+#include <cmath>
 #include <iostream>
 
 #include "app/form1.h"
@@ -33,18 +35,35 @@ void Form1::Picture1_MouseDown(int button, int, float x, float y) {
     DragY = RoundToInt32(y).value_or(DragY);
     Picture1->SetMousePointer(kPointerSizeAll);
   } else {
+    // The line starts here once the pointer leaves the click's slop; until
+    // then the line shown stays as it is.
     Selecting = true;
-    Line1[0]->SetX1(x);
-    Line1[0]->SetY1(y);
+    press_x_ = x;
+    press_y_ = y;
+    line_begun_ = false;
   }
+}
+
+bool Form1::PressedWithinSlop(float x, float y) const {
+  const double dx = (static_cast<double>(x) - press_x_) * Picture1->UnitXPixels();
+  const double dy = (static_cast<double>(y) - press_y_) * Picture1->UnitYPixels();
+  return std::hypot(dx, dy) < kClickSlopPixels;
 }
 
 void Form1::Picture1_MouseMove(int button, int, float x, float y) {
   if (button == kLeftButton && Selecting) {
+    if (!line_begun_) {
+      if (PressedWithinSlop(x, y))
+        return;
+      line_begun_ = true;
+      const tk::LineShape& shown = *Line1[0];
+      line_before_ = {shown.X1(), shown.Y1(), shown.X2(), shown.Y2(), shown.Visible()};
+      Line1[0]->SetX1(press_x_);
+      Line1[0]->SetY1(press_y_);
+    }
     Line1[0]->SetVisible(true);
     Line1[0]->SetX2(x);
     Line1[0]->SetY2(y);
-    session_.TrackLine(ScanLine{Line1[0]->X1(), Line1[0]->Y1(), x, y});
   } else if (button == kRightButton) {
     Picture1->SetTop(Panned(Picture1->Top(), y, DragY));
   }
@@ -52,9 +71,26 @@ void Form1::Picture1_MouseMove(int button, int, float x, float y) {
 
 void Form1::Picture1_MouseUp(int button, int, float x, float y) {
   if (button == kLeftButton && Selecting) {
-    Line1[0]->SetX2(x);
-    Line1[0]->SetY2(y);
-    session_.SetLine(ScanLine{Line1[0]->X1(), Line1[0]->Y1(), x, y});
+    if (PressedWithinSlop(x, y)) {
+      // A click (to focus the window, say), or a drag brought back to where
+      // it began: the line, the results and the clipboard stay as they were.
+      if (line_begun_) {
+        Line1[0]->SetEnds(line_before_.x1, line_before_.y1, line_before_.x2, line_before_.y2);
+        Line1[0]->SetVisible(line_before_.visible);
+      }
+      line_begun_ = false;
+    } else {
+      Line1[0]->SetX1(press_x_);
+      Line1[0]->SetY1(press_y_);
+      Line1[0]->SetX2(x);
+      Line1[0]->SetY2(y);
+      const ScanLine line{press_x_, press_y_, x, y};
+      // A line shown while dragged is kept for the threshold's re-scans.
+      if (line_begun_)
+        session_.TrackLine(line);
+      line_begun_ = false;
+      session_.SetLine(line);
+    }
     Selecting = false;
   } else if (button == kRightButton) {
     Picture1->SetTop(Panned(Picture1->Top(), y, DragY));

@@ -1,4 +1,4 @@
-// The window's start-up: the application, the fonts, the conductor table
+// The window's start-up: the application, the fonts and Qt's Japanese, the conductor table
 // (read before anything is shown, so the window never opens on a partly read
 // table), Form1 maximised, and the photo named on the command line, loaded
 // once the window has its maximised size.
@@ -13,6 +13,7 @@
 #include "state/program_folder.h"
 #include "state/wire_table.h"
 #include "toolkit/control_fonts.h"
+#include "toolkit/japanese_ui.h"
 #include "toolkit/qt_clipboard.h"
 #include "toolkit/qt_dialogs.h"
 
@@ -26,6 +27,12 @@ int RunWindow(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(kProgramTitle);
   tk::InstallControlFonts();
+  // The captions are Japanese; Qt's own dialogs and buttons follow them,
+  // whatever the user's LANG.
+  if (!tk::InstallJapaneseInterface())
+    std::cerr << "sarn: Qt's Japanese texts (" << tk::kQtCatalogue << ".qm, package "
+              << "qt6-translations-l10n) not found in " << tk::QtTranslationFolder().toStdString()
+              << "; Qt's dialogs stay in English\n";
   tk::QtDialogs dialogs(kProgramTitle);
   tk::QtClipboard clipboard;
 

@@ -248,9 +248,23 @@ Result<void> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
   const JpegSize expected = ScaledJpegSize(
       {static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height)}, scale_eighths);
   if (static_cast<int>(cinfo.output_width) != expected.width ||
-      static_cast<int>(cinfo.output_height) != expected.height || cinfo.output_components != 4) {
+      static_cast<int>(cinfo.output_height) != expected.height || cinfo.output_components != 4 ||
+      static_cast<int>(cinfo.output_width) != resampler->StoredWidth()) {
     jpeg_destroy_decompress(&cinfo);
     return Failure(MessageId::kJpegUnexpectedSize, {}, kErrInvalidPicture);
+  }
+  // Only the columns the resampler reads are decoded (a photo stored turned
+  // a quarter and cut: the cut rows are stored columns). libjpeg widens the
+  // range to whole iMCU columns; the rows are written at their place in the
+  // resampler's row.
+  JDIMENSION column_offset = 0;
+  const int first_column = resampler->FirstSourceColumn();
+  const int end_column = resampler->EndSourceColumn();
+  if (end_column > first_column &&
+      (first_column > 0 || end_column < static_cast<int>(cinfo.output_width))) {
+    column_offset = static_cast<JDIMENSION>(first_column);
+    auto width = static_cast<JDIMENSION>(end_column - first_column);
+    jpeg_crop_scanline(&cinfo, &column_offset, &width);
   }
   stage = 2;
   const auto first = static_cast<JDIMENSION>(resampler->FirstSourceRow());
@@ -266,7 +280,7 @@ Result<void> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
   while (cinfo.output_scanline < end && cinfo.output_scanline < cinfo.output_height) {
     // Decoded straight into the resampler's row (or the working image's).
     uint32_t* target = resampler->RowBuffer();
-    JSAMPROW row = reinterpret_cast<JSAMPROW>(target);
+    JSAMPROW row = reinterpret_cast<JSAMPROW>(target + column_offset);
     if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
       MarkMissingFrom(&err, photo_row_of(cinfo.output_scanline));
       break;

@@ -41,7 +41,8 @@ JpegSize ScaledJpegSize(JpegSize full, int scale_eighths);
 // area resampling does the rest.
 int ChooseDctScale(JpegSize full, double draw_width, double draw_height);
 
-// Decodes at scale_eighths / 8 and pushes the rows the resampler asks for.
+// Decodes at scale_eighths / 8 and pushes the rows (and of them the columns)
+// the resampler asks for, stored rows top to bottom as the file holds them.
 // A file that breaks off (truncated, corrupt data, or a fatal error after the
 // header) still loads: libjpeg fills missing data with grey, or the
 // resampler's Finish repeats the last row made; `first_missing_photo_row`

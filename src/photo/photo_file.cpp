@@ -1,9 +1,13 @@
 #include "photo/photo_file.h"
 
+#include <algorithm>
 #include <new>
 
 #include "photo/area_resampler.h"
+#include "photo/exif_date.h"
+#include "photo/heif_decoder.h"
 #include "photo/jpeg_decoder.h"
+#include "photo/photo_exif.h"
 #include "state/file_access.h"
 
 namespace sarn {
@@ -48,14 +52,15 @@ Result<void> CheckSize(int width, int height) {
 }  // namespace
 
 Result<PhotoFile> PhotoFile::Open(const std::string& path, const FallbackDecoder& fallback,
-                                  int needed_width) {
+                                  int needed_width, double max_decode_bytes) {
   Result<MappedFile> mapped = MapFile(path);
   if (!mapped)
     return mapped.failure();
   PhotoFile file;
   file.mapped_ = std::move(*mapped);
   // What the bytes yield is worded without the path; it is named once here.
-  if (Result<void> identified = file.Identify(fallback, needed_width); !identified) {
+  if (Result<void> identified = file.Identify(fallback, needed_width, max_decode_bytes);
+      !identified) {
     const Failure& failure = identified.failure();
     return Failure(kPhotoAtPath, {path, failure}, failure.code());
   }
@@ -63,10 +68,11 @@ Result<PhotoFile> PhotoFile::Open(const std::string& path, const FallbackDecoder
 }
 
 Result<PhotoFile> PhotoFile::FromBytes(std::vector<uint8_t> bytes, const FallbackDecoder& fallback,
-                                       int needed_width) {
+                                       int needed_width, double max_decode_bytes) {
   PhotoFile file;
   file.owned_ = std::move(bytes);
-  if (Result<void> identified = file.Identify(fallback, needed_width); !identified)
+  if (Result<void> identified = file.Identify(fallback, needed_width, max_decode_bytes);
+      !identified)
     return identified.failure();
   return file;
 }
@@ -77,7 +83,8 @@ std::span<const uint8_t> PhotoFile::bytes() const {
   return owned_;
 }
 
-Result<void> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width) {
+Result<void> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width,
+                                 double max_decode_bytes) {
   const std::span<const uint8_t> data = bytes();
   if (data.empty())
     return Failure(kPhotoFileEmpty, {}, kErrInvalidPicture);
@@ -87,9 +94,28 @@ Result<void> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_wid
       return size.failure();
     if (Result<void> checked = CheckSize(size->width, size->height); !checked)
       return checked;
-    width_ = size->width;
-    height_ = size->height;
+    // The EXIF block is within the file's first kExifSearchBytes.
+    orientation_ = ReadPhotoExif(data.first(std::min(data.size(), kExifSearchBytes))).orientation;
+    const bool swap = OrientationSwapsSides(orientation_);
+    width_ = swap ? size->height : size->width;
+    height_ = swap ? size->width : size->height;
     is_jpeg_ = true;
+    return Ok();
+  }
+  if (LooksLikeHeif(data)) {
+    Result<std::shared_ptr<const HeifPixels>> decoded = DecodeHeif(data, max_decode_bytes);
+    if (mapped_.Shrunk())
+      return Failure(kPhotoCutShort, {}, kErrInvalidPicture);
+    if (!decoded)
+      return decoded.failure();
+    heif_ = *decoded;
+    if (Result<void> checked = CheckSize(heif_->width, heif_->height); !checked)
+      return checked;
+    width_ = heif_->width;
+    height_ = heif_->height;
+    // The decoded photo is all that is needed from here on.
+    mapped_ = MappedFile();
+    owned_ = {};
     return Ok();
   }
   if (!fallback)
@@ -138,6 +164,23 @@ Result<Raster> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan, size_t
     return bounded.failure();
   try {
     const double top = DrawTopRow(plan);
+    if (heif_) {
+      // RGB rows turned into 0xFFRRGGBB words one at a time, straight into
+      // the resampler.
+      Raster out = MakeUnsetRaster(plan.W2, plan.H2);
+      AreaResampler resampler(width_, height_, width_ / static_cast<double>(plan.draw_width),
+                              height_ / static_cast<double>(plan.draw_height), top, &out);
+      for (int y = resampler.FirstSourceRow(); y < resampler.EndSourceRow(); ++y) {
+        const uint8_t* rgb = heif_->Row(y);
+        uint32_t* row = resampler.RowBuffer();
+        for (int x = 0; x < width_; ++x, rgb += 3) {
+          row[x] = 0xFF000000u | (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+        }
+        resampler.PushRow(row);
+      }
+      resampler.Finish();
+      return out;
+    }
     if (!is_jpeg_) {
       // The decoded pixels cover the whole photo, perhaps scaled down.
       return ResampleAreaScaled(decoded_, plan.W2, plan.H2,
@@ -146,6 +189,8 @@ Result<Raster> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan, size_t
     }
     // The resampler writes every pixel.
     Raster out = MakeUnsetRaster(plan.W2, plan.H2);
+    // Sizes upright; the decoder works on the stored photo, the resampler
+    // turns it (see AreaResampler).
     const JpegSize full{width_, height_};
     const int m = ChooseDctScale(full, plan.draw_width, plan.draw_height);
     const JpegSize scaled = ScaledJpegSize(full, m);
@@ -153,11 +198,16 @@ Result<Raster> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan, size_t
     // decoded column and row may be partial).
     const double fx = width_ * (m / 8.0) / plan.draw_width;
     const double fy = height_ * (m / 8.0) / plan.draw_height;
-    AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out);
-    if (Result<void> decoded = DecodeJpegInto(bytes(), m, &resampler, first_missing_photo_row);
-        !decoded)
+    AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out, orientation_);
+    std::optional<int> missing;
+    if (Result<void> decoded = DecodeJpegInto(bytes(), m, &resampler, &missing); !decoded)
       return decoded.failure();
     resampler.Finish();
+    // Stored rows are upright rows for orientations 1 and 2 only.
+    if (missing && orientation_ > 2)
+      missing = 0;
+    if (first_missing_photo_row != nullptr)
+      *first_missing_photo_row = missing;
     if (mapped_.Shrunk())
       return Failure(kPhotoCutShort, {}, kErrInvalidPicture);
     return out;

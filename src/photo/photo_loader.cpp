@@ -39,6 +39,7 @@ Result<LoadedPhoto> Attempt(const PhotoFile& file, const LoadSettings& settings,
     LoadedPhoto photo;
     photo.photo_width = file.width();
     photo.photo_height = file.height();
+    photo.orientation = file.orientation();
     photo.limit = NumericParse(settings.limit_text);
     const Result<WorkingImagePlan> planned =
         PlanWorkingImage(file.width(), file.height(), photo.limit, settings.cut);
@@ -100,6 +101,17 @@ Failure IncompletePhotoFailure(int first_missing_photo_row) {
 
 bool ReachesMissingRows(const LoadedPhoto& photo, int working_row) {
   return photo.first_missing_row && working_row >= *photo.first_missing_row;
+}
+
+std::optional<size_t> FirstStationInMissingRows(const LoadedPhoto& photo,
+                                                std::span<const int32_t> tops, int rows) {
+  if (!photo.first_missing_row)
+    return std::nullopt;
+  for (size_t i = 0; i < tops.size(); ++i) {
+    if (ReachesMissingRows(photo, tops[i] + rows - 1))
+      return i;
+  }
+  return std::nullopt;
 }
 
 namespace {
@@ -185,7 +197,8 @@ LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings
                                   const LoadCallbacks& callbacks, size_t max_raster_bytes) {
   // Opened before the settings move into the recovery.
   const Result<PhotoFile> opened =
-      PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings));
+      PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings),
+                      2.0 * static_cast<double>(max_raster_bytes));
   return LoadOpenedWithRecovery(opened, &path, std::move(settings), inner_width, callbacks,
                                 max_raster_bytes);
 }
@@ -194,7 +207,8 @@ LoadOutcome LoadPhotoBytesWithRecovery(std::vector<uint8_t> bytes, LoadSettings 
                                        int inner_width, const LoadCallbacks& callbacks,
                                        size_t max_raster_bytes) {
   const Result<PhotoFile> opened =
-      PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings));
+      PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings),
+                           2.0 * static_cast<double>(max_raster_bytes));
   return LoadOpenedWithRecovery(opened, nullptr, std::move(settings), inner_width, callbacks,
                                 max_raster_bytes);
 }

@@ -8,28 +8,10 @@
 #include "session/raster_pixels.h"
 #include "state/numeric.h"
 #include "tracing/hi_dat.h"
+#include "tracing/scan_check.h"
 
 namespace sarn {
 namespace {
-
-// The chord and the station marks at the traced rows (working-image rows,
-// fractional) instead of the scan's whole rows.
-void PlaceGuidesOnRows(const std::array<float, kStations>& rows, float img_scale,
-                       ScanGuides* guides) {
-  const double scale = img_scale;
-  const double first = rows[0], last = rows[kStations - 1];
-  guides->chord_overview.Y1 = static_cast<float>(first / scale);
-  guides->chord_overview.Y2 = static_cast<float>(last / scale);
-  guides->chord_working.Y1 = static_cast<float>(first);
-  guides->chord_working.Y2 = static_cast<float>(last);
-  for (size_t i = 1; i + 1 < kStations; ++i) {
-    const double chord_row = (last - first) / 8.0 * static_cast<double>(i) + first;
-    guides->marks_overview[i].Y1 = static_cast<float>(chord_row / scale);
-    guides->marks_overview[i].Y2 = static_cast<float>(rows[i] / scale);
-    guides->marks_working[i].Y1 = static_cast<float>(chord_row);
-    guides->marks_working[i].Y2 = rows[i];
-  }
-}
 
 // The working image of the photo, or an empty raster before any photo.
 const Raster& WorkingOf(const std::optional<LoadedPhoto>& photo) {
@@ -47,12 +29,25 @@ void MeasurementSession::SetWireData(const WireData& wires, const std::string& s
   state_.WireLast = wires.WireLast;
   state_.DesignTemp = wires.DesignTemp;
   state_.WireTable = wires.WireTable;
-  span_text_ = span_text;
-  air_temp_text_ = air_temp_text;
-  state_.SpanLength = static_cast<float>(NumericParse(span_text));
-  state_.AirTemp = static_cast<float>(NumericParse(air_temp_text));
+  StoreSpanText(span_text);
+  StoreAirTempText(air_temp_text);
   for (size_t i = 0; i < 2; ++i)
     design_temp_texts_[i] = PlainInteger(wires.DesignTemp[i]);
+}
+
+void MeasurementSession::SetInputs(const WireData& wires, const SessionInputs& inputs) {
+  SetWireData(wires, inputs.span_text, inputs.air_temp_text);
+  state_.WireIndex = inputs.wire;
+  if (inputs.design_temp_texts) {
+    for (int i = 0; i < 2; ++i)
+      StoreDesignTempText(i, (*inputs.design_temp_texts)[static_cast<size_t>(i)]);
+  }
+  StoreWindCombination(inputs.classes);
+  StoreDistanceTexts(inputs.distance_text, inputs.height_text);
+  corrections_ = inputs.corrections;
+  threshold_text_ = inputs.threshold_text;
+  criterion_ = inputs.criterion;
+  precision_ = inputs.precision;
 }
 
 void MeasurementSession::SetStartDistances(const std::string& distance, const std::string& height) {
@@ -80,8 +75,14 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   static_cast<LoadReport&>(result) = outcome;
   if (!outcome.photo)
     return result;
-  result.replaced = std::move(photo_);
-  photo_ = std::move(*outcome.photo);
+  result.replaced = SetPhoto(std::move(*outcome.photo), path, view_width);
+  return result;
+}
+
+std::optional<LoadedPhoto> MeasurementSession::SetPhoto(LoadedPhoto photo, const std::string& path,
+                                                        int view_width) {
+  std::optional<LoadedPhoto> replaced = std::move(photo_);
+  photo_ = std::move(photo);
   photo_path_ = path;
   img_scale_ = photo_->overview_plan.ImgScale;
   view_width_ = view_width;
@@ -93,12 +94,14 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   stale_ = false;
   trace_.reset();
   measurement_failure_.reset();
-  return result;
+  warnings_.reset();
+  return replaced;
 }
 
 void MeasurementSession::TrackLine(const ScanLine& line) {
   line_ = line;
   line_shown_ = true;
+  warnings_.reset();
 }
 
 void MeasurementSession::SetLine(const ScanLine& line) {
@@ -133,15 +136,23 @@ void MeasurementSession::SetCriterion(Criterion criterion) {
     Scan();
 }
 
-void MeasurementSession::SetSpanText(const std::string& text) {
+void MeasurementSession::StoreSpanText(const std::string& text) {
   span_text_ = text;
   state_.SpanLength = static_cast<float>(NumericParse(text));
+}
+
+void MeasurementSession::SetSpanText(const std::string& text) {
+  StoreSpanText(text);
   SarnKeisan();
 }
 
-void MeasurementSession::SetAirTempText(const std::string& text) {
+void MeasurementSession::StoreAirTempText(const std::string& text) {
   air_temp_text_ = text;
   state_.AirTemp = static_cast<float>(NumericParse(text));
+}
+
+void MeasurementSession::SetAirTempText(const std::string& text) {
+  StoreAirTempText(text);
   SarnKeisan();
 }
 
@@ -153,13 +164,18 @@ void MeasurementSession::SetWireIndex(int16_t index) {
 // A text that gives no 16-bit value (out of range, or for the height not a
 // number at all, as while the user retypes it) leaves the stored value as it
 // was; the computation runs on with it.
-void MeasurementSession::SetDistanceTexts(const std::string& distance, const std::string& height) {
+void MeasurementSession::StoreDistanceTexts(const std::string& distance,
+                                            const std::string& height) {
   distance_text_ = distance;
   height_text_ = height;
   if (auto value = RoundToInt16(NumericParse(distance)))
     state_.ApproxDistance = *value;
   if (auto value = StrictInteger16(height))
     state_.ApproxHeight = *value;
+}
+
+void MeasurementSession::SetDistanceTexts(const std::string& distance, const std::string& height) {
+  StoreDistanceTexts(distance, height);
   SarnKeisan();
 }
 
@@ -170,12 +186,16 @@ void MeasurementSession::SetCorrection(int index, int value) {
   SarnKeisan();
 }
 
-void MeasurementSession::SetDesignTempText(int index, const std::string& text) {
-  if (index < 0 || index > 1)
-    return;
+void MeasurementSession::StoreDesignTempText(int index, const std::string& text) {
   design_temp_texts_[static_cast<size_t>(index)] = text;
   if (auto temperature = RoundToInt16(NumericParse(text)))
     state_.DesignTemp[static_cast<size_t>(index)] = *temperature;
+}
+
+void MeasurementSession::SetDesignTempText(int index, const std::string& text) {
+  if (index < 0 || index > 1)
+    return;
+  StoreDesignTempText(index, text);
   EvalTension();
 }
 
@@ -210,14 +230,21 @@ void MeasurementSession::RaiseWindClass(int index) {
   EvalTension();
 }
 
-void MeasurementSession::SetWindCombination(WindCombination combination) {
+bool MeasurementSession::StoreWindCombination(WindCombination combination) {
   const std::array<int, 3> boxes = CombinationBoxes(combination);
+  bool changed = false;
   for (int i = 0; i < 3; ++i) {
     if (wind_classes_[static_cast<size_t>(i)] != boxes[static_cast<size_t>(i)]) {
       wind_classes_[static_cast<size_t>(i)] = boxes[static_cast<size_t>(i)];
       events_->WindClassChanged(i, boxes[static_cast<size_t>(i)]);
+      changed = true;
     }
   }
+  return changed;
+}
+
+void MeasurementSession::SetWindCombination(WindCombination combination) {
+  StoreWindCombination(combination);
   EvalTension();
 }
 
@@ -262,14 +289,13 @@ void MeasurementSession::Scan() {
   stale_ = false;
   measurement_failure_.reset();
   trace_.reset();
-  if (photo_ && photo_->first_missing_row) {
-    for (int i = 0; i < kStations; ++i) {
-      if (ReachesMissingRows(*photo_, scan_.ScanTop[static_cast<size_t>(i)] + kSamples - 1)) {
-        measurement_failure_ =
-            Failure(MessageId::kStationReachesMissingRows,
-                    {std::to_string(i), IncompletePhotoFailure(*photo_->first_missing_photo_row)});
-        break;
-      }
+  warnings_.reset();
+  if (photo_) {
+    if (const std::optional<size_t> station =
+            FirstStationInMissingRows(*photo_, scan_.ScanTop, kSamples)) {
+      measurement_failure_ = Failure(
+          MessageId::kStationReachesMissingRows,
+          {std::to_string(*station), IncompletePhotoFailure(*photo_->first_missing_photo_row)});
     }
   }
   if (precision_ && !measurement_failure_) {
@@ -318,6 +344,7 @@ void MeasurementSession::SetPrecision(bool on) {
   if (precision_ == on)
     return;
   precision_ = on;
+  warnings_.reset();
   if (scanned_)
     Scan();
 }
@@ -331,36 +358,26 @@ double MeasurementSession::SagResolution() const {
   return state_.SpanLength * width_factor / extent;
 }
 
-std::vector<std::string> MeasurementSession::Warnings() const {
-  std::vector<std::string> warnings;
+const std::vector<std::string>& MeasurementSession::Warnings() const {
+  if (warnings_)
+    return *warnings_;
+  std::vector<std::string>& warnings = warnings_.emplace();
   if (photo_ && !photo_->incomplete_message.empty())
     warnings.push_back(photo_->incomplete_message);
   if (!scanned_ || precision_ || measurement_failure_)
     return warnings;
-  // The scan finds a conductor's top edge, the trace its centre: a top edge
-  // may lie up to half a thick conductor (5 px) above the centre.
-  constexpr double kAbove = 3 + 5, kBelow = 3;
-  const PrecisionTrace trace = TraceNow();
-  if (!trace.credible)
-    return warnings;
-  for (int i = 0; i < kStations; ++i) {
-    const double off =
-        scan_.WireY[static_cast<size_t>(i)] - trace.StationRows[static_cast<size_t>(i)];
-    if (off > kBelow || -off > kAbove) {
-      char text[160];
-      std::snprintf(text, sizeof text,
-                    "station %d: the scan found row %d, %.1f px from the traced conductor (row "
-                    "%.1f)",
-                    i, scan_.WireY[static_cast<size_t>(i)], std::fabs(off),
-                    static_cast<double>(trace.StationRows[static_cast<size_t>(i)]));
-      warnings.push_back(text);
-    }
-  }
+  for (std::string& off : StationsOffTheTrace(scan_.WireY, TraceNow()))
+    warnings.push_back(std::move(off));
   return warnings;
 }
 
 StringingChartResult MeasurementSession::Chart(const TemperatureRange& range) const {
-  return ComputeStringingChart(state_, present_tension_, range);
+  return ChartAt(present_tension_, range);
+}
+
+StringingChartResult MeasurementSession::ChartAt(double present_tension_kgf,
+                                                 const TemperatureRange& range) const {
+  return ComputeStringingChart(state_, present_tension_kgf, range);
 }
 
 void MeasurementSession::SarnKeisan() {
@@ -378,7 +395,8 @@ void MeasurementSession::SarnKeisan() {
   sag_ = ComputeSag(state_, inputs);
 
   shown_.present_sag = sag_.sag_text;
-  shown_.estimates = sag_.estimate_texts;
+  for (size_t i = 0; i < 3; ++i)
+    shown_.estimates[i] = sag_.estimate_texts[i];
   tension_est_ = sag_.TensionEst;
   present_tension_ = sag_.MeanTension;
   events_->SagComputed();
@@ -413,10 +431,10 @@ void MeasurementSession::EvalTension() {
   // of an earlier run is shown beside the new ones as if it were current.
   const auto& shown = tension_.shown;
   shown_.present_tension = shown.present_tension;
-  shown_.allow_a = shown.allow_a.value_or("");
-  shown_.allow_bc = shown.allow_bc.value_or("");
-  shown_.ratio = shown.ratio.value_or("");
-  shown_.specified_sag = shown.specified_sag.value_or("");
+  shown_.allow_a = shown.allow_a;
+  shown_.allow_bc = shown.allow_bc;
+  shown_.ratio = shown.ratio;
+  shown_.specified_sag = shown.specified_sag;
   shown_.ratio_red = shown.ratio.has_value() && shown.ratio_red;
   events_->Evaluated();
   if (tension_.ok())
@@ -429,8 +447,9 @@ std::string MeasurementSession::ResultText() const {
   fields.conductor_name = wire ? wire->Name : std::string();
   fields.span_text = span_text_;
   fields.distance_text = distance_text_;
-  fields.present_tension = shown_.present_tension;
-  fields.estimates = shown_.estimates;
+  fields.present_tension = LabelCaption(shown_.present_tension);
+  for (size_t i = 0; i < 3; ++i)
+    fields.estimates[i] = LabelCaption(shown_.estimates[i]);
   return BuildResultText(fields);
 }
 

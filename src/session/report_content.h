@@ -79,6 +79,10 @@ struct ReportContent {
   std::string measured_at;                   // date and time of the measurement
   std::string photo_file_name;               // the photo's file name (no folder)
   std::optional<std::string> exif_captured;  // the photo's EXIF capture date, if any
+  // How the photo was turned to be shown and measured upright: "6（右90°回転）"
+  // (EXIF Orientation of a JPEG; HEIC/HEIF photos are turned by libheif and
+  // say "1（そのまま）"); empty without a photo.
+  std::string photo_orientation;
   ReportInputs inputs;
   ReportResults results;
   ReportOverlay overlay;

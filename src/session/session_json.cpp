@@ -48,13 +48,14 @@ Json JsonNumber(std::optional<float> value) {
 
 void AddTensionJson(const MeasurementSession& session, Json& object) {
   const TensionOutcome& outcome = session.Tension();
+  const ShownResults& shown_results = session.Shown();
   const WireRecord* wire = session.State().SelectedWire();
   const std::string name = wire ? TrimmedWireName(wire->Name) : std::string();
   // No conductor selected (an index outside the table) gives null.
   object["wire"] = name.empty() ? Json(nullptr) : Json(name);
   object["present_tension"] = JsonNumber(outcome.PresentTension);
   // Class A off leaves SpanAllowA at 0 and its label empty: no value.
-  const bool class_a_off = outcome.shown.allow_a.has_value() && outcome.shown.allow_a->empty();
+  const bool class_a_off = shown_results.allow_a.has_value() && shown_results.allow_a->empty();
   object["allowable_a"] = JsonNumber(class_a_off ? std::optional<float>() : outcome.SpanAllowA);
   object["allowable_bc"] = JsonNumber(outcome.SpanAllowBC);
   object["bc_class"] = outcome.BCClass == 'C' ? "C" : "B";
@@ -63,12 +64,14 @@ void AddTensionJson(const MeasurementSession& session, Json& object) {
   object["specified_sag"] = JsonNumber(outcome.SpecifiedSag);
 
   Json shown = Json::object();
-  shown["present_tension"] = outcome.shown.present_tension;
-  shown["allowable_a"] = OptionalText(outcome.shown.allow_a);
-  shown["allowable_bc"] = OptionalText(outcome.shown.allow_bc);
-  shown["ratio"] = OptionalText(outcome.shown.ratio);
-  shown["specified_sag"] = OptionalText(outcome.shown.specified_sag);
-  shown["ratio_colour"] = outcome.shown.ratio_red ? "red" : "yellow";
+  // The present tension has a text whenever an evaluation ran; a scan that
+  // gave no result leaves it "" (its label cleared), the other labels null.
+  shown["present_tension"] = LabelCaption(shown_results.present_tension);
+  shown["allowable_a"] = OptionalText(shown_results.allow_a);
+  shown["allowable_bc"] = OptionalText(shown_results.allow_bc);
+  shown["ratio"] = OptionalText(shown_results.ratio);
+  shown["specified_sag"] = OptionalText(shown_results.specified_sag);
+  shown["ratio_colour"] = shown_results.ratio_red ? "red" : "yellow";
   object["shown"] = std::move(shown);
   object["error"] = outcome.ok() ? Json(nullptr) : Json(outcome.failure->English());
 }
@@ -107,6 +110,7 @@ Json MeasurementJson(const MeasurementSession& session, const std::vector<std::s
     working["case"] = std::string(1, LoadCaseLetter(photo->plan.load_case));
     working["scale"] = JsonNumber(photo->plan.k);
     working["limit"] = JsonNumber(photo->limit);
+    working["orientation"] = photo->orientation;
     json["working_image"] = std::move(working);
   } else {
     json["working_image"] = nullptr;

@@ -9,7 +9,8 @@
 namespace sarn::tk {
 
 // The filter of the photo dialog, as one "label|pattern" entry.
-inline constexpr const char* kPhotoFilter = "写真画像ファイル (*.JPG)|*.JPG";
+inline constexpr const char* kPhotoFilter =
+    "写真画像ファイル (*.JPG *.HEIC *.HEIF)|*.JPG;*.HEIC;*.HEIF";
 
 class Dialogs {
  public:
@@ -20,7 +21,8 @@ class Dialogs {
   // A question with Yes and No; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
   // The file-open dialog with kPhotoFilter (matched without regard to case),
-  // `initial_name` offered first, and the checks that the path and the file
+  // `initial_name` offered first (or, naming a folder, the folder it opens
+  // in), and the checks that the path and the file
   // exist. nullopt when cancelled or when the dialog fails.
   virtual std::optional<std::string> OpenPhoto(const std::string& initial_name) = 0;
   // The file-save dialog: `caption`, `suggested_name` offered first, one

@@ -41,9 +41,14 @@ std::optional<std::string> QtDialogs::OpenPhoto(const std::string& initial_name)
   dialog.setNameFilters(QtNameFilters(kPhotoFilter));
   dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
   if (!initial_name.empty()) {
+    // A file offered first, or a folder to start in.
     const QFileInfo initial(QString::fromStdString(initial_name));
-    dialog.setDirectory(initial.absolutePath());
-    dialog.selectFile(initial.fileName());
+    if (initial.isDir()) {
+      dialog.setDirectory(initial.absoluteFilePath());
+    } else {
+      dialog.setDirectory(initial.absolutePath());
+      dialog.selectFile(initial.fileName());
+    }
   }
   if (dialog.exec() != QDialog::Accepted)
     return std::nullopt;

@@ -5,12 +5,20 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
+#include <nlohmann/json.hpp>
 
 #include "e2e/measure_fixture.h"
+#include "photo/photo_exif.h"
+#include "support/exif_block.h"
+#include "support/heic_photo.h"
 #include "support/span_photo.h"
 
 namespace sarn::test {
@@ -335,6 +343,112 @@ TEST_F(MeasureCommand, GoesOnWithoutHiDatWhereTheFolderIsNotWritable) {
   EXPECT_EQ(status, 0) << err.str();
   EXPECT_NE(err.str().find("hi.dat"), std::string::npos);
   EXPECT_EQ(SplitCrLf(out.str()).size(), 7u);
+}
+
+// A photo stored turned or mirrored and tagged with its EXIF orientation is
+// measured as the upright photo: the same line, in the upright photo's
+// pixels, gives the same result text and JSON (but for the file name and the
+// orientation it records), for every orientation and every working-image
+// case. The stored photos are the upright one's DCT blocks moved losslessly.
+TEST_F(MeasureCommand, EveryOrientationMeasuresAsTheUprightPhoto) {
+  // Both sides multiples of 16, as lossless turns of 4:2:0 need.
+  SpanScene scene = SmallSpan();
+  scene.height = 1408;
+  const std::vector<uint8_t> upright = RenderSpanJpeg(scene);
+  const std::string upright_path = fixture_.folder().Write("upright.jpg", upright);
+  const std::vector<std::vector<std::string>> settings = {
+      {}, {"--no-cut"}, {"--limit", "1200"}, {"--no-cut", "--limit", "1200"}};
+  const auto measure = [&](const std::string& path, const std::vector<std::string>& options,
+                           bool json) {
+    std::vector<std::string> args = {"measure", path, "--line", LineArgument(scene)};
+    args.insert(args.end(), options.begin(), options.end());
+    if (json)
+      args.push_back("--json");
+    return fixture_.Run(args);
+  };
+  const auto comparable = [](const std::string& text) {
+    nlohmann::json json = nlohmann::json::parse(text);
+    json.erase("photo");
+    json["working_image"].erase("orientation");
+    return json.dump();
+  };
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    const std::vector<uint8_t> stored = StoredWithOrientation(upright, orientation);
+    ASSERT_FALSE(stored.empty()) << orientation;
+    const std::string path =
+        fixture_.folder().Write("stored" + std::to_string(orientation) + ".jpg", stored);
+    for (const auto& options : settings) {
+      const std::string name = "orientation " + std::to_string(orientation) + ", " +
+                               (options.empty() ? "default" : options[0]) +
+                               (options.size() > 1 ? " " + options.back() : "");
+      const CliRun a = measure(upright_path, options, false);
+      const CliRun b = measure(path, options, false);
+      ASSERT_EQ(a.status, 0) << a.err;
+      EXPECT_EQ(b.status, 0) << name;
+      EXPECT_EQ(b.out, a.out) << name;
+      const CliRun ja = measure(upright_path, options, true);
+      const CliRun jb = measure(path, options, true);
+      EXPECT_EQ(comparable(jb.out), comparable(ja.out)) << name;
+      EXPECT_EQ(JsonNumber(jb.out, "orientation"), orientation) << name;
+    }
+  }
+}
+
+// The bundled sample encoded as HEIC (from its decoded pixels, so both carry
+// the same scene) is measured as the JPEG within one pixel row at every
+// station; its EXIF gives the date and the camera, and an Orientation tag
+// in it is not applied again (libheif shows a HEIC upright by its own
+// rotation).
+TEST_F(MeasureCommand, HeicOfTheSampleMeasuresAsTheJpeg) {
+  if (const std::string missing = HeicEncoderMissing(); !missing.empty())
+    GTEST_SKIP() << missing;
+  const std::string sample = std::string(SARN_SOURCE_DIR) + "/samples/span.jpg";
+  std::ifstream line_file(std::string(SARN_SOURCE_DIR) + "/samples/span.line");
+  std::string line;
+  std::getline(line_file, line);
+  std::ifstream in(sample, std::ios::binary);
+  const std::vector<uint8_t> jpeg((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  RgbImage rgb;
+  tjhandle decoder = tjInitDecompress();
+  int subsampling = 0, colorspace = 0;
+  ASSERT_EQ(tjDecompressHeader3(decoder, jpeg.data(), jpeg.size(), &rgb.width, &rgb.height,
+                                &subsampling, &colorspace),
+            0);
+  rgb.rgb.resize(static_cast<size_t>(rgb.width) * rgb.height * 3);
+  ASSERT_EQ(tjDecompress2(decoder, jpeg.data(), jpeg.size(), rgb.rgb.data(), rgb.width, 0,
+                          rgb.height, TJPF_RGB, 0),
+            0);
+  tjDestroy(decoder);
+  ExifFields fields;
+  fields.orientation = 6;
+  fields.date = "2025:06:01 09:30:00";
+  fields.make = "Apple";
+  fields.model = "iPhone 13";
+  const std::vector<uint8_t> heic = EncodeHeic(rgb, 90, ExifBlock(fields));
+  ASSERT_FALSE(heic.empty());
+  const CliRun a = fixture_.Run({"measure", sample, "--line", line, "--json"});
+  ASSERT_EQ(a.status, 0) << a.err;
+  const nlohmann::json ja = nlohmann::json::parse(a.out);
+  for (const char* name : {"span.heic", "span.HEIF"}) {
+    const std::string path = fixture_.folder().Write(name, heic);
+    const CliRun b = fixture_.Run({"measure", path, "--line", line, "--json"});
+    ASSERT_EQ(b.status, 0) << b.err;
+    const nlohmann::json jb = nlohmann::json::parse(b.out);
+    EXPECT_EQ(jb["working_image"], ja["working_image"]);
+    ASSERT_EQ(jb["stations"].size(), ja["stations"].size());
+    for (size_t i = 0; i < ja["stations"].size(); ++i) {
+      const int jpeg_row = ja["stations"][i]["wire_y"];
+      const int heic_row = jb["stations"][i]["wire_y"];
+      EXPECT_LE(std::abs(heic_row - jpeg_row), 1) << name << ", station " << i;
+    }
+    const std::optional<PhotoExif> exif = ReadPhotoExif(path);
+    ASSERT_TRUE(exif);
+    EXPECT_EQ(exif->capture_date, "2025-06-01 09:30:00");
+    EXPECT_EQ(exif->make, "Apple");
+    EXPECT_EQ(exif->model, "iPhone 13");
+    EXPECT_EQ(exif->orientation, 1);
+  }
 }
 
 }  // namespace

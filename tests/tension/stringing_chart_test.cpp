@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 
+#include "tension/chart_axes.h"
 #include "tension/stringing_chart_text.h"
 #include "tension/worked_example.h"
 
@@ -250,6 +251,58 @@ TEST(StringingChartText, WorkedExample) {
   const std::string table = StringingChartTable(*result);
   EXPECT_NE(table.find("温度(℃)\t張力(kgf)\t弛度(m)\n-20\t"), std::string::npos) << table;
   EXPECT_NE(table.find("\n乙種\t-5\t2.663\t"), std::string::npos) << table;
+  // The cells every face shows, formatted once.
+  const StringingChartTexts texts = ChartTexts(*result, "-");
+  EXPECT_EQ(texts.span + " " + texts.air_temp + " " + texts.present_tension + " " +
+                texts.present_sag + " " + texts.allowable_tension,
+            "40.00 20.0 1500.0 0.093 2449.0");
+  ASSERT_EQ(texts.rows.size(), 13u);
+  EXPECT_EQ(texts.rows[8].temperature + " " + texts.rows[8].tension + " " + texts.rows[8].sag,
+            "20 1500.0 0.093");
+  EXPECT_EQ(texts.conditions[1].caption + " " + texts.conditions[1].letter + " " +
+                texts.conditions[1].temperature + " " + texts.conditions[1].load_ratio,
+            "乙種 B -5 2.663");
+  EXPECT_EQ(SpecifiedSagText(0.0925), "0.09");
+}
+
+struct AxisCase {
+  double low, high;
+  int ticks;
+  ChartAxis expected;
+  std::vector<std::string> labels;
+};
+
+// Steps of 1, 2, 2.5 or 5 times a power of ten, the axis widened to whole
+// steps, labels with the decimals of the step; a point widened first.
+TEST(ChartAxis, StepsAndLabels) {
+  const AxisCase cases[] = {
+      {-20,
+       40,
+       kTemperatureAxisTicks,
+       {-20, 40, 10, 0},
+       {"-20", "-10", "0", "10", "20", "30", "40"}},
+      {-10.5, 30, kTemperatureAxisTicks, {-20, 30, 10, 0}, {"-20", "-10", "0", "10", "20", "30"}},
+      {0, 12, kValueAxisTicks, {0, 12.5, 2.5, 1}, {"0.0", "2.5", "5.0", "7.5", "10.0", "12.5"}},
+      {1510, 1790, kValueAxisTicks, {1500, 1800, 100, 0}, {"1500", "1600", "1700", "1800"}},
+      {0.0625,
+       0.125,
+       kValueAxisTicks,
+       {0.06, 0.14, 0.02, 2},
+       {"0.06", "0.08", "0.10", "0.12", "0.14"}},
+      {20, 20, kTemperatureAxisTicks, {18, 22, 1, 0}, {"18", "19", "20", "21", "22"}},
+  };
+  for (const AxisCase& c : cases) {
+    const ChartAxis axis = ChartAxisOver(c.low, c.high, c.ticks);
+    EXPECT_NEAR(axis.low, c.expected.low, 1e-9) << c.low << ".." << c.high;
+    EXPECT_NEAR(axis.step, c.expected.step, 1e-9) << c.low << ".." << c.high;
+    EXPECT_EQ(axis.decimals, c.expected.decimals) << c.low << ".." << c.high;
+    std::vector<std::string> labels;
+    for (double tick : axis.Ticks())
+      labels.push_back(axis.Label(tick));
+    if (c.expected.high - c.expected.low > axis.high - axis.low + 1e-9)
+      ADD_FAILURE() << "axis ends early: " << axis.high;
+    EXPECT_EQ(labels, c.labels) << c.low << ".." << c.high;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/annotated_png.h"
 #include "app/chart_dialog.h"
 #include "app/report_writer.h"
 #include "support/span_photo.h"

@@ -32,13 +32,16 @@ class FakeDialogs : public tk::Dialogs {
     initial_names.push_back(initial_name);
     return open_result;
   }
-  std::optional<std::string> SaveFileName(const std::string& caption, const std::string&,
+  std::optional<std::string> SaveFileName(const std::string& caption,
+                                          const std::string& suggested_name,
                                           const std::string&) override {
     save_captions.push_back(caption);
+    save_suggested.push_back(suggested_name);
     return save_result;
   }
   void EndProgram() override { ++end_program_calls; }
   std::vector<std::string> save_captions;
+  std::vector<std::string> save_suggested;
   std::optional<std::string> save_result;  // nullopt: the user cancels
 
   std::vector<std::string> messages;

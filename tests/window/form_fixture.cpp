@@ -2,12 +2,21 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QSettings>
+
+#include "app/recent_files.h"
 
 #include "state/wire_table.h"
 
 namespace sarn::test {
 
-void FormFixture::SetUp() {}
+// Each test starts with nothing remembered (the test program keeps the
+// settings in a temporary XDG_CONFIG_HOME).
+void FormFixture::SetUp() {
+  QSettings(QSettings::NativeFormat, QSettings::UserScope, RecentFiles::kOrganization,
+            RecentFiles::kApplication)
+      .clear();
+}
 
 void FormFixture::TearDown() {
   form_.reset();

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/recent_files.h"
 #include "photo/photo_loader.h"
 #include "sag/sag_computation.h"
 #include "support/span_photo.h"
@@ -46,6 +47,7 @@ std::vector<uint8_t> PhotoTable() {
 class FormPhoto : public FormFixture {
  protected:
   void SetUp() override {
+    FormFixture::SetUp();
     Start(PhotoTable());
     scene_ = TestScene();
     photo_ = folder_.Write("span.JPG", RenderSpanJpeg(scene_));
@@ -199,31 +201,84 @@ TEST_F(FormPhoto, DraggedLineEndsInAScanWithLinesProfilesAndResults) {
   EXPECT_EQ(clipboard_.text.find("nan"), std::string::npos);
 }
 
-TEST_F(FormPhoto, ClickWithoutDragScansALineOfZeroLengthAndShowsNoNumber) {
+// A press and release less than 3 px apart on either picture is a click (to
+// focus the window, say): it draws nothing and keeps the line, every result
+// and the clipboard, with or without precision tracing. From 3 px on it is a
+// line and is scanned.
+struct ClickCase {
+  const char* name;
+  bool working_view;           // on Picture2 (元画像表示) instead of the overview
+  bool precision;              // precision tracing on
+  std::vector<QPointF> moves;  // pointer moves with the button held, px from the press
+  QPointF release;             // px from the press
+  bool scans;
+};
+
+TEST_F(FormPhoto, AClickIsNotALine) {
+  const std::vector<ClickCase> cases = {
+      {"click in place", false, false, {}, {0, 0}, false},
+      {"jitter under 3 px", false, false, {{1, 1}, {2, -1}}, {2, 2}, false},
+      {"drag away and back", false, false, {{40, 10}, {80, 20}}, {1, 0}, false},
+      {"click, precision tracing", false, true, {}, {0, 0}, false},
+      {"click on the working image", true, false, {}, {0, 0}, false},
+      {"3 px is a line", false, false, {{3, 0}}, {3, 0}, true},
+  };
   Choose(photo_);
+  // Before any line: a click shows nothing and scans nothing.
   const QPointF at = OverviewPixels(600, 300);
   Press(form_->Picture1, at, Qt::LeftButton);
   Release(form_->Picture1, at, Qt::LeftButton);
   EXPECT_FALSE(form_->Line1[0]->Visible());
-  EXPECT_TRUE(form_->Line1[1]->Visible());
-  // All nine stations share one column: no horizontal extent, no sag.
-  for (size_t i = 1; i < form_->Session().WireY().size(); ++i)
-    EXPECT_EQ(form_->Session().WireY()[i], form_->Session().WireY()[0]);
-  EXPECT_EQ(form_->Label4[0]->Caption(), "");
-  for (size_t i = 3; i <= 5; ++i)
-    EXPECT_EQ(form_->Label4[i]->Caption(), "") << i;
-  for (auto* box : form_->Check3)
-    EXPECT_EQ(box->Value(), 0);
-  EXPECT_EQ(form_->Label4[1]->Caption(), "0");
-  for (const char* bad : {"nan", "inf", "NaN", "Inf"})
-    EXPECT_EQ(clipboard_.text.find(bad), std::string::npos) << bad;
+  EXPECT_FALSE(form_->Line1[1]->Visible());
+  EXPECT_FALSE(form_->Session().Scanned());
+  EXPECT_FALSE(form_->Selecting);
 
-  // Text1 edits do not trace again (no line shown); Option1 clicks do.
-  const int sets = clipboard_.sets;
-  form_->Text1->SetText("30");
-  EXPECT_EQ(clipboard_.sets, sets);
-  form_->Option1[1]->click();
-  EXPECT_GT(clipboard_.sets, sets);
+  for (const ClickCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    form_->SetPrecisionTracing(c.precision);
+    DrawSampleLine();
+    form_->Check2->SetValue(c.working_view ? 1 : 0);
+    tk::PictureBox* picture = c.working_view ? form_->Picture2 : form_->Picture1;
+    const tk::LineShape line = *form_->Line1[0];
+    const std::optional<ScanLine> session_line = form_->Session().Line();
+    std::vector<std::string> captions;
+    for (tk::Label* label : form_->Label4)
+      captions.push_back(label->Caption());
+    const std::string copied = clipboard_.text;
+    const int sets = clipboard_.sets;
+    ASSERT_FALSE(copied.empty());
+
+    const QPointF press(picture->width() / 3.0, picture->height() / 2.0);
+    Press(picture, press, Qt::LeftButton);
+    for (const QPointF& move : c.moves)
+      Move(picture, press + move, Qt::LeftButton);
+    Release(picture, press + c.release, Qt::LeftButton);
+
+    EXPECT_FALSE(form_->Selecting);
+    EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+    if (c.scans) {
+      ASSERT_TRUE(form_->Session().Line().has_value());
+      EXPECT_NE(form_->Session().Line()->X1, session_line->X1);
+      EXPECT_NEAR(form_->Line1[0]->X2() - form_->Line1[0]->X1(), 3 / 1.004, 1e-4);
+      continue;
+    }
+    EXPECT_EQ(form_->Line1[0]->Visible(), line.Visible());
+    EXPECT_EQ(form_->Line1[0]->X1(), line.X1());
+    EXPECT_EQ(form_->Line1[0]->Y1(), line.Y1());
+    EXPECT_EQ(form_->Line1[0]->X2(), line.X2());
+    EXPECT_EQ(form_->Line1[0]->Y2(), line.Y2());
+    ASSERT_TRUE(form_->Session().Line().has_value());
+    EXPECT_EQ(form_->Session().Line()->X1, session_line->X1);
+    EXPECT_EQ(form_->Session().Line()->Y2, session_line->Y2);
+    for (size_t i = 0; i < captions.size(); ++i)
+      EXPECT_EQ(form_->Label4[i]->Caption(), captions[i]) << "Label4 " << i;
+    EXPECT_EQ(clipboard_.text, copied);
+    EXPECT_EQ(clipboard_.sets, sets);
+    // A threshold typed afterwards still re-scans the line drawn before.
+    form_->Text1->SetText("41");
+    EXPECT_GT(clipboard_.sets, sets);
+    form_->Text1->SetText("40");
+  }
 }
 
 TEST_F(FormPhoto, ThresholdAndCriterionTraceAgainButNotANumber) {
@@ -238,9 +293,14 @@ TEST_F(FormPhoto, ThresholdAndCriterionTraceAgainButNotANumber) {
   EXPECT_EQ(form_->Session().WireY(), wire_y);
   EXPECT_EQ(form_->Label4[0]->Caption(), sag);
   EXPECT_TRUE(dialogs_.messages.empty());
+  // The labels shown belong to the last scan that ran: grey until the next.
+  for (size_t i = 0; i < form_->Label4.size(); ++i)
+    EXPECT_EQ(form_->Label4[i]->BackColor(), tk::kBgrLightGrey) << i;
 
   form_->Text1->SetText("40");
   EXPECT_GT(clipboard_.sets, sets);
+  EXPECT_EQ(form_->Label4[0]->BackColor(), tk::kBgrYellow);
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kBgrYellow);
   sets = clipboard_.sets;
   form_->Option1[1]->click();  // darkness: the point lies deeper in the conductor
   EXPECT_GT(clipboard_.sets, sets);
@@ -307,6 +367,45 @@ TEST_F(FormPhoto, ChartDialogAndReportFromTheContextMenu) {
   const std::vector<uint8_t> pdf = ReadBytes(folder_.PathOf("report.pdf"));
   ASSERT_GT(pdf.size(), 1000u);
   EXPECT_EQ(std::string(pdf.begin(), pdf.begin() + 5), "%PDF-");
+}
+
+// What the window remembers from one session to the next, in the user's
+// configuration folder (a temporary one here): the photo dialog's folder, the
+// recent photos that the submenu 最近使った写真 opens, the report's folder.
+TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  ASSERT_NE(config, nullptr);
+  EXPECT_EQ(RecentFiles::SettingsPath(), std::string(config) + "/Sarn/sarn.conf");
+  const TempFolder elsewhere;
+  const std::string other = elsewhere.Write("other.jpg", RenderSpanJpeg(scene_));
+  const std::string gone = elsewhere.Write("gone.jpg", RenderSpanJpeg(scene_));
+  Choose(gone);
+  Choose(other);
+  Choose(photo_);
+  Choose(other);  // listed once, first
+  std::filesystem::remove(gone);
+  EXPECT_EQ(RecentFiles::Photos(), (std::vector<std::string>{other, photo_}));
+  DrawSampleLine();
+  const TempFolder reports;
+  dialogs_.save_result = reports.PathOf("first.pdf");
+  form_->ReportAction->trigger();
+
+  // A new session: the dialogs start where the last ones ended.
+  form_.reset();
+  Start(PhotoTable());
+  dialogs_.open_result.reset();
+  form_->Command1->click();
+  EXPECT_EQ(dialogs_.initial_names.back(), elsewhere.path());
+  emit form_->RecentMenu->aboutToShow();
+  const QList<QAction*> entries = form_->RecentMenu->actions();
+  ASSERT_EQ(entries.size(), 2);
+  EXPECT_EQ(entries[1]->data().toString().toStdString(), photo_);
+  EXPECT_NE(entries[1]->text().indexOf(QStringLiteral("span.JPG")), -1);
+  entries[1]->trigger();
+  EXPECT_EQ(form_->PhotoPath(), photo_);
+  dialogs_.save_result.reset();
+  form_->ReportAction->trigger();
+  EXPECT_EQ(dialogs_.save_suggested.back(), reports.PathOf("span-report.pdf"));
 }
 
 TEST_F(FormPhoto, RightDragMovesTheOverviewVerticallyOnly) {

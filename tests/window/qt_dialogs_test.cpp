@@ -1,11 +1,14 @@
 // The Qt dialogs as the program configures them: the file dialog's filter,
-// initial name and "file must exist"; message boxes with the program's title
-// and no icon. Each dialog is inspected and closed from inside its own loop.
+// initial name, "file must exist" and Qt's texts in Japanese; message boxes
+// with the program's title and no icon. Each dialog is inspected and closed
+// from inside its own loop.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -34,15 +37,35 @@ TEST(QtDialogsSetup, PhotoDialogFilterInitialNameAndExistingFileOnly) {
   WhenShown([&](QWidget* widget) {
     auto* dialog = qobject_cast<QFileDialog*>(widget);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->nameFilters(), QStringList{QString::fromUtf8("写真画像ファイル (*.JPG)")});
+    EXPECT_EQ(dialog->nameFilters(), QStringList{QString::fromUtf8("写真画像ファイル (*.JPG *.HEIC *.HEIF)")});
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
     EXPECT_FALSE(dialog->filter() & QDir::CaseSensitive);
     EXPECT_EQ(dialog->directory().absolutePath().toStdString(), folder.path());
+    // Qt's own texts in Japanese ("Open", "Look in:", "Cancel" without its
+    // catalogue), whatever the user's LANG.
+    EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("開く"));
+    auto* look_in = dialog->findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    ASSERT_NE(look_in, nullptr);
+    EXPECT_EQ(look_in->text(), QString::fromUtf8("アドレス:"));
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    ASSERT_NE(buttons->button(QDialogButtonBox::Cancel), nullptr);
+    EXPECT_TRUE(buttons->button(QDialogButtonBox::Cancel)
+                    ->text()
+                    .contains(QString::fromUtf8("キャンセル")));
     inspected = true;
     dialog->reject();
   });
   EXPECT_EQ(dialogs.OpenPhoto(initial), std::nullopt);  // cancelled
   EXPECT_TRUE(inspected);
+  // A folder (the last one of an earlier session) is where the dialog opens.
+  WhenShown([&](QWidget* widget) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->directory().absolutePath().toStdString(), folder.path());
+    dialog->reject();
+  });
+  EXPECT_EQ(dialogs.OpenPhoto(folder.path()), std::nullopt);
 }
 
 TEST(QtDialogsSetup, QuestionHasTheTitleNoIconAndReportsYes) {
@@ -54,6 +77,8 @@ TEST(QtDialogsSetup, QuestionHasTheTitleNoIconAndReportsYes) {
     EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
     EXPECT_EQ(box->text(), QString::fromUtf8("再チャレンジしますか?"));
     ASSERT_NE(box->button(QMessageBox::No), nullptr);
+    EXPECT_TRUE(box->button(QMessageBox::Yes)->text().contains(QString::fromUtf8("はい")));
+    EXPECT_TRUE(box->button(QMessageBox::No)->text().contains(QString::fromUtf8("いいえ")));
     box->button(QMessageBox::Yes)->click();
   });
   EXPECT_TRUE(dialogs.AskYesNo("再チャレンジしますか?"));

@@ -86,7 +86,7 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   // The same line for the command line, in photo pixels as the window holds
   // it, and the picture area the window rounds it in.
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-  const WorkingImagePlan plan = *PlanWorkingImage(scene.width, scene.height, 5000, true).plan;
+  const WorkingImagePlan plan = *PlanWorkingImage(scene.width, scene.height, 5000, true);
   const double scale = form.ImgScale();
   WorkingToPhoto(plan, scene.width, scene.height, form.Line1[0]->X1() * scale,
                  form.Line1[0]->Y1() * scale, &x1, &y1);

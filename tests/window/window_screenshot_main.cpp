@@ -32,6 +32,9 @@ void Send(QWidget* widget, QEvent::Type type, QPointF at, Qt::MouseButton button
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // The photo it opens is not one for the user's recent list.
+  const sarn::test::TempFolder config;
+  ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
   QApplication application(argc, argv);
   if (argc != 3) {
     std::cerr << "usage: sarn_window_screenshot CONDUCTORS.txt OUT.png\n";

@@ -7,9 +7,12 @@
 # that after the photo's fit the window's outer top-left is the screen's
 # top-left and its inner width at least 1004 px; drags the sample's scan line
 # with XTest and compares the clipboard, byte for byte (CR LF included), with
-# `sarn measure` for the same line; keeps a screenshot in ARTIFACT_DIR. Then
-# unticks 上下を削除: the whole photo's overview is taller than the screen, so
-# the window grows to the outer height recorded while it was maximised.
+# `sarn measure` for the same line; keeps a screenshot in ARTIFACT_DIR. A click
+# on the picture without a drag then leaves the window and the clipboard as
+# they were; 画像ファイル読み込み opens Qt's file dialog in Japanese (its
+# screenshot file_dialog.png stays in ARTIFACT_DIR). Then unticks 上下を削除:
+# the whole photo's overview is taller than the screen, so the window grows to
+# the outer height recorded while it was maximised.
 # Exits 77 (skipped) when a tool is missing. Every process it starts is
 # ended on exit.
 set -uo pipefail
@@ -26,7 +29,7 @@ artifact_dir=$4
 photo=$source_dir/samples/span.jpg
 
 missing=()
-for tool in Xvfb openbox xdotool xclip xwininfo xprop import timeout; do
+for tool in Xvfb openbox xdotool xclip xwininfo xprop import compare timeout; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -71,7 +74,8 @@ wait_for() {
 
 # Children see a home and runtime folder of their own, and the X platform
 # (make test sets QT_QPA_PLATFORM=offscreen for the window tests).
-export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_STATE_HOME=$work/home/state
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_STATE_HOME=$work/home/state \
+  XDG_CONFIG_HOME=$work/home/config
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
@@ -194,6 +198,50 @@ if ! cmp -s "$work/window.txt" "$work/measure.txt"; then
 fi
 tr -d '\r' <"$work/window.txt" | sed 's/^/   /'
 
+echo "-- a click on the picture without a drag, and one that jitters by 1 px"
+# The window as it stands (line, results), without the pointer: a click must
+# change none of it, nor the clipboard.
+window_shot() { timeout 20 import -window "$window" "$1" 2>/dev/null; }
+window_shot "$work/before_click.png" || fail "import could not take the window"
+click_x=$(((px1 + px2) / 2 + 40))
+click_y=$(((py1 + py2) / 2 + 30))
+timeout 20 xdotool mousemove --sync --window "$window" "$click_x" "$click_y" sleep 0.2 click 1 \
+  sleep 0.3 mousedown 1 sleep 0.1 mousemove --window "$window" $((click_x + 1)) "$click_y" \
+  sleep 0.1 mouseup 1 sleep 1.5 || fail "xdotool could not click"
+timeout 5 xclip -selection clipboard -o >"$work/after_click.txt" 2>/dev/null
+cmp -s "$work/window.txt" "$work/after_click.txt" || fail "a click changed the clipboard"
+window_shot "$work/after_click.png" || fail "import could not take the window"
+changed=$(compare -metric AE "$work/before_click.png" "$work/after_click.png" null: 2>&1)
+[ "$changed" = 0 ] || {
+  cp "$work/after_click.png" "$artifact_dir/after_click.png"
+  fail "a click changed $changed pixels of the window (after_click.png)"
+}
+echo "   clipboard and window unchanged"
+
+echo "-- 画像ファイル読み込み (Command1, at 4,12 in the bottom panel): Qt's dialog in Japanese"
+timeout 10 xdotool mousemove --sync --window "$window" 40 $((inner_height - 75 + 30)) click 1 ||
+  fail "xdotool could not click"
+find_dialog() {
+  dialog=$(timeout 5 xdotool search --onlyvisible --pid "$sarn_pid" 2>/dev/null |
+    grep -vx "$window" | head -n1)
+  [ -n "$dialog" ]
+}
+wait_for 30 find_dialog || fail "no file dialog opened"
+sleep 1
+dialog_title=$(timeout 5 xdotool getwindowname "$dialog")
+timeout 20 import -window root "$artifact_dir/file_dialog.png" ||
+  echo "   (no screenshot: import failed)"
+echo "   dialog \"$dialog_title\"; screenshot $artifact_dir/file_dialog.png"
+# The title Qt gives an open dialog, translated: any non-ASCII byte shows that
+# Qt's Japanese catalogue is loaded ("Open" without it).
+LC_ALL=C grep -q '[^ -~]' <<<"$dialog_title" || fail "the file dialog's title is \"$dialog_title\""
+timeout 10 xdotool key --window "$dialog" Escape
+dialog_closed() { ! timeout 5 xdotool search --onlyvisible --pid "$sarn_pid" | grep -qvx "$window"; }
+wait_for 15 dialog_closed || fail "the file dialog did not close on Escape"
+
+# The measurement saved, the window closed and the file reopened: the same
+# clipboard text (the step goes here, before the photo is reloaded below).
+
 echo "-- untick 上下を削除 (Check4, at 4,52 in the bottom panel)"
 timeout 10 xdotool mousemove --sync --window "$window" 12 $((inner_height - 75 + 60)) click 1 ||
   fail "xdotool could not click"
@@ -211,4 +259,5 @@ wait_for 60 grown ||
   fail "outer height $height at top $top, not the maximised outer height $max_outer_height at 0"
 echo "   outer height $height, the maximised window's"
 echo "PASS: window placed at 0,0, ${inner_width} px wide inside; clipboard equals sarn measure;" \
-     "the whole photo fills the maximised height"
+     "a click changes nothing; the file dialog speaks Japanese; the whole photo fills the" \
+     "maximised height"
