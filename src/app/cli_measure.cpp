@@ -139,11 +139,10 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
   // The scan reads the working image only: no overview raster.
   const PhotoLoadResult loaded = session.LoadPhoto(photo, options.load, options.view_width,
                                                    no_questions, context.fallback_decoder, false);
-  if (!loaded.loaded) {
-    const std::string why =
-        loaded.failure ? loaded.failure->reason : std::string("the photo could not be loaded");
-    const int code = loaded.failure ? loaded.failure->code : 0;
-    prepared.failure = photo + ": " + why + " (エラーコード=" + std::to_string(code) + ")";
+  // The failure names the photo's path.
+  if (!loaded.loaded()) {
+    prepared.failure = loaded.failure->English() +
+                       " (エラーコード=" + std::to_string(loaded.failure->code()) + ")";
   }
   prepared.settings = loaded.settings;
   return prepared;
@@ -224,7 +223,7 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
   if (!options.save.empty() && !SaveMeasurementFile(session, prepared.settings, options.save, err))
     return kExitBadInput;
   if (!session.Tension().ok()) {
-    err << kCommand << ": the evaluation stopped: " << session.Tension().error << "\n";
+    err << kCommand << ": the evaluation stopped: " << session.Tension().failure->English() << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;

@@ -72,14 +72,9 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   callbacks.build_overview = build_overview;
   LoadOutcome outcome = LoadPhotoWithRecovery(path, settings, view_width, callbacks);
   PhotoLoadResult result;
-  result.settings = outcome.settings;
-  result.failure = outcome.failure;
-  if (!outcome.photo) {
-    result.message = outcome.message;
-    result.end_program = outcome.end_program;
+  static_cast<LoadReport&>(result) = outcome;
+  if (!outcome.photo)
     return result;
-  }
-  result.loaded = true;
   result.replaced = SetPhoto(std::move(*outcome.photo), path, view_width);
   return result;
 }
@@ -98,7 +93,7 @@ std::optional<LoadedPhoto> MeasurementSession::SetPhoto(LoadedPhoto photo, const
   scanned_ = false;
   stale_ = false;
   trace_.reset();
-  measurement_failure_.clear();
+  measurement_failure_.reset();
   warnings_.reset();
   return replaced;
 }
@@ -292,27 +287,29 @@ void MeasurementSession::Scan() {
   guides_ = ComputeGuides(line, img_scale_, scan_.WireY);
   scanned_ = true;
   stale_ = false;
-  measurement_failure_.clear();
+  measurement_failure_.reset();
   trace_.reset();
   warnings_.reset();
   if (photo_) {
     if (const std::optional<size_t> station =
             FirstStationInMissingRows(*photo_, scan_.ScanTop, kSamples)) {
-      measurement_failure_ = "station " + std::to_string(*station) +
-                             " reaches the missing rows: " + photo_->incomplete_message;
+      measurement_failure_ = Failure(
+          MessageId::kStationReachesMissingRows,
+          {std::to_string(*station), IncompletePhotoFailure(*photo_->first_missing_photo_row)});
     }
   }
-  if (precision_ && measurement_failure_.empty()) {
+  if (precision_ && !measurement_failure_) {
     trace_ = TraceNow();
     if (trace_->credible)
       PlaceGuidesOnRows(trace_->StationRows, img_scale_, &guides_);
     else
-      measurement_failure_ = "precision tracing found no credible conductor: " + trace_->reason;
+      // The tracer words its reason in English only; it is carried as a value.
+      measurement_failure_ = Failure(MessageId::kTraceNotCredible, {trace_->reason});
   }
   events_->Scanned();
-  if (!measurement_failure_.empty()) {
+  if (measurement_failure_) {
     ClearResults();
-    events_->MeasurementFailed(measurement_failure_);
+    events_->MeasurementFailed(*measurement_failure_);
     return;
   }
   SarnKeisan();
@@ -331,7 +328,7 @@ void MeasurementSession::ClearResults() {
   tension_est_ = {};
   present_tension_ = 0;
   tension_ = TensionOutcome{};
-  tension_.error = measurement_failure_;
+  tension_.failure = measurement_failure_;
   shown_ = ShownResults{};
   events_->SagComputed();
   for (size_t i = 0; i < 3; ++i) {
@@ -367,7 +364,7 @@ const std::vector<std::string>& MeasurementSession::Warnings() const {
   std::vector<std::string>& warnings = warnings_.emplace();
   if (photo_ && !photo_->incomplete_message.empty())
     warnings.push_back(photo_->incomplete_message);
-  if (!scanned_ || precision_ || !measurement_failure_.empty())
+  if (!scanned_ || precision_ || measurement_failure_)
     return warnings;
   for (std::string& off : StationsOffTheTrace(scan_.WireY, TraceNow()))
     warnings.push_back(std::move(off));
@@ -384,7 +381,7 @@ StringingChartResult MeasurementSession::ChartAt(double present_tension_kgf,
 }
 
 void MeasurementSession::SarnKeisan() {
-  if (!measurement_failure_.empty()) {
+  if (measurement_failure_) {
     ClearResults();
     return;
   }
@@ -417,7 +414,7 @@ void MeasurementSession::SarnKeisan() {
 }
 
 void MeasurementSession::EvalTension() {
-  if (!measurement_failure_.empty())
+  if (measurement_failure_)
     return;  // the labels stay empty until a scan gives a result
   TensionInputs inputs;
   for (size_t i = 0; i < 3; ++i) {

@@ -167,8 +167,8 @@ class MeasurementSession {
   int EvaluationCount() const { return evaluations_; }
   // The precision trace of the last scan (precision on), or none.
   const std::optional<PrecisionTrace>& Trace() const { return trace_; }
-  // Why the last scan gives no result ("" when it does).
-  const std::string& MeasurementFailure() const { return measurement_failure_; }
+  // Why the last scan gives no result (none when it does).
+  const std::optional<Failure>& MeasurementFailure() const { return measurement_failure_; }
   // Metres of sag one working-image row is worth on the present chord; 0
   // before a scan with a horizontal extent.
   double SagResolution() const;
@@ -214,7 +214,7 @@ class MeasurementSession {
   std::array<std::string, 2> design_temp_texts_;
   bool precision_ = false;
   std::optional<PrecisionTrace> trace_;
-  std::string measurement_failure_;
+  std::optional<Failure> measurement_failure_;
   Criterion criterion_ = Criterion::ChangeValue;
   std::array<int, 3> corrections_{};          // width, height, span correction boxes
   std::array<int, 3> ticks_{};                // estimate boxes 4/4, 3/4, 2/4

@@ -90,7 +90,7 @@ struct ReportContent {
   // the centre of the magnified crop. None: no crop.
   std::optional<ReportPoint> middle_station;
   // The stringing chart at the present tension, or why there is none.
-  StringingChartResult chart;
+  StringingChartResult chart = Failure(MessageId::kChartNoConductor);
   std::string version;  // Sarn's version
 };
 

@@ -75,6 +75,13 @@ enum class MessageId : uint16_t {
   kJpegOutOfMemory,
   kJpegProgressiveTooLarge,
   kJpegUnexpectedSize,
+  kHeifOutOfMemory,
+  kHeifLargerThanLimit,
+  kHeifCannotRead,
+  kHeifNoPrimaryImage,
+  kHeifCannotDecode,
+  kHeifNeedsMore,
+  kHeifUnexpectedOutput,
   kWorkingImageNegative,
   kWorkingImageEmpty,
   kWorkingImageEmptyCut,
@@ -88,6 +95,7 @@ enum class MessageId : uint16_t {
   kViewsNoMemory,
   kPhotoIncomplete,
   // The measurement.
+  kSagUnknown,
   kStationReachesMissingRows,
   kTraceNotCredible,
   // The state equation and the tension evaluation; {0} of the first four is a term below.
