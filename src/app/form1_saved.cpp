@@ -123,7 +123,7 @@ bool Form1::OpenMeasurementFile(const std::string& path) {
                                               no_questions, tk::DecodeImageWithQt);
   busy_.reset();
   unsetCursor();
-  if (!result.loaded) {
+  if (!result.loaded()) {
     // The session kept its photo; the program goes on whatever the loading
     // would have said about ending it.
     dialogs_.MessageOk(plan.photo_path + ": " + result.message);
