@@ -423,29 +423,24 @@ std::vector<ResultDifference> CompareResults(const SavedResults& saved,
                                              const MeasurementSession& session) {
   const ShownResults& now = session.Shown();
   const ShownResults& then = saved.shown;
-  const std::string values_then[] = {LabelCaption(then.present_sag),
-                                     LabelCaption(then.estimates[0]),
-                                     LabelCaption(then.estimates[1]),
-                                     LabelCaption(then.estimates[2]),
-                                     LabelCaption(then.present_tension),
-                                     LabelCaption(then.allow_a),
-                                     LabelCaption(then.allow_bc),
-                                     LabelCaption(then.ratio),
-                                     LabelCaption(then.specified_sag),
-                                     then.ratio_red ? "red" : "yellow",
-                                     saved.result_text};
-  const std::string values_now[] = {LabelCaption(now.present_sag),
-                                    LabelCaption(now.estimates[0]),
-                                    LabelCaption(now.estimates[1]),
-                                    LabelCaption(now.estimates[2]),
-                                    LabelCaption(now.present_tension),
-                                    LabelCaption(now.allow_a),
-                                    LabelCaption(now.allow_bc),
-                                    LabelCaption(now.ratio),
-                                    LabelCaption(now.specified_sag),
-                                    now.ratio_red ? "red" : "yellow",
-                                    session.ResultText()};
+  // The compared values in kResultNames' order, as the labels show them.
+  const auto values = [](const ShownResults& shown, const std::string& result_text) {
+    return std::array<std::string, 11>{LabelCaption(shown.present_sag),
+                                       LabelCaption(shown.estimates[0]),
+                                       LabelCaption(shown.estimates[1]),
+                                       LabelCaption(shown.estimates[2]),
+                                       LabelCaption(shown.present_tension),
+                                       LabelCaption(shown.allow_a),
+                                       LabelCaption(shown.allow_bc),
+                                       LabelCaption(shown.ratio),
+                                       LabelCaption(shown.specified_sag),
+                                       shown.ratio_red ? "red" : "yellow",
+                                       result_text};
+  };
+  const std::array<std::string, 11> values_then = values(then, saved.result_text);
+  const std::array<std::string, 11> values_now = values(now, session.ResultText());
   std::vector<ResultDifference> differences;
+  static_assert(std::size(kResultNames) == 11);
   for (size_t i = 0; i < std::size(kResultNames); ++i) {
     if (values_then[i] != values_now[i])
       differences.push_back({kResultNames[i].key, values_then[i], values_now[i]});
