@@ -2,6 +2,8 @@
 #            bundled sample (headless measurement when there is no display)
 # make test  installs what is missing, builds with sanitizers, runs every test
 # make bench builds the release tree and runs the benchmarks
+# make accuracy builds the release tree and runs the accuracy campaign (real
+#            backgrounds from Debian's wallpaper packages, installed when missing)
 # make install [PREFIX=/usr/local]  builds the program alone and installs it
 # make package builds a release tree of the program alone and a .deb with CPack
 
@@ -12,7 +14,7 @@ PKG_DIR ?= build-pkg
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench install package format clean
+.PHONY: all deps build run test bench accuracy install package format clean
 
 all: build
 
@@ -46,6 +48,11 @@ bench: deps
 	bash bench/first_load.sh $(BENCH_DIR) $(BENCH_ROUNDS)
 	$(BENCH_DIR)/bench/chain_bench
 	$(BENCH_DIR)/bench/photo_load_bench
+
+ACCURACY_COUNT ?= 320
+accuracy: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	bash scripts/accuracy.sh $(BENCH_DIR) $(ACCURACY_COUNT)
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)

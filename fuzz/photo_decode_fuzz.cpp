@@ -1,7 +1,9 @@
 // Fuzz entry for the photo loading: any bytes through the whole of
 // LoadPhotoBytesWithRecovery, as the window and `sarn measure` load a photo:
 // the header, the working-image plan, the bound checks, the streamed
-// DCT-scaled JPEG decoding or the Qt decoder for other formats, the area
+// DCT-scaled JPEG decoding (with its EXIF orientation, turned and mirrored
+// in the resampler), the HEIC/HEIF decoding through libheif (bounded by the
+// working raster's bound) or the Qt decoder for other formats, the area
 // resampler (straight copy and scaled), the overview and the recovery with
 // its retries. Each input's last byte picks the settings (limit, cut,
 // automatic adjustment), and the working raster is kept small so that one
@@ -65,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(out.photo.has_value() || out.failure.has_value());
   Require(out.attempts >= 1 && out.attempts <= 10);
   if (!out.photo) {
-    Require(out.failure->code != 0);
-    const std::string code = std::to_string(out.failure->code);
+    Require(out.failure->code() != 0);
+    const std::string code = std::to_string(out.failure->code());
     Require(out.message.size() > code.size() &&
             out.message.compare(out.message.size() - code.size(), code.size(), code) == 0);
     return 0;

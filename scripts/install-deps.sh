@@ -10,13 +10,15 @@ packages=(
   libqt6opengl6-dev     # CMake package of Qt OpenGL, which Qt Charts needs but does not pull in
   libturbojpeg0-dev     # TurboJPEG: JPEG encoding of synthetic test photos, benchmark baseline
   libjpeg-dev           # libjpeg API of libjpeg-turbo: scaled, row-streamed photo decoding
-  libexif-dev           # EXIF capture date of a photo, for the measurement report
+  libexif-dev           # EXIF of a photo: capture date, orientation, camera and lens
+  libheif-dev           # HEIC/HEIF photos: decoding, their rotation and mirroring, their EXIF
   libgtest-dev libgmock-dev
   libbenchmark-dev
   fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック"), embedded in reports
   poppler-utils         # pdftotext, pdffonts, pdfimages: report checks in tests; pdftoppm for docs
   libcli11-dev          # CLI11: the commands' options and --help
-  nlohmann-json3-dev    # nlohmann-json: the commands' JSON output
+  nlohmann-json3-dev    # nlohmann-json: the commands' JSON output and saved measurements
+  libssl-dev            # libcrypto's SHA-256: a saved measurement names its photo by its digest
   libjpeg-turbo-progs python3  # djpeg and the timing runner of the first-load benchmark
   dpkg-dev file         # make package: dpkg-shlibdeps finds the .deb's dependencies
   lintian man-db        # checking the .deb and its manual page

@@ -20,7 +20,7 @@
 
 #include "app/chart_plot.h"
 #include "app/recent_files.h"
-#include "output/number_format.h"
+#include "tension/chart_axes.h"
 #include "tension/stringing_chart_text.h"
 
 #include "state/failure.h"
@@ -31,12 +31,8 @@ namespace {
 
 const QColor kOverAllowableColour(255, 0, 0);  // as the ratio label above 100 %
 
-QString Q(const std::string& text) {
+QString QText(const std::string& text) {
   return QString::fromStdString(text);
-}
-
-QString Value(const std::optional<double>& value, int decimals) {
-  return value ? Q(FormatFixed(*value, decimals)) : QString::fromUtf8(kNoSolutionText);
 }
 
 class QtChartSaveDialogs : public ChartSaveDialogs {
@@ -47,19 +43,20 @@ class QtChartSaveDialogs : public ChartSaveDialogs {
                                           const std::string& filter) override {
     // A bare name is offered in the folder the chart was last saved to. Qt's
     // own dialog, as every dialog of the window (in Japanese).
-    QString suggested = Q(suggested_name);
+    QString suggested = QText(suggested_name);
     const std::string folder = RecentFiles::LastFolder(RecentFiles::Dialog::Chart);
     if (!folder.empty() && !suggested.contains(QLatin1Char('/')))
-      suggested = QDir(Q(folder)).filePath(suggested);
-    const QString path = QFileDialog::getSaveFileName(parent_, Q(caption), suggested, Q(filter),
-                                                      nullptr, QFileDialog::DontUseNativeDialog);
+      suggested = QDir(QText(folder)).filePath(suggested);
+    const QString path =
+        QFileDialog::getSaveFileName(parent_, QText(caption), suggested, QText(filter), nullptr,
+                                     QFileDialog::DontUseNativeDialog);
     if (path.isEmpty())
       return std::nullopt;
     RecentFiles::SetLastFolderOf(RecentFiles::Dialog::Chart, path.toStdString());
     return path.toStdString();
   }
   void ShowError(const std::string& message) override {
-    QMessageBox::warning(parent_, QStringLiteral("Sarn"), Q(message));
+    QMessageBox::warning(parent_, QStringLiteral("Sarn"), QText(message));
   }
 
  private:
@@ -75,10 +72,16 @@ void RemoveSeriesAndAxes(QChart* plot) {
   }
 }
 
-// The range [low, high] widened by 8 % on each side (by 1 when it is a point).
-std::pair<double, double> Padded(double low, double high) {
-  const double pad = high > low ? (high - low) * 0.08 : std::max(1.0, std::fabs(high) * 0.1);
-  return {low - pad, high + pad};
+// A value axis spanning `axis`, with its ticks and labels.
+QValueAxis* AxisOf(const ChartAxis& axis, const QString& title) {
+  auto* value_axis = new QValueAxis;
+  value_axis->setTitleText(title);
+  value_axis->setRange(axis.low, axis.high);
+  value_axis->setTickType(QValueAxis::TicksDynamic);
+  value_axis->setTickAnchor(axis.low);
+  value_axis->setTickInterval(axis.step);
+  value_axis->setLabelFormat(QStringLiteral("%.%1f").arg(axis.decimals));
+  return value_axis;
 }
 
 QTableWidgetItem* Cell(const QString& text) {
@@ -163,7 +166,7 @@ ChartDialog::ChartDialog(QWidget* parent, std::function<void(const std::string&)
   layout->addLayout(middle, 1);
   layout->addLayout(buttons);
   resize(1000, 600);
-  Clear(Failure(MessageId::kWindowChartNoMeasurement).Japanese());
+  Clear(Failure(MessageId::kWindowChartNoMeasurement));
 }
 
 ChartDialog::~ChartDialog() = default;
@@ -177,26 +180,26 @@ void ChartDialog::Show(const StringingChartResult& chart, const ChartMarks& mark
 
 void ChartDialog::Update(const StringingChartResult& result, const ChartMarks& marks) {
   if (!result.ok()) {
-    Clear(result.error);
+    Clear(result.failure());
     return;
   }
-  chart_ = result.chart;
-  const StringingChart& c = *chart_;
+  chart_ = *result;
+  const StringingChartTexts texts = ChartTexts(*chart_, kNoSolutionText);
   summary_->setText(
       QStringLiteral("電線 %1　径間 %2 m　撮影時気温 %3 ℃　現在張力 %4 kgf　現在弛度 %5 m　"
                      "許容張力 %6 kgf")
-          .arg(Q(c.wire_name), Q(FormatFixed(c.span_m, 2)), Q(FormatFixed(c.air_temp_c, 1)),
-               Q(FormatFixed(c.present_tension_kgf, 1)), Q(FormatFixed(c.present_sag_m, 3)),
-               Q(FormatFixed(c.allowable_tension_kgf, 1))));
-  FillPlot(c, marks);
-  FillTables(c);
+          .arg(QText(texts.wire_name), QText(texts.span), QText(texts.air_temp),
+               QText(texts.present_tension), QText(texts.present_sag),
+               QText(texts.allowable_tension)));
+  FillPlot(*chart_, marks);
+  FillTables(texts);
   for (QPushButton* b : {copy_button_, csv_button_, png_button_})
     b->setEnabled(true);
 }
 
-void ChartDialog::Clear(const std::string& why) {
+void ChartDialog::Clear(const Failure& why) {
   chart_.reset();
-  summary_->setText(Q(Failure(MessageId::kWindowChartCannotMake, {why}).Japanese()));
+  summary_->setText(QText(Failure(MessageId::kWindowChartCannotMake, {why}).Japanese()));
   RemoveSeriesAndAxes(plot_);
   temperatures_->setRowCount(0);
   conditions_->setRowCount(0);
@@ -204,7 +207,7 @@ void ChartDialog::Clear(const std::string& why) {
     b->setEnabled(false);
 }
 
-void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
+void ChartDialog::FillPlot(const StringingChart& chart, const ChartMarks& marks) {
   RemoveSeriesAndAxes(plot_);
 
   auto* tension = new QLineSeries;
@@ -213,75 +216,45 @@ void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
   auto* sag = new QLineSeries;
   sag->setName(QStringLiteral("弛度 (m)"));
   sag->setPen(QPen(kSagColour, 2));
-  for (const ChartRow& row : c.rows) {
+  for (const ChartRow& row : chart.rows) {
     if (!row.tension_kgf || !row.sag_m)
       continue;  // no solution: no point
     tension->append(row.temperature_c, *row.tension_kgf);
     sag->append(row.temperature_c, *row.sag_m);
   }
-  const ChartExtent extent = ExtentOf(c, marks.specified_sag_m);
-  double t_low = extent.t_low, t_high = extent.t_high;
-  if (!(t_high > t_low)) {  // one temperature: a range around it
-    t_low -= 1;
-    t_high += 1;
-  }
+  std::optional<double> specified_sag = marks.specified_sag_m;
+  if (specified_sag && !std::isfinite(*specified_sag))
+    specified_sag.reset();
+  const ChartAxes axes = ChartAxesOf(chart, specified_sag);
   auto* present_tension = new QScatterSeries;
   present_tension->setName(QStringLiteral("現在張力"));
   present_tension->setColor(kTensionColour);
   present_tension->setMarkerSize(11);
-  present_tension->append(c.air_temp_c, c.present_tension_kgf);
+  present_tension->append(chart.air_temp_c, chart.present_tension_kgf);
   auto* present_sag = new QScatterSeries;
   present_sag->setName(QStringLiteral("現在弛度"));
   present_sag->setColor(kSagColour);
   present_sag->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
   present_sag->setMarkerSize(10);
-  present_sag->append(c.air_temp_c, c.present_sag_m);
+  present_sag->append(chart.air_temp_c, chart.present_sag_m);
 
   QLineSeries* specified = nullptr;
-  if (marks.specified_sag_m && std::isfinite(*marks.specified_sag_m)) {
+  if (specified_sag) {
     specified = new QLineSeries;
     specified->setName(
-        QStringLiteral("規定弛度 %1 m").arg(Q(FormatFixed(*marks.specified_sag_m, 2))));
+        QStringLiteral("規定弛度 %1 m").arg(QText(SpecifiedSagText(*specified_sag))));
     specified->setPen(QPen(kSagColour, 1.5, Qt::DashLine));
-    specified->append(t_low, *marks.specified_sag_m);
-    specified->append(t_high, *marks.specified_sag_m);
+    specified->append(axes.temperature.low, *specified_sag);
+    specified->append(axes.temperature.high, *specified_sag);
   }
 
-  auto* x_axis = new QValueAxis;
-  x_axis->setTitleText(QStringLiteral("温度 (℃)"));
-  x_axis->setRange(t_low, t_high);
-  // Ticks at multiples of 1, 2 or 5 times a power of ten, at most about
-  // eight across whatever the range.
-  const double raw = (t_high - t_low) / 8;
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  double interval = 10 * power;
-  for (double m : {1.0, 2.0, 5.0}) {
-    if (m * power >= raw) {
-      interval = m * power;
-      break;
-    }
-  }
-  x_axis->setTickType(QValueAxis::TicksDynamic);
-  x_axis->setTickAnchor(0);
-  x_axis->setTickInterval(interval);
-  const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(interval))));
-  x_axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-  auto* tension_axis = new QValueAxis;
-  tension_axis->setTitleText(QStringLiteral("張力 (kgf)"));
+  QValueAxis* x_axis = AxisOf(axes.temperature, QStringLiteral("温度 (℃)"));
+  QValueAxis* tension_axis = AxisOf(axes.tension, QStringLiteral("張力 (kgf)"));
   tension_axis->setTitleBrush(kTensionColour);
   tension_axis->setLabelsColor(kTensionColour);
-  const auto [tl, th] = Padded(extent.tension_low, extent.tension_high);
-  tension_axis->setRange(tl, th);
-  tension_axis->applyNiceNumbers();
-  auto* sag_axis = new QValueAxis;
-  sag_axis->setTitleText(QStringLiteral("弛度 (m)"));
+  QValueAxis* sag_axis = AxisOf(axes.sag, QStringLiteral("弛度 (m)"));
   sag_axis->setTitleBrush(kSagColour);
   sag_axis->setLabelsColor(kSagColour);
-  const auto [sl, sh] = Padded(extent.sag_low, extent.sag_high);
-  sag_axis->setRange(std::max(0.0, sl), sh);
-  sag_axis->applyNiceNumbers();
-  sag_axis->setLabelFormat(QStringLiteral("%.3f"));
-  tension_axis->setLabelFormat(QStringLiteral("%.0f"));
 
   plot_->addAxis(x_axis, Qt::AlignBottom);
   plot_->addAxis(tension_axis, Qt::AlignLeft);
@@ -291,40 +264,38 @@ void ChartDialog::FillPlot(const StringingChart& c, const ChartMarks& marks) {
                                                        {specified, sag_axis},
                                                        {present_tension, tension_axis},
                                                        {present_sag, sag_axis}};
-  for (const auto& [s, axis] : series) {
-    if (s == nullptr)
+  for (const auto& [line, axis] : series) {
+    if (line == nullptr)
       continue;
-    plot_->addSeries(s);
-    s->attachAxis(x_axis);
-    s->attachAxis(axis);
+    plot_->addSeries(line);
+    line->attachAxis(x_axis);
+    line->attachAxis(axis);
   }
 }
 
-void ChartDialog::FillTables(const StringingChart& c) {
-  const int td = TemperatureDecimals(c);
-  temperatures_->setRowCount(static_cast<int>(c.rows.size()));
-  for (int i = 0; i < static_cast<int>(c.rows.size()); ++i) {
-    const ChartRow& row = c.rows[static_cast<size_t>(i)];
-    temperatures_->setItem(i, 0, Cell(Q(FormatFixed(row.temperature_c, td))));
-    temperatures_->setItem(i, 1, Cell(Value(row.tension_kgf, 1)));
-    temperatures_->setItem(i, 2, Cell(Value(row.sag_m, 3)));
+void ChartDialog::FillTables(const StringingChartTexts& texts) {
+  temperatures_->setRowCount(static_cast<int>(texts.rows.size()));
+  for (int i = 0; i < static_cast<int>(texts.rows.size()); ++i) {
+    const ChartRowTexts& row = texts.rows[static_cast<size_t>(i)];
+    temperatures_->setItem(i, 0, Cell(QText(row.temperature)));
+    temperatures_->setItem(i, 1, Cell(QText(row.tension)));
+    temperatures_->setItem(i, 2, Cell(QText(row.sag)));
   }
-  conditions_->setRowCount(static_cast<int>(c.conditions.size()));
-  for (int i = 0; i < static_cast<int>(c.conditions.size()); ++i) {
-    const ChartCondition& cond = c.conditions[static_cast<size_t>(i)];
-    QTableWidgetItem* name = Cell(Q(LoadClassCaption(cond.load_class)));
+  conditions_->setRowCount(static_cast<int>(texts.conditions.size()));
+  for (int i = 0; i < static_cast<int>(texts.conditions.size()); ++i) {
+    const ChartConditionTexts& condition = texts.conditions[static_cast<size_t>(i)];
+    QTableWidgetItem* name = Cell(QText(condition.caption));
     name->setTextAlignment(Qt::AlignCenter);
     conditions_->setItem(i, 0, name);
-    conditions_->setItem(i, 1, Cell(Q(FormatFixed(cond.temperature_c, td))));
-    conditions_->setItem(i, 2, Cell(Q(FormatFixed(cond.load_ratio, 3))));
-    conditions_->setItem(i, 3, Cell(Value(cond.tension_kgf, 1)));
-    QTableWidgetItem* percent = Cell(Value(cond.percent_of_allowable, 1));
-    if (cond.percent_of_allowable && *cond.percent_of_allowable > 100.0)
+    conditions_->setItem(i, 1, Cell(QText(condition.temperature)));
+    conditions_->setItem(i, 2, Cell(QText(condition.load_ratio)));
+    conditions_->setItem(i, 3, Cell(QText(condition.tension)));
+    QTableWidgetItem* percent = Cell(QText(condition.percent_of_allowable));
+    if (condition.over_allowable)
       percent->setBackground(kOverAllowableColour);
     conditions_->setItem(i, 4, percent);
   }
 }
-
 void ChartDialog::CopyTable() {
   if (chart_ && copy_text_)
     copy_text_(StringingChartTable(*chart_));

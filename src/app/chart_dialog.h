@@ -16,6 +16,7 @@
 #include <string>
 
 #include "tension/stringing_chart.h"
+#include "tension/stringing_chart_text.h"
 
 class QChart;
 class QChartView;
@@ -78,8 +79,8 @@ class ChartDialog : public QDialog {
 
  private:
   void FillPlot(const StringingChart& chart, const ChartMarks& marks);
-  void FillTables(const StringingChart& chart);
-  void Clear(const std::string& why);
+  void FillTables(const StringingChartTexts& texts);
+  void Clear(const Failure& why);
   // Asks for the file and writes what `encode` makes of the chart (false
   // when it cannot); a failure is shown through ShowError.
   bool SaveFile(const std::string& caption, const std::string& suggested_name,

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_measure_options.h"
+#include "app/cli_batch.h"
+#include "app/cli_measure_session.h"
+#include "app/cli_saved.h"
 #include "output/csv.h"
 #include "output/number_format.h"
 #include "state/file_access.h"
@@ -27,7 +29,7 @@ struct RowResult {
 };
 
 RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
-                     const std::filesystem::path& base, const MeasureOptions& o,
+                     const std::filesystem::path& base, const MeasureOptions& options,
                      const WireData& data, const CliContext& context, SessionEvents* events) {
   RowResult row;
   const std::string where = "line " + std::to_string(line_number) + ": ";
@@ -37,33 +39,50 @@ RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
   }
   std::array<double, 4> coords{};
   for (size_t i = 0; i < 4; ++i) {
-    const std::optional<double> v = StrictNumber(cells[i + 1]);
-    if (!v) {
+    const std::optional<double> value = StrictNumber(cells[i + 1]);
+    if (!value) {
       row.error = where + "'" + cells[i + 1] + "' is not a number";
       return row;
     }
-    coords[i] = *v;
+    coords[i] = *value;
   }
   std::filesystem::path photo(cells[0]);
   if (photo.is_relative())
     photo = base / photo;
-  PreparedSession prepared = PrepareSession(photo.string(), o, data, context, events);
+  PreparedSession prepared = PrepareSession(photo.string(), options, data, context, events);
   if (!prepared.failure.empty()) {
     row.error = prepared.failure;
     return row;
   }
   prepared.session->SetPhotoLine(coords[0], coords[1], coords[2], coords[3]);
   if (!prepared.session->Tension().ok())
-    row.error = prepared.session->Tension().error;
+    row.error = prepared.session->Tension().failure->English();
   row.session = std::move(prepared.session);
   return row;
 }
 
 }  // namespace
 
-int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, std::ostream& err,
-             const CliContext& context) {
-  auto read = ReadWholeFile(o.batch, kLargestBatchBytes);
+std::string BatchResultCells(const MeasurementSession* session) {
+  if (session == nullptr)
+    return ",,,,,,,,";
+  const ShownResults& shown = session->Shown();
+  const TensionOutcome& tension = session->Tension();
+  std::string cells = "," + CsvCell(LabelCaption(shown.present_sag));
+  for (const ShownText& estimate : shown.estimates)
+    cells += "," + CsvCell(LabelCaption(estimate));
+  cells += "," + CsvCell(LabelCaption(shown.present_tension));
+  cells += "," + (tension.Governing ? FormatFixed(*tension.Governing, 1) : std::string());
+  cells += "," + LabelCaption(shown.ratio);
+  cells += "," + LabelCaption(shown.specified_sag);
+  return cells;
+}
+
+int RunBatch(const MeasureOptions& options, const WireData& data, std::ostream& out,
+             std::ostream& err, const CliContext& context) {
+  if (std::filesystem::is_directory(options.batch))
+    return RunSavedBatch(options, data, out, err, context);
+  auto read = ReadWholeFile(options.batch, kLargestBatchBytes);
   if (!read) {
     err << "sarn measure: cannot read the batch file " << read.failure().English() << "\n";
     return kExitBadInput;
@@ -71,16 +90,16 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
   std::vector<uint8_t>& bytes = *read;
   // Text, not a photo or another binary file given by mistake: no NUL byte.
   if (std::find(bytes.begin(), bytes.end(), uint8_t{0}) != bytes.end()) {
-    err << "sarn measure: " << o.batch << ": not a CSV text of photo,x1,y1,x2,y2 rows\n";
+    err << "sarn measure: " << options.batch << ": not a CSV text of photo,x1,y1,x2,y2 rows\n";
     return kExitBadInput;
   }
   std::string text(bytes.begin(), bytes.end());
   if (text.rfind("\xEF\xBB\xBF", 0) == 0)  // a byte-order mark, as spreadsheets write
     text.erase(0, 3);
 
-  const std::filesystem::path base = std::filesystem::path(o.batch).parent_path();
+  const std::filesystem::path base = std::filesystem::path(options.batch).parent_path();
   // --report and --annotated name folders here: one file per row.
-  for (const std::string& folder : {o.report, o.annotated}) {
+  for (const std::string& folder : {options.report, options.annotated}) {
     std::error_code error;
     if (!folder.empty() && !std::filesystem::is_directory(folder) &&
         !std::filesystem::create_directories(folder, error)) {
@@ -88,8 +107,7 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
       return kExitBadInput;
     }
   }
-  out << "photo,present_sag,estimate_4_4,estimate_3_4,estimate_2_4,present_tension,"
-         "governing_tension,ratio,specified_sag,error\n";
+  out << "photo," << kBatchResultHeader << "\n";
   CommandLineEvents events(err);
   int failures = 0;
   std::istringstream lines(text);
@@ -102,21 +120,24 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
     const std::vector<std::string> cells = SplitCsvLine(line);
     if (line_number == 1 && !cells.empty() && cells[0] == "photo")
       continue;  // a header row
-    RowResult row = MeasureRow(cells, line_number, base, o, data, context, &events);
+    RowResult row = MeasureRow(cells, line_number, base, options, data, context, &events);
     std::string notes = row.error;
     if (row.session) {
       // Warnings go beside the results, in the error column.
       for (const std::string& warning : row.session->Warnings())
         notes += (notes.empty() ? "" : "; ") + std::string("warning: ") + warning;
-      if (!o.report.empty() || !o.annotated.empty()) {
+      if (!options.report.empty() || !options.annotated.empty()) {
         const std::string stem =
             std::filesystem::path(cells[0]).stem().string() + "-" + std::to_string(line_number);
         std::ostringstream why;
         const std::string report =
-            o.report.empty() ? "" : (std::filesystem::path(o.report) / (stem + ".pdf")).string();
+            options.report.empty()
+                ? ""
+                : (std::filesystem::path(options.report) / (stem + ".pdf")).string();
         const std::string annotated =
-            o.annotated.empty() ? ""
-                                : (std::filesystem::path(o.annotated) / (stem + ".png")).string();
+            options.annotated.empty()
+                ? ""
+                : (std::filesystem::path(options.annotated) / (stem + ".png")).string();
         if (!WriteMeasurementFiles(*row.session, report, annotated, context, why)) {
           notes += (notes.empty() ? "" : "; ") + why.str();
           if (row.error.empty())
@@ -124,20 +145,7 @@ int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, s
         }
       }
     }
-    out << CsvCell(cells.empty() ? std::string() : cells[0]);
-    if (row.session) {
-      const ShownResults& shown = row.session->Shown();
-      const TensionOutcome& t = row.session->Tension();
-      out << ',' << CsvCell(shown.present_sag);
-      for (const std::string& e : shown.estimates)
-        out << ',' << CsvCell(e);
-      out << ',' << CsvCell(shown.present_tension);
-      out << ',' << (t.Governing ? FormatFixed(*t.Governing, 1) : std::string());
-      out << ',' << t.shown.ratio.value_or("");
-      out << ',' << t.shown.specified_sag.value_or("");
-    } else {
-      out << ",,,,,,,,";
-    }
+    out << CsvCell(cells.empty() ? std::string() : cells[0]) << BatchResultCells(row.session.get());
     while (!notes.empty() && notes.back() == '\n')
       notes.pop_back();
     out << ',' << CsvCell(notes) << '\n';

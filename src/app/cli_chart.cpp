@@ -40,16 +40,15 @@ int RunChartCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (!ReadConductorData(conductor, context, "sarn chart", err, &data))
     return kExitBadInput;
   MeasurementSession session;
-  ApplyConductorOptions(conductor, data, session);
-  const double present = NumericParse(present_text);
-  const StringingChartResult chart = ComputeStringingChart(session.State(), present, range);
+  session.SetInputs(data, ConductorInputs(conductor));
+  const StringingChartResult chart = session.ChartAt(NumericParse(present_text), range);
   if (json) {
     out << JsonText(ChartJson(chart)) << "\n";
   } else if (chart.ok()) {
-    out << (csv ? StringingChartCsv(*chart.chart) : StringingChartTable(*chart.chart));
+    out << (csv ? StringingChartCsv(*chart) : StringingChartTable(*chart));
   }
   if (!chart.ok()) {
-    err << "sarn chart: no chart: " << chart.error << "\n";
+    err << "sarn chart: no chart: " << chart.failure().English() << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;

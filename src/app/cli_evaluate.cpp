@@ -71,26 +71,27 @@ void AddEvaluateOptions(CLI::App& command, EvaluateOptions& options) {
 
 // A label as the window shows it, with its unit; a label the run did not
 // reach is cleared in the window and printed as "(cleared)".
-std::string LabelText(const std::optional<std::string>& text, const std::string& unit) {
+std::string LabelText(const ShownText& text, const std::string& unit) {
   if (!text)
     return "(cleared)";
   return *text + unit;
 }
 
-void PrintPlain(std::ostream& out, const std::string& wire_name, const TensionOutcome& outcome) {
+void PrintPlain(std::ostream& out, const std::string& wire_name, const ShownResults& shown,
+                const TensionOutcome& outcome) {
   const std::string name = TrimmedWireName(wire_name);
   out << "conductor (電線サイズ):                 " << (name.empty() ? "(none)" : name) << "\n";
-  out << "present tension (現在張力):             " << outcome.shown.present_tension << " kgf\n";
+  out << "present tension (現在張力):             " << LabelCaption(shown.present_tension)
+      << " kgf\n";
   // Label8(0) and Label8(1) side by side; an empty Label8(0) takes no room.
-  std::string allow = LabelText(outcome.shown.allow_a, "");
-  allow += (allow.empty() ? "" : "  ") + LabelText(outcome.shown.allow_bc, "");
+  std::string allow = LabelText(shown.allow_a, "");
+  allow += (allow.empty() ? "" : "  ") + LabelText(shown.allow_bc, "");
   out << "span allowable tension (径間許容張力):  " << allow << "\n";
-  out << "allowable tension ratio (許容張力比):   " << LabelText(outcome.shown.ratio, " %")
-      << " on " << (outcome.shown.ratio_red ? "red" : "yellow") << "\n";
-  out << "specified sag (規定弛度):               " << LabelText(outcome.shown.specified_sag, " m")
-      << "\n";
+  out << "allowable tension ratio (許容張力比):   " << LabelText(shown.ratio, " %") << " on "
+      << (shown.ratio_red ? "red" : "yellow") << "\n";
+  out << "specified sag (規定弛度):               " << LabelText(shown.specified_sag, " m") << "\n";
   if (!outcome.ok())
-    out << "error: " << outcome.error << "\n";
+    out << "error: " << outcome.failure->English() << "\n";
 }
 
 }  // namespace
@@ -111,7 +112,7 @@ int RunEvaluateCommand(const std::vector<std::string>& args, std::ostream& out, 
   if (!ReadConductorData(options.conductor, context, kCommand, err, &data))
     return kExitBadInput;
   MeasurementSession session;
-  ApplyConductorOptions(options.conductor, data, session);
+  session.SetInputs(data, ConductorInputs(options.conductor));
   session.SetEstimates(options.estimates, options.ticks);
 
   const TensionOutcome& outcome = session.Tension();
@@ -122,10 +123,10 @@ int RunEvaluateCommand(const std::vector<std::string>& args, std::ostream& out, 
     AddTensionJson(session, json);
     out << JsonText(json) << "\n";
   } else {
-    PrintPlain(out, wire_name, outcome);
+    PrintPlain(out, wire_name, session.Shown(), outcome);
   }
   if (!outcome.ok()) {
-    err << kCommand << ": the evaluation failed: " << outcome.error << "\n";
+    err << kCommand << ": the evaluation failed: " << outcome.failure->English() << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;

@@ -2,14 +2,17 @@
 // given in the photo's own pixels, and runs the sag and tension chain of the
 // measurement session.
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/cli_batch.h"
 #include "app/cli_commands.h"
-#include "app/cli_measure_options.h"
+#include "app/cli_measure_session.h"
+#include "app/cli_saved.h"
 #include "session/session_json.h"
 #include "session/session_report.h"
 #include "state/numeric.h"
@@ -19,14 +22,14 @@ namespace {
 
 constexpr const char* kCommand = "sarn measure";
 
-void AddMeasureOptions(CLI::App& command, MeasureOptions& o) {
-  command.add_option("PHOTO", o.photo, "the photo (JPEG; other formats through Qt)");
+void AddMeasureOptions(CLI::App& command, MeasureOptions& options) {
+  command.add_option("PHOTO", options.photo, "the photo (JPEG; other formats through Qt)");
   command
       .add_option_function<std::string>(
           "--line",
-          [&o](const std::string& text) {
-            const std::vector<double> n = *ParseNumberList(text, 4);
-            o.line = std::array<double, 4>{n[0], n[1], n[2], n[3]};
+          [&options](const std::string& text) {
+            const std::vector<double> numbers = *ParseNumberList(text, 4);
+            options.line = std::array<double, 4>{numbers[0], numbers[1], numbers[2], numbers[3]};
           },
           "the scan line in photo pixels, drawn a little above the conductor from one end of the "
           "span to the other")
@@ -34,55 +37,78 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& o) {
           "X1,Y1,X2,Y2",
           [](const std::string& text) { return ParseNumberList(text, 4).has_value(); },
           "takes four numbers X1,Y1,X2,Y2 (photo pixels)"));
-  command.add_option("--batch", o.batch,
-                     "rows photo,x1,y1,x2,y2 (paths relative to the CSV); prints one CSV row of "
-                     "results per photo");
+  command.add_option("--batch", options.batch,
+                     "rows photo,x1,y1,x2,y2 (paths relative to the CSV), or a folder of saved "
+                     "measurements (*.sarn.json); prints one CSV row of results per row or file");
   command.add_flag_callback(
-      "--no-cut", [&o] { o.load.cut = false; },
+      "--no-cut", [&options] { options.load.cut = false; },
       "keep the photo's whole height (window: 上下を削除 off)");
-  command.add_option("--limit", o.load.limit_text, "working-width limit in pixels (default 5000)");
+  command.add_option("--limit", options.load.limit_text,
+                     "working-width limit in pixels (default 5000)");
   command
       .add_option_function<std::string>(
           "--criterion",
-          [&o](const std::string& text) {
-            o.criterion = text == "dark" ? Criterion::Darkness : Criterion::ChangeValue;
+          [&options](const std::string& text) {
+            options.criterion = text == "dark" ? Criterion::Darkness : Criterion::ChangeValue;
           },
           "detection criterion: change (変化値, default) or dark (黒さ)")
       ->check(CLI::IsMember({"change", "dark"}));
-  command.add_option("--threshold", o.threshold_text, "brightness threshold (default 40)")
+  command.add_option("--threshold", options.threshold_text, "brightness threshold (default 40)")
       ->check(NumberText());
-  AddConductorOptions(command, o.conductor);
-  command.add_option("--distance", o.distance_text, "approximate distance, m (default 60)")
+  AddConductorOptions(command, options.conductor);
+  command.add_option("--distance", options.distance_text, "approximate distance, m (default 60)")
       ->check(TextRule(
           "TEXT",
           [](const std::string& text) { return RoundToInt16(NumericParse(text)).has_value(); },
           "must lie within -32768..32767 m"));
-  command.add_option("--height", o.height_text, "approximate height, m (default 10)")
+  command.add_option("--height", options.height_text, "approximate height, m (default 10)")
       ->check(TextRule(
           "N", [](const std::string& text) { return StrictInteger16(text).has_value(); },
           "must be a number within -32768..32767 m"));
-  command.add_flag("--height-correction", o.height_correction, "apply the height correction")
+  command.add_flag("--height-correction", options.height_correction, "apply the height correction")
       ->disable_flag_override();
   command
-      .add_option("--view-width", o.view_width,
+      .add_option("--view-width", options.view_width,
                   "width in pixels of the picture area the line is rounded in, as the window "
                   "that shows the overview that wide (default 1004)")
       ->check(CLI::Range(100, 32767));
-  AddJsonFlag(command, o.json);
+  AddJsonFlag(command, options.json);
   command
-      .add_flag("--precision", o.precision,
+      .add_flag("--precision", options.precision,
                 "precision tracing: follow the conductor across every column and take the sag "
                 "from the fitted curve")
       ->disable_flag_override();
-  command.add_flag("--chart", o.chart, "add the stringing chart to the JSON")
+  command.add_flag("--chart", options.chart, "add the stringing chart to the JSON")
       ->disable_flag_override();
-  AddChartRangeOptions(command, o.range);
-  command.add_option("--report", o.report,
+  AddChartRangeOptions(command, options.range, &options.saved_from);
+  command.add_option("--report", options.report,
                      "write the one-page measurement report as PDF (with --batch: a folder, one "
                      "report per photo)");
-  command.add_option("--annotated", o.annotated,
+  command.add_option("--annotated", options.annotated,
                      "write the working image with the line, chord and stations as PNG");
+  command.add_option("--save", options.save,
+                     "save the measurement (photo, line, inputs, results) as FILE.sarn.json, "
+                     "to be measured again with --from");
 }
+
+// The options that --from and a batch of saved measurements take from the
+// files; giving one of them as well is refused.
+constexpr const char* kInputOptions[] = {"--line",
+                                         "--no-cut",
+                                         "--limit",
+                                         "--criterion",
+                                         "--threshold",
+                                         "--wire",
+                                         "--span",
+                                         "--air-temp",
+                                         "--design-temps",
+                                         "--classes",
+                                         "--distance",
+                                         "--height",
+                                         "--height-correction",
+                                         "--view-width",
+                                         "--precision",
+                                         "--save"};
 
 }  // namespace
 
@@ -92,7 +118,7 @@ void CommandLineEvents::HiDatNotWritten(const Failure& why) {
   warned_ = true;
 }
 
-PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o,
+PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& options,
                                const WireData& data, const CliContext& context,
                                SessionEvents* events) {
   PreparedSession prepared;
@@ -100,24 +126,25 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
       context.hi_dat_folder.empty() ? context.program_folder : context.hi_dat_folder);
   MeasurementSession& session = *prepared.session;
   session.SetEvents(events);
-  ApplyConductorOptions(o.conductor, data, session);
-  session.SetDistanceTexts(o.distance_text, o.height_text);
-  if (o.height_correction)
-    session.SetCorrection(1, 1);
-  session.SetThresholdText(o.threshold_text);
-  session.SetCriterion(o.criterion);
-  session.SetPrecision(o.precision);
+  SessionInputs inputs = ConductorInputs(options.conductor);
+  inputs.distance_text = options.distance_text;
+  inputs.height_text = options.height_text;
+  inputs.corrections[1] = options.height_correction ? 1 : 0;
+  inputs.threshold_text = options.threshold_text;
+  inputs.criterion = options.criterion;
+  inputs.precision = options.precision;
+  session.SetInputs(data, inputs);
 
   LoadQuestions no_questions;  // a retry is never asked: the answer is no
   // The scan reads the working image only: no overview raster.
-  const PhotoLoadResult loaded =
-      session.LoadPhoto(photo, o.load, o.view_width, no_questions, context.fallback_decoder, false);
-  if (!loaded.loaded) {
-    const std::string why =
-        loaded.failure ? loaded.failure->reason : std::string("the photo could not be loaded");
-    const int code = loaded.failure ? loaded.failure->code : 0;
-    prepared.failure = photo + ": " + why + " (エラーコード=" + std::to_string(code) + ")";
+  const PhotoLoadResult loaded = session.LoadPhoto(photo, options.load, options.view_width,
+                                                   no_questions, context.fallback_decoder, false);
+  // The failure names the photo's path.
+  if (!loaded.loaded()) {
+    prepared.failure = loaded.failure->English() +
+                       " (エラーコード=" + std::to_string(loaded.failure->code()) + ")";
   }
+  prepared.settings = loaded.settings;
   return prepared;
 }
 
@@ -125,59 +152,78 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
                       const CliContext& context) {
   CLI::App command(
       "usage: sarn measure PHOTO --line X1,Y1,X2,Y2 [options]\n"
-      "       sarn measure --batch LINES.csv [options]\n"
+      "       sarn measure --from FILE.sarn.json [--json] [options]\n"
+      "       sarn measure --batch LINES.csv|FOLDER [options]\n"
       "Loads PHOTO as the window does, scans along the line and prints the seven-line\n"
-      "result text the window copies to the clipboard.",
+      "result text the window copies to the clipboard. --from measures a saved\n"
+      "measurement again and says what differs from it (the photo, or a result).",
       kCommand);
   command.footer(kExitStatusHelp);
-  MeasureOptions o;
-  AddMeasureOptions(command, o);
+  MeasureOptions options;
+  AddMeasureOptions(command, options);
   if (const std::optional<int> status = ParseCommand(command, args, out, err))
     return *status;
   auto bad = [&err](const std::string& message) {
     err << kCommand << ": " << message << "\nRun 'sarn measure --help' for the options.\n";
     return kExitBadInput;
   };
-  if (o.batch.empty()) {
-    if (o.photo.empty())
+  const bool from_saved = !options.saved_from.empty() ||
+                          (!options.batch.empty() && std::filesystem::is_directory(options.batch));
+  if (from_saved) {
+    if (!options.photo.empty() || (!options.saved_from.empty() && !options.batch.empty()))
+      return bad("a saved measurement names its photo; give no photo, and --from or --batch");
+    for (const char* name : kInputOptions) {
+      if (command.count(name) > 0)
+        return bad(std::string(name) +
+                   " cannot be given with a saved measurement: the file holds the photo, the "
+                   "line and every input");
+    }
+  } else if (options.batch.empty()) {
+    if (options.photo.empty())
       return bad("no photo given");
-    if (!o.line)
+    if (!options.line)
       return bad("--line X1,Y1,X2,Y2 is required (photo pixels)");
-  } else if (!o.photo.empty() || o.line) {
+  } else if (!options.photo.empty() || options.line) {
     return bad("--batch takes the photos and lines from the CSV; give no photo or --line");
+  } else if (!options.save.empty()) {
+    return bad("--save names one file; it cannot be given with --batch");
   }
 
   WireData data;
-  if (!ReadConductorData(o.conductor, context, kCommand, err, &data))
+  if (!ReadConductorData(options.conductor, context, kCommand, err, &data))
     return kExitBadInput;
-  if (!o.batch.empty())
-    return RunBatch(o, data, out, err, context);
+  if (!options.saved_from.empty())
+    return RunSavedMeasurement(options, data, out, err, context);
+  if (!options.batch.empty())
+    return RunBatch(options, data, out, err, context);
 
   CommandLineEvents events(err);
-  PreparedSession prepared = PrepareSession(o.photo, o, data, context, &events);
+  PreparedSession prepared = PrepareSession(options.photo, options, data, context, &events);
   if (!prepared.failure.empty()) {
     err << kCommand << ": " << prepared.failure << "\n";
     return kExitBadInput;
   }
   MeasurementSession& session = *prepared.session;
-  const std::array<double, 4>& line = *o.line;
+  const std::array<double, 4>& line = *options.line;
   session.SetPhotoLine(line[0], line[1], line[2], line[3]);
 
   const std::vector<std::string> warnings = session.Warnings();
   for (const std::string& warning : warnings)
     err << kCommand << ": warning: " << warning << "\n";
-  if (o.json) {
+  if (options.json) {
     Json json = MeasurementJson(session, warnings);
-    if (o.chart)
-      json["chart"] = ChartJson(session.Chart(o.range));
+    if (options.chart)
+      json["chart"] = ChartJson(session.Chart(options.range));
     out << JsonText(json) << "\n";
   } else {
     out << session.ResultText();
   }
-  if (!WriteMeasurementFiles(session, o.report, o.annotated, context, err))
+  if (!WriteMeasurementFiles(session, options.report, options.annotated, context, err))
+    return kExitBadInput;
+  if (!options.save.empty() && !SaveMeasurementFile(session, prepared.settings, options.save, err))
     return kExitBadInput;
   if (!session.Tension().ok()) {
-    err << kCommand << ": the evaluation stopped: " << session.Tension().error << "\n";
+    err << kCommand << ": the evaluation stopped: " << session.Tension().failure->English() << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;

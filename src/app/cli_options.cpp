@@ -139,14 +139,40 @@ void AddJsonFlag(CLI::App& command, bool& json) {
   command.add_flag("--json", json, "print one JSON object instead")->disable_flag_override();
 }
 
-void AddChartRangeOptions(CLI::App& command, TemperatureRange& range) {
+void AddChartRangeOptions(CLI::App& command, TemperatureRange& range, std::string* saved_from) {
   auto number = [](double* target) {
     return [target](const std::string& text) { *target = *StrictNumber(text); };
   };
-  command
-      .add_option_function<std::string>("--from", number(&range.from_c),
-                                        "first temperature of the chart, degC (default -20)")
-      ->check(NumberText());
+  if (saved_from == nullptr) {
+    command
+        .add_option_function<std::string>("--from", number(&range.from_c),
+                                          "first temperature of the chart, degC (default -20)")
+        ->check(NumberText());
+  } else {
+    command
+        .add_option_function<std::vector<std::string>>(
+            "--from",
+            [&range, saved_from](const std::vector<std::string>& values) {
+              int temperatures = 0, files = 0;
+              for (const std::string& value : values) {
+                if (const std::optional<double> t = StrictNumber(value)) {
+                  range.from_c = *t;
+                  ++temperatures;
+                } else {
+                  *saved_from = value;
+                  ++files;
+                }
+              }
+              if (temperatures > 1 || files > 1)
+                throw CLI::ValidationError("--from",
+                                           "takes one saved measurement and one temperature");
+            },
+            "FILE.sarn.json: measure a saved measurement again (photo, line and inputs from "
+            "the file); T, a number: first temperature of the chart, degC (default -20)")
+        ->type_name("FILE|T")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  }
   command
       .add_option_function<std::string>("--to", number(&range.to_c),
                                         "last temperature of the chart, degC (default 40)")
@@ -164,23 +190,25 @@ std::string DataFilePath(const std::string& given, const CliContext& context) {
 bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
                        const std::string& command, std::ostream& err, WireData* data) {
   WireDataResult read = ReadWireData(DataFilePath(options.data_path, context));
-  if (!read.data) {
-    err << command << ": " << read.error << "\n";
+  if (!read.ok()) {
+    err << command << ": " << read.failure().English() << "\n";
     return false;
   }
-  *data = std::move(*read.data);
+  *data = std::move(*read);
   return true;
 }
 
-void ApplyConductorOptions(const ConductorOptions& options, const WireData& data,
-                           MeasurementSession& session) {
-  session.SetWireData(data, options.span_text, options.air_temp_text);
-  session.SetWireIndex(options.wire);
+SessionInputs ConductorInputs(const ConductorOptions& options) {
+  SessionInputs inputs;
+  inputs.wire = options.wire;
+  inputs.span_text = options.span_text;
+  inputs.air_temp_text = options.air_temp_text;
   if (options.design_temps) {
-    for (int i = 0; i < 2; ++i)
-      session.SetDesignTempText(i, PlainInteger((*options.design_temps)[static_cast<size_t>(i)]));
+    inputs.design_temp_texts = {PlainInteger((*options.design_temps)[0]),
+                                PlainInteger((*options.design_temps)[1])};
   }
-  session.SetWindCombination(options.classes);
+  inputs.classes = options.classes;
+  return inputs;
 }
 
 std::optional<int> ParseCommand(CLI::App& command, const std::vector<std::string>& args,

@@ -34,7 +34,11 @@ struct ConductorOptions {
 void AddConductorOptions(CLI::App& command, ConductorOptions& options);
 void AddJsonFlag(CLI::App& command, bool& json);
 // --from T --to T --step T: the temperatures of a stringing chart, degC.
-void AddChartRangeOptions(CLI::App& command, TemperatureRange& range);
+// With `saved_from` (sarn measure), --from also names a saved measurement:
+// a number is the chart's first temperature, any other text the file, and
+// each may be given once.
+void AddChartRangeOptions(CLI::App& command, TemperatureRange& range,
+                          std::string* saved_from = nullptr);
 
 // The conductor data file: `given`, or SetDT.dat in the program's folder.
 std::string DataFilePath(const std::string& given, const CliContext& context);
@@ -43,9 +47,9 @@ std::string DataFilePath(const std::string& given, const CliContext& context);
 bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
                        const std::string& command, std::ostream& err, WireData* data);
 
-// Sets the conductor, span, air temperature, design temperatures and classes.
-void ApplyConductorOptions(const ConductorOptions& options, const WireData& data,
-                           MeasurementSession& session);
+// The session inputs the options give: conductor, span, air temperature,
+// design temperatures and classes; the others as the window starts.
+SessionInputs ConductorInputs(const ConductorOptions& options);
 
 // A check of an option's text: `valid` decides, and a text it refuses is
 // told "<rule>, not '<text>'". `shape` names the value in the help.

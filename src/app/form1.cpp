@@ -14,6 +14,7 @@ Form1::Form1(tk::Dialogs& dialogs, tk::Clipboard& clipboard, std::string program
   BindHandlers();
   CreateContextMenu();
   CreateRecentMenu();
+  CreateMeasurementActions();
   session_.SetEvents(this);
 }
 
@@ -40,9 +41,11 @@ void Form1::Form_Load(const WireData& wires) {
 
 void Form1::Form_Resize() {
   Frame1->move(Frame1->x(), InnerHeight() - Frame1->height());
-  // n = round(inner width / 6.5 - 50), halves to even, within 0..200.
-  const double n = std::clamp(RoundHalfEven(InnerWidth() / 6.5 - 50.0), 0.0, 200.0);
-  SetCaption(std::string(kCaptionStart) + std::string(static_cast<size_t>(n), ' ') + kCaptionEnd);
+  // The caption's padding: round(inner width / 6.5 - 50) spaces, halves to even,
+  // within 0..200.
+  const double padding = std::clamp(RoundHalfEven(InnerWidth() / 6.5 - 50.0), 0.0, 200.0);
+  SetCaption(std::string(kCaptionStart) + std::string(static_cast<size_t>(padding), ' ') +
+             kCaptionEnd);
   if (WindowState() == kStateMaximized) {
     if (auto height = RoundToInt32(OuterHeight()))
       MaxHeight = *height;
@@ -79,10 +82,14 @@ void Form1::TickChanged(int index, int value) {
 
 void Form1::Check6_Click(int index) {
   session_.SetCorrection(index, Check6[static_cast<size_t>(index)]->Value());
-  const int n = Check6[0]->Value() + Check6[1]->Value() + Check6[2]->Value();
+  EnableCorrectionInputs();
+}
+
+void Form1::EnableCorrectionInputs() {
+  const int corrections = Check6[0]->Value() + Check6[1]->Value() + Check6[2]->Value();
   for (QWidget* control : {static_cast<QWidget*>(Label10[0]), static_cast<QWidget*>(Label10[2]),
                            static_cast<QWidget*>(Text4[0])})
-    control->setEnabled(n > 0);
+    control->setEnabled(corrections > 0);
   const bool height_on = Check6[1]->Value() == 1;
   for (QWidget* control : {static_cast<QWidget*>(Label10[1]), static_cast<QWidget*>(Label10[3]),
                            static_cast<QWidget*>(Text4[1])})

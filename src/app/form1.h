@@ -41,6 +41,8 @@
 
 namespace sarn {
 
+struct SavedMeasurement;
+
 class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
  public:
   // The caption before the padding and after it (the padding grows with the
@@ -103,13 +105,21 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   // 報告書を保存… (Ctrl+S): the measurement report as PDF.
   void SaveReport();
   // 最近使った写真: the photos opened last, newest first, then the
-  // measurements (listed while OpenRecentMeasurement is set); filled each time
-  // the menu opens, from RecentFiles.
+  // measurements saved or opened last; filled each time the menu opens, from
+  // RecentFiles.
   QMenu* RecentMenu = nullptr;
-  std::function<void(const std::string&)> OpenRecentMeasurement;
   QAction* PrecisionAction = nullptr;
   QAction* ChartAction = nullptr;
   QAction* ReportAction = nullptr;
+  // 測定を保存… (Ctrl+Shift+S): the measurement as NAME.sarn.json.
+  void SaveMeasurement();
+  bool SaveMeasurementTo(const std::string& path);
+  // 測定を開く… (Ctrl+O): a saved measurement shown again, with what differs
+  // from it said; a file that cannot be used changes nothing.
+  void OpenMeasurement();
+  bool OpenMeasurementFile(const std::string& path);
+  QAction* SaveMeasurementAction = nullptr;
+  QAction* OpenMeasurementAction = nullptr;
   ChartDialog* Chart = nullptr;  // owned by the window once shown
 
   MeasurementSession& Session() { return session_; }
@@ -174,6 +184,10 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void CreateContextMenu();
   void CreateRecentMenu();
   void FillRecentMenu();
+  void CreateMeasurementActions();
+  void ShowSavedInputs(const SavedMeasurement& saved, int16_t wire_index);
+  // The distance and height boxes follow the correction boxes.
+  void EnableCorrectionInputs();
   void ShowTrace();
   void UpdateChart();
   void BindHandlers();
@@ -196,7 +210,7 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void Evaluated() override;
   void ResultCopied(const std::string& text) override;
   void HiDatNotWritten(const Failure& why) override;
-  void MeasurementFailed(const std::string& why) override;
+  void MeasurementFailed(const Failure& why) override;
   // The loading's questions, through the dialogs.
   bool AskRetry() override;
   void SettingsChanged(const LoadSettings& now) override;
@@ -218,7 +232,10 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   // The measurement; it also holds the working image and the overview, which
   // the picture boxes show without a copy until the next load.
   MeasurementSession session_;
-  std::string dialog_file_name_;        // the dialog offers the last choice first
+  std::string dialog_file_name_;       // the dialog offers the last choice first
+  std::string measurement_file_name_;  // the measurement last saved or opened
+  // The settings the shown photo was loaded at (Text5 may have been retyped since).
+  std::optional<LoadSettings> loaded_settings_;
   std::optional<tk::BusyCursor> busy_;  // while a photo loads
 };
 

@@ -75,25 +75,18 @@ void Form1::ShowTrace() {
       continue;
     }
     const size_t last = trace->polyline.size() - 1;
-    const CurvePoint& a = trace->polyline[last * static_cast<size_t>(i) / kCurveSegments];
-    const CurvePoint& b = trace->polyline[last * static_cast<size_t>(i + 1) / kCurveSegments];
-    working->SetEnds(a.x, a.y, b.x, b.y);
-    overview->SetEnds(static_cast<float>(a.x / scale), static_cast<float>(a.y / scale),
-                      static_cast<float>(b.x / scale), static_cast<float>(b.y / scale));
+    const CurvePoint& from = trace->polyline[last * static_cast<size_t>(i) / kCurveSegments];
+    const CurvePoint& to = trace->polyline[last * static_cast<size_t>(i + 1) / kCurveSegments];
+    working->SetEnds(from.x, from.y, to.x, to.y);
+    overview->SetEnds(static_cast<float>(from.x / scale), static_cast<float>(from.y / scale),
+                      static_cast<float>(to.x / scale), static_cast<float>(to.y / scale));
     working->SetVisible(true);
     overview->SetVisible(true);
   }
 }
 
-// The window says it in Japanese: precision tracing's reason from the
-// catalogue; `why` (the commands' English) otherwise.
-void Form1::MeasurementFailed(const std::string& why) {
-  const std::optional<PrecisionTrace>& trace = session_.Trace();
-  if (session_.Precision() && trace && !trace->credible && trace->why) {
-    dialogs_.MessageOk(Failure(MessageId::kTraceNotCredible, {*trace->why}).Japanese());
-    return;
-  }
-  dialogs_.MessageOk(why);
+void Form1::MeasurementFailed(const Failure& why) {
+  dialogs_.MessageOk(why.Japanese());
 }
 
 void Form1::ShowChart() {

@@ -52,94 +52,94 @@ void Form1::CreateControls() {
 }
 
 void Form1::CreatePanelControls() {
-  QWidget* f = Frame1;
-  Command1 = Place(new tk::Button("画像ファイル読み込み", f), 4, 12, 77, 35);
-  Check4 = Place(new tk::CheckBox("上下を削除", f), 4, 52, 81, 17);
+  QWidget* frame = Frame1;
+  Command1 = Place(new tk::Button("画像ファイル読み込み", frame), 4, 12, 77, 35);
+  Check4 = Place(new tk::CheckBox("上下を削除", frame), 4, 52, 81, 17);
   Check4->SetValue(1);
-  Check2 = Place(new tk::CheckBox("元画像表示", f), 84, 52, 81, 15);
+  Check2 = Place(new tk::CheckBox("元画像表示", frame), 84, 52, 81, 15);
 
-  Label3[1] = MakeLabel(f, "電線サイズ", 92, 10);
-  Combo1 = Place(new tk::ComboBox(f), 92, 24, 81, 20);
+  Label3[1] = MakeLabel(frame, "電線サイズ", 92, 10);
+  Combo1 = Place(new tk::ComboBox(frame), 92, 24, 81, 20);
 
-  Label10[0] = MakeLabel(f, "概算距離", 188, 56);
-  Label10[1] = MakeLabel(f, "概算高さ", 192, 36);
-  Label3[0] = MakeLabel(f, "径間長", 200, 16);
-  Text2 = Place(new tk::TextBox("40", f), 240, 12, 31, 19);
-  Text4[1] = Place(new tk::TextBox("10", f), 240, 32, 31, 19);
-  Text4[0] = Place(new tk::TextBox("60", f), 240, 52, 31, 19);
-  Label5[0] = MakeLabel(f, "m", 272, 20);
-  Label10[3] = MakeLabel(f, "m", 272, 40);
-  Label10[2] = MakeLabel(f, "m", 272, 60);
+  Label10[0] = MakeLabel(frame, "概算距離", 188, 56);
+  Label10[1] = MakeLabel(frame, "概算高さ", 192, 36);
+  Label3[0] = MakeLabel(frame, "径間長", 200, 16);
+  Text2 = Place(new tk::TextBox("40", frame), 240, 12, 31, 19);
+  Text4[1] = Place(new tk::TextBox("10", frame), 240, 32, 31, 19);
+  Text4[0] = Place(new tk::TextBox("60", frame), 240, 52, 31, 19);
+  Label5[0] = MakeLabel(frame, "m", 272, 20);
+  Label10[3] = MakeLabel(frame, "m", 272, 40);
+  Label10[2] = MakeLabel(frame, "m", 272, 60);
   for (tk::Label* label : Label10)
     label->setEnabled(false);
   Text4[0]->setEnabled(false);
   Text4[1]->setEnabled(false);
 
-  Label3[2] = MakeLabel(f, "撮影時気温", 288, 16);
-  Label3[10] = MakeLabel(f, "甲種温度", 300, 36);
-  Label3[12] = MakeLabel(f, "低温期温度", 292, 56);
-  Text3 = Place(new tk::TextBox("20", f), 352, 12, 29, 18);
-  Text6[0] = Place(new tk::TextBox("20", f), 352, 32, 29, 18);
-  Text6[1] = Place(new tk::TextBox("20", f), 352, 52, 29, 18);
-  Label3[3] = MakeLabel(f, "℃", 384, 16);
-  Label3[9] = MakeLabel(f, "℃", 384, 40);
-  Label3[11] = MakeLabel(f, "℃", 384, 60);
+  Label3[2] = MakeLabel(frame, "撮影時気温", 288, 16);
+  Label3[10] = MakeLabel(frame, "甲種温度", 300, 36);
+  Label3[12] = MakeLabel(frame, "低温期温度", 292, 56);
+  Text3 = Place(new tk::TextBox("20", frame), 352, 12, 29, 18);
+  Text6[0] = Place(new tk::TextBox("20", frame), 352, 32, 29, 18);
+  Text6[1] = Place(new tk::TextBox("20", frame), 352, 52, 29, 18);
+  Label3[3] = MakeLabel(frame, "℃", 384, 16);
+  Label3[9] = MakeLabel(frame, "℃", 384, 40);
+  Label3[11] = MakeLabel(frame, "℃", 384, 60);
 
-  Label7[0] = MakeLabel(f, "現在張力", 400, 12);
-  Label6[0] = MakeLabel(f, "現在弛度", 400, 32);
-  Label6[1] = MakeLabel(f, "規定弛度", 400, 52);
-  Label4[2] = MakeLabel(f, "", 480, 12);
-  Label4[0] = MakeLabel(f, "", 480, 32);
-  Label4[6] = MakeLabel(f, "", 480, 52);
-  Label3[5] = MakeLabel(f, "kgf", 492, 16);
-  Label5[2] = MakeLabel(f, "m", 492, 36);
-  Label5[4] = MakeLabel(f, "m", 492, 56);
+  Label7[0] = MakeLabel(frame, "現在張力", 400, 12);
+  Label6[0] = MakeLabel(frame, "現在弛度", 400, 32);
+  Label6[1] = MakeLabel(frame, "規定弛度", 400, 52);
+  Label4[2] = MakeLabel(frame, "", 480, 12);
+  Label4[0] = MakeLabel(frame, "", 480, 32);
+  Label4[6] = MakeLabel(frame, "", 480, 52);
+  Label3[5] = MakeLabel(frame, "kgf", 492, 16);
+  Label5[2] = MakeLabel(frame, "m", 492, 36);
+  Label5[4] = MakeLabel(frame, "m", 492, 56);
 
-  Label7[1] = MakeLabel(f, "計算径間", 520, 8);
-  Check3[0] = Place(new tk::CheckBox("4/4", f), 516, 24, 41, 17);
-  Check3[1] = Place(new tk::CheckBox("3/4", f), 516, 36, 41, 21);
-  Check3[2] = Place(new tk::CheckBox("2/4", f), 516, 52, 41, 17);
-  Label4[3] = MakeLabel(f, "", 592, 24, 8.25);
-  Label4[4] = MakeLabel(f, "", 592, 40, 8.25);
-  Label4[5] = MakeLabel(f, "", 592, 56, 8.25);
-  Label3[6] = MakeLabel(f, "kgf", 598, 26, 8.25);
-  Label3[7] = MakeLabel(f, "kgf", 598, 42, 8.25);
-  Label3[8] = MakeLabel(f, "kgf", 599, 58, 8.25);
+  Label7[1] = MakeLabel(frame, "計算径間", 520, 8);
+  Check3[0] = Place(new tk::CheckBox("4/4", frame), 516, 24, 41, 17);
+  Check3[1] = Place(new tk::CheckBox("3/4", frame), 516, 36, 41, 21);
+  Check3[2] = Place(new tk::CheckBox("2/4", frame), 516, 52, 41, 17);
+  Label4[3] = MakeLabel(frame, "", 592, 24, 8.25);
+  Label4[4] = MakeLabel(frame, "", 592, 40, 8.25);
+  Label4[5] = MakeLabel(frame, "", 592, 56, 8.25);
+  Label3[6] = MakeLabel(frame, "kgf", 598, 26, 8.25);
+  Label3[7] = MakeLabel(frame, "kgf", 598, 42, 8.25);
+  Label3[8] = MakeLabel(frame, "kgf", 599, 58, 8.25);
 
-  Frame2 = Place(new tk::GroupFrame("対象風圧荷重", f), 612, 12, 115, 59);
+  Frame2 = Place(new tk::GroupFrame("対象風圧荷重", frame), 612, 12, 115, 59);
   Check1[0] = Place(new tk::CheckBox("甲種", Frame2), 8, 22, 49, 13);
   Check1[1] = Place(new tk::CheckBox("乙種", Frame2), 8, 40, 49, 13);
   Check1[2] = Place(new tk::CheckBox("丙種", Frame2), 56, 20, 47, 13);
   Check1[0]->SetValue(1);
   Check1[1]->SetValue(1);
 
-  Label9 = MakeLabel(f, "径間許容張力", 736, 12);
-  Label8[0] = MakeLabel(f, "甲=", 736, 32);
-  Label8[1] = MakeLabel(f, "乙=", 736, 48);
-  Label0 = MakeLabel(f, "許容張力比", 820, 12);
-  Label4[1] = MakeLabel(f, "", 848, 40, 14.25);
-  Label5[3] = MakeLabel(f, "%", 864, 44, 12);
+  Label9 = MakeLabel(frame, "径間許容張力", 736, 12);
+  Label8[0] = MakeLabel(frame, "甲=", 736, 32);
+  Label8[1] = MakeLabel(frame, "乙=", 736, 48);
+  Label0 = MakeLabel(frame, "許容張力比", 820, 12);
+  Label4[1] = MakeLabel(frame, "", 848, 40, 14.25);
+  Label5[3] = MakeLabel(frame, "%", 864, 44, 12);
 
-  Label2[0] = MakeLabel(f, "明るさ閾値", 900, 12);
-  Option1[0] = Place(new tk::OptionButton("変化値", f), 900, 28, 57, 13);
-  Option1[1] = Place(new tk::OptionButton("黒さ", f), 960, 28, 41, 13);
+  Label2[0] = MakeLabel(frame, "明るさ閾値", 900, 12);
+  Option1[0] = Place(new tk::OptionButton("変化値", frame), 900, 28, 57, 13);
+  Option1[1] = Place(new tk::OptionButton("黒さ", frame), 960, 28, 41, 13);
   Option1[0]->SetValue(true);
-  Text1 = Place(new tk::TextBox("40", f), 964, 8, 25, 19);
+  Text1 = Place(new tk::TextBox("40", frame), 964, 8, 25, 19);
   Text1->setFont(tk::ControlFont(9.75));
-  Check5 = Place(new tk::CheckBox("自動調節", f), 916, 44, 81, 13);
+  Check5 = Place(new tk::CheckBox("自動調節", frame), 916, 44, 81, 13);
   Check5->setFont(tk::ControlFont(8.25));
   Check5->SetValue(1);
-  Label2[1] = MakeLabel(f, "横最大", 920, 60, 8.25);
-  Text5 = Place(new tk::TextBox("5000", f), 956, 56, 33, 18);
+  Label2[1] = MakeLabel(frame, "横最大", 920, 60, 8.25);
+  Text5 = Place(new tk::TextBox("5000", frame), 956, 56, 33, 18);
   Text5->setEnabled(false);
 
-  Check6[0] = Place(new tk::CheckBox("幅補正を行う", f), 1028, 12, 89, 17);
-  Check6[1] = Place(new tk::CheckBox("高さ補正を行う", f), 1028, 32, 105, 17);
-  Check6[2] = Place(new tk::CheckBox("径間補正を行う", f), 1028, 52, 101, 17);
+  Check6[0] = Place(new tk::CheckBox("幅補正を行う", frame), 1028, 12, 89, 17);
+  Check6[1] = Place(new tk::CheckBox("高さ補正を行う", frame), 1028, 32, 105, 17);
+  Check6[2] = Place(new tk::CheckBox("径間補正を行う", frame), 1028, 52, 101, 17);
   Check6[0]->setEnabled(false);
   Check6[2]->setEnabled(false);
 
-  Command2 = Place(new tk::Button("Cop", f), 1120, 12, 29, 17);
+  Command2 = Place(new tk::Button("Cop", frame), 1120, 12, 29, 17);
   Command2->hide();
 
   for (int i : {0, 1, 2, 3, 4, 5, 6})

@@ -50,12 +50,13 @@ bool Form1::LoadFrom(const std::string& path) {
       session_.LoadPhoto(path, settings, InnerWidth(), *this, tk::DecodeImageWithQt);
   busy_.reset();
   ShowSettings(result.settings);
-  if (result.loaded) {
+  if (result.loaded()) {
     RecentFiles::AddPhoto(path);
+    loaded_settings_ = result.settings;
     ShowLoadedPhoto();
     // A photo whose data ends early is shown as far as it goes, and said so.
     if (const std::optional<int> row = session_.Photo()->first_missing_photo_row)
-      dialogs_.MessageOk(Failure(MessageId::kPhotoIncomplete, {std::to_string(*row)}).Japanese());
+      dialogs_.MessageOk(IncompletePhotoFailure(*row).Japanese());
     return true;
   }
   dialogs_.MessageOk(result.message);

@@ -8,18 +8,18 @@ namespace sarn {
 
 void Form1::SagComputed() {
   const ShownResults& shown = session_.Shown();
-  Label4[0]->SetCaption(shown.present_sag);
+  Label4[0]->SetCaption(LabelCaption(shown.present_sag));
   for (size_t i = 0; i < 3; ++i)
-    Label4[3 + i]->SetCaption(shown.estimates[i]);
+    Label4[3 + i]->SetCaption(LabelCaption(shown.estimates[i]));
 }
 
 void Form1::Evaluated() {
   const ShownResults& shown = session_.Shown();
-  Label4[2]->SetCaption(shown.present_tension);
-  Label8[0]->SetCaption(shown.allow_a);
-  Label8[1]->SetCaption(shown.allow_bc);
-  Label4[1]->SetCaption(shown.ratio);
-  Label4[6]->SetCaption(shown.specified_sag);
+  Label4[2]->SetCaption(LabelCaption(shown.present_tension));
+  Label8[0]->SetCaption(LabelCaption(shown.allow_a));
+  Label8[1]->SetCaption(LabelCaption(shown.allow_bc));
+  Label4[1]->SetCaption(LabelCaption(shown.ratio));
+  Label4[6]->SetCaption(LabelCaption(shown.specified_sag));
   ColourResultLabels();
   UpdateChart();
 }

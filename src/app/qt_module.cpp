@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/annotated_png.h"
 #include "app/window_main.h"
 #include "toolkit/raster_image.h"
 

@@ -2,17 +2,19 @@
 
 // The measurement report, one A4 page in PDF written with Qt's own PDF writer
 // (QPdfWriter and QPainter), its Japanese text in IPA Gothic with the font
-// embedded; and the working image with the same overlay as PNG, for slides
-// and e-mail. Both need a QGuiApplication (QT_QPA_PLATFORM=offscreen serves
-// where there is no display); without one they fail with a message. Files are
-// replaced whole once complete, never left half written.
+// embedded. The page is drawn by report_writer.cpp (photo, crop, inputs,
+// results) and report_chart.cpp (the stringing chart); the annotated picture
+// is annotated_png.h. It needs a QGuiApplication (QT_QPA_PLATFORM=offscreen
+// serves where there is no display); without one it fails with a message. The
+// file is replaced whole once complete, never left half written.
 
 #include <optional>
 #include <string>
 
-#include "session/report_content.h"
 #include "photo/photo_loader.h"
 #include "photo/raster.h"
+#include "session/report_content.h"
+#include "state/failure.h"
 
 namespace sarn {
 
@@ -42,10 +44,5 @@ inline ReportImages ReportImagesOf(const std::optional<LoadedPhoto>& photo) {
 // Writes the report page to `path`.
 Result<void> WriteReportPdf(const ReportContent& content, const ReportImages& images,
                             const std::string& path);
-
-// Writes `working` with `overlay` drawn over it (lines 1/800 of the width
-// thick, at least 2 pixels) as PNG.
-Result<void> WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay,
-                               const std::string& path);
 
 }  // namespace sarn

@@ -67,46 +67,91 @@ void Weights(double a, double b, int size, Footprint f, uint16_t* out) {
 }  // namespace
 
 AreaResampler::AreaResampler(int source_width, int source_height, double fx, double fy, double top,
-                             Raster* dest)
-    : source_width_(source_width), source_height_(source_height), fy_(fy), top_(top), dest_(dest) {
+                             Raster* dest, int orientation)
+    : source_width_(source_width),
+      source_height_(source_height),
+      fx_(fx),
+      fy_(fy),
+      top_(top),
+      dest_(dest),
+      orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1) {
+  transposed_ = orientation_ >= 5;
+  // Stored rows run bottom to top (3, 4) or right to left (6, 7) of the
+  // upright source; stored columns right to left (2, 3) or bottom to top (7, 8).
+  rows_reversed_ = orientation_ == 3 || orientation_ == 4 || orientation_ == 6 || orientation_ == 7;
+  const bool columns_reversed =
+      orientation_ == 2 || orientation_ == 3 || orientation_ == 7 || orientation_ == 8;
+  stored_width_ = transposed_ ? source_height_ : source_width_;
+  stored_height_ = transposed_ ? source_width_ : source_height_;
   const int dw = dest_->width;
   const int dh = dest_->height;
   if (dw <= 0 || dh <= 0 || source_width_ <= 0 || source_height_ <= 0) {
     first_row_ = end_row_ = 0;
     next_dest_row_ = std::max(dh, 0);
+    steps_ = next_step_ = 0;
     // Nothing to draw from: the destination (whose pixels may be unset) is
     // black, as a new raster is.
     if (dw > 0 && dh > 0)
       std::fill(dest_->pixels.begin(), dest_->pixels.end(), 0xFF000000u);
     return;
   }
-  identity_ = fx == 1.0 && fy == 1.0 && top == std::floor(top) && source_width_ >= dw && top <= 0 &&
-              dh - top <= source_height_;
+  identity_ = orientation_ == 1 && fx == 1.0 && fy == 1.0 && top == std::floor(top) &&
+              source_width_ >= dw && top <= 0 && dh - top <= source_height_;
   if (identity_) {
     first_row_ = static_cast<int>(-top);
     end_row_ = first_row_ + dh;
+    end_column_ = stored_width_;
     next_source_row_ = first_row_;
     return;
   }
 
-  // Every column gets the same number of taps; a footprint near the right
-  // edge is moved left and padded with zero weights in front.
-  std::vector<Footprint> covers(dw);
-  for (int x = 0; x < dw; ++x) {
-    covers[x] = Cover(x * fx, (x + 1) * fx, source_width_);
+  // The pass across a stored row: over upright columns into destination
+  // columns, or (transposed) over upright rows into destination rows. Every
+  // output gets the same number of taps; a footprint near the far edge is
+  // moved back and padded with zero weights in front.
+  steps_ = transposed_ ? dw : dh;
+  column_count_ = transposed_ ? dh : dw;
+  const int across = stored_width_;
+  const auto area = [&](int i, double* a, double* b) {
+    if (transposed_) {
+      *a = (i - top) * fy;
+      *b = (i + 1 - top) * fy;
+    } else {
+      *a = i * fx;
+      *b = (i + 1) * fx;
+    }
+  };
+  std::vector<Footprint> covers(column_count_);
+  for (int x = 0; x < column_count_; ++x) {
+    double a = 0, b = 0;
+    area(x, &a, &b);
+    covers[x] = Cover(a, b, across);
     taps_ = std::max(taps_, covers[x].count);
   }
-  taps_ = std::min(taps_, source_width_);
-  column_first_.resize(dw);
-  column_weights_.assign(static_cast<size_t>(dw) * taps_, 0);
+  taps_ = std::min(taps_, across);
+  column_first_.resize(column_count_);
+  column_weights_.assign(static_cast<size_t>(column_count_) * taps_, 0);
   std::vector<uint16_t> w(taps_);
-  for (int x = 0; x < dw; ++x) {
+  for (int x = 0; x < column_count_; ++x) {
     const Footprint f = covers[x];
-    Weights(x * fx, (x + 1) * fx, source_width_, f, w.data());
-    const int first = std::min(f.first, source_width_ - taps_);
-    column_first_[x] = first;
+    double a = 0, b = 0;
+    area(x, &a, &b);
+    Weights(a, b, across, f, w.data());
+    const int first = std::min(f.first, across - taps_);
+    uint16_t* cw = &column_weights_[static_cast<size_t>(x) * taps_];
     for (int i = 0; i < f.count; ++i)
-      column_weights_[static_cast<size_t>(x) * taps_ + (f.first - first) + i] = w[i];
+      cw[(f.first - first) + i] = w[i];
+    column_first_[x] = first;
+    if (columns_reversed) {
+      // The same taps read from the other end of the stored row.
+      column_first_[x] = across - first - taps_;
+      std::reverse(cw, cw + taps_);
+    }
+  }
+  single_tap_ = taps_ == 1;
+  if (column_count_ > 0) {
+    first_column_ = *std::min_element(column_first_.begin(), column_first_.end());
+    end_column_ = *std::max_element(column_first_.begin(), column_first_.end()) + taps_;
   }
 
 #if defined(__SSE2__)
@@ -114,8 +159,8 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
     // Each column's weights spread over the 16-bit lanes of two SSE words:
     // (w0 x 4, w1 x 4) and (w2 x 4, w3 x 4), one per colour byte; w3 is 0 at
     // three taps.
-    lane_weights_.assign(static_cast<size_t>(dw) * 16, 0);
-    for (int x = 0; x < dw; ++x) {
+    lane_weights_.assign(static_cast<size_t>(column_count_) * 16, 0);
+    for (int x = 0; x < column_count_; ++x) {
       uint16_t* lanes = &lane_weights_[static_cast<size_t>(x) * 16];
       for (int t = 0; t < taps_; ++t)
         std::fill(lanes + 4 * t, lanes + 4 * t + 4,
@@ -125,18 +170,24 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
 #endif
 
   int widest = 1;
-  for (int y = 0; y < dh; ++y)
-    widest = std::max(widest, RowSpan(y).count);
+  first_row_ = stored_height_;
+  end_row_ = 0;
+  for (int j = 0; j < steps_; ++j) {
+    const Span s = StepSpan(j);
+    widest = std::max(widest, s.count);
+    first_row_ = std::min(first_row_, s.first);
+    end_row_ = std::max(end_row_, s.first + s.count);
+  }
+  // A ring slot holds a stored row, or (transposed) what the pass across made
+  // of one.
+  const int slot_width = transposed_ ? column_count_ : stored_width_;
   ring_capacity_ = widest;
-  ring_.resize(static_cast<size_t>(ring_capacity_) * source_width_);
+  ring_.resize(static_cast<size_t>(ring_capacity_) * slot_width);
   ring_rows_.assign(ring_capacity_, nullptr);
-  row_sum_.resize(static_cast<size_t>(4) * source_width_);
-  row_mean_.resize(source_width_);
-  expanded_.resize(source_width_);
-
-  first_row_ = RowSpan(0).first;
-  const Span last = RowSpan(dh - 1);
-  end_row_ = last.first + last.count;
+  row_sum_.resize(static_cast<size_t>(4) * slot_width);
+  row_mean_.resize(slot_width);
+  rows_.resize(widest);
+  expanded_.resize(stored_width_);
   next_source_row_ = first_row_;
 }
 
@@ -145,16 +196,33 @@ AreaResampler::Span AreaResampler::RowSpan(int y) const {
   return {f.first, f.count};
 }
 
+int AreaResampler::StepIndex(int j) const {
+  return rows_reversed_ ? steps_ - 1 - j : j;
+}
+
+int AreaResampler::StoredRow(int upright) const {
+  return rows_reversed_ ? stored_height_ - 1 - upright : upright;
+}
+
+AreaResampler::Span AreaResampler::StepSpan(int j) const {
+  const int d = StepIndex(j);
+  const Footprint f = transposed_ ? Cover(d * fx_, (d + 1) * fx_, source_width_)
+                                  : Cover((d - top_) * fy_, (d + 1 - top_) * fy_, source_height_);
+  if (!rows_reversed_)
+    return {f.first, f.count};
+  return {stored_height_ - f.first - f.count, f.count};
+}
+
 uint32_t* AreaResampler::RowBuffer() {
   const int r = next_source_row_;
   if (identity_) {
     const int y = r + static_cast<int>(top_);
     if (y >= 0 && y < dest_->height && source_width_ == dest_->width)
       return dest_->pixels.data() + static_cast<size_t>(y) * dest_->width;
-  } else if (ring_capacity_ > 0) {
-    return &ring_[static_cast<size_t>(r % ring_capacity_) * source_width_];
+  } else if (ring_capacity_ > 0 && !transposed_) {
+    return &ring_[static_cast<size_t>(r % ring_capacity_) * stored_width_];
   }
-  scratch_.resize(std::max(source_width_, 1));
+  scratch_.resize(std::max(stored_width_, 1));
   return scratch_.data();
 }
 
@@ -175,100 +243,132 @@ void AreaResampler::PushRow(const uint32_t* row, bool row_stays) {
   if (r < first_row_ || r >= end_row_)
     return;
   const size_t slot = static_cast<size_t>(r % ring_capacity_);
-  uint32_t* own = &ring_[slot * source_width_];
-  if (row_stays || row == own) {
-    ring_rows_[slot] = row;
+  if (transposed_) {
+    // The upright vertical pass comes first: this stored row (an upright
+    // column) is averaged across into one value per destination row.
+    uint32_t* reduced = &ring_[slot * column_count_];
+    Across(row, reduced);
+    ring_rows_[slot] = reduced;
   } else {
-    std::copy(row, row + source_width_, own);
-    ring_rows_[slot] = own;
+    uint32_t* own = &ring_[slot * stored_width_];
+    if (row_stays || row == own) {
+      ring_rows_[slot] = row;
+    } else {
+      std::copy(row, row + stored_width_, own);
+      ring_rows_[slot] = own;
+    }
   }
-  while (next_dest_row_ < dh) {
-    const Span s = RowSpan(next_dest_row_);
+  while (next_step_ < steps_) {
+    const Span s = StepSpan(next_step_);
     if (s.first + s.count - 1 > r)
       break;
-    MakeRow(next_dest_row_++);
+    const int d = StepIndex(next_step_++);
+    if (transposed_)
+      MakeColumn(d);
+    else
+      MakeRow(d);
   }
 }
 
-void AreaResampler::MakeRow(int y) {
-  const double a = (y - top_) * fy_;
-  const double b = (y + 1 - top_) * fy_;
-  const Footprint f = Cover(a, b, source_height_);
-  const uint32_t* mean = ring_rows_[f.first % ring_capacity_];
-  if (f.count > 1) {
-    // A weight of at most 256 times a byte, summed over weights totalling
-    // 256, stays below 65536.
-    uint16_t w[64];
-    std::vector<uint16_t> many;
-    uint16_t* weights = w;
-    if (f.count > 64) {
-      many.resize(f.count);
-      weights = many.data();
-    }
-    Weights(a, b, source_height_, f, weights);
-    const size_t n = static_cast<size_t>(4) * source_width_;
-    auto* out = reinterpret_cast<uint8_t*>(row_mean_.data());
-    if (f.count == 2) {
-      // The common case (fy below 2, every row straddling two): one pass.
-      const auto* b0 = reinterpret_cast<const uint8_t*>(ring_rows_[f.first % ring_capacity_]);
-      const auto* b1 = reinterpret_cast<const uint8_t*>(ring_rows_[(f.first + 1) % ring_capacity_]);
-      const uint16_t w0 = weights[0], w1 = weights[1];
-      for (size_t j = 0; j < n; ++j)
-        out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
-    } else if (f.count == 3) {
-      // fy between 1 and 2 where a row straddles three (8000 -> 5000 wide
-      // photos at full scale): one pass, the same sums as the loop below.
-      const auto* b0 = reinterpret_cast<const uint8_t*>(ring_rows_[f.first % ring_capacity_]);
-      const auto* b1 = reinterpret_cast<const uint8_t*>(ring_rows_[(f.first + 1) % ring_capacity_]);
-      const auto* b2 = reinterpret_cast<const uint8_t*>(ring_rows_[(f.first + 2) % ring_capacity_]);
-      const uint16_t w0 = weights[0], w1 = weights[1], w2 = weights[2];
-      for (size_t j = 0; j < n; ++j) {
-        out[j] = static_cast<uint8_t>(
-            static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + b2[j] * w2 + 128u) >> 8);
-      }
-    } else {
-      uint16_t* sum = row_sum_.data();
-      std::fill(row_sum_.begin(), row_sum_.end(), uint16_t{0});
-      for (int i = 0; i < f.count; ++i) {
-        const auto* bytes =
-            reinterpret_cast<const uint8_t*>(ring_rows_[(f.first + i) % ring_capacity_]);
-        const uint16_t wi = weights[i];
-        for (size_t j = 0; j < n; ++j)
-          sum[j] = static_cast<uint16_t>(sum[j] + bytes[j] * wi);
-      }
-      for (size_t j = 0; j < n; ++j)
-        out[j] = static_cast<uint8_t>((sum[j] + 128u) >> 8);
-    }
-    mean = row_mean_.data();
+const uint32_t* AreaResampler::StoredRowsMean(double a, double b, int upright_count, size_t n,
+                                              uint32_t* mean_out) {
+  const Footprint f = Cover(a, b, upright_count);
+  for (int i = 0; i < f.count; ++i)
+    rows_[i] = ring_rows_[StoredRow(f.first + i) % ring_capacity_];
+  if (f.count == 1)
+    return rows_[0];
+  // A weight of at most 256 times a byte, summed over weights totalling
+  // 256, stays below 65536.
+  uint16_t w[64];
+  std::vector<uint16_t> many;
+  uint16_t* weights = w;
+  if (f.count > 64) {
+    many.resize(f.count);
+    weights = many.data();
   }
-  uint32_t* out = dest_->pixels.data() + static_cast<size_t>(y) * dest_->width;
+  Weights(a, b, upright_count, f, weights);
+  const size_t bytes = 4 * n;
+  auto* out = reinterpret_cast<uint8_t*>(mean_out);
+  if (f.count == 2) {
+    // The common case (fy below 2, every row straddling two): one pass.
+    const auto* b0 = reinterpret_cast<const uint8_t*>(rows_[0]);
+    const auto* b1 = reinterpret_cast<const uint8_t*>(rows_[1]);
+    const uint16_t w0 = weights[0], w1 = weights[1];
+    for (size_t j = 0; j < bytes; ++j)
+      out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
+  } else if (f.count == 3) {
+    // fy between 1 and 2 where a row straddles three (8000 -> 5000 wide
+    // photos at full scale): one pass, the same sums as the loop below.
+    const auto* b0 = reinterpret_cast<const uint8_t*>(rows_[0]);
+    const auto* b1 = reinterpret_cast<const uint8_t*>(rows_[1]);
+    const auto* b2 = reinterpret_cast<const uint8_t*>(rows_[2]);
+    const uint16_t w0 = weights[0], w1 = weights[1], w2 = weights[2];
+    for (size_t j = 0; j < bytes; ++j) {
+      out[j] = static_cast<uint8_t>(
+          static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + b2[j] * w2 + 128u) >> 8);
+    }
+  } else {
+    uint16_t* sum = row_sum_.data();
+    std::fill(sum, sum + bytes, uint16_t{0});
+    for (int i = 0; i < f.count; ++i) {
+      const auto* row_bytes = reinterpret_cast<const uint8_t*>(rows_[i]);
+      const uint16_t wi = weights[i];
+      for (size_t j = 0; j < bytes; ++j)
+        sum[j] = static_cast<uint16_t>(sum[j] + row_bytes[j] * wi);
+    }
+    for (size_t j = 0; j < bytes; ++j)
+      out[j] = static_cast<uint8_t>((sum[j] + 128u) >> 8);
+  }
+  return mean_out;
+}
+
+void AreaResampler::MakeRow(int y) {
+  const uint32_t* mean = StoredRowsMean((y - top_) * fy_, (y + 1 - top_) * fy_, source_height_,
+                                        static_cast<size_t>(stored_width_), row_mean_.data());
+  Across(mean, dest_->pixels.data() + static_cast<size_t>(y) * dest_->width);
+}
+
+void AreaResampler::MakeColumn(int x) {
+  const int dw = dest_->width;
+  const int dh = dest_->height;
+  const uint32_t* mean = StoredRowsMean(x * fx_, (x + 1) * fx_, source_width_,
+                                        static_cast<size_t>(dh), row_mean_.data());
+  uint32_t* out = dest_->pixels.data() + x;
+  for (int y = 0; y < dh; ++y)
+    out[static_cast<size_t>(y) * dw] = mean[y] | 0xFF000000u;
+}
+
+void AreaResampler::Across(const uint32_t* row, uint32_t* out) {
+  if (single_tap_) {
+    // One tap of weight 256: (256 b + 128) >> 8 is b itself.
+    for (int x = 0; x < column_count_; ++x)
+      out[x] = row[column_first_[x]] | 0xFF000000u;
+    return;
+  }
   switch (taps_) {
-    case 1:
-      ResampleColumns<1>(mean, out);
-      break;
     case 2:
 #if defined(__SSE2__)
-      ResampleTwoColumnsSse2(mean, out);
+      ResampleTwoColumnsSse2(row, out);
 #else
-      ResampleColumns<2>(mean, out);
+      ResampleColumns<2>(row, out);
 #endif
       break;
     case 3:
 #if defined(__SSE2__)
-      ResampleThreeColumnsSse2(mean, out);
+      ResampleThreeColumnsSse2(row, out);
 #else
-      ResampleColumns<3>(mean, out);
+      ResampleColumns<3>(row, out);
 #endif
       break;
     case 4:
 #if defined(__SSE2__)
-      ResampleFourColumnsSse2(mean, out);
+      ResampleFourColumnsSse2(row, out);
 #else
-      ResampleColumns<4>(mean, out);
+      ResampleColumns<4>(row, out);
 #endif
       break;
     default:
-      ResampleColumns<0>(mean, out);
+      ResampleColumns<0>(row, out);
       break;
   }
 }
@@ -288,7 +388,7 @@ uint32_t PackHalves(__m128i sum) {
 // pixels widened to eight 16-bit lanes, multiplied by their weights (at most
 // 255 x 256, no overflow), the halves added, rounded and packed back.
 void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
-  const int dw = dest_->width;
+  const int dw = column_count_;
   const __m128i zero = _mm_setzero_si128();
   const uint16_t* w = column_weights_.data();
   for (int x = 0; x < dw; ++x, w += 2) {
@@ -307,7 +407,7 @@ void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
 // The same sums and rounding as ResampleColumns<3>, which also writes the top
 // byte as 0xFF.
 void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out) {
-  const int dw = dest_->width;
+  const int dw = column_count_;
   const __m128i zero = _mm_setzero_si128();
   const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data());
   for (int x = 0; x < dw; ++x, w += 2) {
@@ -326,7 +426,7 @@ void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out)
 // times their weights, summed per colour byte (at most 255 x 256 + 128), then
 // rounded and packed as ResampleColumns<4> does.
 void AreaResampler::ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out) {
-  const int dw = dest_->width;
+  const int dw = column_count_;
   const __m128i zero = _mm_setzero_si128();
   const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data());
   for (int x = 0; x < dw; ++x, w += 2) {
@@ -347,11 +447,11 @@ void AreaResampler::ResampleColumns(const uint32_t* row, uint32_t* out) {
   // (A set to 255): a weight of at most 256 times a byte, summed over
   // weights totalling 256, stays below 65536.
   uint64_t* e = expanded_.data();
-  for (int i = 0; i < source_width_; ++i) {
+  for (int i = 0; i < stored_width_; ++i) {
     const uint64_t c = row[i];
     e[i] = (c & 0xFFu) | ((c & 0xFF00u) << 8) | ((c & 0xFF0000u) << 16) | (uint64_t{0xFF} << 48);
   }
-  const int dw = dest_->width;
+  const int dw = column_count_;
   const int taps = kTaps > 0 ? kTaps : taps_;
   const uint16_t* w = column_weights_.data();
   for (int x = 0; x < dw; ++x, w += taps) {
@@ -369,15 +469,39 @@ void AreaResampler::ResampleColumns(const uint32_t* row, uint32_t* out) {
 void AreaResampler::Finish() {
   const int dw = dest_->width;
   const int dh = dest_->height;
-  for (int y = next_dest_row_; y < dh; ++y) {
-    uint32_t* out = dest_->pixels.data() + static_cast<size_t>(y) * dw;
-    if (y > 0) {
-      std::copy(out - dw, out, out);
+  if (identity_ || steps_ == 0) {
+    for (int y = next_dest_row_; y < dh; ++y) {
+      uint32_t* out = dest_->pixels.data() + static_cast<size_t>(y) * dw;
+      if (y > 0) {
+        std::copy(out - dw, out, out);
+      } else {
+        std::fill(out, out + dw, 0xFF808080u);
+      }
+    }
+    next_dest_row_ = std::max(next_dest_row_, dh);
+    return;
+  }
+  // The steps not made repeat the last one made (the neighbour in the order
+  // the steps complete), or are mid grey when none was.
+  for (int j = next_step_; j < steps_; ++j) {
+    const int d = StepIndex(j);
+    const int from = j > 0 ? StepIndex(j - 1) : -1;
+    if (transposed_) {
+      for (int y = 0; y < dh; ++y) {
+        uint32_t* row = dest_->pixels.data() + static_cast<size_t>(y) * dw;
+        row[d] = from >= 0 ? row[from] : 0xFF808080u;
+      }
     } else {
-      std::fill(out, out + dw, 0xFF808080u);
+      uint32_t* out = dest_->pixels.data() + static_cast<size_t>(d) * dw;
+      if (from >= 0) {
+        const uint32_t* src = dest_->pixels.data() + static_cast<size_t>(from) * dw;
+        std::copy(src, src + dw, out);
+      } else {
+        std::fill(out, out + dw, 0xFF808080u);
+      }
     }
   }
-  next_dest_row_ = std::max(next_dest_row_, dh);
+  next_step_ = steps_;
 }
 
 }  // namespace sarn

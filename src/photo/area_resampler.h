@@ -34,20 +34,44 @@
 
 namespace sarn {
 
+// A source stored turned or mirrored (EXIF orientation 2 to 8) is resampled
+// as the same source shown upright: the geometry above, the weights and the
+// sums are those of the upright source, only the order in which its pixels
+// arrive differs, and the integer sums do not depend on it, so the result is
+// the upright source's to the bit. The stored rows come top to bottom as
+// they are decoded; no upright copy of the source is made:
+//  - orientations 2 to 4 (stored rows are upright rows): each destination row
+//    is made when its stored rows are in (from the bottom up for 3 and 4),
+//    and a mirrored row's columns are read from the right;
+//  - orientations 5 to 8 (stored rows are upright columns): each stored row is
+//    first averaged across into one value per destination row (the upright
+//    vertical pass, which comes first), and when the stored rows under a
+//    destination column are in, they are averaged into that column.
 class AreaResampler {
  public:
   // `dest` must already have its size; every pixel of it is written (as rows
   // complete, and by Finish), so its pixels may be unset at the start. It
-  // must outlive the resampler.
-  AreaResampler(int source_width, int source_height, double fx, double fy, double top,
-                Raster* dest);
+  // must outlive the resampler. source_width x source_height is the source
+  // upright; `orientation` (EXIF, 1..8) how it is stored.
+  AreaResampler(int source_width, int source_height, double fx, double fy, double top, Raster* dest,
+                int orientation = 1);
 
-  // The source rows the destination needs: [FirstSourceRow, EndSourceRow).
+  // The stored source rows the destination needs: [FirstSourceRow,
+  // EndSourceRow).
   int FirstSourceRow() const { return first_row_; }
   int EndSourceRow() const { return end_row_; }
+  // Pixels of one stored row: source_width, or source_height for
+  // orientations 5 to 8.
+  int StoredWidth() const { return stored_width_; }
+  // The stored columns the destination reads: [FirstSourceColumn,
+  // EndSourceColumn). Less than the whole row only for orientations 5 to 8
+  // with the cut (the cut rows are stored columns); a decoder may leave the
+  // other columns of each row unset.
+  int FirstSourceColumn() const { return first_column_; }
+  int EndSourceColumn() const { return end_column_; }
 
-  // Rows must come in order, starting at FirstSourceRow; `row` holds
-  // source_width pixels. With `row_stays` the caller promises the row stays
+  // Stored rows must come in order, starting at FirstSourceRow; `row` holds
+  // StoredWidth() pixels. With `row_stays` the caller promises the row stays
   // in place until the resampler is done (an in-memory source) and it is not
   // copied.
   void PushRow(const uint32_t* row, bool row_stays = false);
@@ -68,7 +92,20 @@ class AreaResampler {
     int count = 0;
   };
   Span RowSpan(int y) const;
+  // The stored rows under destination step `j` (a destination row, or for
+  // orientations 5 to 8 a destination column), in the order the steps
+  // complete as stored rows come in.
+  Span StepSpan(int j) const;
+  int StepIndex(int j) const;  // the destination row or column of step j
+  int StoredRow(int upright) const;
+  // The weighted mean of the upright rows (or, transposed, columns) of the
+  // area [a, b) along the stored rows' axis, `n` pixels wide, into `out`;
+  // returns `out` or, for a single row, the row itself.
+  const uint32_t* StoredRowsMean(double a, double b, int upright_count, size_t n, uint32_t* out);
   void MakeRow(int y);
+  void MakeColumn(int x);
+  // The pass across one stored row (or a mean of rows) into `out`.
+  void Across(const uint32_t* row, uint32_t* out);
   template <int kTaps>
   void ResampleColumns(const uint32_t* row, uint32_t* out);
   void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out);
@@ -76,10 +113,19 @@ class AreaResampler {
   void ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out);
 
   int source_width_, source_height_;
-  double fy_, top_;
+  double fx_, fy_, top_;
   Raster* dest_;
+  int orientation_ = 1;
+  bool transposed_ = false;     // orientations 5..8: stored rows are upright columns
+  bool rows_reversed_ = false;  // the stored rows run against the upright axis they follow
+  int stored_width_ = 0, stored_height_ = 0;
+  int steps_ = 0;            // destination rows, or columns when transposed
+  int next_step_ = 0;        // the first step not yet made
+  int column_count_ = 0;     // outputs of the pass across a stored row
+  bool single_tap_ = false;  // every output of that pass copies one pixel
   bool identity_ = false;
   int first_row_ = 0, end_row_ = 0;
+  int first_column_ = 0, end_column_ = 0;
   int next_source_row_ = 0;  // the row PushRow expects
   int next_dest_row_ = 0;    // the first destination row not yet written
 
@@ -93,9 +139,11 @@ class AreaResampler {
   int ring_capacity_ = 0;
   std::vector<uint32_t> ring_;
   std::vector<const uint32_t*> ring_rows_;
-  std::vector<uint32_t> scratch_;   // RowBuffer for rows outside the destination
-  std::vector<uint16_t> row_sum_;   // the rows under a destination row, 256 x each byte
-  std::vector<uint32_t> row_mean_;  // their average, one source-wide row
+  std::vector<uint32_t> scratch_;      // RowBuffer for rows outside the destination
+  std::vector<uint16_t> row_sum_;      // the rows under a destination row, 256 x each byte
+  std::vector<uint32_t> row_mean_;     // their average, one source-wide row
+  std::vector<const uint32_t*> rows_;  // the rows of one mean
+  std::vector<uint32_t> column_;       // one destination column (transposed)
 };
 
 }  // namespace sarn

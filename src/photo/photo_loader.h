@@ -7,8 +7,10 @@
 // JPEG files are decoded with libjpeg-turbo row by row, at the smallest DCT
 // scale (1/8, 2/8, 4/8 or full) that still covers the working image and only
 // for the rows it needs, into an area-average resampler, so the full-size
-// photo is never held; other formats go through the fallback decoder the
-// caller gives in LoadCallbacks.
+// photo is never held; a JPEG whose EXIF Orientation says it is stored turned
+// or mirrored is made upright in the same pass (see AreaResampler). HEIC/HEIF
+// files are decoded upright by libheif (heif_decoder.h); other formats go
+// through the fallback decoder the caller gives in LoadCallbacks.
 //
 // Failures:
 //  - the file itself yields no usable image (53 missing, 70 no permission,
@@ -33,6 +35,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,7 +68,11 @@ struct LoadedPhoto {
   // OverviewPixelWidth x OverviewPixelHeight (see load_plan.h); empty when
   // LoadCallbacks::build_overview is false.
   Raster overview;
+  // The photo's size upright (see PhotoFile::width): photo coordinates are
+  // those of the photo as a viewer shows it.
   int photo_width = 0, photo_height = 0;
+  // The EXIF Orientation applied to a JPEG (1..8); 1 for other formats.
+  int orientation = 1;
   double limit = 0;  // the limit that succeeded
 
   // A photo whose data ends early or is corrupt still loads, and says so.
@@ -83,11 +90,18 @@ struct LoadedPhoto {
 
 // "the photo is incomplete: rows below N are missing", N in photo rows.
 std::string IncompletePhotoText(int first_missing_photo_row);
+Failure IncompletePhotoFailure(int first_missing_photo_row);
 
 // True when working-image row `working_row` is not the photo (it lies at or
 // below first_missing_row). A station whose scan column reaches down to such
 // a row (ScanTop + 201) must not give a number.
 bool ReachesMissingRows(const LoadedPhoto& photo, int working_row);
+
+// The first of the stations whose columns are read from `tops[i]` down
+// `rows` rows (a scan: ScanTop and kSamples) that reaches the missing rows;
+// none for a whole photo or when no station does.
+std::optional<size_t> FirstStationInMissingRows(const LoadedPhoto& photo,
+                                                std::span<const int32_t> tops, int rows);
 
 // Hooks through which the window takes part in the recovery.
 struct LoadCallbacks {
@@ -106,10 +120,13 @@ struct LoadCallbacks {
   bool build_overview = true;
 };
 
-struct LoadOutcome {
-  std::optional<LoadedPhoto> photo;
-  LoadSettings settings;  // as the recovery left them
-  std::optional<LoadFailure> failure;
+// How a load ended, for the face that shows it: the photo loader's outcome
+// and the session's both carry it.
+struct LoadReport {
+  LoadSettings settings;  // as the recovery left them (put back after an uncurable failure)
+  // Why the load failed (its code() is shown after "エラーコード="); none on
+  // success. A load from a path names the path once.
+  std::optional<Failure> failure;
   // The recovery gave up (limit below 1000, or the user declined): the
   // program shows `message` and ends. False for an uncurable failure, which
   // is reported with `message` and leaves everything as it was.
@@ -118,6 +135,11 @@ struct LoadOutcome {
   // kErrorCodeText followed by the code in decimal.
   std::string message;
   int attempts = 0;
+  bool loaded() const { return !failure; }
+};
+
+struct LoadOutcome : LoadReport {
+  std::optional<LoadedPhoto> photo;
 };
 
 // The largest working raster, and the largest overview. With both, the

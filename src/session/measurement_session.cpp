@@ -6,30 +6,13 @@
 
 #include "output/result_text.h"
 #include "session/raster_pixels.h"
+#include "session/trace_reason.h"
 #include "state/numeric.h"
 #include "tracing/hi_dat.h"
+#include "tracing/scan_check.h"
 
 namespace sarn {
 namespace {
-
-// The chord and the station marks at the traced rows (working-image rows,
-// fractional) instead of the scan's whole rows.
-void PlaceGuidesOnRows(const std::array<float, kStations>& rows, float img_scale,
-                       ScanGuides* guides) {
-  const double scale = img_scale;
-  const double first = rows[0], last = rows[kStations - 1];
-  guides->chord_overview.Y1 = static_cast<float>(first / scale);
-  guides->chord_overview.Y2 = static_cast<float>(last / scale);
-  guides->chord_working.Y1 = static_cast<float>(first);
-  guides->chord_working.Y2 = static_cast<float>(last);
-  for (size_t i = 1; i + 1 < kStations; ++i) {
-    const double chord_row = (last - first) / 8.0 * static_cast<double>(i) + first;
-    guides->marks_overview[i].Y1 = static_cast<float>(chord_row / scale);
-    guides->marks_overview[i].Y2 = static_cast<float>(rows[i] / scale);
-    guides->marks_working[i].Y1 = static_cast<float>(chord_row);
-    guides->marks_working[i].Y2 = rows[i];
-  }
-}
 
 // The working image of the photo, or an empty raster before any photo.
 const Raster& WorkingOf(const std::optional<LoadedPhoto>& photo) {
@@ -47,12 +30,25 @@ void MeasurementSession::SetWireData(const WireData& wires, const std::string& s
   state_.WireLast = wires.WireLast;
   state_.DesignTemp = wires.DesignTemp;
   state_.WireTable = wires.WireTable;
-  span_text_ = span_text;
-  air_temp_text_ = air_temp_text;
-  state_.SpanLength = static_cast<float>(NumericParse(span_text));
-  state_.AirTemp = static_cast<float>(NumericParse(air_temp_text));
+  StoreSpanText(span_text);
+  StoreAirTempText(air_temp_text);
   for (size_t i = 0; i < 2; ++i)
     design_temp_texts_[i] = PlainInteger(wires.DesignTemp[i]);
+}
+
+void MeasurementSession::SetInputs(const WireData& wires, const SessionInputs& inputs) {
+  SetWireData(wires, inputs.span_text, inputs.air_temp_text);
+  state_.WireIndex = inputs.wire;
+  if (inputs.design_temp_texts) {
+    for (int i = 0; i < 2; ++i)
+      StoreDesignTempText(i, (*inputs.design_temp_texts)[static_cast<size_t>(i)]);
+  }
+  StoreWindCombination(inputs.classes);
+  StoreDistanceTexts(inputs.distance_text, inputs.height_text);
+  corrections_ = inputs.corrections;
+  threshold_text_ = inputs.threshold_text;
+  criterion_ = inputs.criterion;
+  precision_ = inputs.precision;
 }
 
 void MeasurementSession::SetStartDistances(const std::string& distance, const std::string& height) {
@@ -77,16 +73,17 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   callbacks.build_overview = build_overview;
   LoadOutcome outcome = LoadPhotoWithRecovery(path, settings, view_width, callbacks);
   PhotoLoadResult result;
-  result.settings = outcome.settings;
-  result.failure = outcome.failure;
-  if (!outcome.photo) {
-    result.message = outcome.message;
-    result.end_program = outcome.end_program;
+  static_cast<LoadReport&>(result) = outcome;
+  if (!outcome.photo)
     return result;
-  }
-  result.loaded = true;
-  result.replaced = std::move(photo_);
-  photo_ = std::move(*outcome.photo);
+  result.replaced = SetPhoto(std::move(*outcome.photo), path, view_width);
+  return result;
+}
+
+std::optional<LoadedPhoto> MeasurementSession::SetPhoto(LoadedPhoto photo, const std::string& path,
+                                                        int view_width) {
+  std::optional<LoadedPhoto> replaced = std::move(photo_);
+  photo_ = std::move(photo);
   photo_path_ = path;
   img_scale_ = photo_->overview_plan.ImgScale;
   view_width_ = view_width;
@@ -97,13 +94,15 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   scanned_ = false;
   stale_ = false;
   trace_.reset();
-  measurement_failure_.clear();
-  return result;
+  measurement_failure_.reset();
+  warnings_.reset();
+  return replaced;
 }
 
 void MeasurementSession::TrackLine(const ScanLine& line) {
   line_ = line;
   line_shown_ = true;
+  warnings_.reset();
 }
 
 void MeasurementSession::SetLine(const ScanLine& line) {
@@ -138,15 +137,23 @@ void MeasurementSession::SetCriterion(Criterion criterion) {
     Scan();
 }
 
-void MeasurementSession::SetSpanText(const std::string& text) {
+void MeasurementSession::StoreSpanText(const std::string& text) {
   span_text_ = text;
   state_.SpanLength = static_cast<float>(NumericParse(text));
+}
+
+void MeasurementSession::SetSpanText(const std::string& text) {
+  StoreSpanText(text);
   SarnKeisan();
 }
 
-void MeasurementSession::SetAirTempText(const std::string& text) {
+void MeasurementSession::StoreAirTempText(const std::string& text) {
   air_temp_text_ = text;
   state_.AirTemp = static_cast<float>(NumericParse(text));
+}
+
+void MeasurementSession::SetAirTempText(const std::string& text) {
+  StoreAirTempText(text);
   SarnKeisan();
 }
 
@@ -158,13 +165,18 @@ void MeasurementSession::SetWireIndex(int16_t index) {
 // A text that gives no 16-bit value (out of range, or for the height not a
 // number at all, as while the user retypes it) leaves the stored value as it
 // was; the computation runs on with it.
-void MeasurementSession::SetDistanceTexts(const std::string& distance, const std::string& height) {
+void MeasurementSession::StoreDistanceTexts(const std::string& distance,
+                                            const std::string& height) {
   distance_text_ = distance;
   height_text_ = height;
   if (auto value = RoundToInt16(NumericParse(distance)))
     state_.ApproxDistance = *value;
   if (auto value = StrictInteger16(height))
     state_.ApproxHeight = *value;
+}
+
+void MeasurementSession::SetDistanceTexts(const std::string& distance, const std::string& height) {
+  StoreDistanceTexts(distance, height);
   SarnKeisan();
 }
 
@@ -175,12 +187,16 @@ void MeasurementSession::SetCorrection(int index, int value) {
   SarnKeisan();
 }
 
-void MeasurementSession::SetDesignTempText(int index, const std::string& text) {
-  if (index < 0 || index > 1)
-    return;
+void MeasurementSession::StoreDesignTempText(int index, const std::string& text) {
   design_temp_texts_[static_cast<size_t>(index)] = text;
   if (auto temperature = RoundToInt16(NumericParse(text)))
     state_.DesignTemp[static_cast<size_t>(index)] = *temperature;
+}
+
+void MeasurementSession::SetDesignTempText(int index, const std::string& text) {
+  if (index < 0 || index > 1)
+    return;
+  StoreDesignTempText(index, text);
   EvalTension();
 }
 
@@ -215,14 +231,21 @@ void MeasurementSession::RaiseWindClass(int index) {
   EvalTension();
 }
 
-void MeasurementSession::SetWindCombination(WindCombination combination) {
+bool MeasurementSession::StoreWindCombination(WindCombination combination) {
   const std::array<int, 3> boxes = CombinationBoxes(combination);
+  bool changed = false;
   for (int i = 0; i < 3; ++i) {
     if (wind_classes_[static_cast<size_t>(i)] != boxes[static_cast<size_t>(i)]) {
       wind_classes_[static_cast<size_t>(i)] = boxes[static_cast<size_t>(i)];
       events_->WindClassChanged(i, boxes[static_cast<size_t>(i)]);
+      changed = true;
     }
   }
+  return changed;
+}
+
+void MeasurementSession::SetWindCombination(WindCombination combination) {
+  StoreWindCombination(combination);
   EvalTension();
 }
 
@@ -265,28 +288,31 @@ void MeasurementSession::Scan() {
   guides_ = ComputeGuides(line, img_scale_, scan_.WireY);
   scanned_ = true;
   stale_ = false;
-  measurement_failure_.clear();
+  measurement_failure_.reset();
   trace_.reset();
-  if (photo_ && photo_->first_missing_row) {
-    for (int i = 0; i < kStations; ++i) {
-      if (ReachesMissingRows(*photo_, scan_.ScanTop[static_cast<size_t>(i)] + kSamples - 1)) {
-        measurement_failure_ = "station " + std::to_string(i) +
-                               " reaches the missing rows: " + photo_->incomplete_message;
-        break;
-      }
+  warnings_.reset();
+  if (photo_) {
+    if (const std::optional<size_t> station =
+            FirstStationInMissingRows(*photo_, scan_.ScanTop, kSamples)) {
+      measurement_failure_ = Failure(
+          MessageId::kStationReachesMissingRows,
+          {std::to_string(*station), IncompletePhotoFailure(*photo_->first_missing_photo_row)});
     }
   }
-  if (precision_ && measurement_failure_.empty()) {
+  if (precision_ && !measurement_failure_) {
     trace_ = TraceNow();
     if (trace_->credible)
       PlaceGuidesOnRows(trace_->StationRows, img_scale_, &guides_);
     else
-      measurement_failure_ = "precision tracing found no credible conductor: " + trace_->reason;
+      // The tracer words its reason in English only; the catalogue's entry
+      // for it gives the window its Japanese.
+      measurement_failure_ =
+          Failure(MessageId::kTraceNotCredible, {TraceReasonFailure(trace_->reason)});
   }
   events_->Scanned();
-  if (!measurement_failure_.empty()) {
+  if (measurement_failure_) {
     ClearResults();
-    events_->MeasurementFailed(measurement_failure_);
+    events_->MeasurementFailed(*measurement_failure_);
     return;
   }
   SarnKeisan();
@@ -305,7 +331,7 @@ void MeasurementSession::ClearResults() {
   tension_est_ = {};
   present_tension_ = 0;
   tension_ = TensionOutcome{};
-  tension_.error = measurement_failure_;
+  tension_.failure = measurement_failure_;
   shown_ = ShownResults{};
   events_->SagComputed();
   for (size_t i = 0; i < 3; ++i) {
@@ -321,6 +347,7 @@ void MeasurementSession::SetPrecision(bool on) {
   if (precision_ == on)
     return;
   precision_ = on;
+  warnings_.reset();
   if (scanned_)
     Scan();
 }
@@ -334,40 +361,30 @@ double MeasurementSession::SagResolution() const {
   return state_.SpanLength * width_factor / extent;
 }
 
-std::vector<std::string> MeasurementSession::Warnings() const {
-  std::vector<std::string> warnings;
+const std::vector<std::string>& MeasurementSession::Warnings() const {
+  if (warnings_)
+    return *warnings_;
+  std::vector<std::string>& warnings = warnings_.emplace();
   if (photo_ && !photo_->incomplete_message.empty())
     warnings.push_back(photo_->incomplete_message);
-  if (!scanned_ || precision_ || !measurement_failure_.empty())
+  if (!scanned_ || precision_ || measurement_failure_)
     return warnings;
-  // The scan finds a conductor's top edge, the trace its centre: a top edge
-  // may lie up to half a thick conductor (5 px) above the centre.
-  constexpr double kAbove = 3 + 5, kBelow = 3;
-  const PrecisionTrace trace = TraceNow();
-  if (!trace.credible)
-    return warnings;
-  for (int i = 0; i < kStations; ++i) {
-    const double off =
-        scan_.WireY[static_cast<size_t>(i)] - trace.StationRows[static_cast<size_t>(i)];
-    if (off > kBelow || -off > kAbove) {
-      char text[160];
-      std::snprintf(text, sizeof text,
-                    "station %d: the scan found row %d, %.1f px from the traced conductor (row "
-                    "%.1f)",
-                    i, scan_.WireY[static_cast<size_t>(i)], std::fabs(off),
-                    static_cast<double>(trace.StationRows[static_cast<size_t>(i)]));
-      warnings.push_back(text);
-    }
-  }
+  for (std::string& off : StationsOffTheTrace(scan_.WireY, TraceNow()))
+    warnings.push_back(std::move(off));
   return warnings;
 }
 
 StringingChartResult MeasurementSession::Chart(const TemperatureRange& range) const {
-  return ComputeStringingChart(state_, present_tension_, range);
+  return ChartAt(present_tension_, range);
+}
+
+StringingChartResult MeasurementSession::ChartAt(double present_tension_kgf,
+                                                 const TemperatureRange& range) const {
+  return ComputeStringingChart(state_, present_tension_kgf, range);
 }
 
 void MeasurementSession::SarnKeisan() {
-  if (!measurement_failure_.empty()) {
+  if (measurement_failure_) {
     ClearResults();
     return;
   }
@@ -381,7 +398,8 @@ void MeasurementSession::SarnKeisan() {
   sag_ = ComputeSag(state_, inputs);
 
   shown_.present_sag = sag_.sag_text;
-  shown_.estimates = sag_.estimate_texts;
+  for (size_t i = 0; i < 3; ++i)
+    shown_.estimates[i] = sag_.estimate_texts[i];
   tension_est_ = sag_.TensionEst;
   present_tension_ = sag_.MeanTension;
   events_->SagComputed();
@@ -399,7 +417,7 @@ void MeasurementSession::SarnKeisan() {
 }
 
 void MeasurementSession::EvalTension() {
-  if (!measurement_failure_.empty())
+  if (measurement_failure_)
     return;  // the labels stay empty until a scan gives a result
   TensionInputs inputs;
   for (size_t i = 0; i < 3; ++i) {
@@ -416,10 +434,10 @@ void MeasurementSession::EvalTension() {
   // of an earlier run is shown beside the new ones as if it were current.
   const auto& shown = tension_.shown;
   shown_.present_tension = shown.present_tension;
-  shown_.allow_a = shown.allow_a.value_or("");
-  shown_.allow_bc = shown.allow_bc.value_or("");
-  shown_.ratio = shown.ratio.value_or("");
-  shown_.specified_sag = shown.specified_sag.value_or("");
+  shown_.allow_a = shown.allow_a;
+  shown_.allow_bc = shown.allow_bc;
+  shown_.ratio = shown.ratio;
+  shown_.specified_sag = shown.specified_sag;
   shown_.ratio_red = shown.ratio.has_value() && shown.ratio_red;
   events_->Evaluated();
   if (tension_.ok())
@@ -432,8 +450,9 @@ std::string MeasurementSession::ResultText() const {
   fields.conductor_name = wire ? wire->Name : std::string();
   fields.span_text = span_text_;
   fields.distance_text = distance_text_;
-  fields.present_tension = shown_.present_tension;
-  fields.estimates = shown_.estimates;
+  fields.present_tension = LabelCaption(shown_.present_tension);
+  for (size_t i = 0; i < 3; ++i)
+    fields.estimates[i] = LabelCaption(shown_.estimates[i]);
   return BuildResultText(fields);
 }
 

@@ -39,6 +39,24 @@
 
 namespace sarn {
 
+// Every input a command gives, handed over at once (SetInputs) before the
+// one call that runs the chain (a line, the estimates, a chart). Texts are
+// read as the window reads its boxes.
+struct SessionInputs {
+  int16_t wire = 0;
+  std::string span_text = "40";
+  std::string air_temp_text = "20";
+  // The design temperature texts; none keeps those of the conductor data.
+  std::optional<std::array<std::string, 2>> design_temp_texts;
+  WindCombination classes = WindCombination::AB;
+  std::string distance_text = "60";
+  std::string height_text = "10";
+  std::array<int, 3> corrections{};  // width, height, span correction boxes
+  std::string threshold_text = "40";
+  Criterion criterion = Criterion::ChangeValue;
+  bool precision = false;
+};
+
 class MeasurementSession {
  public:
   // `hi_dat_folder`: where every scan writes hi.dat ("" writes none).
@@ -54,6 +72,10 @@ class MeasurementSession {
   // The distance and height as the window starts (whole numbers only);
   // runs nothing.
   void SetStartDistances(const std::string& distance, const std::string& height);
+  // Every input of a command at once, with the conductor table: stores them
+  // as the Set… calls below would and runs nothing, so that the command's
+  // next call (SetPhotoLine, SetEstimates, ChartAt) runs the chain once.
+  void SetInputs(const WireData& wires, const SessionInputs& inputs);
 
   // --- photo ----------------------------------------------------------------
   // Loads `path` at `settings` for an overview `view_width` pixels wide. On
@@ -63,6 +85,10 @@ class MeasurementSession {
   PhotoLoadResult LoadPhoto(const std::string& path, const LoadSettings& settings, int view_width,
                             LoadQuestions& questions, const FallbackDecoder& fallback = {},
                             bool build_overview = true);
+  // A photo already loaded (a benchmark's, held in memory) taken as LoadPhoto
+  // takes a loaded one: the line and the guide lines go, nothing runs. The
+  // photo it replaces is handed back.
+  std::optional<LoadedPhoto> SetPhoto(LoadedPhoto photo, const std::string& path, int view_width);
   const std::optional<LoadedPhoto>& Photo() const { return photo_; }
   const std::string& PhotoPath() const { return photo_path_; }
   float ImgScale() const { return img_scale_; }
@@ -141,17 +167,22 @@ class MeasurementSession {
   int EvaluationCount() const { return evaluations_; }
   // The precision trace of the last scan (precision on), or none.
   const std::optional<PrecisionTrace>& Trace() const { return trace_; }
-  // Why the last scan gives no result ("" when it does).
-  const std::string& MeasurementFailure() const { return measurement_failure_; }
+  // Why the last scan gives no result (none when it does).
+  const std::optional<Failure>& MeasurementFailure() const { return measurement_failure_; }
   // Metres of sag one working-image row is worth on the present chord; 0
   // before a scan with a horizontal extent.
   double SagResolution() const;
   // Warnings a careful user should read beside the result: an incomplete
   // photo; in the default mode, a station more than 3 pixels off the curve
-  // that precision tracing finds (traced here for the check).
-  std::vector<std::string> Warnings() const;
+  // that precision tracing finds (traced for the check on the first call
+  // after a scan, and kept until the next).
+  const std::vector<std::string>& Warnings() const;
   // The stringing chart at the present tension over `range`.
   StringingChartResult Chart(const TemperatureRange& range = {}) const;
+  // The stringing chart of the conductor and span at a given present
+  // tension (kgf) over `range`.
+  StringingChartResult ChartAt(double present_tension_kgf,
+                               const TemperatureRange& range = {}) const;
   // Texts as typed, for the report.
   const std::string& AirTempText() const { return air_temp_text_; }
   const std::string& HeightText() const { return height_text_; }
@@ -161,6 +192,12 @@ class MeasurementSession {
   void RaiseWindClass(int index);
   PrecisionTrace TraceNow() const;
   void ClearResults();
+  // The Set… calls' storing, without running anything.
+  void StoreSpanText(const std::string& text);
+  void StoreAirTempText(const std::string& text);
+  void StoreDistanceTexts(const std::string& distance, const std::string& height);
+  void StoreDesignTempText(int index, const std::string& text);
+  bool StoreWindCombination(WindCombination combination);
 
   SessionEvents no_events_;
   SessionEvents* events_ = &no_events_;
@@ -177,7 +214,7 @@ class MeasurementSession {
   std::array<std::string, 2> design_temp_texts_;
   bool precision_ = false;
   std::optional<PrecisionTrace> trace_;
-  std::string measurement_failure_;
+  std::optional<Failure> measurement_failure_;
   Criterion criterion_ = Criterion::ChangeValue;
   std::array<int, 3> corrections_{};          // width, height, span correction boxes
   std::array<int, 3> ticks_{};                // estimate boxes 4/4, 3/4, 2/4
@@ -200,6 +237,8 @@ class MeasurementSession {
   TensionOutcome tension_;
   ShownResults shown_;
   int evaluations_ = 0;
+  // Warnings() of the last scan, made on its first call.
+  mutable std::optional<std::vector<std::string>> warnings_;
 };
 
 }  // namespace sarn

@@ -69,7 +69,7 @@ struct ReportResults {
   bool ratio_red = false;                     // Label4(1) on red (above 100), else yellow
   std::string specified_sag_m;                // Label4(6)
   std::optional<double> specified_sag_value;  // m, for the mark on the chart
-  std::string failure;                        // why the evaluation stopped, if it did
+  std::string failure;                        // why the evaluation stopped, if it did (Japanese)
 };
 
 inline constexpr const char* kDefaultReportTitle = "架空電線 弛度・張力測定報告書";
@@ -79,6 +79,10 @@ struct ReportContent {
   std::string measured_at;                   // date and time of the measurement
   std::string photo_file_name;               // the photo's file name (no folder)
   std::optional<std::string> exif_captured;  // the photo's EXIF capture date, if any
+  // How the photo was turned to be shown and measured upright: "6（右90°回転）"
+  // (EXIF Orientation of a JPEG; HEIC/HEIF photos are turned by libheif and
+  // say "1（そのまま）"); empty without a photo.
+  std::string photo_orientation;
   ReportInputs inputs;
   ReportResults results;
   ReportOverlay overlay;
@@ -86,7 +90,7 @@ struct ReportContent {
   // the centre of the magnified crop. None: no crop.
   std::optional<ReportPoint> middle_station;
   // The stringing chart at the present tension, or why there is none.
-  StringingChartResult chart;
+  StringingChartResult chart = Failure(MessageId::kChartNoConductor);
   std::string version;  // Sarn's version
 };
 

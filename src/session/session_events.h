@@ -39,7 +39,7 @@ class SessionEvents {
   // The scan ran but gives no credible conductor (precision tracing found no
   // curve most columns agree on, or a station reaches the missing rows of an
   // incomplete photo): no result is shown, and `why` says so.
-  virtual void MeasurementFailed(const std::string& /*why*/) {}
+  virtual void MeasurementFailed(const Failure& /*why*/) {}
 };
 
 // The recovery of a photo load asks and reports through this; a command line
@@ -53,28 +53,35 @@ class LoadQuestions {
   virtual void SettingsChanged(const LoadSettings& /*now*/) {}
 };
 
-// The texts of the window's result labels.
+// What the result labels show: one text per label, or none when the step
+// that fills it was not reached (the evaluation stopped before it, or the
+// scan gave no result), and the label is then cleared. Every face reads this
+// one model: the window's labels, the command line's text, CSV and JSON, the
+// report.
+using ShownText = std::optional<std::string>;
+
 struct ShownResults {
-  std::string present_sag;               // 現在弛度, "##0.000"
-  std::array<std::string, 3> estimates;  // 4/4, 3/4, 2/4, "##0.0"
-  std::string present_tension;           // 現在張力, "##0.0"
-  std::string allow_a;                   // "甲=2234kGf", or "" when class A is off
-  std::string allow_bc;                  // "乙=1620kGf" / "丙=1660kGf"
-  std::string ratio;                     // 許容張力比, "93"
-  std::string specified_sag;             // 規定弛度, "0.09"
-  bool ratio_red = false;                // ratio above 100: on red, else yellow
+  ShownText present_sag;               // 現在弛度, "##0.000"
+  std::array<ShownText, 3> estimates;  // 4/4, 3/4, 2/4, "##0.0"
+  ShownText present_tension;           // 現在張力, "##0.0"
+  ShownText allow_a;                   // "甲=2234kGf", or "" when class A is off
+  ShownText allow_bc;                  // "乙=1620kGf" / "丙=1660kGf"
+  ShownText ratio;                     // 許容張力比, "93"
+  ShownText specified_sag;             // 規定弛度, "0.09"
+  bool ratio_red = false;              // ratio above 100: on red, else yellow
 };
 
-struct PhotoLoadResult {
-  bool loaded = false;
-  LoadSettings settings;  // as the recovery left them (put back after an uncurable failure)
-  // On failure: the message box text ("エラーコード=" + code, or the end
-  // after adjusting), whether the program must end, and the failure itself.
-  std::string message;
-  bool end_program = false;
-  std::optional<LoadFailure> failure;
-  // The photo a successful load replaced, handed back so that a face that
-  // shows its rasters without a copy can let go of them before they are freed.
+// A label's caption: its text, or empty when it is cleared.
+inline std::string LabelCaption(const ShownText& text) {
+  return text.value_or(std::string());
+}
+
+// How the load ended (LoadReport: the settings as the recovery left them;
+// on failure the failure, the message box text and whether the program must
+// end), and the photo a successful load replaced, handed back so that a face
+// that shows its rasters without a copy can let go of them before they are
+// freed.
+struct PhotoLoadResult : LoadReport {
   std::optional<LoadedPhoto> replaced;
 };
 

@@ -48,13 +48,14 @@ Json JsonNumber(std::optional<float> value) {
 
 void AddTensionJson(const MeasurementSession& session, Json& object) {
   const TensionOutcome& outcome = session.Tension();
+  const ShownResults& shown_results = session.Shown();
   const WireRecord* wire = session.State().SelectedWire();
   const std::string name = wire ? TrimmedWireName(wire->Name) : std::string();
   // No conductor selected (an index outside the table) gives null.
   object["wire"] = name.empty() ? Json(nullptr) : Json(name);
   object["present_tension"] = JsonNumber(outcome.PresentTension);
   // Class A off leaves SpanAllowA at 0 and its label empty: no value.
-  const bool class_a_off = outcome.shown.allow_a.has_value() && outcome.shown.allow_a->empty();
+  const bool class_a_off = shown_results.allow_a.has_value() && shown_results.allow_a->empty();
   object["allowable_a"] = JsonNumber(class_a_off ? std::optional<float>() : outcome.SpanAllowA);
   object["allowable_bc"] = JsonNumber(outcome.SpanAllowBC);
   object["bc_class"] = outcome.BCClass == 'C' ? "C" : "B";
@@ -63,37 +64,39 @@ void AddTensionJson(const MeasurementSession& session, Json& object) {
   object["specified_sag"] = JsonNumber(outcome.SpecifiedSag);
 
   Json shown = Json::object();
-  shown["present_tension"] = outcome.shown.present_tension;
-  shown["allowable_a"] = OptionalText(outcome.shown.allow_a);
-  shown["allowable_bc"] = OptionalText(outcome.shown.allow_bc);
-  shown["ratio"] = OptionalText(outcome.shown.ratio);
-  shown["specified_sag"] = OptionalText(outcome.shown.specified_sag);
-  shown["ratio_colour"] = outcome.shown.ratio_red ? "red" : "yellow";
+  // The present tension has a text whenever an evaluation ran; a scan that
+  // gave no result leaves it "" (its label cleared), the other labels null.
+  shown["present_tension"] = LabelCaption(shown_results.present_tension);
+  shown["allowable_a"] = OptionalText(shown_results.allow_a);
+  shown["allowable_bc"] = OptionalText(shown_results.allow_bc);
+  shown["ratio"] = OptionalText(shown_results.ratio);
+  shown["specified_sag"] = OptionalText(shown_results.specified_sag);
+  shown["ratio_colour"] = shown_results.ratio_red ? "red" : "yellow";
   object["shown"] = std::move(shown);
-  object["error"] = outcome.ok() ? Json(nullptr) : Json(outcome.error);
+  object["error"] = outcome.ok() ? Json(nullptr) : Json(outcome.failure->English());
 }
 
 Json ChartJson(const StringingChartResult& result) {
   Json json = Json::object();
   Json rows = Json::array(), conditions = Json::array();
-  if (result.chart) {
-    for (const ChartRow& row : result.chart->rows) {
+  if (result) {
+    for (const ChartRow& row : result->rows) {
       rows.push_back(Json::object({{"temperature", JsonNumber(row.temperature_c)},
                                    {"tension", JsonNumber(row.tension_kgf)},
                                    {"sag", JsonNumber(row.sag_m)}}));
     }
-    for (const ChartCondition& c : result.chart->conditions) {
+    for (const ChartCondition& c : result->conditions) {
       conditions.push_back(
           Json::object({{"class", LoadClassLetter(c.load_class)},
                         {"temperature", JsonNumber(c.temperature_c)},
                         {"tension", JsonNumber(c.tension_kgf)},
                         {"percent_of_allowable", JsonNumber(c.percent_of_allowable)}}));
     }
-    json["allowable_tension"] = JsonNumber(result.chart->allowable_tension_kgf);
+    json["allowable_tension"] = JsonNumber(result->allowable_tension_kgf);
   }
   json["rows"] = std::move(rows);
   json["conditions"] = std::move(conditions);
-  json["error"] = result.ok() ? Json(nullptr) : Json(result.error);
+  json["error"] = result.ok() ? Json(nullptr) : Json(result.failure().English());
   return json;
 }
 
@@ -107,6 +110,7 @@ Json MeasurementJson(const MeasurementSession& session, const std::vector<std::s
     working["case"] = std::string(1, LoadCaseLetter(photo->plan.load_case));
     working["scale"] = JsonNumber(photo->plan.k);
     working["limit"] = JsonNumber(photo->limit);
+    working["orientation"] = photo->orientation;
     json["working_image"] = std::move(working);
   } else {
     json["working_image"] = nullptr;

@@ -4,14 +4,13 @@
 #include <filesystem>
 #include <variant>
 
-#include "photo/exif_date.h"
-#include "state/file_access.h"
+#include "photo/photo_exif.h"
 
 namespace sarn {
 namespace {
 
-ReportSegment SegmentOf(const GuideSegment& s) {
-  return ReportSegment{s.X1, s.Y1, s.X2, s.Y2};
+ReportSegment SegmentOf(const GuideSegment& segment) {
+  return ReportSegment{segment.X1, segment.Y1, segment.X2, segment.Y2};
 }
 
 }  // namespace
@@ -27,61 +26,62 @@ std::string LocalTimeText() {
 
 ReportContent BuildReportContent(const MeasurementSession& session, const std::string& measured_at,
                                  const std::string& version) {
-  ReportContent c;
-  c.measured_at = measured_at;
-  c.version = version;
+  ReportContent content;
+  content.measured_at = measured_at;
+  content.version = version;
   if (!session.PhotoPath().empty()) {
-    c.photo_file_name = std::filesystem::path(session.PhotoPath()).filename().string();
-    const Result<std::vector<uint8_t>> start = ReadFileStart(session.PhotoPath(), kExifSearchBytes);
-    if (start)
-      c.exif_captured = ExifCaptureDate(*start);
+    content.photo_file_name = std::filesystem::path(session.PhotoPath()).filename().string();
+    if (const std::optional<PhotoExif> exif = ReadPhotoExif(session.PhotoPath())) {
+      content.exif_captured = exif->capture_date;
+      content.photo_orientation = OrientationText(exif->orientation);
+    }
   }
 
   const WireRecord* wire = session.State().SelectedWire();
-  ReportInputs& in = c.inputs;
-  in.wire_name = wire ? TrimmedWireName(wire->Name) : std::string();
-  in.span_m = session.SpanText();
-  in.air_temp_c = session.AirTempText();
-  in.approx_distance_m = session.DistanceText();
-  in.approx_height_m = session.HeightText();
-  in.width_correction = session.Corrections()[0] == 1;
-  in.height_correction = session.Corrections()[1] == 1;
-  in.span_correction = session.Corrections()[2] == 1;
-  in.design_temp_a_c = session.DesignTempTexts()[0];
-  in.design_temp_low_c = session.DesignTempTexts()[1];
+  ReportInputs& inputs = content.inputs;
+  inputs.wire_name = wire ? TrimmedWireName(wire->Name) : std::string();
+  inputs.span_m = session.SpanText();
+  inputs.air_temp_c = session.AirTempText();
+  inputs.approx_distance_m = session.DistanceText();
+  inputs.approx_height_m = session.HeightText();
+  inputs.width_correction = session.Corrections()[0] == 1;
+  inputs.height_correction = session.Corrections()[1] == 1;
+  inputs.span_correction = session.Corrections()[2] == 1;
+  inputs.design_temp_a_c = session.DesignTempTexts()[0];
+  inputs.design_temp_low_c = session.DesignTempTexts()[1];
   for (size_t i = 0; i < 3; ++i)
-    in.classes[i] = session.WindClasses()[i] == 1;
-  in.threshold = session.ThresholdText();
-  in.criterion_darkness = session.CriterionChoice() == Criterion::Darkness;
+    inputs.classes[i] = session.WindClasses()[i] == 1;
+  inputs.threshold = session.ThresholdText();
+  inputs.criterion_darkness = session.CriterionChoice() == Criterion::Darkness;
 
   const ShownResults& shown = session.Shown();
-  ReportResults& r = c.results;
-  r.present_sag_m = shown.present_sag;
+  ReportResults& results = content.results;
+  results.present_sag_m = LabelCaption(shown.present_sag);
   for (size_t i = 0; i < 3; ++i)
-    r.estimates[i] = {shown.estimates[i], session.Ticks()[i] == 1};
-  r.present_tension_kgf = shown.present_tension;
-  r.allow_a = shown.allow_a;
-  r.allow_bc = shown.allow_bc;
-  r.ratio_percent = shown.ratio;
-  r.ratio_red = shown.ratio_red;
-  r.specified_sag_m = shown.specified_sag;
-  r.specified_sag_value = session.Tension().SpecifiedSag;
-  r.failure = session.Tension().error;
+    results.estimates[i] = {LabelCaption(shown.estimates[i]), session.Ticks()[i] == 1};
+  results.present_tension_kgf = LabelCaption(shown.present_tension);
+  results.allow_a = LabelCaption(shown.allow_a);
+  results.allow_bc = LabelCaption(shown.allow_bc);
+  results.ratio_percent = LabelCaption(shown.ratio);
+  results.ratio_red = shown.ratio_red;
+  results.specified_sag_m = LabelCaption(shown.specified_sag);
+  results.specified_sag_value = session.Tension().SpecifiedSag;
+  results.failure = session.Tension().ok() ? std::string() : session.Tension().failure->Japanese();
 
   if (session.Scanned()) {
     const ScanGuides& guides = session.GuideLines();
-    c.overlay.drawn_line = SegmentOf(guides.drawn_working);
-    c.overlay.chord = SegmentOf(guides.chord_working);
+    content.overlay.drawn_line = SegmentOf(guides.drawn_working);
+    content.overlay.chord = SegmentOf(guides.chord_working);
     for (size_t i = 1; i + 1 < kStations; ++i)
-      c.overlay.station_marks.push_back(SegmentOf(guides.marks_working[i]));
-    c.middle_station = ReportPoint{guides.marks_working[4].X2, guides.marks_working[4].Y2};
+      content.overlay.station_marks.push_back(SegmentOf(guides.marks_working[i]));
+    content.middle_station = ReportPoint{guides.marks_working[4].X2, guides.marks_working[4].Y2};
     if (const auto& trace = session.Trace()) {
       for (const CurvePoint& p : trace->polyline)
-        c.overlay.precision_curve.push_back({p.x, p.y});
+        content.overlay.precision_curve.push_back({p.x, p.y});
     }
   }
-  c.chart = session.Chart();
-  return c;
+  content.chart = session.Chart();
+  return content;
 }
 
 }  // namespace sarn

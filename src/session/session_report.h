@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "session/report_content.h"
 #include "session/measurement_session.h"
+#include "session/report_content.h"
 
 namespace sarn {
 

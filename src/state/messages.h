@@ -75,6 +75,13 @@ enum class MessageId : uint16_t {
   kJpegOutOfMemory,
   kJpegProgressiveTooLarge,
   kJpegUnexpectedSize,
+  kHeifOutOfMemory,
+  kHeifLargerThanLimit,
+  kHeifCannotRead,
+  kHeifNoPrimaryImage,
+  kHeifCannotDecode,
+  kHeifNeedsMore,
+  kHeifUnexpectedOutput,
   kWorkingImageNegative,
   kWorkingImageEmpty,
   kWorkingImageEmptyCut,
@@ -88,6 +95,7 @@ enum class MessageId : uint16_t {
   kViewsNoMemory,
   kPhotoIncomplete,
   // The measurement.
+  kSagUnknown,
   kStationReachesMissingRows,
   kTraceNotCredible,
   // The state equation and the tension evaluation; {0} of the first four is a term below.
@@ -146,13 +154,47 @@ enum class MessageId : uint16_t {
   kReportCannotStartPage,
   kReportNoWorkingImage,
   kReportCannotEncodePng,
-  // Precision tracing's reasons for finding no credible conductor.
+  // Saved measurements (NAME.sarn.json); {0} is the file's path unless said.
+  kSavedUnreadable,   // {0}: the file's failure
+  kSavedBrokenAt,     // {1}: the byte
+  kSavedBrokenField,  // {1}: the field
+  kSavedForeign,
+  kSavedNewerVersion,      // {1}: the file's version, {2}: the newest this reads
+  kSavedPhotoUnreadable,   // {0}: the photo's failure
+  kSavedPhotoChanged,      // {0}: the photo's path
+  kSavedUnknownConductor,  // {1}: the conductor's name
+  kSavedNothingToSave,
+  kSavedStaleResults,
+  kSavedNotWritten,  // {0}: the failure of the write
+  kSavedNotUtf8,
+  kSavedPhotoDiffers,     // {0}: the photo's path
+  kSavedLensUnavailable,  // {0}: the saved lens mode
+  kSavedResultsDiffer,
+  kSavedResultDiffers,      // {0}: a term below, {1}: the saved value, {2}: the value now
+  kSavedResultTextDiffers,  // {0}: a term below
+  kSavedEmptyValue,
+  kTermPresentSag,
+  kTermEstimate44,
+  kTermEstimate34,
+  kTermEstimate24,
+  kTermAllowableA,
+  kTermAllowableBC,
+  kTermRatioColour,
+  kTermResultText,
+  kTermRed,
+  kTermYellow,
+  // Precision tracing's reasons for finding no credible conductor: the
+  // tracer's own English texts, found again by TraceReasonFailure.
   kTraceNoPicture,
   kTraceLineTooShort,
   kTraceNoConductorInBand,
+  kTraceByChance,       // {0} how many times the curve could arise by chance
   kTraceTooFewColumns,  // {0} the share found, {1} the share needed, per cent
   kTraceEndMissing,
-  kTraceScatter,  // {0} the scatter, {1} the most credible, pixels
+  kTraceStationMissing,  // {0} the station
+  kTraceScatter,         // {0} the scatter, {1} the most credible, pixels
+  kTraceFainterLineAbove,
+  kTraceOther,  // {0} a reason the catalogue does not know, as the tracer wrote it
   // The window's own messages.
   kWindowChartNoMeasurement,
   kWindowChartCannotMake,  // {0} why

@@ -13,10 +13,9 @@ constexpr int kTensionDecimals = 1;
 constexpr int kSagDecimals = 3;
 constexpr int kPercentDecimals = 1;
 constexpr int kLoadRatioDecimals = 3;
-
-std::string Value(const std::optional<double>& value, int decimals, const char* none) {
-  return value ? FormatFixed(*value, decimals) : std::string(none);
-}
+constexpr int kSpanDecimals = 2;
+constexpr int kAirTempDecimals = 1;
+constexpr int kSpecifiedSagDecimals = 2;
 
 }  // namespace
 
@@ -61,57 +60,78 @@ int TemperatureDecimals(const StringingChart& chart) {
   return decimals;
 }
 
-std::string StringingChartCsv(const StringingChart& chart) {
+StringingChartTexts ChartTexts(const StringingChart& chart, const std::string& no_solution) {
+  auto value = [&no_solution](const std::optional<double>& v, int decimals) {
+    return v ? FormatFixed(*v, decimals) : no_solution;
+  };
   const int td = TemperatureDecimals(chart);
+  StringingChartTexts texts;
+  texts.wire_name = chart.wire_name;
+  texts.span = FormatFixed(chart.span_m, kSpanDecimals);
+  texts.air_temp = FormatFixed(chart.air_temp_c, kAirTempDecimals);
+  texts.present_tension = FormatFixed(chart.present_tension_kgf, kTensionDecimals);
+  texts.present_sag = FormatFixed(chart.present_sag_m, kSagDecimals);
+  texts.allowable_tension = FormatFixed(chart.allowable_tension_kgf, kTensionDecimals);
+  for (const ChartRow& row : chart.rows) {
+    texts.rows.push_back({FormatFixed(row.temperature_c, td),
+                          value(row.tension_kgf, kTensionDecimals),
+                          value(row.sag_m, kSagDecimals)});
+  }
+  for (size_t i = 0; i < chart.conditions.size(); ++i) {
+    const ChartCondition& condition = chart.conditions[i];
+    ChartConditionTexts& cells = texts.conditions[i];
+    cells.caption = LoadClassCaption(condition.load_class);
+    cells.letter = LoadClassLetter(condition.load_class);
+    cells.temperature = FormatFixed(condition.temperature_c, td);
+    cells.load_ratio = FormatFixed(condition.load_ratio, kLoadRatioDecimals);
+    cells.tension = value(condition.tension_kgf, kTensionDecimals);
+    cells.percent_of_allowable = value(condition.percent_of_allowable, kPercentDecimals);
+    cells.over_allowable =
+        condition.percent_of_allowable && *condition.percent_of_allowable > 100.0;
+  }
+  return texts;
+}
+
+std::string SpecifiedSagText(double sag_m) {
+  return FormatFixed(sag_m, kSpecifiedSagDecimals);
+}
+
+std::string StringingChartCsv(const StringingChart& chart) {
+  const StringingChartTexts texts = ChartTexts(chart, kNoSolutionCsv);
   const char* eol = "\r\n";
   std::string out;
   out += "conductor,span_m,air_temp_C,present_tension_kgf,present_sag_m,allowable_tension_kgf";
   out += eol;
-  out += CsvQuoted(chart.wire_name) + "," + FormatFixed(chart.span_m, 2) + "," +
-         FormatFixed(chart.air_temp_c, 1) + "," +
-         FormatFixed(chart.present_tension_kgf, kTensionDecimals) + "," +
-         FormatFixed(chart.present_sag_m, kSagDecimals) + "," +
-         FormatFixed(chart.allowable_tension_kgf, kTensionDecimals) + eol;
+  out += CsvQuoted(texts.wire_name) + "," + texts.span + "," + texts.air_temp + "," +
+         texts.present_tension + "," + texts.present_sag + "," + texts.allowable_tension + eol;
   out += eol;
   out += "temperature_C,tension_kgf,sag_m";
   out += eol;
-  for (const ChartRow& row : chart.rows) {
-    out += FormatFixed(row.temperature_c, td) + "," +
-           Value(row.tension_kgf, kTensionDecimals, kNoSolutionCsv) + "," +
-           Value(row.sag_m, kSagDecimals, kNoSolutionCsv) + eol;
-  }
+  for (const ChartRowTexts& row : texts.rows)
+    out += row.temperature + "," + row.tension + "," + row.sag + eol;
   out += eol;
   out += "class,temperature_C,load_ratio,tension_kgf,percent_of_allowable";
   out += eol;
-  for (const ChartCondition& c : chart.conditions) {
-    out += LoadClassLetter(c.load_class) + "," + FormatFixed(c.temperature_c, td) + "," +
-           FormatFixed(c.load_ratio, kLoadRatioDecimals) + "," +
-           Value(c.tension_kgf, kTensionDecimals, kNoSolutionCsv) + "," +
-           Value(c.percent_of_allowable, kPercentDecimals, kNoSolutionCsv) + eol;
+  for (const ChartConditionTexts& c : texts.conditions) {
+    out += c.letter + "," + c.temperature + "," + c.load_ratio + "," + c.tension + "," +
+           c.percent_of_allowable + eol;
   }
   return out;
 }
 
 std::string StringingChartTable(const StringingChart& chart) {
-  const int td = TemperatureDecimals(chart);
-  std::string out = "張力・弛度表\t電線 " + chart.wire_name + "\t径間 " +
-                    FormatFixed(chart.span_m, 2) + " m\t撮影時気温 " +
-                    FormatFixed(chart.air_temp_c, 1) + " ℃\t現在張力 " +
-                    FormatFixed(chart.present_tension_kgf, kTensionDecimals) + " kgf\t現在弛度 " +
-                    FormatFixed(chart.present_sag_m, kSagDecimals) + " m\t許容張力 " +
-                    FormatFixed(chart.allowable_tension_kgf, kTensionDecimals) + " kgf\n";
+  const StringingChartTexts texts = ChartTexts(chart, kNoSolutionText);
+  std::string out = "張力・弛度表\t電線 " + texts.wire_name + "\t径間 " + texts.span +
+                    " m\t撮影時気温 " + texts.air_temp + " ℃\t現在張力 " + texts.present_tension +
+                    " kgf\t現在弛度 " + texts.present_sag + " m\t許容張力 " +
+                    texts.allowable_tension + " kgf\n";
   out += "温度(℃)\t張力(kgf)\t弛度(m)\n";
-  for (const ChartRow& row : chart.rows) {
-    out += FormatFixed(row.temperature_c, td) + "\t" +
-           Value(row.tension_kgf, kTensionDecimals, kNoSolutionText) + "\t" +
-           Value(row.sag_m, kSagDecimals, kNoSolutionText) + "\n";
-  }
+  for (const ChartRowTexts& row : texts.rows)
+    out += row.temperature + "\t" + row.tension + "\t" + row.sag + "\n";
   out += "\n荷重条件\t温度(℃)\t荷重比\t張力(kgf)\t許容張力比(%)\n";
-  for (const ChartCondition& c : chart.conditions) {
-    out += LoadClassCaption(c.load_class) + "\t" + FormatFixed(c.temperature_c, td) + "\t" +
-           FormatFixed(c.load_ratio, kLoadRatioDecimals) + "\t" +
-           Value(c.tension_kgf, kTensionDecimals, kNoSolutionText) + "\t" +
-           Value(c.percent_of_allowable, kPercentDecimals, kNoSolutionText) + "\n";
+  for (const ChartConditionTexts& c : texts.conditions) {
+    out += c.caption + "\t" + c.temperature + "\t" + c.load_ratio + "\t" + c.tension + "\t" +
+           c.percent_of_allowable + "\n";
   }
   return out;
 }

@@ -1,11 +1,14 @@
 #pragma once
 
-// The stringing chart as text: CSV for a file, and a tab-separated table with
-// Japanese headings for the clipboard and the terminal. Units are in the
+// The stringing chart as text, for every face that shows it (the chart
+// dialog, the report page, CSV for a file, and a tab-separated table with
+// Japanese headings for the clipboard and the terminal). Each value is
+// formatted here alone: tensions with one decimal (kgf), sags three (m), per
+// cents one, the load ratio three, the span two, the air temperature one;
+// temperatures as few as the range needs (at most two). Units are in the
 // headings; a value without a solution is written as such, never as a number.
-// Tensions have one decimal (kgf), sags three (m), per cents one, the load
-// ratio three; temperatures as few as the range needs (at most two).
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,32 @@ std::string LoadClassLetter(LoadClass load_class);
 
 // Decimals that show every temperature of the chart exactly (0, 1 or 2).
 int TemperatureDecimals(const StringingChart& chart);
+
+// The cells of one temperature.
+struct ChartRowTexts {
+  std::string temperature, tension, sag;
+};
+
+// The cells of one design condition.
+struct ChartConditionTexts {
+  std::string caption;  // "甲種"
+  std::string letter;   // "A"
+  std::string temperature, load_ratio, tension, percent_of_allowable;
+  bool over_allowable = false;  // above 100 % of the allowable tension
+};
+
+// Every text of the chart; a value without a solution is `no_solution`.
+struct StringingChartTexts {
+  std::string wire_name;  // without its padding
+  std::string span, air_temp, present_tension, present_sag, allowable_tension;
+  std::vector<ChartRowTexts> rows;
+  std::array<ChartConditionTexts, 3> conditions;  // classes A, B, C
+};
+StringingChartTexts ChartTexts(const StringingChart& chart, const std::string& no_solution);
+
+// The specified sag as the plots mark it (and the window's label shows it):
+// two decimals, m.
+std::string SpecifiedSagText(double sag_m);
 
 // Three blocks separated by an empty line, each with its heading row:
 //   conductor,span_m,air_temp_C,present_tension_kgf,present_sag_m,allowable_tension_kgf

@@ -9,7 +9,8 @@
 namespace sarn::tk {
 
 // The filter of the photo dialog, as one "label|pattern" entry.
-inline constexpr const char* kPhotoFilter = "写真画像ファイル (*.JPG)|*.JPG";
+inline constexpr const char* kPhotoFilter =
+    "写真画像ファイル (*.JPG *.HEIC *.HEIF)|*.JPG;*.HEIC;*.HEIF";
 
 class Dialogs {
  public:
@@ -28,6 +29,14 @@ class Dialogs {
   // filter as Qt writes it ("PDF (*.pdf)"). nullopt when cancelled.
   virtual std::optional<std::string> SaveFileName(const std::string& /*caption*/,
                                                   const std::string& /*suggested_name*/,
+                                                  const std::string& /*filter*/) {
+    return std::nullopt;
+  }
+  // The file-open dialog for another kind of file: `caption`, `initial_name`
+  // offered first, one filter as Qt writes it ("Sarn 測定 (*.sarn.json)"),
+  // the checks that the path and the file exist. nullopt when cancelled.
+  virtual std::optional<std::string> OpenFileName(const std::string& /*caption*/,
+                                                  const std::string& /*initial_name*/,
                                                   const std::string& /*filter*/) {
     return std::nullopt;
   }

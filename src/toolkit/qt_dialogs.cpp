@@ -58,6 +58,18 @@ std::optional<std::string> QtDialogs::OpenPhoto(const std::string& initial_name)
   return QFileInfo(chosen.front()).absoluteFilePath().toStdString();
 }
 
+std::optional<std::string> QtDialogs::OpenFileName(const std::string& caption,
+                                                   const std::string& initial_name,
+                                                   const std::string& filter) {
+  // getOpenFileName checks that the chosen file exists.
+  const QString chosen = QFileDialog::getOpenFileName(
+      parent_, QString::fromStdString(caption), QString::fromStdString(initial_name),
+      QString::fromStdString(filter), nullptr, QFileDialog::DontUseNativeDialog);
+  if (chosen.isEmpty())
+    return std::nullopt;
+  return chosen.toStdString();
+}
+
 void QtDialogs::EndProgram() {
   std::fflush(nullptr);
   std::_Exit(EXIT_FAILURE);

@@ -23,6 +23,9 @@ class QtDialogs : public Dialogs {
   std::optional<std::string> SaveFileName(const std::string& caption,
                                           const std::string& suggested_name,
                                           const std::string& filter) override;
+  std::optional<std::string> OpenFileName(const std::string& caption,
+                                          const std::string& initial_name,
+                                          const std::string& filter) override;
   void EndProgram() override;
 
  private:

@@ -53,4 +53,21 @@ ScanGuides ComputeGuides(const ScanLine& line, float img_scale,
   return guides;
 }
 
+void PlaceGuidesOnRows(const std::array<float, kStations>& rows, float img_scale,
+                       ScanGuides* guides) {
+  const double scale = img_scale;
+  const double first = rows[0], last = rows[kStations - 1];
+  guides->chord_overview.Y1 = static_cast<float>(first / scale);
+  guides->chord_overview.Y2 = static_cast<float>(last / scale);
+  guides->chord_working.Y1 = static_cast<float>(first);
+  guides->chord_working.Y2 = static_cast<float>(last);
+  for (size_t i = 1; i + 1 < kStations; ++i) {
+    const double chord_row = (last - first) / 8.0 * static_cast<double>(i) + first;
+    guides->marks_overview[i].Y1 = static_cast<float>(chord_row / scale);
+    guides->marks_overview[i].Y2 = static_cast<float>(rows[i] / scale);
+    guides->marks_working[i].Y1 = static_cast<float>(chord_row);
+    guides->marks_working[i].Y2 = rows[i];
+  }
+}
+
 }  // namespace sarn

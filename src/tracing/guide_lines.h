@@ -25,4 +25,10 @@ struct ScanGuides {
 ScanGuides ComputeGuides(const ScanLine& line, float img_scale,
                          const std::array<int16_t, kStations>& wire_y);
 
+// Moves the chord and the station marks onto `rows` (working-image rows,
+// fractional: the traced conductor's rows at the stations) instead of the
+// scan's whole rows; the columns stay.
+void PlaceGuidesOnRows(const std::array<float, kStations>& rows, float img_scale,
+                       ScanGuides* guides);
+
 }  // namespace sarn

@@ -32,9 +32,11 @@ class EvaluateCommand : public ::testing::Test {
     return folder_.Write(name, bytes);
   }
 
-  int Run(const std::vector<std::string>& args) {
+  int Run(const std::vector<std::string>& args,
+          int (*command)(const std::vector<std::string>&, std::ostream&, std::ostream&,
+                         const CliContext&) = RunEvaluateCommand) {
     std::ostringstream out, err;
-    const int status = RunEvaluateCommand(args, out, err, CliContext(folder_.path()));
+    const int status = command(args, out, err, CliContext(folder_.path()));
     out_ = out.str();
     err_ = err.str();
     return status;
@@ -154,6 +156,46 @@ TEST_F(EvaluateCommand, JsonResults) {
   }
   ASSERT_EQ(Run({"--wire", "2"}), 1);
   EXPECT_TRUE(OutHas("error: ")) << out_;
+}
+
+// `sarn chart` of the worked example at 1500 kgf: the table, CSV and JSON,
+// each whole and nothing on standard error; no solution exits 1.
+TEST_F(EvaluateCommand, ChartPrintsTheTableCsvAndJson) {
+  const std::vector<std::string> worked = {"--present-tension", "1500", "--span",         "40",
+                                           "--air-temp",        "20",   "--design-temps", "15,-5"};
+  struct Case {
+    std::string format;
+    std::vector<std::string> parts;
+  };
+  const Case cases[] = {
+      {"",
+       {"張力・弛度表\t電線 EXAMPLE 180\t径間 40.00 m\t撮影時気温 20.0 ℃\t現在張力 1500.0 "
+        "kgf\t現在弛度 0.093 m\t許容張力 2449.0 kgf\n温度(℃)\t張力(kgf)\t弛度(m)\n-20\t",
+        "\n20\t1500.0\t0.093\n",
+        "\n\n荷重条件\t温度(℃)\t荷重比\t張力(kgf)\t許容張力比(%)\n甲種\t15\t2.759\t",
+        "\n乙種\t-5\t2.663\t"}},
+      {"--csv",
+       {"conductor,span_m,air_temp_C,present_tension_kgf,present_sag_m,allowable_tension_kgf\r\n"
+        "\"EXAMPLE "
+        "180\",40.00,20.0,1500.0,0.093,2449.0\r\n\r\ntemperature_C,tension_kgf,sag_m\r\n-20,",
+        "\r\n20,1500.0,0.093\r\n", "\r\nA,15,2.759,", "\r\nC,-5,"}},
+      {"--json",
+       {"{\"allowable_tension\":2448.97",
+        ",\"rows\":[{\"temperature\":-20,\"tension\":", "{\"temperature\":20,\"tension\":1500",
+        "\"conditions\":[{\"class\":\"A\",\"temperature\":15,", "\"error\":null}\n"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = worked;
+    if (!c.format.empty())
+      args.push_back(c.format);
+    ASSERT_EQ(Run(args, RunChartCommand), 0) << c.format << ": " << err_;
+    EXPECT_TRUE(err_.empty()) << c.format << ": " << err_;
+    for (const std::string& part : c.parts)
+      EXPECT_TRUE(OutHas(part)) << part << " in " << out_;
+  }
+  EXPECT_EQ(Run({"--present-tension", "0", "--json"}, RunChartCommand), 1);
+  EXPECT_TRUE(OutHas("\"rows\":[],\"conditions\":[],\"error\":\"")) << out_;
+  EXPECT_NE(err_.find("sarn chart: no chart: "), std::string::npos) << err_;
 }
 
 TEST_F(EvaluateCommand, BadArgumentsExitTwo) {

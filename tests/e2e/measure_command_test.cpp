@@ -5,12 +5,20 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
+#include <nlohmann/json.hpp>
 
 #include "e2e/measure_fixture.h"
+#include "photo/photo_exif.h"
+#include "support/exif_block.h"
+#include "support/heic_photo.h"
 #include "support/span_photo.h"
 
 namespace sarn::test {
@@ -335,6 +343,228 @@ TEST_F(MeasureCommand, GoesOnWithoutHiDatWhereTheFolderIsNotWritable) {
   EXPECT_EQ(status, 0) << err.str();
   EXPECT_NE(err.str().find("hi.dat"), std::string::npos);
   EXPECT_EQ(SplitCrLf(out.str()).size(), 7u);
+}
+
+// A photo stored turned or mirrored and tagged with its EXIF orientation is
+// measured as the upright photo: the same line, in the upright photo's
+// pixels, gives the same result text and JSON (but for the file name and the
+// orientation it records), for every orientation and every working-image
+// case. The stored photos are the upright one's DCT blocks moved losslessly.
+TEST_F(MeasureCommand, EveryOrientationMeasuresAsTheUprightPhoto) {
+  // Both sides multiples of 16, as lossless turns of 4:2:0 need.
+  SpanScene scene = SmallSpan();
+  scene.height = 1408;
+  const std::vector<uint8_t> upright = RenderSpanJpeg(scene);
+  const std::string upright_path = fixture_.folder().Write("upright.jpg", upright);
+  const std::vector<std::vector<std::string>> settings = {
+      {}, {"--no-cut"}, {"--limit", "1200"}, {"--no-cut", "--limit", "1200"}};
+  const auto measure = [&](const std::string& path, const std::vector<std::string>& options,
+                           bool json) {
+    std::vector<std::string> args = {"measure", path, "--line", LineArgument(scene)};
+    args.insert(args.end(), options.begin(), options.end());
+    if (json)
+      args.push_back("--json");
+    return fixture_.Run(args);
+  };
+  const auto comparable = [](const std::string& text) {
+    nlohmann::json json = nlohmann::json::parse(text);
+    json.erase("photo");
+    json["working_image"].erase("orientation");
+    return json.dump();
+  };
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    const std::vector<uint8_t> stored = StoredWithOrientation(upright, orientation);
+    ASSERT_FALSE(stored.empty()) << orientation;
+    const std::string path =
+        fixture_.folder().Write("stored" + std::to_string(orientation) + ".jpg", stored);
+    for (const auto& options : settings) {
+      const std::string name = "orientation " + std::to_string(orientation) + ", " +
+                               (options.empty() ? "default" : options[0]) +
+                               (options.size() > 1 ? " " + options.back() : "");
+      const CliRun a = measure(upright_path, options, false);
+      const CliRun b = measure(path, options, false);
+      ASSERT_EQ(a.status, 0) << a.err;
+      EXPECT_EQ(b.status, 0) << name;
+      EXPECT_EQ(b.out, a.out) << name;
+      const CliRun ja = measure(upright_path, options, true);
+      const CliRun jb = measure(path, options, true);
+      EXPECT_EQ(comparable(jb.out), comparable(ja.out)) << name;
+      EXPECT_EQ(JsonNumber(jb.out, "orientation"), orientation) << name;
+    }
+  }
+}
+
+// The bundled sample encoded as HEIC (from its decoded pixels, so both carry
+// the same scene) is measured as the JPEG within one pixel row at every
+// station; its EXIF gives the date and the camera, and an Orientation tag
+// in it is not applied again (libheif shows a HEIC upright by its own
+// rotation).
+TEST_F(MeasureCommand, HeicOfTheSampleMeasuresAsTheJpeg) {
+  if (const std::string missing = HeicEncoderMissing(); !missing.empty())
+    GTEST_SKIP() << missing;
+  const std::string sample = std::string(SARN_SOURCE_DIR) + "/samples/span.jpg";
+  std::ifstream line_file(std::string(SARN_SOURCE_DIR) + "/samples/span.line");
+  std::string line;
+  std::getline(line_file, line);
+  std::ifstream in(sample, std::ios::binary);
+  const std::vector<uint8_t> jpeg((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  RgbImage rgb;
+  tjhandle decoder = tjInitDecompress();
+  int subsampling = 0, colorspace = 0;
+  ASSERT_EQ(tjDecompressHeader3(decoder, jpeg.data(), jpeg.size(), &rgb.width, &rgb.height,
+                                &subsampling, &colorspace),
+            0);
+  rgb.rgb.resize(static_cast<size_t>(rgb.width) * rgb.height * 3);
+  ASSERT_EQ(tjDecompress2(decoder, jpeg.data(), jpeg.size(), rgb.rgb.data(), rgb.width, 0,
+                          rgb.height, TJPF_RGB, 0),
+            0);
+  tjDestroy(decoder);
+  ExifFields fields;
+  fields.orientation = 6;
+  fields.date = "2025:06:01 09:30:00";
+  fields.make = "Apple";
+  fields.model = "iPhone 13";
+  const std::vector<uint8_t> heic = EncodeHeic(rgb, 90, ExifBlock(fields));
+  ASSERT_FALSE(heic.empty());
+  const CliRun a = fixture_.Run({"measure", sample, "--line", line, "--json"});
+  ASSERT_EQ(a.status, 0) << a.err;
+  const nlohmann::json ja = nlohmann::json::parse(a.out);
+  for (const char* name : {"span.heic", "span.HEIF"}) {
+    const std::string path = fixture_.folder().Write(name, heic);
+    const CliRun b = fixture_.Run({"measure", path, "--line", line, "--json"});
+    ASSERT_EQ(b.status, 0) << b.err;
+    const nlohmann::json jb = nlohmann::json::parse(b.out);
+    EXPECT_EQ(jb["working_image"], ja["working_image"]);
+    ASSERT_EQ(jb["stations"].size(), ja["stations"].size());
+    for (size_t i = 0; i < ja["stations"].size(); ++i) {
+      const int jpeg_row = ja["stations"][i]["wire_y"];
+      const int heic_row = jb["stations"][i]["wire_y"];
+      EXPECT_LE(std::abs(heic_row - jpeg_row), 1) << name << ", station " << i;
+    }
+    const std::optional<PhotoExif> exif = ReadPhotoExif(path);
+    ASSERT_TRUE(exif);
+    EXPECT_EQ(exif->capture_date, "2025-06-01 09:30:00");
+    EXPECT_EQ(exif->make, "Apple");
+    EXPECT_EQ(exif->model, "iPhone 13");
+    EXPECT_EQ(exif->orientation, 1);
+  }
+}
+
+// Round trip: `sarn measure --from` on a file saved by `sarn measure --save`
+// prints what `sarn measure --json` prints for the same photo, line and
+// inputs, byte for byte, then the added "saved" key; the plain text likewise.
+TEST_F(MeasureCommand, SavedMeasurementReproducesTheMeasurementByteForByte) {
+  std::filesystem::create_directories(fixture_.folder().PathOf("elsewhere"));
+  const std::vector<std::vector<std::string>> inputs = {
+      {},
+      {"--precision", "--wire", "7", "--span", "80m", "--air-temp", "25.5", "--classes", "A+C",
+       "--height-correction", "--distance", "70", "--height", "12", "--design-temps", "10,-10",
+       "--threshold", "35"},
+      {"--no-cut", "--limit", "1500", "--criterion", "dark", "--threshold", "60", "--classes", "C",
+       "--view-width", "1266"},
+  };
+  for (size_t row = 0; row < inputs.size(); ++row) {
+    const std::vector<std::string>& options = inputs[row];
+    // The first file lies beside the photo, the others elsewhere.
+    const bool beside = row == 0;
+    const std::string file = fixture_.folder().PathOf(
+        (beside ? "" : "elsewhere/") + std::string("m") + std::to_string(row) + ".sarn.json");
+    std::vector<std::string> args = {"measure", photo_, "--line", LineArgument(scene_)};
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<std::string> json_args = args, save_args = args;
+    json_args.push_back("--json");
+    save_args.insert(save_args.end(), {"--save", file});
+    const CliRun measured = fixture_.Run(json_args);
+    const CliRun saved = fixture_.Run(save_args);
+    ASSERT_TRUE(std::filesystem::exists(file)) << saved.err;
+    const CliRun from_json = fixture_.Run({"measure", "--from", file, "--json"});
+    const CliRun from_text = fixture_.Run({"measure", "--from", file});
+
+    EXPECT_EQ(from_json.status, measured.status) << from_json.err;
+    EXPECT_EQ(from_text.status, saved.status) << from_text.err;
+    EXPECT_EQ(from_text.out, saved.out);
+    // Everything but the closing "}\n", then the added key.
+    ASSERT_GT(measured.out.size(), 2u) << measured.err;
+    const std::string shared = measured.out.substr(0, measured.out.size() - 2);
+    EXPECT_EQ(from_json.out.substr(0, shared.size()), shared);
+    EXPECT_EQ(from_json.out.compare(shared.size(), 9, ",\"saved\":"), 0) << from_json.out;
+    EXPECT_NE(from_json.out.find("\"photo_matches\":true,\"lens\":\"off\",\"results_match\":true"),
+              std::string::npos)
+        << from_json.out;
+    const std::vector<uint8_t> bytes = ReadBytes(file);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find(beside ? "\"path\": \"span.jpg\"" : "\"path\": \"/"), std::string::npos)
+        << "relative beside the photo, else absolute: " << text;
+  }
+}
+
+// A saved measurement that cannot be used is refused with a message and
+// exit status 2, printing nothing; one whose photo or results differ is
+// measured and said to differ (exit status 1). A folder of them is a batch.
+TEST_F(MeasureCommand, BadSavedMeasurementsAreRefusedOrSaidToDiffer) {
+  const TempFolder& folder = fixture_.folder();
+  const std::string good = folder.PathOf("good.sarn.json");
+  ASSERT_EQ(
+      fixture_.Run({"measure", photo_, "--line", LineArgument(scene_), "--save", good}).status, 0);
+  const std::vector<uint8_t> bytes = ReadBytes(good);
+  const std::string text(bytes.begin(), bytes.end());
+  auto replaced = [&text](const std::string& from, const std::string& to) {
+    std::string changed = text;
+    changed.replace(changed.find(from), from.size(), to);
+    return changed;
+  };
+  std::filesystem::create_directories(folder.PathOf("moved"));
+  std::filesystem::create_directories(folder.PathOf("other"));
+  SpanScene other = scene_;
+  other.sag = 75;
+  folder.Write("other/span.jpg", RenderSpanJpeg(other));
+  folder.Write("other/changed.sarn.json", text);
+
+  struct Row {
+    std::string name, path, content;
+    int status;
+    std::string said;
+  };
+  const std::vector<Row> table = {
+      {"broken", "broken.sarn.json", text.substr(0, text.size() / 2), 2, "is damaged"},
+      {"foreign", "foreign.sarn.json", R"({"type": "FeatureCollection", "features": []})", 2,
+       "not a Sarn measurement file"},
+      {"newer", "newer.sarn.json", replaced("\"version\": 1,", "\"version\": 3,"), 2,
+       "saved by a newer Sarn (format version 3"},
+      {"missing photo", "moved/m.sarn.json", text, 2, "cannot read the photo of the measurement"},
+      {"photo differs", "other/changed.sarn.json", "", 1,
+       "the photo differs from the one saved (its SHA-256 does not match)"},
+      {"results differ", "edited.sarn.json",
+       replaced("\"present_sag\": \"", "\"present_sag\": \"9"), 1,
+       "warning:   present sag: saved 9"},
+  };
+  for (const Row& row : table) {
+    const std::string path =
+        row.content.empty() ? folder.PathOf(row.path) : folder.Write(row.path, row.content);
+    const CliRun run = fixture_.Run({"measure", "--from", path, "--json"});
+    EXPECT_EQ(run.status, row.status) << row.name << ": " << run.err;
+    EXPECT_NE(run.err.find(row.said), std::string::npos) << row.name << ": " << run.err;
+    if (row.status == 2) {
+      EXPECT_EQ(run.out, "") << row.name;
+    } else {
+      EXPECT_NE(run.out.find(row.name == "photo differs" ? "\"photo_matches\":false"
+                                                         : "\"results_match\":false"),
+                std::string::npos)
+          << row.name << ": " << run.out;
+    }
+  }
+
+  // The folder holds good, broken, foreign, newer, edited: one row each.
+  const CliRun batch = fixture_.Run({"measure", "--batch", folder.path()});
+  EXPECT_EQ(batch.status, 1) << batch.err;
+  EXPECT_EQ(batch.out.rfind("measurement,present_sag,", 0), 0u) << batch.out;
+  EXPECT_EQ(std::count(batch.out.begin(), batch.out.end(), '\n'), 6) << batch.out;
+  EXPECT_NE(batch.out.find("\ngood.sarn.json,"), std::string::npos) << batch.out;
+  EXPECT_NE(batch.out.find("\nnewer.sarn.json,,,,,,,,,"), std::string::npos) << batch.out;
+  // Inputs come from the file only.
+  EXPECT_EQ(fixture_.Run({"measure", "--from", good, "--span", "30"}).status, 2);
+  EXPECT_EQ(fixture_.Run({"measure", "--from", good, "--from", good}).status, 2);
 }
 
 }  // namespace

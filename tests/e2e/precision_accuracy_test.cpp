@@ -9,9 +9,10 @@
 // The sag compared is p, the conductor's row at the middle station minus the
 // mean of its rows at the end stations, in working-image pixels; the truth is
 // the rendered conductor's centre at the program's own station columns.
-// Precision tracing must reach a median error below 0.1 % of the sag and a
-// 90th percentile below 0.5 %, with every station on the conductor. The
-// default scan's error on the same photos is printed beside it.
+// Precision tracing must reach a median error below 0.01 % of the sag and a
+// 90th percentile below 0.05 %, with every station of a credible result on
+// the conductor, and refuse at most one photo. The default scan's error on
+// the same photos is printed beside it.
 
 #include <algorithm>
 #include <array>
@@ -25,6 +26,7 @@
 #include "photo/load_plan.h"
 #include "photo/photo_loader.h"
 #include "session/raster_pixels.h"
+#include "support/composite_check.h"
 #include "support/span_photo.h"
 #include "support/temp_folder.h"
 #include "tracing/precision_trace.h"
@@ -175,11 +177,12 @@ double Percentile(std::vector<double> v, double p) {
   return v[static_cast<size_t>(std::lround(p * static_cast<double>(v.size() - 1)))];
 }
 
-TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
+TEST(PrecisionAccuracy, SagWithinAHundredthOfAPercentOnFieldConditions) {
   TempFolder folder;
   std::vector<std::string> conditions;
   std::vector<Errors> by_condition;
   Errors all;
+  int refused = 0;
   for (const Scene& sc : Scenes()) {
     SCOPED_TRACE(sc.condition + ", seed " + std::to_string(sc.span.seed));
     const std::string path = folder.Write("scene.jpg", RenderSpanJpeg(sc.span));
@@ -214,18 +217,24 @@ TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
 
     const ImageView view{photo.working.pixels.data(), photo.working.width, photo.working.height};
     const PrecisionTrace trace = TracePrecisely(view, line, 1.0f);
-    EXPECT_TRUE(trace.credible) << trace.reason;
+    if (!trace.credible) {
+      // A refusal shows no number; it is counted, not measured.
+      std::printf("refused: %s, seed %u: %s\n", sc.condition.c_str(), sc.span.seed,
+                  trace.reason.c_str());
+      ++refused;
+    }
     const ScanResult scan =
         RunScan(line, 1.0f, RasterPixels(photo.working), Criterion::ChangeValue, 40);
 
     Errors e;
     const double precise_p = trace.sag_px;
     const double scan_p = scan.WireY[4] - (scan.WireY[0] + scan.WireY[8]) / 2.0;
-    e.precision.push_back(std::fabs(precise_p - truth_p) / truth_p * 100);
+    if (trace.credible)
+      e.precision.push_back(std::fabs(precise_p - truth_p) / truth_p * 100);
     e.scan.push_back(std::fabs(scan_p - truth_p) / truth_p * 100);
     for (size_t i = 0; i < kStations; ++i) {
       // Precision rows are centres; the scan finds the top edge.
-      const bool precise_off = std::fabs(trace.StationRows[i] - truth[i]) > 1.5;
+      const bool precise_off = trace.credible && std::fabs(trace.StationRows[i] - truth[i]) > 1.5;
       const bool scan_off = std::fabs(scan.WireY[i] - (truth[i] - half_thickness)) > 3;
       EXPECT_FALSE(precise_off) << "station " << i << ": " << trace.StationRows[i] << " vs "
                                 << truth[i];
@@ -257,9 +266,87 @@ TEST(PrecisionAccuracy, SagWithinATenthOfAPercentOnFieldConditions) {
     row(conditions[c], by_condition[c]);
   row("all", all);
 
-  EXPECT_LT(Percentile(all.precision, 0.5), 0.1);
-  EXPECT_LT(Percentile(all.precision, 0.9), 0.5);
+  EXPECT_LT(Percentile(all.precision, 0.5), 0.01);
+  EXPECT_LT(Percentile(all.precision, 0.9), 0.05);
   EXPECT_EQ(all.precision_wrong, 0);
+  EXPECT_LE(refused, 1);
+}
+
+// Rendered conductors on crops of real photographs (tests/data/textures):
+// grass, dune grass against sky, a storm over a road, wood planks. Thin and
+// thick, dark and bright, one to three conductors, a sky crossing, strong
+// compression. Precision tracing may refuse a few, but a result it calls
+// credible must have every station on the upper conductor.
+TEST(PrecisionAccuracy, CredibleOnRealTexturesMeansOnTheConductor) {
+  const char* kCrops[] = {"greenmeadow", "dune", "storm", "wood"};
+  int composites = 0, credible = 0, scan_on = 0, precision_on = 0;
+  for (const char* crop : kCrops) {
+    for (int variant = 0; variant < 3; ++variant) {
+      CampaignCase c;
+      CompositeScene& s = c.scene;
+      s.background = std::string(SARN_SOURCE_DIR) + "/tests/data/textures/" + crop + ".jpg";
+      s.width = 600;
+      s.height = 400;
+      s.left_x = -10;
+      s.right_x = 610;
+      s.seed = static_cast<uint32_t>(10 + variant);
+      if (variant == 0) {  // thin, dark, a second conductor 30 px below
+        s.left_y = s.right_y = 170;
+        s.sag = 18;
+        s.thickness = 2;
+        s.below = {30};
+        s.body = 50;
+        s.lit = 40;
+        s.shade = 10;
+        s.noise = 2;
+        s.quality = 80;
+        c.above_left_w = c.above_right_w = 12;
+      } else if (variant == 1) {  // thick, bright, shaded underside, steep
+        s.left_y = 150;
+        s.right_y = 230;
+        s.sag = 10;
+        s.thickness = 12;
+        s.body = 210;
+        s.lit = 20;
+        s.shade = 80;
+        s.blur = 0.8;
+        s.quality = 60;
+        c.above_left_w = c.above_right_w = 25;
+      } else {  // three conductors from sky into the texture, strong compression
+        s.left_y = 175;
+        s.right_y = 185;
+        s.sag = 12;
+        s.thickness = 5;
+        s.below = {20, 40};
+        s.body = 40;
+        s.lit = 50;
+        s.shade = 10;
+        s.horizon_left = 120;
+        s.horizon_right = 250;
+        s.noise = 4;
+        s.quality = 45;
+        c.above_left_w = 6;
+        c.above_right_w = 9;
+      }
+      c.thickness_w = s.thickness;
+      SCOPED_TRACE(std::string(crop) + " variant " + std::to_string(variant));
+      const CaseResult r = CheckCase(c);
+      ASSERT_TRUE(r.loaded);
+      ++composites;
+      scan_on += r.scan_on;
+      if (!r.credible)
+        continue;
+      ++credible;
+      precision_on += r.precision_on;
+      for (const StationCheck& st : r.stations)
+        EXPECT_TRUE(st.precision_on) << "error " << st.precision_error << " px";
+    }
+  }
+  std::printf(
+      "real textures: %d composites, %d credible, stations on: precision %d of %d, "
+      "default scan %d of %d\n",
+      composites, credible, precision_on, 9 * credible, scan_on, 9 * composites);
+  EXPECT_GE(credible, composites * 2 / 3);
 }
 
 }  // namespace

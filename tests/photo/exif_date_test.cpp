@@ -1,6 +1,7 @@
 // The capture date of a photo from its EXIF block.
 
 #include "photo/exif_date.h"
+#include "photo/photo_exif.h"
 
 #include <gtest/gtest.h>
 #include <libexif/exif-data.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/exif_block.h"
 #include "support/span_photo.h"
 
 namespace sarn {
@@ -68,6 +70,58 @@ TEST(ExifCaptureDate, OnlyTheStandardFormIsADate) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(ExifDateText(c.tag), c.shown) << c.tag;
+}
+
+// Camera, lens, orientation and date, from every form an EXIF block comes in:
+// a JPEG's start, an APP1 payload, a bare TIFF structure and a HEIF Exif item
+// (a 4-byte offset to the TIFF header first).
+TEST(ReadPhotoExif, EveryFormGivesTheSameFields) {
+  test::ExifFields fields;
+  fields.orientation = 6;
+  fields.date = "2024:05:01 10:20:30";
+  fields.make = "DJI";
+  fields.model = "FC6310";
+  fields.lens_make = "DJI";
+  fields.lens_model = "FC6310 8.8mm";
+  fields.focal_length_mm = 8.8;
+  fields.focal_length_35mm = 24;
+  PhotoExif expected;
+  expected.orientation = 6;
+  expected.capture_date = "2024-05-01 10:20:30";
+  expected.make = "DJI";
+  expected.model = "FC6310";
+  expected.lens_make = "DJI";
+  expected.lens_model = "FC6310 8.8mm";
+  expected.focal_length_mm = 8.8;
+  expected.focal_length_35mm = 24;
+
+  const std::vector<uint8_t> block = test::ExifBlock(fields);
+  const std::vector<uint8_t> jpeg =
+      test::WithExif(test::RenderSpanJpeg(test::ScaledScene({}, 160, 120)), fields);
+  const std::vector<uint8_t> tiff(block.begin() + 6, block.end());
+  std::vector<uint8_t> heif_item = {0, 0, 0, 6};
+  heif_item.insert(heif_item.end(), block.begin(), block.end());
+  std::vector<uint8_t> heif_item_bare = {0, 0, 0, 0};
+  heif_item_bare.insert(heif_item_bare.end(), tiff.begin(), tiff.end());
+  const struct {
+    const char* form;
+    std::vector<uint8_t> bytes;
+  } forms[] = {{"jpeg", jpeg},
+               {"app1", block},
+               {"tiff", tiff},
+               {"heif item", heif_item},
+               {"heif item, offset 0", heif_item_bare}};
+  for (const auto& f : forms)
+    EXPECT_EQ(ReadPhotoExif(std::span<const uint8_t>(f.bytes)), expected) << f.form;
+
+  // Absent tags stay absent (libexif adds none), an orientation out of range
+  // is 1, and nothing readable gives the defaults.
+  EXPECT_EQ(ReadPhotoExif(std::span<const uint8_t>(test::ExifBlock({}))), PhotoExif{});
+  test::ExifFields out_of_range;
+  out_of_range.orientation = 9;
+  EXPECT_EQ(ReadPhotoExif(std::span<const uint8_t>(test::ExifBlock(out_of_range))), PhotoExif{});
+  EXPECT_EQ(ReadPhotoExif(std::span<const uint8_t>(jpeg.data(), 40)), PhotoExif{});
+  EXPECT_EQ(ReadPhotoExif(std::span<const uint8_t>()), PhotoExif{});
 }
 
 }  // namespace

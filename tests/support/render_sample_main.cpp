@@ -1,9 +1,13 @@
 // Regenerates the sample photo and its scan line:
 //   sarn_render_sample OUT_DIR                 -> OUT_DIR/span.jpg, OUT_DIR/span.line
 //   sarn_render_sample --size W H OUT_FILE [--quality Q] [--noise SIGMA] [--trees RISE]
+//                      [--orientation N]
 //                                              -> the sample scene at W x H (JPEG
-//                                                 quality Q, noise SIGMA grey levels);
+//                                                 quality Q, noise SIGMA grey levels;
+//                                                 stored turned as EXIF Orientation N
+//                                                 says, and tagged so);
 //                                                 prints its scan line X1,Y1,X2,Y2
+//                                                 (in the upright photo)
 // The scene is deterministic (fixed seed), so the files are the same on every run.
 
 #include <cmath>
@@ -12,6 +16,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/exif_block.h"
 #include "support/span_photo.h"
 
 namespace {
@@ -27,7 +32,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: sarn_render_sample OUT_DIR\n"
                "       sarn_render_sample --size WIDTH HEIGHT OUT_FILE [--quality Q] "
-               "[--noise SIGMA] [--trees RISE]\n");
+               "[--noise SIGMA] [--trees RISE] [--orientation N]\n");
   return 2;
 }
 
@@ -42,6 +47,7 @@ int main(int argc, char** argv) {
     if (w <= 0 || h <= 0)
       return Usage();
     SpanScene scene = ScaledScene(sample, w, h);
+    int orientation = 1;
     for (int i = 5; i < argc; i += 2) {
       const std::string option = argv[i];
       if (i + 1 >= argc)
@@ -50,6 +56,8 @@ int main(int argc, char** argv) {
         scene.quality = std::atoi(argv[i + 1]);
       else if (option == "--noise")
         scene.noise = std::atof(argv[i + 1]);
+      else if (option == "--orientation")
+        orientation = std::atoi(argv[i + 1]);
       else if (option == "--trees") {  // a tree line rising RISE px above the conductor
         scene.backdrop = SpanScene::Backdrop::Trees;
         scene.backdrop_from = scene.left_x + (scene.right_x - scene.left_x) * 0.3;
@@ -58,9 +66,12 @@ int main(int argc, char** argv) {
       } else
         return Usage();
     }
-    if (scene.quality < 1 || scene.quality > 100 || !(scene.noise >= 0))
+    if (scene.quality < 1 || scene.quality > 100 || !(scene.noise >= 0) || orientation < 1 ||
+        orientation > 8)
       return Usage();
-    const std::vector<uint8_t> jpeg = RenderSpanJpeg(scene);
+    std::vector<uint8_t> jpeg = RenderSpanJpeg(scene);
+    if (orientation != 1)
+      jpeg = StoredWithOrientation(jpeg, orientation);
     if (jpeg.empty() || !WriteBytes(argv[4], jpeg)) {
       std::fprintf(stderr, "cannot write %s\n", argv[4]);
       return 1;

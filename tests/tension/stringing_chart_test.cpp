@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 
+#include "tension/chart_axes.h"
 #include "tension/stringing_chart_text.h"
 #include "tension/worked_example.h"
 
@@ -73,8 +74,8 @@ TEST(StringingChart, AgreesWithAnIndependentSolution) {
     in.present_tension_kgf = Ta * std::uniform_real_distribution<double>(0.03, 0.9)(rng);
     in.design_temps_c = {15, -5};
     const StringingChartResult result = ComputeStringingChart(in);
-    ASSERT_TRUE(result.ok()) << result.error;
-    const StringingChart& chart = *result.chart;
+    ASSERT_TRUE(result.ok()) << result.failure().English();
+    const StringingChart& chart = *result;
     ASSERT_EQ(chart.rows.size(), 13u);
 
     const double E = r.Elasticity * 1000.0 / 9.8, alpha = r.Expansion * 1e-6;
@@ -116,10 +117,10 @@ TEST(StringingChart, SpanAllowableTensionGivesOneHundredPercent) {
   for (const MeasurementState& s : states) {
     for (size_t i = 0; i < 3; ++i) {
       const LoadClass load = std::array{LoadClass::A, LoadClass::B, LoadClass::C}[i];
-      const float allowable = AllowTensionDetail(s, load).tension;
+      const float allowable = AllowTensionDetail(s, load)->tension;
       const StringingChartResult result = ComputeStringingChart(s, allowable);
-      ASSERT_TRUE(result.ok()) << result.error;
-      const ChartCondition& c = result.chart->conditions[i];
+      ASSERT_TRUE(result.ok()) << result.failure().English();
+      const ChartCondition& c = result->conditions[i];
       EXPECT_EQ(c.load_class, load);
       ASSERT_TRUE(c.percent_of_allowable);
       EXPECT_NEAR(*c.percent_of_allowable, 100.0, 0.01)
@@ -148,7 +149,8 @@ TEST_P(RefusedInputs, GiveAFailure) {
   GetParam().spoil(in);
   const StringingChartResult result = ComputeStringingChart(in);
   EXPECT_FALSE(result.ok());
-  EXPECT_NE(result.error.find(GetParam().reason), std::string::npos) << result.error;
+  EXPECT_NE(result.failure().English().find(GetParam().reason), std::string::npos)
+      << result.failure().English();
 }
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -195,9 +197,8 @@ TEST(ChartTemperatures, StepsUpToTheEnd) {
   for (const RangeCase& c : {RangeCase{{-20, 40, 5}, 13, 40}, RangeCase{{-20, 40, 7}, 9, 36},
                              RangeCase{{-20, 40, 0.1}, 601, 40}, RangeCase{{0, 0, 1}, 1, 0},
                              RangeCase{{-20, 40, 100}, 1, -20}}) {
-    std::string why;
-    const std::optional<std::vector<double>> t = ChartTemperatures(c.range, &why);
-    ASSERT_TRUE(t) << why;
+    const Result<std::vector<double>> t = ChartTemperatures(c.range);
+    ASSERT_TRUE(t) << t.failure().English();
     EXPECT_EQ(t->size(), c.rows) << c.range.step_c;
     EXPECT_NEAR(t->back(), c.last, 1e-9) << c.range.step_c;
   }
@@ -215,15 +216,15 @@ TEST(StringingChart, NoSolutionIsWrittenAsSuch) {
   in.present_tension_kgf = 1;
   in.design_temps_c = {15, -5};
   const StringingChartResult result = ComputeStringingChart(in);
-  ASSERT_TRUE(result.ok()) << result.error;
-  for (const ChartRow& row : result.chart->rows)
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  for (const ChartRow& row : result->rows)
     EXPECT_FALSE(row.tension_kgf || row.sag_m);
-  for (const ChartCondition& c : result.chart->conditions)
+  for (const ChartCondition& c : result->conditions)
     EXPECT_FALSE(c.tension_kgf || c.percent_of_allowable);
-  const std::string csv = StringingChartCsv(*result.chart);
+  const std::string csv = StringingChartCsv(*result);
   EXPECT_NE(csv.find("-20,no solution,no solution\r\n"), std::string::npos) << csv;
   EXPECT_NE(csv.find("\r\nB,-5,"), std::string::npos) << csv;
-  const std::string table = StringingChartTable(*result.chart);
+  const std::string table = StringingChartTable(*result);
   EXPECT_NE(table.find("40\t解なし\t解なし\n"), std::string::npos) << table;
   EXPECT_EQ(table.find("nan"), std::string::npos);
   EXPECT_EQ(table.find("inf"), std::string::npos);
@@ -233,8 +234,8 @@ TEST(StringingChart, NoSolutionIsWrittenAsSuch) {
 // temperature, the conditions with their share of Ta.
 TEST(StringingChartText, WorkedExample) {
   const StringingChartResult result = ComputeStringingChart(WorkedExampleState(), 1500);
-  ASSERT_TRUE(result.ok()) << result.error;
-  const std::string csv = StringingChartCsv(*result.chart);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  const std::string csv = StringingChartCsv(*result);
   EXPECT_EQ(csv.rfind("conductor,span_m,air_temp_C,present_tension_kgf,present_sag_m,"
                       "allowable_tension_kgf\r\n\"EXAMPLE 180\",40.00,20.0,1500.0,0.093,2449.0\r\n"
                       "\r\ntemperature_C,tension_kgf,sag_m\r\n-20,",
@@ -247,9 +248,61 @@ TEST(StringingChartText, WorkedExample) {
       csv.find("class,temperature_C,load_ratio,tension_kgf,percent_of_allowable\r\nA,15,2.759,"),
       std::string::npos)
       << csv;
-  const std::string table = StringingChartTable(*result.chart);
+  const std::string table = StringingChartTable(*result);
   EXPECT_NE(table.find("温度(℃)\t張力(kgf)\t弛度(m)\n-20\t"), std::string::npos) << table;
   EXPECT_NE(table.find("\n乙種\t-5\t2.663\t"), std::string::npos) << table;
+  // The cells every face shows, formatted once.
+  const StringingChartTexts texts = ChartTexts(*result, "-");
+  EXPECT_EQ(texts.span + " " + texts.air_temp + " " + texts.present_tension + " " +
+                texts.present_sag + " " + texts.allowable_tension,
+            "40.00 20.0 1500.0 0.093 2449.0");
+  ASSERT_EQ(texts.rows.size(), 13u);
+  EXPECT_EQ(texts.rows[8].temperature + " " + texts.rows[8].tension + " " + texts.rows[8].sag,
+            "20 1500.0 0.093");
+  EXPECT_EQ(texts.conditions[1].caption + " " + texts.conditions[1].letter + " " +
+                texts.conditions[1].temperature + " " + texts.conditions[1].load_ratio,
+            "乙種 B -5 2.663");
+  EXPECT_EQ(SpecifiedSagText(0.0925), "0.09");
+}
+
+struct AxisCase {
+  double low, high;
+  int ticks;
+  ChartAxis expected;
+  std::vector<std::string> labels;
+};
+
+// Steps of 1, 2, 2.5 or 5 times a power of ten, the axis widened to whole
+// steps, labels with the decimals of the step; a point widened first.
+TEST(ChartAxis, StepsAndLabels) {
+  const AxisCase cases[] = {
+      {-20,
+       40,
+       kTemperatureAxisTicks,
+       {-20, 40, 10, 0},
+       {"-20", "-10", "0", "10", "20", "30", "40"}},
+      {-10.5, 30, kTemperatureAxisTicks, {-20, 30, 10, 0}, {"-20", "-10", "0", "10", "20", "30"}},
+      {0, 12, kValueAxisTicks, {0, 12.5, 2.5, 1}, {"0.0", "2.5", "5.0", "7.5", "10.0", "12.5"}},
+      {1510, 1790, kValueAxisTicks, {1500, 1800, 100, 0}, {"1500", "1600", "1700", "1800"}},
+      {0.0625,
+       0.125,
+       kValueAxisTicks,
+       {0.06, 0.14, 0.02, 2},
+       {"0.06", "0.08", "0.10", "0.12", "0.14"}},
+      {20, 20, kTemperatureAxisTicks, {18, 22, 1, 0}, {"18", "19", "20", "21", "22"}},
+  };
+  for (const AxisCase& c : cases) {
+    const ChartAxis axis = ChartAxisOver(c.low, c.high, c.ticks);
+    EXPECT_NEAR(axis.low, c.expected.low, 1e-9) << c.low << ".." << c.high;
+    EXPECT_NEAR(axis.step, c.expected.step, 1e-9) << c.low << ".." << c.high;
+    EXPECT_EQ(axis.decimals, c.expected.decimals) << c.low << ".." << c.high;
+    std::vector<std::string> labels;
+    for (double tick : axis.Ticks())
+      labels.push_back(axis.Label(tick));
+    if (c.expected.high - c.expected.low > axis.high - axis.low + 1e-9)
+      ADD_FAILURE() << "axis ends early: " << axis.high;
+    EXPECT_EQ(labels, c.labels) << c.low << ".." << c.high;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -293,9 +294,14 @@ TEST_F(FormPhoto, ThresholdAndCriterionTraceAgainButNotANumber) {
   EXPECT_EQ(form_->Session().WireY(), wire_y);
   EXPECT_EQ(form_->Label4[0]->Caption(), sag);
   EXPECT_TRUE(dialogs_.messages.empty());
+  // The labels shown belong to the last scan that ran: grey until the next.
+  for (size_t i = 0; i < form_->Label4.size(); ++i)
+    EXPECT_EQ(form_->Label4[i]->BackColor(), tk::kBgrLightGrey) << i;
 
   form_->Text1->SetText("40");
   EXPECT_GT(clipboard_.sets, sets);
+  EXPECT_EQ(form_->Label4[0]->BackColor(), tk::kBgrYellow);
+  EXPECT_EQ(form_->Label4[1]->BackColor(), tk::kBgrYellow);
   sets = clipboard_.sets;
   form_->Option1[1]->click();  // darkness: the point lies deeper in the conductor
   EXPECT_GT(clipboard_.sets, sets);
@@ -374,7 +380,8 @@ TEST_F(FormPhoto, ChartDialogAndReportFromTheContextMenu) {
 
 // What the window remembers from one session to the next, in the user's
 // configuration folder (a temporary one here): the photo dialog's folder, the
-// recent photos that the submenu 最近使った写真 opens, the report's folder.
+// recent photos and measurements that the submenu 最近使った写真 opens, the
+// report's and the measurements' folders.
 TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   ASSERT_NE(config, nullptr);
@@ -392,6 +399,11 @@ TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   const TempFolder reports;
   dialogs_.save_result = reports.PathOf("first.pdf");
   form_->ReportAction->trigger();
+  const TempFolder measurements;
+  dialogs_.save_result = measurements.PathOf("first.sarn.json");
+  form_->SaveMeasurementAction->trigger();
+  ASSERT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  const std::string copied = clipboard_.text;
 
   // A new session: the dialogs start where the last ones ended.
   form_.reset();
@@ -399,9 +411,12 @@ TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   dialogs_.open_result.reset();
   form_->Command1->click();
   EXPECT_EQ(dialogs_.initial_names.back(), elsewhere.path());
+  dialogs_.open_file_result.reset();
+  form_->OpenMeasurementAction->trigger();
+  EXPECT_EQ(dialogs_.open_initial.back(), measurements.path());
   emit form_->RecentMenu->aboutToShow();
   const QList<QAction*> entries = form_->RecentMenu->actions();
-  ASSERT_EQ(entries.size(), 2);
+  ASSERT_EQ(entries.size(), 4);  // two photos, a separator, the measurement
   EXPECT_EQ(entries[1]->data().toString().toStdString(), photo_);
   EXPECT_NE(entries[1]->text().indexOf(QStringLiteral("span.JPG")), -1);
   entries[1]->trigger();
@@ -409,6 +424,128 @@ TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   dialogs_.save_result.reset();
   form_->ReportAction->trigger();
   EXPECT_EQ(dialogs_.save_suggested.back(), reports.PathOf("span-report.pdf"));
+  DrawSampleLine();
+  form_->SaveMeasurementAction->trigger();
+  EXPECT_EQ(dialogs_.save_suggested.back(), measurements.PathOf("span.sarn.json"));
+  EXPECT_EQ(entries[3]->data().toString().toStdString(), measurements.PathOf("first.sarn.json"));
+  clipboard_.text.clear();
+  entries[3]->trigger();
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  EXPECT_EQ(clipboard_.text, copied);
+}
+
+// 測定を保存… and 測定を開く…: a measurement saved with inputs, a mode and a
+// tick of the user's own opens again, in a window that has since changed,
+// with every input, the line and the same results and clipboard text.
+TEST_F(FormPhoto, SavedMeasurementOpensAgainWithItsInputsAndResults) {
+  Choose(photo_);
+  DrawSampleLine();
+  form_->Text2->SetText("45");
+  form_->Check6[1]->SetValue(1);  // height correction, with its height
+  form_->Text4[1]->SetText("12");
+  form_->Option1[1]->SetValue(true);  // 黒さ
+  form_->Text1->SetText("30");
+  form_->PrecisionAction->trigger();
+  form_->Check3[0]->SetValue(1 - form_->Check3[0]->Value());  // the user's own tick
+  ASSERT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  const std::string copied = clipboard_.text;
+  std::vector<std::string> captions;
+  for (tk::Label* label : form_->Label4)
+    captions.push_back(label->Caption());
+  const std::array<int, 3> ticks = form_->Session().Ticks();
+
+  dialogs_.save_result = folder_.PathOf("span");  // the suffix is added
+  form_->SaveMeasurementAction->trigger();
+  ASSERT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  ASSERT_TRUE(std::filesystem::exists(folder_.PathOf("span.sarn.json")));
+
+  form_->PrecisionAction->trigger();
+  form_->Text2->SetText("40");
+  form_->Check6[1]->SetValue(0);
+  form_->Option1[0]->SetValue(true);
+  Choose(photo_);  // the line is gone
+  ASSERT_FALSE(form_->Line1[0]->Visible());
+  clipboard_.text.clear();
+
+  dialogs_.open_file_result = folder_.PathOf("span.sarn.json");
+  form_->OpenMeasurementAction->trigger();
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  EXPECT_EQ(clipboard_.text, copied);
+  for (size_t i = 0; i < captions.size(); ++i)
+    EXPECT_EQ(form_->Label4[i]->Caption(), captions[i]) << "Label4(" << i << ")";
+  EXPECT_EQ(form_->Text2->Text(), "45");
+  EXPECT_EQ(form_->Text4[1]->Text(), "12");
+  EXPECT_TRUE(form_->Text4[1]->isEnabled());
+  EXPECT_EQ(form_->Check6[1]->Value(), 1);
+  EXPECT_TRUE(form_->Option1[1]->Value());
+  EXPECT_EQ(form_->Text1->Text(), "30");
+  EXPECT_TRUE(form_->PrecisionAction->isChecked());
+  EXPECT_TRUE(form_->Curve1[0]->Visible());
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(form_->Check3[i]->Value(), ticks[i]) << "Check3(" << i << ")";
+  EXPECT_TRUE(form_->Line1[0]->Visible());
+  // In overview units of the window as it is now (its width changed with the
+  // photo's fit), the session's line.
+  ASSERT_TRUE(form_->Session().Line().has_value());
+  EXPECT_FLOAT_EQ(form_->Line1[0]->X2(), form_->Session().Line()->X2);
+  // The restored line is the window's own: a threshold typed now scans along it.
+  const int evaluations = form_->Session().EvaluationCount();
+  form_->Text1->SetText("31");
+  EXPECT_GT(form_->Session().EvaluationCount(), evaluations);
+}
+
+// A file that cannot be used is refused in Japanese and changes nothing; a
+// photo changed since is measured and said to differ.
+TEST_F(FormPhoto, MeasurementFileThatCannotBeUsedChangesNothing) {
+  Choose(photo_);
+  DrawSampleLine();
+  const std::string good = folder_.PathOf("good.sarn.json");
+  ASSERT_TRUE(form_->SaveMeasurementTo(good));
+  const std::vector<uint8_t> bytes = ReadBytes(good);
+  const std::string text(bytes.begin(), bytes.end());
+  auto replaced = [&text](const std::string& from, const std::string& to) {
+    std::string changed = text;
+    changed.replace(changed.find(from), from.size(), to);
+    return changed;
+  };
+  std::filesystem::create_directories(folder_.PathOf("moved"));
+  const std::pair<std::string, std::string> files[] = {
+      {folder_.Write("broken.sarn.json", text.substr(0, 100)), "測定ファイルが壊れています"},
+      {folder_.Write("foreign.sarn.json", std::string_view("{\"files\": []}")),
+       "Sarn の測定ファイルではありません"},
+      {folder_.Write("newer.sarn.json", replaced("\"version\": 1,", "\"version\": 2,")),
+       "新しい Sarn で保存された測定です"},
+      {folder_.Write("moved/m.sarn.json", text), "測定の写真を読めません"},
+      {folder_.Write("wire.sarn.json", replaced("WORKED-A", "UNKNOWN")), "電線データにありません"},
+  };
+  form_->Text2->SetText("50");  // shown results that differ from the file's
+  const std::string copied = clipboard_.text;
+  const std::string tension = form_->Label4[2]->Caption();
+  const qint64 overview = form_->Picture1->Picture().cacheKey();
+  for (const auto& [path, said] : files) {
+    dialogs_.messages.clear();
+    EXPECT_FALSE(form_->OpenMeasurementFile(path)) << path;
+    ASSERT_EQ(dialogs_.messages.size(), 1u) << path;
+    EXPECT_NE(dialogs_.messages[0].find(said), std::string::npos) << dialogs_.messages[0];
+    EXPECT_EQ(clipboard_.text, copied) << path;
+    EXPECT_EQ(form_->Label4[2]->Caption(), tension) << path;
+    EXPECT_EQ(form_->Text2->Text(), "50") << path;
+    EXPECT_EQ(form_->Picture1->Picture().cacheKey(), overview) << path;
+    EXPECT_EQ(form_->PhotoPath(), photo_) << path;
+  }
+
+  SpanScene other = scene_;
+  other.sag *= 1.5;
+  folder_.Write("span.JPG", RenderSpanJpeg(other));
+  dialogs_.messages.clear();
+  EXPECT_TRUE(form_->OpenMeasurementFile(good));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_NE(dialogs_.messages[0].find("写真が保存時と異なります"), std::string::npos)
+      << dialogs_.messages[0];
+  EXPECT_NE(dialogs_.messages[0].find("保存時と結果が異なります:\n  現在弛度: 保存時 "),
+            std::string::npos)
+      << dialogs_.messages[0];
+  EXPECT_EQ(form_->Text2->Text(), "40");
 }
 
 TEST_F(FormPhoto, RightDragMovesTheOverviewVerticallyOnly) {

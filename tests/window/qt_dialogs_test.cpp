@@ -37,7 +37,7 @@ TEST(QtDialogsSetup, PhotoDialogFilterInitialNameAndExistingFileOnly) {
   WhenShown([&](QWidget* widget) {
     auto* dialog = qobject_cast<QFileDialog*>(widget);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->nameFilters(), QStringList{QString::fromUtf8("写真画像ファイル (*.JPG)")});
+    EXPECT_EQ(dialog->nameFilters(), QStringList{QString::fromUtf8("写真画像ファイル (*.JPG *.HEIC *.HEIF)")});
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
     EXPECT_FALSE(dialog->filter() & QDir::CaseSensitive);
     EXPECT_EQ(dialog->directory().absolutePath().toStdString(), folder.path());

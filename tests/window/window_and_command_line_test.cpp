@@ -1,7 +1,8 @@
 // The window and `sarn measure` drive the same session: a line drawn in the
 // offscreen window on a rendered photo puts on the system clipboard exactly
 // the text the command line prints for the same line, and the session's JSON
-// is the command line's to the byte.
+// is the command line's to the byte; a measurement the window saves, the
+// command line measures again to the same text.
 
 #include <gtest/gtest.h>
 
@@ -47,8 +48,8 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   std::ifstream source(std::string(SARN_SOURCE_DIR) + "/data/conductors.txt");
   const WireDataResult table = ParseWireSource(
       std::string((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>()));
-  ASSERT_TRUE(table.data) << table.error;
-  folder.Write("SetDT.dat", SerializeWireData(*table.data));
+  ASSERT_TRUE(table.ok()) << table.failure().English();
+  folder.Write("SetDT.dat", SerializeWireData(*table));
 
   SpanScene scene = ScaledScene(SpanScene{}, 1600, 1200);
   scene.seed = 5;
@@ -57,7 +58,7 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   FakeDialogs dialogs;
   tk::QtClipboard clipboard;
   Form1 form(dialogs, clipboard, folder.path());
-  form.Form_Load(*table.data);
+  form.Form_Load(*table);
   form.showMaximized();
   QApplication::processEvents();
   dialogs.open_result = photo;
@@ -86,7 +87,7 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   // The same line for the command line, in photo pixels as the window holds
   // it, and the picture area the window rounds it in.
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-  const WorkingImagePlan plan = *PlanWorkingImage(scene.width, scene.height, 5000, true).plan;
+  const WorkingImagePlan plan = *PlanWorkingImage(scene.width, scene.height, 5000, true);
   const double scale = form.ImgScale();
   WorkingToPhoto(plan, scene.width, scene.height, form.Line1[0]->X1() * scale,
                  form.Line1[0]->Y1() * scale, &x1, &y1);
@@ -109,6 +110,14 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
       << json_err.str();
   EXPECT_EQ(JsonText(MeasurementJson(form.Session(), form.Session().Warnings())) + "\n",
             json_out.str());
+
+  // Saved by the window, measured again by the command line: the same text.
+  const std::string saved = folder.PathOf("span.sarn.json");
+  ASSERT_TRUE(form.SaveMeasurementTo(saved));
+  std::ostringstream from_out, from_err;
+  ASSERT_EQ(RunCli({"measure", "--from", saved}, from_out, from_err, CliContext(folder.path())), 0)
+      << from_err.str();
+  EXPECT_EQ(from_out.str(), window_text);
 }
 
 }  // namespace

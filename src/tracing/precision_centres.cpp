@@ -1,0 +1,238 @@
+#include "tracing/precision_centres.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace sarn::precision {
+
+namespace {
+
+struct ColumnCentre {
+  bool found = false;
+  double row = 0;
+  double weight = 0;  // 0..1, from the line's contrast over the background's roughness
+};
+
+// Rows summed for one column's centre: at most 2 CentreMargin + 1 = 77,
+// rounded up to whole chunks of kSumChunk (the chunks are summed by a loop
+// the compiler vectorises).
+constexpr int kSumChunk = 8;
+constexpr int kMaxWindow = 80;
+
+// Brightness of a block of the picture, read row by row (in address order,
+// so that memory streams), for the columns of one stretch of the span; held
+// column by column, each followed by kSumChunk spare rows, so that a column's
+// rows are summed as whole chunks.
+struct Tile {
+  int x0 = 0, y0 = 0, width = 0, height = 0, stride = 0;
+  std::vector<int32_t> brightness;
+
+  // Columns first..last and rows top..bottom (inclusive), clipped to the picture.
+  void Load(const ImageView& image, int first, int last, int top, int bottom) {
+    x0 = std::max(0, first);
+    y0 = std::max(0, top);
+    width = std::max(0, std::min(image.width - 1, last) - x0 + 1);
+    height = std::max(0, std::min(image.height - 1, bottom) - y0 + 1);
+    stride = height + kSumChunk;
+    brightness.resize(static_cast<std::size_t>(width) * stride);
+    // Four rows at a time, so that each column receives four adjacent values.
+    const auto row = [&](int y) {
+      return image.pixels + static_cast<std::size_t>(y0 + y) * image.width + x0;
+    };
+    int y = 0;
+    for (; y + 4 <= height; y += 4) {
+      const uint32_t *r0 = row(y), *r1 = row(y + 1), *r2 = row(y + 2), *r3 = row(y + 3);
+      for (int x = 0; x < width; ++x) {
+        int32_t* out = &brightness[static_cast<std::size_t>(x) * stride + y];
+        out[0] = Brightness(r0[x]);
+        out[1] = Brightness(r1[x]);
+        out[2] = Brightness(r2[x]);
+        out[3] = Brightness(r3[x]);
+      }
+    }
+    for (; y < height; ++y) {
+      const uint32_t* r = row(y);
+      for (int x = 0; x < width; ++x)
+        brightness[static_cast<std::size_t>(x) * stride + y] = Brightness(r[x]);
+    }
+  }
+  // Rows top..top+n-1 of column x, followed by kSumChunk - 1 more that
+  // may be read (their values do not matter); null when they do not all lie
+  // in the tile.
+  const int32_t* ColumnRows(int x, int top, int n) const {
+    if (x < x0 || x >= x0 + width || top < y0 || top + n > y0 + height)
+      return nullptr;
+    return &brightness[static_cast<std::size_t>(x - x0) * stride + (top - y0)];
+  }
+};
+
+// sum[k] = the sum of columns[c][k] over c < count, for k below n rounded up
+// to whole chunks. Each chunk is summed over all columns in registers before
+// it is stored (the compiler vectorises the loop over a chunk).
+void SumColumns(const int32_t* const* columns, int count, int n, int32_t* __restrict sum) {
+  for (int k0 = 0; k0 < n; k0 += kSumChunk) {
+    std::array<int32_t, kSumChunk> chunk{};
+    for (int c = 0; c < count; ++c) {
+      const int32_t* in = columns[c] + k0;
+      for (std::size_t k = 0; k < kSumChunk; ++k)
+        chunk[k] += in[k];
+    }
+    std::copy(chunk.begin(), chunk.end(), sum + k0);
+  }
+}
+
+// The rows either side of the model that CentreInColumn reads.
+constexpr int CentreMargin(const LineWidth& w) {
+  const int hw = w.half + w.gap + 1;
+  const int flank = std::max(w.flank, 3);
+  return kSearchHalfRows + std::max(hw + flank, w.half + w.gap + w.flank) + 3;
+}
+static_assert((2 * CentreMargin(kWidths.back()) + kSumChunk) / kSumChunk * kSumChunk <= kMaxWindow);
+
+// The conductor's centre in column x near the model's row there: the
+// profile of the column summed with those of its `along` neighbours on
+// either side, each shifted by the model's change of row so that the
+// conductor lines up (texture behind it averages out, the conductor does
+// not; the shifts' rounding is antisymmetric about x and cancels); the
+// strongest line response of the given width within `search` rows; then the
+// centroid of its contrast against the background interpolated between the
+// flanks, recentred until it settles. model_rows[j] is the model's row at
+// column x + j, for j in -along..along.
+ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, int search,
+                            int along, const LineWidth& w) {
+  const int hw = w.half + w.gap + 1;       // half window of the centroid
+  const int flank = std::max(w.flank, 3);  // background rows each side
+  const int margin = CentreMargin(w);
+  const double predicted = model_rows[0];
+  const int top = RoundToInt(predicted) - margin;
+  const int n = 2 * margin + 1;
+  std::array<const int32_t*, 2 * kAlongColumns + 1> columns{};
+  int count = 0;
+  for (int j = -along; j <= along && count < static_cast<int>(columns.size()); ++j) {
+    const int32_t* rows = tile.ColumnRows(x + j, top + RoundToInt(model_rows[j] - predicted), n);
+    if (rows != nullptr)
+      columns[static_cast<std::size_t>(count++)] = rows;
+  }
+  if (count == 0)
+    return {};
+  std::array<int32_t, kMaxWindow> buffer;
+  SumColumns(columns.data(), count, n, buffer.data());
+  std::array<int32_t, kMaxWindow + 1> prefix;
+  PrefixSums(buffer.data(), n, prefix.data());
+  const Sums sums{prefix.data()};
+
+  int best_r = -1;
+  double best = kMinContrast * count, sign = 1;
+  for (int r = margin - search; r <= margin + search; ++r) {
+    const Contrast c = LineContrast(prefix.data(), r, w);
+    if (c.dark > best) {
+      best = c.dark;
+      best_r = r;
+      sign = 1;
+    }
+    if (c.bright > best) {
+      best = c.bright;
+      best_r = r;
+      sign = -1;
+    }
+  }
+  if (best_r < 0)
+    return {};
+
+  int64_t s_above = 0, q_above = 0, s_below = 0, q_below = 0;
+  for (int k = 0; k < w.flank; ++k) {
+    const int64_t above = buffer[static_cast<std::size_t>(FirstAbove(best_r, w) + k)];
+    const int64_t below = buffer[static_cast<std::size_t>(FirstBelow(best_r, w) + k)];
+    s_above += above;
+    q_above += above * above;
+    s_below += below;
+    q_below += below * below;
+  }
+  const double weight =
+      WeightOf(SignalToNoise(best, FlankSpread(s_above, q_above, s_below, q_below, w), count));
+  if (weight <= 0)
+    return {};
+
+  // The centroid about rc of the contrast over the core rows rc +- hw,
+  //   sum_t t (background(t) - b(rc + t)) / sum_t (background(t) - b(rc + t)),
+  // with the background linear through the flanks' means, which lie
+  // symmetrically about rc: background(t) = mid + slope t. As sum_t t = 0,
+  //   sum_t background = (2 hw + 1) mid,  sum_t t background = slope T2,
+  // T2 = sum_t t^2 = hw (hw + 1) (2 hw + 1) / 3; the profile's sums over the
+  // core, sum_t b and sum_t t b = sum_r r b(r) - rc sum_t b, are whole
+  // numbers from prefix sums of b(r) and r b(r).
+  // moments[k] = sum of r b(r) for r < k, below 80 x 79 x 9 x 765 (within 32 bits).
+  std::array<int32_t, kMaxWindow + 1> moments;
+  moments[0] = 0;
+  for (int r = 0; r < n; ++r)
+    moments[static_cast<std::size_t>(r) + 1] =
+        moments[static_cast<std::size_t>(r)] + r * buffer[static_cast<std::size_t>(r)];
+  const int core_rows = 2 * hw + 1;
+  const double t2 = hw * (hw + 1) * (2 * hw + 1) / 3.0;
+  const double flank_distance = 2 * hw + flank + 1;  // rows between the flanks' centres
+  double c = best_r;
+  for (int iteration = 0; iteration < 4; ++iteration) {
+    const int rc = RoundToInt(c);
+    if (rc - hw - flank < 0 || rc + hw + flank >= n)
+      return {};
+    const double above = sums.MeanOf(rc - hw - flank, rc - hw - 1);
+    const double below = sums.MeanOf(rc + hw + 1, rc + hw + flank);
+    const double mid = (above + below) / 2, slope = (below - above) / flank_distance;
+    const int32_t sum_b = sums.At(rc + hw + 1) - sums.At(rc - hw);
+    const int32_t sum_rb =
+        moments[static_cast<std::size_t>(rc + hw + 1)] - moments[static_cast<std::size_t>(rc - hw)];
+    const double sum_tb = static_cast<double>(sum_rb) - static_cast<double>(rc) * sum_b;
+    const double sw = sign * (core_rows * mid - sum_b);
+    const double swt = sign * (slope * t2 - sum_tb);
+    if (!(sw > 0))
+      return {};
+    const double next = rc + swt / sw;
+    if (next < rc - hw || next > rc + hw)
+      return {};
+    const bool settled = std::fabs(next - c) < 0.01;
+    c = next;
+    if (settled)
+      break;
+  }
+  const double row = top + c;
+  if (std::fabs(row - predicted) > search + 1)
+    return {};
+  return {true, row, weight};
+}
+
+}  // namespace
+
+std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
+                                  const SpanFrame& frame, const Coefficients& model, int search,
+                                  int along, const LineWidth& width) {
+  std::vector<Point> points;
+  points.reserve(static_cast<std::size_t>((xb - xa) / step + 1));
+  Tile tile;
+  constexpr int kStretch = 64;  // columns per tile
+  std::vector<double> rows(static_cast<std::size_t>(kStretch + 2 * along));
+  const int margin = CentreMargin(width) + 2;
+  for (int first = xa; first <= xb; first += kStretch) {
+    const int last = std::min(xb, first + kStretch - 1);
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (int x = first - along; x <= last + along; ++x) {
+      const double row = Evaluate(model, (x - frame.centre_x) / frame.half_width);
+      rows[static_cast<std::size_t>(x - first + along)] = row;
+      low = std::min(low, row);
+      high = std::max(high, row);
+    }
+    if (!(low > -1e9 && high < 1e9))
+      continue;
+    tile.Load(image, first - along, last + along, static_cast<int>(std::floor(low)) - margin,
+              static_cast<int>(std::ceil(high)) + margin);
+    for (int x = first + (step - (first - xa) % step) % step; x <= last; x += step) {
+      const ColumnCentre c = CentreInColumn(
+          tile, x, &rows[static_cast<std::size_t>(x - first + along)], search, along, width);
+      if (c.found)
+        points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
+    }
+  }
+  return points;
+}
+}  // namespace sarn::precision

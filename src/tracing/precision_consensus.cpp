@@ -1,0 +1,251 @@
+#include "tracing/precision_consensus.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "tracing/precision_credibility.h"
+#include "tracing/precision_fit.h"
+
+namespace sarn::precision {
+
+namespace {
+
+// splitmix64: a small deterministic generator, so that a trace is repeatable.
+class Random {
+ public:
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  int Below(int n) { return static_cast<int>(Next() % static_cast<uint64_t>(n)); }
+
+ private:
+  uint64_t state_ = 0x5A4E;
+};
+
+// The distance from `model_row` to the nearest active candidate of a column
+// (the first of equals), and its slot; infinite when there is none.
+double NearestDistance(const ColumnSlots& col, double model_row, int* slot) {
+  double best = std::numeric_limits<double>::infinity();
+  for (int k = 0; k < kSlots; ++k) {
+    const double d = std::fabs(col.y[static_cast<std::size_t>(k)] - model_row);
+    *slot = d < best ? k : *slot;
+    best = d < best ? d : best;
+  }
+  return best;
+}
+
+// A parabola's row at u, as Evaluate gives it for c[3] = c[4] = 0.
+double EvaluateParabola(const Coefficients& c, double u) {
+  return (c[2] * u + c[1]) * u + c[0];
+}
+
+// RANSAC: parabolas through one active candidate from each third of the span,
+// scored by the summed weights of the nearest active candidates within the
+// tolerance, one per coarse column.
+Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
+                        const std::vector<ColumnSlots>& slots, Random& random) {
+  std::array<std::vector<int>, 3> thirds;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    bool any = false;
+    for (int k = 0; k < kSlots; ++k)
+      any = any || slots[i].Active(k);
+    if (!any)
+      continue;
+    const int third = cols[i].u < -1.0 / 3 ? 0 : (cols[i].u > 1.0 / 3 ? 2 : 1);
+    thirds[static_cast<std::size_t>(third)].push_back(static_cast<int>(i));
+  }
+  Consensus best;
+  for (const std::vector<int>& t : thirds) {
+    if (t.empty())
+      return best;
+  }
+  const int ncols = static_cast<int>(cols.size());
+  double best_preview = 0;
+  for (int round = 0; round < kRansacRounds; ++round) {
+    std::array<Point, 3> p{};
+    for (std::size_t s = 0; s < 3; ++s) {
+      const auto i = static_cast<std::size_t>(
+          thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))]);
+      const int count = std::min(cols[i].count, kSlots);
+      int k = random.Below(count);
+      for (int tries = 0; tries < count && !slots[i].Active(k); ++tries)
+        k = (k + 1) % count;
+      p[s] = {cols[i].u, slots[i].y[static_cast<std::size_t>(k)]};
+    }
+    // The parabola through the three points.
+    const double s12 = (p[1].y - p[0].y) / (p[1].u - p[0].u);
+    const double s13 = (p[2].y - p[0].y) / (p[2].u - p[0].u);
+    Coefficients c{};
+    c[2] = (s13 - s12) / (p[2].u - p[1].u);
+    c[1] = s12 - c[2] * (p[0].u + p[1].u);
+    c[0] = p[0].y - c[1] * p[0].u - c[2] * p[0].u * p[0].u;
+    if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
+      continue;
+    // A quick look at every 8th column first: a model that scores less than
+    // half of the best one's there is not scored in full.
+    double preview = 0;
+    for (int i = 0; i < ncols; i += 8) {
+      const auto ii = static_cast<std::size_t>(i);
+      int slot = 0;
+      if (NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot) <=
+          kConsensusTolerancePx)
+        preview += slots[ii].strength[static_cast<std::size_t>(slot)];
+    }
+    if (preview < 0.5 * best_preview)
+      continue;
+    int support = 0;
+    double strength = 0;
+    for (int i = 0; i < ncols; ++i) {
+      if (strength + (ncols - i) < best.strength)
+        break;  // cannot win any more (a weight is at most 1)
+      const auto ii = static_cast<std::size_t>(i);
+      int slot = 0;
+      const double d = NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot);
+      if (d <= kConsensusTolerancePx) {
+        ++support;
+        strength += slots[ii].strength[static_cast<std::size_t>(slot)];
+      }
+    }
+    if (strength > best.strength) {
+      best_preview = preview;
+      best.c = c;
+      best.support = support;
+      best.strength = strength;
+      best.found = true;
+    }
+  }
+  return best;
+}
+
+// The curve's mean row over the span.
+double MeanRow(const Coefficients& c) {
+  double sum = 0;
+  constexpr int kSteps = 16;
+  for (int s = 0; s <= kSteps; ++s)
+    sum += Evaluate(c, -1.0 + 2.0 * s / kSteps);
+  return sum / (kSteps + 1);
+}
+
+}  // namespace
+
+std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
+                                 const std::vector<Candidate>& cands) {
+  std::vector<ColumnSlots> slots(cols.size());
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    slots[i].y.fill(std::numeric_limits<double>::infinity());
+    slots[i].strength.fill(0);
+    for (int k = 0; k < cols[i].count && k < kSlots; ++k) {
+      const Candidate& cand = cands[static_cast<std::size_t>(cols[i].first + k)];
+      slots[i].y[static_cast<std::size_t>(k)] = cand.y;
+      slots[i].strength[static_cast<std::size_t>(k)] = cand.strength;
+    }
+  }
+  return slots;
+}
+
+int SupportOf(const std::vector<CoarseColumn>& cols, const std::vector<ColumnSlots>& slots,
+              const Coefficients& c, double tol) {
+  int support = 0;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    int slot = 0;
+    support += NearestDistance(slots[i], Evaluate(c, cols[i].u), &slot) <= tol ? 1 : 0;
+  }
+  return support;
+}
+
+double CandidatesPerColumn(const CandidateSet& set) {
+  return set.columns_read > 0 ? static_cast<double>(set.cands.size()) / set.columns_read : 0;
+}
+
+std::vector<Consensus> ConductorCurves(const CandidateSet& set,
+                                       const std::vector<ColumnSlots>& slots, double span_px) {
+  Random random;
+  std::vector<ColumnSlots> remaining = slots;
+  const double per_column = CandidatesPerColumn(set);
+  std::vector<Consensus> out;
+  for (int k = 0; k < kMaxConductorCurves; ++k) {
+    Consensus best = FindConsensus(set.cols, remaining, random);
+    if (!best.found || best.support < 10)
+      break;
+    best.log10_nfa =
+        Log10Nfa(set.columns_read, best.support, span_px, per_column, kConsensusTolerancePx);
+    out.push_back(best);
+    for (std::size_t i = 0; i < set.cols.size(); ++i) {
+      for (double& y : remaining[i].y) {
+        if (std::fabs(y - Evaluate(best.c, set.cols[i].u)) <= kConsensusTolerancePx)
+          y = std::numeric_limits<double>::infinity();
+      }
+    }
+  }
+  // A conductor is seen along most of the span: a curve with less than
+  // kConductorSupportShare of the best one's columns is a fragment (a lit
+  // edge, a horizon, a streak of texture), not a conductor.
+  int most = 0;
+  for (const Consensus& c : out)
+    most = std::max(most, c.log10_nfa < kMaxLog10Nfa ? c.support : 0);
+  for (Consensus& c : out)
+    c.conductor = c.log10_nfa < kMaxLog10Nfa && c.support >= kConductorSupportShare * most;
+  std::stable_sort(out.begin(), out.end(), [](const Consensus& a, const Consensus& b) {
+    return MeanRow(a.c) < MeanRow(b.c);
+  });
+  return out;
+}
+
+bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen) {
+  for (const Consensus& c : curves) {
+    if (!c.conductor && c.log10_nfa < kMaxLog10Nfa &&
+        c.support >= kFainterSupportShare * chosen.support &&
+        MeanRow(c.c) < MeanRow(chosen.c) - kFainterGapPx)
+      return true;
+  }
+  return false;
+}
+
+// The coarse candidates of a consensus curve refined by weighted least
+// squares, with a tolerance narrowing from 3 to 2 px: first a parabola, then
+// a quartic where the candidates cover both outer quarters of the span (a
+// parabola misses a catenary of large sag, or one seen with a camera roll, by
+// a pixel or two). Also returns the most frequent line width among them.
+Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,
+                             const std::vector<ColumnSlots>& slots,
+                             const std::vector<Candidate>& cands, Coefficients c, int* width) {
+  std::vector<Point> points;
+  std::array<int, kWidths.size()> width_count{};
+  constexpr std::array<double, 3> kTolerancePx = {3.0, 2.5, 2.0};
+  for (std::size_t pass = 0; pass < kTolerancePx.size(); ++pass) {
+    points.clear();
+    width_count.fill(0);
+    int left = 0, right = 0;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      const CoarseColumn& col = cols[i];
+      int slot = 0;
+      const double d = NearestDistance(slots[i], Evaluate(c, col.u), &slot);
+      if (d <= kTolerancePx[pass]) {
+        const Candidate& cand = cands[static_cast<std::size_t>(col.first + slot)];
+        points.push_back({col.u, cand.y, cand.strength});
+        ++width_count[static_cast<std::size_t>(cand.width)];
+        left += col.u < -0.5 ? 1 : 0;
+        right += col.u > 0.5 ? 1 : 0;
+      }
+    }
+    const int terms = pass > 0 && left >= 10 && right >= 10 ? kPrecisionCurveTerms : 3;
+    Coefficients next{};
+    if (!FitPolynomial(points, {}, terms, &next))
+      break;
+    c = next;
+  }
+  // The most frequent width, or a narrower one with at least half its
+  // count: a wider box also answers a thin line, with the background beside
+  // it in its core (foliage near a crown line pulls its centre).
+  const int most = *std::max_element(width_count.begin(), width_count.end());
+  *width = 0;
+  while (width_count[static_cast<std::size_t>(*width)] * 2 < most)
+    ++*width;
+  return c;
+}
+
+}  // namespace sarn::precision

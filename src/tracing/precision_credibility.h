@@ -1,0 +1,40 @@
+#pragma once
+
+// Credibility of precision tracing: an a-contrario test, as the line-segment
+// detector of von Gioi et al. controls its false detections. The background
+// model is estimated from the band itself: its line-like responses are taken
+// as scattered independently and uniformly over the band's rows, at the rate
+// the band shows (m kept candidates per column on average, of kBand rows).
+// A sample (a group of neighbouring coarse columns, kColumnsPerSample working
+// pixels wide, counted as one because texture and JPEG blocks correlate
+// neighbours) then supports a given curve by chance with probability
+//   p = 1 - (1 - (2 tol + 1) / kBand)^m
+// (some candidate within tol rows of the curve). A curve supported by k of n
+// samples has the number of false alarms
+//   NFA = N_tests x P[Binomial(n, p) >= k],
+// N_tests = kBand^3 x kMaxConductorCurves: the parabolas a consensus can
+// propose (three free rows in the band) for each curve it proposes. A curve
+// is credible only when NFA < 1 (log10 NFA < 0), at tol = 3 px for the
+// consensus curves and tol = 1.5 px for the fitted curve: a curve that
+// texture alone could produce once in the band is refused.
+
+#include <vector>
+
+#include "tracing/precision_common.h"
+
+namespace sarn::precision {
+
+inline constexpr int kMaxConductorCurves = 4;  // consensus curves proposed per trace
+inline constexpr int kColumnsPerSample = 8;    // working px counted as one independent sample
+inline constexpr double kMaxLog10Nfa = 0.0;    // credible when log10 NFA is below this
+
+// log10 of P[Binomial(n, p) >= k]; 0 for k <= 0.
+double Log10BinomialTail(int n, int k, double p);
+
+// log10 NFA of a curve supported by `supported` of `columns` coarse columns
+// spread over `span_px` working-image columns, with `candidates_per_column`
+// kept candidates per column on average and tolerance `tol` rows.
+double Log10Nfa(int columns, int supported, double span_px, double candidates_per_column,
+                double tol);
+
+}  // namespace sarn::precision

@@ -1,0 +1,109 @@
+// The stages of precision tracing on their own: the fit, the a-contrario
+// test, the candidates of a thick conductor, its centre, and the choice of
+// the nearest of two conductors.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "tracing/precision_candidates.h"
+#include "tracing/precision_centres.h"
+#include "tracing/precision_consensus.h"
+#include "tracing/precision_credibility.h"
+#include "tracing/precision_fit.h"
+
+namespace sarn::precision {
+namespace {
+
+constexpr int kWidth = 600, kHeight = 300;
+
+// A grey sky (190) with horizontal conductors (grey 60) of the given
+// thickness centred on the given rows, a lit top (+40) over its upper
+// third; anti-aliased (pixel y covers [y - 0.5, y + 0.5)).
+std::vector<uint32_t> Conductors(const std::vector<double>& rows, double thickness) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight);
+  for (int y = 0; y < kHeight; ++y) {
+    double v = 190;
+    for (double c : rows) {
+      const double top = c - thickness / 2, bottom = c + thickness / 2;
+      const double cover = std::max(0.0, std::min(y + 0.5, bottom) - std::max(y - 0.5, top));
+      const double body = y < top + thickness / 3 ? 100 : 60;
+      v = v * (1 - cover) + body * cover;
+    }
+    const auto g = static_cast<uint32_t>(std::lround(v));
+    for (int x = 0; x < kWidth; ++x)
+      pixels[static_cast<size_t>(y) * kWidth + x] = 0xFF000000u | g << 16 | g << 8 | g;
+  }
+  return pixels;
+}
+
+SpanFrame Span(double line_row) {
+  SpanFrame s;
+  s.xa = 20;
+  s.xb = 579;
+  s.lx1 = 20;
+  s.lx2 = 579;
+  s.ly1 = s.ly2 = line_row;
+  s.centre_x = 299.5;
+  s.half_width = 279.5;
+  return s;
+}
+
+TEST(PrecisionFit, RobustQuarticIgnoresAFifthOfOutliers) {
+  std::vector<Point> points;
+  for (int i = 0; i <= 200; ++i) {
+    const double u = -1 + i / 100.0;
+    const double y = 100 + 5 * u + 20 * u * u;
+    points.push_back({u, i % 5 == 0 ? y + 30 : y});
+  }
+  double sigma = 0;
+  const Coefficients c = RobustFit(points, {100, 0, 0, 0, 0}, &sigma);
+  EXPECT_NEAR(Evaluate(c, 0), 100, 0.01);
+  EXPECT_NEAR(Evaluate(c, 1), 125, 0.01);
+  EXPECT_LT(sigma, 0.1);
+}
+
+TEST(PrecisionCredibility, BinomialTailAndNumberOfFalseAlarms) {
+  // P[Bin(10, 0.5) >= 8] = 56 / 1024.
+  EXPECT_NEAR(Log10BinomialTail(10, 8, 0.5), std::log10(56.0 / 1024), 1e-9);
+  EXPECT_EQ(Log10BinomialTail(10, 0, 0.3), 0.0);
+  // A busy band (6 candidates a column): a curve through a third of 560
+  // columns is what texture gives; through nine tenths it is not.
+  EXPECT_GT(Log10Nfa(560, 190, 560, 6, 3), 0.0);
+  EXPECT_LT(Log10Nfa(560, 500, 560, 6, 3), 0.0);
+  // A clean sky (one candidate a column): a quarter suffices.
+  EXPECT_LT(Log10Nfa(560, 140, 560, 1, 3), 0.0);
+}
+
+TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
+  struct Case {
+    std::vector<double> rows;
+    double thickness;
+    double want;  // the centre of the conductor nearest below the line
+  };
+  const Case cases[] = {{{120}, 24, 120}, {{110, 150}, 6, 110}, {{100, 160}, 16, 100}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.thickness);
+    const std::vector<uint32_t> pixels = Conductors(c.rows, c.thickness);
+    const ImageView view{pixels.data(), kWidth, kHeight};
+    const SpanFrame span = Span(c.rows.front() - c.thickness / 2 - 20);
+    const CandidateSet set = FindCandidates(view, span);
+    const std::vector<ColumnSlots> slots = SlotsOf(set.cols, set.cands);
+    const std::vector<Consensus> curves = ConductorCurves(set, slots, 560);
+    ASSERT_FALSE(curves.empty());
+    EXPECT_NEAR(Evaluate(curves.front().c, 0), c.want, c.thickness / 2);
+    int width = 0;
+    const Coefficients coarse =
+        RefineConsensus(set.cols, slots, set.cands, curves.front().c, &width);
+    const std::vector<Point> centres = CollectCentres(
+        view, span.xa, span.xb, 7, span, coarse, kSearchHalfRows, kAlongColumns, kWidths[width]);
+    ASSERT_GT(centres.size(), 60u);
+    for (const Point& p : centres)
+      EXPECT_NEAR(p.y, c.want, c.thickness / 2);
+  }
+}
+
+}  // namespace
+}  // namespace sarn::precision
