@@ -3,6 +3,8 @@
 # make test  installs what is missing, builds with sanitizers, runs every test
 # make bench builds the release tree and runs the benchmarks
 # make install [PREFIX=/usr/local]  builds the program alone and installs it
+# make lens-accuracy renders distorted photos of four cameras and measures them
+#            with lens correction on and off (release tree)
 # make package builds a release tree of the program alone and a .deb with CPack
 
 BUILD_DIR ?= build
@@ -12,7 +14,7 @@ PKG_DIR ?= build-pkg
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench install package format clean
+.PHONY: all deps build run test bench lens-accuracy install package format clean
 
 all: build
 
@@ -46,6 +48,15 @@ bench: deps
 	bash bench/first_load.sh $(BENCH_DIR) $(BENCH_ROUNDS)
 	$(BENCH_DIR)/bench/chain_bench
 	$(BENCH_DIR)/bench/photo_load_bench
+
+# Spans at four cameras' own sizes, distorted by their lenses as lensfun models
+# them, measured with --lens auto --precision and --lens off --precision
+# against the undistorted truth: a table by camera and chord height.
+LENS_WORK ?= $(BENCH_DIR)/lens-accuracy
+lens-accuracy: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BENCH_DIR) --target sarn sarn_data sarn_lens_accuracy -j$(JOBS)
+	$(BENCH_DIR)/tests/support/sarn_lens_accuracy $(BENCH_DIR)/src/app/sarn $(LENS_WORK)
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)

@@ -10,6 +10,7 @@ packages=(
   libturbojpeg0-dev     # TurboJPEG: JPEG encoding of synthetic test photos, benchmark baseline
   libjpeg-dev           # libjpeg API of libjpeg-turbo: scaled, row-streamed photo decoding
   libexif-dev           # EXIF capture date of a photo, for the measurement report
+  liblensfun-dev liblensfun-data-v1  # lensfun: camera and lens database, lens distortion correction
   libgtest-dev libgmock-dev
   libbenchmark-dev
   fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック"), embedded in reports

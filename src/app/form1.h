@@ -100,7 +100,15 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void ShowChart();
   // 報告書を保存… (Ctrl+S): the measurement report as PDF.
   void SaveReport();
+  // レンズ補正 (Ctrl+L): lens correction on (from the photo's EXIF, or the
+  // camera and lens chosen below) or off, kept for the session.
+  void SetLensCorrection(bool on);
+  // カメラ・レンズ… (Ctrl+K): a camera and lens from the database, for photos
+  // without EXIF; choosing one switches correction on.
+  void ChooseCameraLens();
   QAction* PrecisionAction = nullptr;
+  QAction* LensAction = nullptr;
+  QAction* CameraLensAction = nullptr;
   QAction* ChartAction = nullptr;
   QAction* ReportAction = nullptr;
   ChartDialog* Chart = nullptr;  // owned by the window once shown
@@ -163,6 +171,10 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void CreateLines();
   void CreateContextMenu();
   void ShowTrace();
+  void CreateLensActions();
+  // With correction off: once per photo, after the chain has run, says how
+  // much correction would change the sag when it matters.
+  void AdviseLensCorrection();
   void UpdateChart();
   void BindHandlers();
   // After a photo loads, the window's height follows the overview.
@@ -196,6 +208,8 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   MeasurementSession session_;
   std::string dialog_file_name_;        // the dialog offers the last choice first
   std::optional<tk::BusyCursor> busy_;  // while a photo loads
+  LensChoice manual_lens_;              // the camera and lens chosen in the dialog, if any
+  std::string lens_advised_for_;        // the photo whose lens advice was shown
 };
 
 }  // namespace sarn

@@ -530,6 +530,41 @@ double DrawChart(Page& page, const ReportContent& c, double y) {
   return y + height;
 }
 
+// "カメラ …　レンズ …　焦点距離 … mm　向き …"
+QString CameraLine(const ReportCamera& c) {
+  QString line =
+      QStringLiteral("カメラ ") + (c.camera.empty() ? QStringLiteral("（EXIFなし）") : Q(c.camera));
+  if (!c.lens.empty())
+    line += QStringLiteral("　レンズ ") + Q(c.lens);
+  if (!c.focal_mm.empty())
+    line += QStringLiteral("　焦点距離 ") + Q(c.focal_mm) + QStringLiteral(" mm");
+  if (!c.orientation.empty())
+    line += QStringLiteral("　向き ") + Q(c.orientation);
+  return line;
+}
+
+// "レンズ補正 あり（ptlens a=… b=… c=…、弛度 −7.4 %）　精密追跡 あり（弛度の不確かさ ±0.4 mm）"
+QString CorrectionLine(const ReportCamera& c) {
+  QString line = QStringLiteral("レンズ補正 ");
+  QStringList details;
+  if (!c.lens_model.empty())
+    details << Q(c.lens_model);
+  if (!c.sag_change_percent.empty())
+    details << QStringLiteral("補正による弛度の変化 ") + Q(c.sag_change_percent) +
+                   QStringLiteral(" %");
+  if (!c.lens_note.empty() && c.lens_model.empty())
+    details << QStringLiteral("データベースにない");
+  line += c.lens_corrected ? QStringLiteral("あり") : QStringLiteral("なし");
+  if (!details.isEmpty())
+    line += QStringLiteral("（") + details.join(QStringLiteral("、")) + QStringLiteral("）");
+  line += QStringLiteral("　精密追跡 ") +
+          (c.precision ? QStringLiteral("あり") : QStringLiteral("なし"));
+  if (!c.sag_uncertainty_mm.empty())
+    line +=
+        QStringLiteral("（弛度の不確かさ ±") + Q(c.sag_uncertainty_mm) + QStringLiteral(" mm）");
+  return line;
+}
+
 void DrawPage(QPainter& painter, const ReportContent& c, const ReportImages& images) {
   Page page(painter);
   double y = kMargin;
@@ -541,6 +576,10 @@ void DrawPage(QPainter& painter, const ReportContent& c, const ReportImages& ima
   if (c.exif_captured)
     photo += QStringLiteral("　撮影日時（EXIF） ") + Q(*c.exif_captured);
   page.Text(kMargin, y, kContentWidth, 5, photo, 8.5);
+  y += 5;
+  page.Text(kMargin, y, kContentWidth, 5, CameraLine(c.camera), 8);
+  y += 5;
+  page.Text(kMargin, y, kContentWidth, 5, CorrectionLine(c.camera), 8);
   y += 6;
   y = DrawOverview(page, c, images, y);
   const double block = 50;
