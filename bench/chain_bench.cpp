@@ -175,9 +175,8 @@ struct ChainResult {
 ChainResult RunChain(Fixture& f, Criterion criterion, double threshold,
                      const ImageView* traced = nullptr) {
   const ScanResult scan = RunScan(f.line, kImgScale, f.photo, criterion, threshold);
-  std::string error;
-  if (!WriteHiDat(f.folder.HiDatPath(), scan, &error))
-    return {error};
+  if (Result<void> written = WriteHiDat(f.folder.HiDatPath(), scan); !written)
+    return {written.failure().English()};
   std::optional<std::array<float, kStations>> precise_rows;
   if (traced != nullptr) {
     const PrecisionTrace trace = TracePrecisely(*traced, f.line, kImgScale);
@@ -257,8 +256,7 @@ void BM_HiDatWrite(benchmark::State& state) {
   Fixture f;
   const ScanResult scan = RunScan(f.line, kImgScale, f.photo, Criterion::ChangeValue, 40);
   for (auto _ : state) {
-    std::string error;
-    benchmark::DoNotOptimize(WriteHiDat(f.folder.HiDatPath(), scan, &error));
+    benchmark::DoNotOptimize(WriteHiDat(f.folder.HiDatPath(), scan));
   }
 }
 BENCHMARK(BM_HiDatWrite)->Unit(benchmark::kMicrosecond);

@@ -330,10 +330,16 @@ bool ChartDialog::SaveFile(const std::string& caption, const std::string& sugges
     return false;
   QByteArray bytes;
   std::string why;
-  // Every file is replaced whole through the program's one writer.
-  if (!encode(&bytes, &why) ||
-      !ReplaceFileWithBytes(*path, std::string_view(bytes.constData(), bytes.size()), &why)) {
+  if (!encode(&bytes, &why)) {
     dialogs_->ShowError("ファイルを保存できません: " + *path + "\n" + why);
+    return false;
+  }
+  // Every file is replaced whole through the program's one writer; its
+  // failure names the path.
+  if (Result<void> written =
+          ReplaceFileWithBytes(*path, std::string_view(bytes.constData(), bytes.size()));
+      !written) {
+    dialogs_->ShowError("ファイルを保存できません\n" + written.failure().Japanese());
     return false;
   }
   return true;

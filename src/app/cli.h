@@ -34,9 +34,9 @@ struct CliContext {
   FallbackDecoder fallback_decoder;
   // Writers that paint with Qt (the program installs them; without them
   // --report and --annotated are refused).
-  std::function<bool(const ReportContent&, const ReportImages&, const std::string&, std::string*)>
+  std::function<Result<void>(const ReportContent&, const ReportImages&, const std::string&)>
       write_report;
-  std::function<bool(const Raster&, const ReportOverlay&, const std::string&, std::string*)>
+  std::function<Result<void>(const Raster&, const ReportOverlay&, const std::string&)>
       write_annotated;
 };
 

@@ -64,11 +64,11 @@ RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
 int RunBatch(const MeasureOptions& o, const WireData& data, std::ostream& out, std::ostream& err,
              const CliContext& context) {
   auto read = ReadWholeFile(o.batch, kLargestBatchBytes);
-  if (const auto* error = std::get_if<FileError>(&read)) {
-    err << "sarn measure: cannot read the batch file " << error->message << "\n";
+  if (!read) {
+    err << "sarn measure: cannot read the batch file " << read.failure().English() << "\n";
     return kExitBadInput;
   }
-  std::vector<uint8_t>& bytes = std::get<std::vector<uint8_t>>(read);
+  std::vector<uint8_t>& bytes = *read;
   // Text, not a photo or another binary file given by mistake: no NUL byte.
   if (std::find(bytes.begin(), bytes.end(), uint8_t{0}) != bytes.end()) {
     err << "sarn measure: " << o.batch << ": not a CSV text of photo,x1,y1,x2,y2 rows\n";

@@ -25,20 +25,19 @@ constexpr size_t kLargestSourceBytes = 64 << 20;
 // Reads a whole text file; false with a reason when it cannot.
 bool ReadSource(const std::string& path, std::string* text, std::string* why) {
   auto read = ReadWholeFile(path, kLargestSourceBytes);
-  if (const auto* error = std::get_if<FileError>(&read)) {
-    *why = error->problem == FileProblem::kTooLarge
-               ? "the file is larger than 64 MB, too large for a conductor table"
-               : error->what;
+  if (!read) {
+    *why = IsTooLarge(read.failure())
+               ? path + ": the file is larger than 64 MB, too large for a conductor table"
+               : read.failure().English();
     return false;
   }
-  const auto& bytes = std::get<std::vector<uint8_t>>(read);
-  text->assign(bytes.begin(), bytes.end());
+  text->assign(read->begin(), read->end());
   return true;
 }
 
 bool WriteAtomically(const std::string& path, const std::vector<uint8_t>& bytes, std::string* why) {
-  if (const std::optional<FileError> failure = ReplaceFileAtomically(path, bytes, true)) {
-    *why = failure->what;
+  if (Result<void> written = ReplaceFileAtomically(path, bytes, true); !written) {
+    *why = written.failure().English();
     return false;
   }
   return true;
@@ -61,7 +60,7 @@ int RunBuild(const std::string& source, const std::string& target, std::ostream&
   std::string text;
   std::string why;
   if (!ReadSource(source, &text, &why)) {
-    err << "sarn data build: " << source << ": " << why << "\n";
+    err << "sarn data build: " << why << "\n";
     return kExitBadInput;
   }
   const WireDataResult result = ParseWireSource(text);
@@ -70,7 +69,7 @@ int RunBuild(const std::string& source, const std::string& target, std::ostream&
     return kExitBadInput;
   }
   if (!WriteAtomically(target, SerializeWireData(*result.data), &why)) {
-    err << "sarn data build: " << target << ": " << why << "\n";
+    err << "sarn data build: " << why << "\n";
     return kExitBadInput;
   }
   out << "wrote " << target << ": " << result.data->WireTable.size() << " conductors\n";

@@ -96,9 +96,9 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& o) {
 
 }  // namespace
 
-void CommandLineEvents::HiDatNotWritten(const std::string& why) {
+void CommandLineEvents::HiDatNotWritten(const Failure& why) {
   if (!warned_)
-    err_ << kCommand << ": hi.dat not written (" << why << "); going on without it\n";
+    err_ << kCommand << ": hi.dat not written (" << why.English() << "); going on without it\n";
   warned_ = true;
 }
 
@@ -197,15 +197,16 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
 bool WriteMeasurementFiles(const MeasurementSession& session, const std::string& report,
                            const std::string& annotated, const CliContext& context,
                            std::ostream& err) {
-  std::string why;
   if (!report.empty()) {
     if (!context.write_report) {
       err << kCommand << ": this program cannot write reports\n";
       return false;
     }
     const ReportContent content = BuildReportContent(session, LocalTimeText(), SARN_VERSION);
-    if (!context.write_report(content, ReportImagesOf(session.Photo()), report, &why)) {
-      err << kCommand << ": " << report << ": " << why << "\n";
+    if (Result<void> written =
+            context.write_report(content, ReportImagesOf(session.Photo()), report);
+        !written) {
+      err << kCommand << ": " << written.failure().English() << "\n";
       return false;
     }
   }
@@ -216,8 +217,9 @@ bool WriteMeasurementFiles(const MeasurementSession& session, const std::string&
       return false;
     }
     const ReportContent content = BuildReportContent(session, "", SARN_VERSION);
-    if (!context.write_annotated(photo->working, content.overlay, annotated, &why)) {
-      err << kCommand << ": " << annotated << ": " << why << "\n";
+    if (Result<void> written = context.write_annotated(photo->working, content.overlay, annotated);
+        !written) {
+      err << kCommand << ": " << written.failure().English() << "\n";
       return false;
     }
   }

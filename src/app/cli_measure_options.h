@@ -47,7 +47,7 @@ bool WriteMeasurementFiles(const MeasurementSession& session, const std::string&
 class CommandLineEvents : public SessionEvents {
  public:
   explicit CommandLineEvents(std::ostream& err) : err_(err) {}
-  void HiDatNotWritten(const std::string& why) override;
+  void HiDatNotWritten(const Failure& why) override;
 
  private:
   std::ostream& err_;

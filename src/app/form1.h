@@ -195,7 +195,7 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void WindClassChanged(int index, int value) override;
   void Evaluated() override;
   void ResultCopied(const std::string& text) override;
-  void HiDatNotWritten(const std::string& why) override;
+  void HiDatNotWritten(const Failure& why) override;
   void MeasurementFailed(const std::string& why) override;
   // The loading's questions, through the dialogs.
   bool AskRetry() override;

@@ -110,8 +110,8 @@ void Form1::ScanSkipped() {
   ColourResultLabels();
 }
 
-void Form1::HiDatNotWritten(const std::string& why) {
-  std::cerr << "sarn: hi.dat not written: " << why << '\n';
+void Form1::HiDatNotWritten(const Failure& why) {
+  std::cerr << "sarn: hi.dat not written: " << why.English() << '\n';
 }
 
 }  // namespace sarn

@@ -42,16 +42,16 @@ void EnsureGuiApplication() {
   std::setlocale(LC_ALL, c_locale.c_str());
 }
 
-bool WriteReport(const ReportContent& content, const ReportImages& images, const std::string& path,
-                 std::string* error) {
+Result<void> WriteReport(const ReportContent& content, const ReportImages& images,
+                         const std::string& path) {
   EnsureGuiApplication();
-  return WriteReportPdf(content, images, path, error);
+  return WriteReportPdf(content, images, path);
 }
 
-bool WriteAnnotated(const Raster& working, const ReportOverlay& overlay, const std::string& path,
-                    std::string* error) {
+Result<void> WriteAnnotated(const Raster& working, const ReportOverlay& overlay,
+                            const std::string& path) {
   EnsureGuiApplication();
-  return WriteAnnotatedPng(working, overlay, path, error);
+  return WriteAnnotatedPng(working, overlay, path);
 }
 
 constexpr QtModuleTable kTable = {

@@ -21,7 +21,7 @@ inline constexpr const char* kQtModuleFile = "libsarn_qt.so";
 // The module's one exported symbol: extern "C" const QtModuleTable* sarn_qt_module().
 inline constexpr const char* kQtModuleEntry = "sarn_qt_module";
 // Raised whenever the table or a type it passes changes.
-inline constexpr uint32_t kQtModuleVersion = 1;
+inline constexpr uint32_t kQtModuleVersion = 2;
 
 struct QtModuleTable {
   uint32_t version;  // kQtModuleVersion of the module's build
@@ -33,10 +33,10 @@ struct QtModuleTable {
                                                            int needed_width);
   // WriteReportPdf and WriteAnnotatedPng (report_writer.h). The first call
   // makes the QGuiApplication they need and keeps it for the process.
-  bool (*write_report)(const ReportContent& content, const ReportImages& images,
-                       const std::string& path, std::string* error);
-  bool (*write_annotated)(const Raster& working, const ReportOverlay& overlay,
-                          const std::string& path, std::string* error);
+  Result<void> (*write_report)(const ReportContent& content, const ReportImages& images,
+                               const std::string& path);
+  Result<void> (*write_annotated)(const Raster& working, const ReportOverlay& overlay,
+                                  const std::string& path);
 };
 
 using QtModuleEntry = const QtModuleTable* (*)();

@@ -46,12 +46,12 @@ void UseQtModule(CliContext& context, const std::string& folder) {
     return QtModule(folder).decode_image(bytes, needed_width);
   };
   context.write_report = [folder](const ReportContent& content, const ReportImages& images,
-                                  const std::string& path, std::string* error) {
-    return QtModule(folder).write_report(content, images, path, error);
+                                  const std::string& path) {
+    return QtModule(folder).write_report(content, images, path);
   };
   context.write_annotated = [folder](const Raster& working, const ReportOverlay& overlay,
-                                     const std::string& path, std::string* error) {
-    return QtModule(folder).write_annotated(working, overlay, path, error);
+                                     const std::string& path) {
+    return QtModule(folder).write_annotated(working, overlay, path);
   };
 }
 

@@ -51,15 +51,12 @@ QString Q(const std::string& text) {
 }
 
 // Every file is replaced whole through the program's one writer.
-bool ReplaceFile(const std::string& path, const QByteArray& bytes, std::string* error) {
-  return ReplaceFileWithBytes(path, std::string_view(bytes.constData(), bytes.size()), error);
+Result<void> ReplaceFile(const std::string& path, const QByteArray& bytes) {
+  return ReplaceFileWithBytes(path, std::string_view(bytes.constData(), bytes.size()));
 }
 
-bool HaveGuiApplication(std::string* error) {
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
-    return true;
-  *error = "writing a report or an annotated image needs a QGuiApplication";
-  return false;
+bool HaveGuiApplication() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
 // A read-only QImage over the raster's pixels (0xFFRRGGBB rows, the layout
@@ -596,10 +593,10 @@ void DrawPage(QPainter& painter, const ReportContent& c, const ReportImages& ima
 
 }  // namespace
 
-bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
-                    const std::string& path, std::string* error) {
-  if (!HaveGuiApplication(error))
-    return false;
+Result<void> WriteReportPdf(const ReportContent& content, const ReportImages& images,
+                            const std::string& path) {
+  if (!HaveGuiApplication())
+    return Failure(MessageId::kReportNeedsGui, {path});
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -611,24 +608,20 @@ bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
     writer.setTitle(Q(content.title));
     writer.setCreator(QStringLiteral("Sarn ") + Q(content.version));
     QPainter painter;
-    if (!painter.begin(&writer)) {
-      *error = "cannot start the PDF page of " + path;
-      return false;
-    }
+    if (!painter.begin(&writer))
+      return Failure(MessageId::kReportCannotStartPage, {path});
     DrawPage(painter, content, images);
     painter.end();
   }
-  return ReplaceFile(path, bytes, error);
+  return ReplaceFile(path, bytes);
 }
 
-bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, const std::string& path,
-                       std::string* error) {
-  if (!HaveGuiApplication(error))
-    return false;
-  if (!Drawable(&working)) {
-    *error = "there is no working image to annotate";
-    return false;
-  }
+Result<void> WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay,
+                               const std::string& path) {
+  if (!HaveGuiApplication())
+    return Failure(MessageId::kReportNeedsGui, {path});
+  if (!Drawable(&working))
+    return Failure(MessageId::kReportNoWorkingImage, {path});
   QImage image = ImageOf(working).copy();
   {
     QPainter painter(&image);
@@ -636,11 +629,9 @@ bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, cons
   }
   QByteArray bytes;
   QBuffer buffer(&bytes);
-  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-    *error = "cannot encode " + path + " as PNG";
-    return false;
-  }
-  return ReplaceFile(path, bytes, error);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+    return Failure(MessageId::kReportCannotEncodePng, {path});
+  return ReplaceFile(path, bytes);
 }
 
 }  // namespace sarn

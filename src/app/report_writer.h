@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "output/report_content.h"
+#include "session/report_content.h"
 #include "photo/photo_loader.h"
 #include "photo/raster.h"
 
@@ -39,13 +39,13 @@ inline ReportImages ReportImagesOf(const std::optional<LoadedPhoto>& photo) {
   return images;
 }
 
-// Writes the report page to `path`. False with a reason in `error`.
-bool WriteReportPdf(const ReportContent& content, const ReportImages& images,
-                    const std::string& path, std::string* error);
+// Writes the report page to `path`.
+Result<void> WriteReportPdf(const ReportContent& content, const ReportImages& images,
+                            const std::string& path);
 
 // Writes `working` with `overlay` drawn over it (lines 1/800 of the width
-// thick, at least 2 pixels) as PNG. False with a reason in `error`.
-bool WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay, const std::string& path,
-                       std::string* error);
+// thick, at least 2 pixels) as PNG.
+Result<void> WriteAnnotatedPng(const Raster& working, const ReportOverlay& overlay,
+                               const std::string& path);
 
 }  // namespace sarn

@@ -22,21 +22,21 @@ constexpr size_t kLargestPhotoFileBytes = size_t{1} << 31;
 // socket -> 75 (never opened for reading: it could block for ever), a folder
 // or a read error -> 481.
 std::variant<MappedFile, LoadFailure> MapFile(const std::string& path) {
-  auto mapped = MapWholeFile(path, kLargestPhotoFileBytes);
-  if (auto* file = std::get_if<MappedFile>(&mapped))
-    return std::move(*file);
-  const FileError& error = std::get<FileError>(mapped);
-  switch (error.problem) {
-    case FileProblem::kNotFound:
-      return NotCurable(kErrFileNotFound, error.what);
-    case FileProblem::kNoPermission:
-      return NotCurable(kErrPermissionDenied, error.what);
-    case FileProblem::kNotRegular:
-      return NotCurable(kErrPathFileAccess, error.what);
-    case FileProblem::kTooLarge:
-      return NotCurable(kErrOutOfMemory, error.what);
+  Result<MappedFile> mapped = MapWholeFile(path, kLargestPhotoFileBytes);
+  if (mapped)
+    return std::move(*mapped);
+  const Failure& failure = mapped.failure();
+  // The reason without the path: the loader's caller names it.
+  const std::string what = failure.English().substr(path.size() + 2);
+  switch (failure.message()) {
+    case MessageId::kFileNotFound:
+      return NotCurable(kErrFileNotFound, what);
+    case MessageId::kFileNoPermission:
+      return NotCurable(kErrPermissionDenied, what);
+    case MessageId::kFileNotRegular:
+      return NotCurable(kErrPathFileAccess, what);
     default:
-      return NotCurable(kErrInvalidPicture, error.what);
+      return NotCurable(IsTooLarge(failure) ? kErrOutOfMemory : kErrInvalidPicture, what);
   }
 }
 

@@ -336,13 +336,12 @@ void MeasurementSession::Scan() {
   hi_dat_path_.clear();
   if (!hi_dat_folder_.empty()) {
     const std::string path = hi_dat_folder_ + "/hi.dat";
-    std::string error;
-    if (WriteHiDat(path, scan_, &error)) {
+    if (Result<void> written = WriteHiDat(path, scan_); written) {
       hi_dat_path_ = path;
       hi_dat_failure_reported_ = false;
     } else if (!hi_dat_failure_reported_) {
       hi_dat_failure_reported_ = true;
-      events_->HiDatNotWritten(error);
+      events_->HiDatNotWritten(written.failure());
     }
   }
 

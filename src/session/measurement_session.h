@@ -29,6 +29,7 @@
 #include "photo/lens_correction.h"
 #include "photo/photo_loader.h"
 #include "sag/sag_computation.h"
+#include "session/session_events.h"
 #include "state/measurement_state.h"
 #include "state/wire_table.h"
 #include "tension/stringing_chart.h"
@@ -39,71 +40,6 @@
 #include "tracing/scan.h"
 
 namespace sarn {
-
-// What the session reports while it runs. Every method has an empty default,
-// so a face overrides only what it shows.
-class SessionEvents {
- public:
-  virtual ~SessionEvents() = default;
-  // A scan ran: the guide lines (GuideLines()) are new.
-  virtual void Scanned() {}
-  // A scan was due (a line drawn, the threshold or criterion changed) but
-  // could not run because the threshold is not a number: what is shown
-  // belongs to the last scan that ran.
-  virtual void ScanSkipped() {}
-  // The sag texts and estimates are new.
-  virtual void SagComputed() {}
-  // The preselection set estimate box `index` to `value` (0/1).
-  virtual void TickChanged(int /*index*/, int /*value*/) {}
-  // The class rules set wind-load class box `index` (A, B, C) to `value`.
-  virtual void WindClassChanged(int /*index*/, int /*value*/) {}
-  // An evaluation ran: the tension texts are new.
-  virtual void Evaluated() {}
-  // The result text was produced for the clipboard.
-  virtual void ResultCopied(const std::string& /*text*/) {}
-  // hi.dat could not be written (once until a write succeeds again).
-  virtual void HiDatNotWritten(const std::string& /*why*/) {}
-  // The scan ran but gives no credible conductor (precision tracing found no
-  // curve most columns agree on, or a station reaches the missing rows of an
-  // incomplete photo): no result is shown, and `why` says so.
-  virtual void MeasurementFailed(const std::string& /*why*/) {}
-};
-
-// The recovery of a photo load asks and reports through this; a command line
-// answers every question with no.
-class LoadQuestions {
- public:
-  virtual ~LoadQuestions() = default;
-  // Automatic adjustment is off and an attempt failed: retry with it on?
-  virtual bool AskRetry() { return false; }
-  // The recovery changed the limit text or the adjustment switch.
-  virtual void SettingsChanged(const LoadSettings& /*now*/) {}
-};
-
-// The texts of the window's result labels.
-struct ShownResults {
-  std::string present_sag;               // 現在弛度, "##0.000"
-  std::array<std::string, 3> estimates;  // 4/4, 3/4, 2/4, "##0.0"
-  std::string present_tension;           // 現在張力, "##0.0"
-  std::string allow_a;                   // "甲=2234kGf", or "" when class A is off
-  std::string allow_bc;                  // "乙=1620kGf" / "丙=1660kGf"
-  std::string ratio;                     // 許容張力比, "93"
-  std::string specified_sag;             // 規定弛度, "0.09"
-  bool ratio_red = false;                // ratio above 100: on red, else yellow
-};
-
-struct PhotoLoadResult {
-  bool loaded = false;
-  LoadSettings settings;  // as the recovery left them (put back after an uncurable failure)
-  // On failure: the message box text ("エラーコード=" + code, or the end
-  // after adjusting), whether the program must end, and the failure itself.
-  std::string message;
-  bool end_program = false;
-  std::optional<LoadFailure> failure;
-  // The photo a successful load replaced, handed back so that a face that
-  // shows its rasters without a copy can let go of them before they are freed.
-  std::optional<LoadedPhoto> replaced;
-};
 
 class MeasurementSession {
  public:

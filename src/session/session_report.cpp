@@ -71,9 +71,9 @@ ReportContent BuildReportContent(const MeasurementSession& session, const std::s
   c.version = version;
   if (!session.PhotoPath().empty()) {
     c.photo_file_name = std::filesystem::path(session.PhotoPath()).filename().string();
-    auto start = ReadFileStart(session.PhotoPath(), kExifSearchBytes);
-    if (auto* bytes = std::get_if<std::vector<uint8_t>>(&start))
-      c.exif_captured = ExifCaptureDate(*bytes);
+    const Result<std::vector<uint8_t>> start = ReadFileStart(session.PhotoPath(), kExifSearchBytes);
+    if (start)
+      c.exif_captured = ExifCaptureDate(*start);
   }
 
   const WireRecord* wire = session.State().SelectedWire();

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "output/report_content.h"
+#include "session/report_content.h"
 #include "session/measurement_session.h"
 
 namespace sarn {

@@ -19,18 +19,14 @@
 namespace sarn {
 namespace {
 
-FileError ErrorOf(FileProblem problem, const std::string& path, const std::string& what) {
-  return FileError{problem, what, path + ": " + what};
-}
+using enum MessageId;
 
-FileError OpenError(const std::string& path, int error_number) {
+Failure OpenError(const std::string& path, int error_number) {
   if (error_number == ENOENT || error_number == ENOTDIR || error_number == ENAMETOOLONG)
-    return ErrorOf(FileProblem::kNotFound, path, "the file does not exist");
+    return Failure(kFileNotFound, {path});
   if (error_number == EACCES || error_number == EPERM)
-    return ErrorOf(FileProblem::kNoPermission, path,
-                   std::string("the file cannot be read (") + std::strerror(error_number) + ")");
-  return ErrorOf(FileProblem::kReadError, path,
-                 std::string("the file cannot be opened (") + std::strerror(error_number) + ")");
+    return Failure(kFileNoPermission, {path, std::strerror(error_number)});
+  return Failure(kFileCannotOpen, {path, std::strerror(error_number)});
 }
 
 class FileDescriptor {
@@ -56,39 +52,36 @@ class FileDescriptor {
 
 // Opens `path` for reading without blocking and checks that it is a regular
 // file; fills `status`.
-std::optional<FileError> OpenRegular(const std::string& path, FileDescriptor* fd,
-                                     struct stat* status) {
+Result<void> OpenRegular(const std::string& path, FileDescriptor* fd, struct stat* status) {
   // O_NONBLOCK: opening a FIFO with no writer would otherwise wait for one.
   FileDescriptor opened(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (opened.get() < 0) {
     if (errno == ENXIO)  // a socket, or a FIFO opened for writing elsewhere
-      return ErrorOf(FileProblem::kNotRegular, path, "this is not a regular file");
+      return Failure(kFileNotRegular, {path});
     return OpenError(path, errno);
   }
   if (::fstat(opened.get(), status) != 0)
     return OpenError(path, errno);
   if (S_ISDIR(status->st_mode))
-    return ErrorOf(FileProblem::kFolder, path, "this is a folder, not a file");
+    return Failure(kFileIsFolder, {path});
   if (!S_ISREG(status->st_mode))
-    return ErrorOf(FileProblem::kNotRegular, path, "this is not a regular file");
+    return Failure(kFileNotRegular, {path});
   // A regular file never blocks; reading goes on in the ordinary mode.
   ::fcntl(opened.get(), F_SETFL, ::fcntl(opened.get(), F_GETFL) & ~O_NONBLOCK);
   fd->reset(opened.release());
-  return std::nullopt;
+  return Ok();
 }
 
-std::variant<std::vector<uint8_t>, FileError> ReadFile(const std::string& path, size_t max_bytes,
-                                                       bool truncate) {
+Result<std::vector<uint8_t>> ReadFile(const std::string& path, size_t max_bytes, bool truncate) {
   FileDescriptor fd(-1);
   struct stat status {};
-  if (auto error = OpenRegular(path, &fd, &status))
-    return *error;
+  if (Result<void> opened = OpenRegular(path, &fd, &status); !opened)
+    return opened.failure();
 
   // Read to the end rather than trusting st_size: files of /proc and /sys
   // report 0 and still have content.
   if (!truncate && static_cast<uint64_t>(status.st_size) > max_bytes) {
-    return ErrorOf(FileProblem::kTooLarge, path,
-                   "the file is too large (" + std::to_string(status.st_size) + " bytes)");
+    return Failure(kFileTooLargeBytes, {path, std::to_string(status.st_size)});
   }
   std::vector<uint8_t> bytes;
   size_t done = 0;
@@ -100,7 +93,7 @@ std::variant<std::vector<uint8_t>, FileError> ReadFile(const std::string& path, 
         if (bytes.size() > max_bytes) {
           if (truncate)
             break;
-          return ErrorOf(FileProblem::kTooLarge, path, "the file is too large");
+          return Failure(kFileTooLarge, {path});
         }
         bytes.resize(std::min(bytes.size() * 2, max_bytes + 1));
       }
@@ -108,19 +101,18 @@ std::variant<std::vector<uint8_t>, FileError> ReadFile(const std::string& path, 
       if (n < 0 && errno == EINTR)
         continue;
       if (n < 0) {
-        return ErrorOf(FileProblem::kReadError, path,
-                       std::string("the file cannot be read (") + std::strerror(errno) + ")");
+        return Failure(kFileReadError, {path, std::strerror(errno)});
       }
       if (n == 0)
         break;
       done += static_cast<size_t>(n);
     }
   } catch (const std::bad_alloc&) {
-    return ErrorOf(FileProblem::kTooLarge, path, "the file is too large to read");
+    return Failure(kFileTooLargeToRead, {path});
   }
   if (done > max_bytes) {
     if (!truncate)
-      return ErrorOf(FileProblem::kTooLarge, path, "the file is too large");
+      return Failure(kFileTooLarge, {path});
     done = max_bytes;
   }
   bytes.resize(done);
@@ -245,28 +237,25 @@ bool MappedFile::Shrunk() const {
   return ::fstat(fd_, &status) != 0 || static_cast<uint64_t>(status.st_size) < size_;
 }
 
-std::variant<MappedFile, FileError> MapWholeFile(const std::string& path, size_t max_bytes) {
+Result<MappedFile> MapWholeFile(const std::string& path, size_t max_bytes) {
   FileDescriptor fd(-1);
   struct stat status {};
-  if (auto error = OpenRegular(path, &fd, &status))
-    return *error;
-  if (static_cast<uint64_t>(status.st_size) > max_bytes) {
-    return ErrorOf(FileProblem::kTooLarge, path,
-                   "the file is too large (" + std::to_string(status.st_size) + " bytes)");
-  }
+  if (Result<void> opened = OpenRegular(path, &fd, &status); !opened)
+    return opened.failure();
+  if (static_cast<uint64_t>(status.st_size) > max_bytes)
+    return Failure(kFileTooLargeBytes, {path, std::to_string(status.st_size)});
   MappedFile file;
   if (status.st_size == 0)
     return file;
   const auto size = static_cast<size_t>(status.st_size);
   void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
   if (data == MAP_FAILED) {
-    return ErrorOf(FileProblem::kReadError, path,
-                   std::string("the file cannot be read (") + std::strerror(errno) + ")");
+    return Failure(kFileReadError, {path, std::strerror(errno)});
   }
   InstallSigbusHandler();
   if (!RegisterMapping(static_cast<const uint8_t*>(data), size)) {
     ::munmap(data, size);
-    return ErrorOf(FileProblem::kReadError, path, "too many files are mapped at once");
+    return Failure(kFileTooManyMapped, {path});
   }
   file.fd_ = fd.release();
   file.data_ = static_cast<const uint8_t*>(data);
@@ -274,25 +263,21 @@ std::variant<MappedFile, FileError> MapWholeFile(const std::string& path, size_t
   return file;
 }
 
-std::variant<std::vector<uint8_t>, FileError> ReadWholeFile(const std::string& path,
-                                                            size_t max_bytes) {
+Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t max_bytes) {
   return ReadFile(path, max_bytes, false);
 }
 
-std::variant<std::vector<uint8_t>, FileError> ReadFileStart(const std::string& path,
-                                                            size_t max_bytes) {
+Result<std::vector<uint8_t>> ReadFileStart(const std::string& path, size_t max_bytes) {
   return ReadFile(path, max_bytes, true);
 }
 
 namespace {
 
-std::optional<FileError> Replace(const std::string& path, std::span<const uint8_t> bytes,
-                                 bool sync) {
+Result<void> Replace(const std::string& path, std::span<const uint8_t> bytes, bool sync) {
   std::string temp = path + ".XXXXXX";
   FileDescriptor fd(::mkstemp(temp.data()));
   if (fd.get() < 0) {
-    return ErrorOf(FileProblem::kWriteError, path,
-                   std::string("cannot create a file beside it (") + std::strerror(errno) + ")");
+    return Failure(kFileCannotCreateBeside, {path, std::strerror(errno)});
   }
   // mkstemp creates the file readable by its owner only. lstat, not stat: a
   // link to a folder must not lend the folder's permissions to the file.
@@ -322,27 +307,27 @@ std::optional<FileError> Replace(const std::string& path, std::span<const uint8_
     failure = errno;
   if (failure == 0) {
     if (::rename(temp.c_str(), path.c_str()) == 0)
-      return std::nullopt;
+      return Ok();
     failure = errno;
   }
   ::unlink(temp.c_str());
-  return ErrorOf(FileProblem::kWriteError, path,
-                 std::string("cannot write the file (") + std::strerror(failure) + ")");
+  return Failure(kFileCannotWrite, {path, std::strerror(failure)});
 }
 
 }  // namespace
 
-std::optional<FileError> ReplaceFileAtomically(const std::string& path,
-                                               const std::vector<uint8_t>& bytes, bool sync) {
+Result<void> ReplaceFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
+                                   bool sync) {
   return Replace(path, bytes, sync);
 }
 
-bool ReplaceFileWithBytes(const std::string& path, std::string_view bytes, std::string* why) {
-  const std::optional<FileError> failure =
-      Replace(path, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, true);
-  if (failure && why != nullptr)
-    *why = "cannot write " + failure->message;
-  return !failure;
+Result<void> ReplaceFileWithBytes(const std::string& path, std::string_view bytes) {
+  return Replace(path, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, true);
+}
+
+bool IsTooLarge(const Failure& failure) {
+  const MessageId id = failure.message();
+  return id == kFileTooLargeBytes || id == kFileTooLarge || id == kFileTooLargeToRead;
 }
 
 }  // namespace sarn

@@ -7,38 +7,23 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
+
+#include "state/failure.h"
 
 namespace sarn {
 
-enum class FileProblem {
-  kNotFound,      // no such file (or a folder on the way is missing)
-  kNoPermission,  // the file may not be read or written
-  kFolder,        // a folder
-  kNotRegular,    // a FIFO, device or socket
-  kTooLarge,      // larger than the caller accepts
-  kReadError,     // an I/O error while reading
-  kWriteError,    // the replacement could not be written or renamed
-};
-
-struct FileError {
-  FileProblem problem = FileProblem::kReadError;
-  std::string what;     // what went wrong, without the path
-  std::string message;  // "PATH: what went wrong", for the user
-};
+// Every failure names the path once: "PATH: what went wrong" (the kFile...
+// entries of messages.h).
 
 // The whole content of `path`, at most `max_bytes` long.
-std::variant<std::vector<uint8_t>, FileError> ReadWholeFile(const std::string& path,
-                                                            size_t max_bytes);
+Result<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t max_bytes);
 
 // The first `max_bytes` of `path` (all of it when shorter): for readers that
 // never need more, so that a huge file or an endless one costs no more.
-std::variant<std::vector<uint8_t>, FileError> ReadFileStart(const std::string& path,
-                                                            size_t max_bytes);
+Result<std::vector<uint8_t>> ReadFileStart(const std::string& path, size_t max_bytes);
 
 // A regular file mapped read-only (MAP_PRIVATE), for large inputs read once
 // (a photo): no copy into the heap, and pages never read are never loaded.
@@ -62,8 +47,7 @@ class MappedFile {
   bool Shrunk() const;
 
  private:
-  friend std::variant<MappedFile, FileError> MapWholeFile(const std::string& path,
-                                                          size_t max_bytes);
+  friend Result<MappedFile> MapWholeFile(const std::string& path, size_t max_bytes);
   void Reset() noexcept;
 
   int fd_ = -1;  // kept open for Shrunk()
@@ -74,7 +58,7 @@ class MappedFile {
 // `path` mapped whole, with the same refusals and problems as ReadWholeFile
 // (checked as a regular file, opened without blocking, before anything is
 // read). An empty file gives an empty mapping.
-std::variant<MappedFile, FileError> MapWholeFile(const std::string& path, size_t max_bytes);
+Result<MappedFile> MapWholeFile(const std::string& path, size_t max_bytes);
 
 // Replaces `path` by `bytes`: written to a uniquely named file beside it (so
 // the rename stays on one file system), synced when `sync`, then renamed over
@@ -82,11 +66,13 @@ std::variant<MappedFile, FileError> MapWholeFile(const std::string& path, size_t
 // write leaves no half file. A replaced regular file keeps its permissions;
 // anything else (no file, or a link to a folder) gives a new file the
 // permissions the user's umask gives new files.
-std::optional<FileError> ReplaceFileAtomically(const std::string& path,
-                                               const std::vector<uint8_t>& bytes, bool sync);
+Result<void> ReplaceFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
+                                   bool sync);
 
-// The same for bytes held elsewhere (a Qt buffer): false with the reason in
-// `why` ("cannot write PATH: ...").
-bool ReplaceFileWithBytes(const std::string& path, std::string_view bytes, std::string* why);
+// The same, synced, for bytes held elsewhere (a Qt buffer).
+Result<void> ReplaceFileWithBytes(const std::string& path, std::string_view bytes);
+
+// True for the failures that say a file is larger than the reader accepts.
+bool IsTooLarge(const Failure& failure);
 
 }  // namespace sarn

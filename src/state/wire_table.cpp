@@ -54,7 +54,7 @@ void WriteFloat(std::vector<uint8_t>& out, float value) {
     out.push_back(static_cast<uint8_t>((bits >> shift) & 0xFF));
 }
 
-WireDataResult Failure(const std::string& file_name, const std::string& what) {
+WireDataResult Refusal(const std::string& file_name, const std::string& what) {
   WireDataResult result;
   result.error = file_name + ": " + what;
   return result;
@@ -68,9 +68,9 @@ std::string Plural(long long count, const char* one, const char* many) {
 
 WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::string& file_name) {
   if (bytes.empty())
-    return Failure(file_name, "the file is empty; it should hold a conductor table.");
+    return Refusal(file_name, "the file is empty; it should hold a conductor table.");
   if (bytes.size() < static_cast<size_t>(kWireHeaderBytes))
-    return Failure(file_name, "the file is only " +
+    return Refusal(file_name, "the file is only " +
                                   Plural(static_cast<long long>(bytes.size()), "byte", "bytes") +
                                   " long, too short for its 6-byte header.");
   WireData data;
@@ -78,13 +78,13 @@ WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::strin
   data.DesignTemp[0] = ReadInt16(&bytes[2]);
   data.DesignTemp[1] = ReadInt16(&bytes[4]);
   if (data.WireLast < 0)
-    return Failure(file_name, "the conductor count is negative (the highest index is " +
+    return Refusal(file_name, "the conductor count is negative (the highest index is " +
                                   std::to_string(data.WireLast) + ").");
   const size_t count = static_cast<size_t>(data.WireLast) + 1;
   const size_t needed = kWireHeaderBytes + count * kWireRecordBytes;
   if (bytes.size() < needed) {
     const size_t whole = (bytes.size() - kWireHeaderBytes) / kWireRecordBytes;
-    return Failure(file_name, "the file holds " + std::to_string(whole) +
+    return Refusal(file_name, "the file holds " + std::to_string(whole) +
                                   " conductors' worth of bytes (" + std::to_string(bytes.size()) +
                                   " bytes) but says it holds " + std::to_string(count) + " (" +
                                   std::to_string(needed) + " bytes needed).");
@@ -109,9 +109,12 @@ WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::strin
 
 WireDataResult ReadWireData(const std::string& path) {
   auto read = ReadFileStart(path, kLargestWireFileBytes);
-  if (const auto* error = std::get_if<FileError>(&read))
-    return Failure(path, error->what + ".");
-  return ParseWireData(std::get<std::vector<uint8_t>>(read), path);
+  if (!read) {
+    WireDataResult result;
+    result.error = read.failure().English() + ".";
+    return result;
+  }
+  return ParseWireData(*read, path);
 }
 
 std::vector<uint8_t> SerializeWireData(const WireData& data) {

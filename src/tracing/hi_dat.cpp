@@ -1,7 +1,5 @@
 #include "tracing/hi_dat.h"
 
-#include <optional>
-
 #include "state/file_access.h"
 
 namespace sarn {
@@ -31,14 +29,11 @@ std::vector<uint8_t> HiDatBytes(const ScanResult& result) {
   return bytes;
 }
 
-bool WriteHiDat(const std::string& path, const ScanResult& result, std::string* error) {
+Result<void> WriteHiDat(const std::string& path, const ScanResult& result) {
   // Replaced in one step, so a reader sees the old dump or the whole new one
   // and an older, longer file leaves no tail. The dump is a diagnostic aid,
   // so it is not synced to disk.
-  const std::optional<FileError> failure = ReplaceFileAtomically(path, HiDatBytes(result), false);
-  if (failure && error)
-    *error = failure->message;
-  return !failure;
+  return ReplaceFileAtomically(path, HiDatBytes(result), false);
 }
 
 }  // namespace sarn

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "state/failure.h"
 #include "tracing/scan.h"
 
 namespace sarn {
@@ -17,8 +18,8 @@ inline constexpr int kHiDatBytes = 2 * 2 * kStations * kSamples;  // 7272
 std::vector<uint8_t> HiDatBytes(const ScanResult& result);
 
 // Replaces the file whole: written to a temporary file beside it and renamed,
-// so that no reader sees a torn or stale-tailed file. False with a reason
-// when the folder is not writable.
-bool WriteHiDat(const std::string& path, const ScanResult& result, std::string* error);
+// so that no reader sees a torn or stale-tailed file. Fails when the folder
+// is not writable.
+Result<void> WriteHiDat(const std::string& path, const ScanResult& result);
 
 }  // namespace sarn

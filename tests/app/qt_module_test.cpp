@@ -44,14 +44,15 @@ TEST(QtModule, LoadsOnFirstUseAndWritesWithoutADisplay) {
   const Raster working = MakeRaster(80, 60, 0xFF808080u);
   ReportOverlay overlay;
   overlay.drawn_line = ReportSegment{5, 10, 70, 12};
-  std::string error;
   const std::string png = folder.PathOf("annotated.png");
-  ASSERT_TRUE(context.write_annotated(working, overlay, png, &error)) << error;
+  const Result<void> annotated = context.write_annotated(working, overlay, png);
+  ASSERT_TRUE(annotated.ok()) << annotated.failure().English();
   EXPECT_TRUE(QtInProcess());
   EXPECT_EQ(Head(png, 8), "\x89PNG\r\n\x1a\n");
   const std::string pdf = folder.PathOf("report.pdf");
-  ASSERT_TRUE(context.write_report(ReportContent{}, ReportImages{&working, nullptr}, pdf, &error))
-      << error;
+  const Result<void> report =
+      context.write_report(ReportContent{}, ReportImages{&working, nullptr}, pdf);
+  ASSERT_TRUE(report.ok()) << report.failure().English();
   EXPECT_EQ(Head(pdf, 5), "%PDF-");
   // The commands print their numbers in the "C" locale, also after a report.
   EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");

@@ -17,6 +17,13 @@
 namespace sarn {
 namespace {
 
+// True when `written` succeeded; otherwise its English message in `why`.
+bool Written(const Result<void>& written, std::string* why) {
+  if (!written.ok())
+    *why = written.failure().English();
+  return written.ok();
+}
+
 namespace fs = std::filesystem;
 
 // A fresh folder under the system's temporary folder, removed afterwards.
@@ -118,7 +125,7 @@ TEST(WriteHiDatTest, ReplacesALongerFileWholeAndLeavesNothingElse) {
   }
   const ScanResult result = NumberedResult();
   std::string error;
-  ASSERT_TRUE(WriteHiDat(path.string(), result, &error)) << error;
+  ASSERT_TRUE(Written(WriteHiDat(path.string(), result), &error)) << error;
   EXPECT_EQ(fs::file_size(path), 7272u);
   EXPECT_EQ(ReadAll(path), HiDatBytes(result));
   // No temporary file is left beside it.
@@ -132,7 +139,7 @@ TEST(WriteHiDatTest, ReplacesALongerFileWholeAndLeavesNothingElse) {
   // A second scan replaces the first.
   ScanResult second;
   second.Bright[8][201] = 42;
-  ASSERT_TRUE(WriteHiDat(path.string(), second, &error)) << error;
+  ASSERT_TRUE(Written(WriteHiDat(path.string(), second), &error)) << error;
   const std::vector<uint8_t> bytes = ReadAll(path);
   ASSERT_EQ(bytes.size(), 7272u);
   EXPECT_EQ(LittleEndianAt(bytes, 3634), 42);
@@ -143,14 +150,14 @@ TEST(WriteHiDatTest, NewFileIsReadableAndReplacementKeepsPermissions) {
   TempFolder folder;
   const fs::path path = folder.path() / "hi.dat";
   std::string error;
-  ASSERT_TRUE(WriteHiDat(path.string(), ScanResult{}, &error)) << error;
+  ASSERT_TRUE(Written(WriteHiDat(path.string(), ScanResult{}), &error)) << error;
   const fs::perms rw_r_r = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                            fs::perms::others_read;
   EXPECT_EQ(fs::status(path).permissions(), rw_r_r);
 
   const fs::perms private_file = fs::perms::owner_read | fs::perms::owner_write;
   fs::permissions(path, private_file);
-  ASSERT_TRUE(WriteHiDat(path.string(), NumberedResult(), &error)) << error;
+  ASSERT_TRUE(Written(WriteHiDat(path.string(), NumberedResult()), &error)) << error;
   EXPECT_EQ(fs::status(path).permissions(), private_file);
   EXPECT_EQ(ReadAll(path), HiDatBytes(NumberedResult()));
 
@@ -162,7 +169,7 @@ TEST(WriteHiDatTest, NewFileIsReadableAndReplacementKeepsPermissions) {
                                                 fs::perms::group_exec | fs::perms::others_read |
                                                 fs::perms::others_exec);
   fs::create_directory_symlink(folder.path() / "folder", linked);
-  ASSERT_TRUE(WriteHiDat(linked.string(), NumberedResult(), &error)) << error;
+  ASSERT_TRUE(Written(WriteHiDat(linked.string(), NumberedResult()), &error)) << error;
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(linked)));
   EXPECT_EQ(fs::status(linked).permissions(), rw_r_r);
 }
@@ -172,12 +179,14 @@ TEST(WriteHiDatTest, FolderThatIsAFileFailsWithAReason) {
   const fs::path not_a_folder = folder.path() / "plain_file";
   std::ofstream(not_a_folder) << "x";
   std::string error;
-  EXPECT_FALSE(WriteHiDat((not_a_folder / "hi.dat").string(), ScanResult{}, &error));
-  EXPECT_NE(error.find("hi.dat"), std::string::npos) << error;
-  EXPECT_FALSE(WriteHiDat((folder.path() / "missing" / "hi.dat").string(), ScanResult{}, &error));
+  const std::string path = (not_a_folder / "hi.dat").string();
+  EXPECT_FALSE(Written(WriteHiDat(path, ScanResult{}), &error));
+  // The path once, then what went wrong.
+  EXPECT_EQ(error.find(path + ": cannot create a file beside it ("), 0u) << error;
+  EXPECT_EQ(error.find(path, 1), std::string::npos) << error;
+  EXPECT_FALSE(
+      Written(WriteHiDat((folder.path() / "missing" / "hi.dat").string(), ScanResult{}), &error));
   EXPECT_FALSE(error.empty());
-  // The reason is optional.
-  EXPECT_FALSE(WriteHiDat((not_a_folder / "hi.dat").string(), ScanResult{}, nullptr));
 }
 
 TEST(WriteHiDatTest, ReadOnlyFolderFailsAndKeepsTheOldFile) {
@@ -189,7 +198,7 @@ TEST(WriteHiDatTest, ReadOnlyFolderFailsAndKeepsTheOldFile) {
   if (::access(folder.path().c_str(), W_OK) == 0)
     GTEST_SKIP() << "permissions are not enforced for this user";
   std::string error;
-  EXPECT_FALSE(WriteHiDat(path.string(), NumberedResult(), &error));
+  EXPECT_FALSE(Written(WriteHiDat(path.string(), NumberedResult()), &error));
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(fs::file_size(path), 3u);
 }

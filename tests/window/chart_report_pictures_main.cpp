@@ -41,8 +41,10 @@ int main(int argc, char** argv) {
 
   sarn::test::TempFolder folder;
   const std::string pdf = argc == 3 ? argv[2] : folder.PathOf("report.pdf");
-  std::string error;
-  if (!sarn::WriteReportPdf(m.content, {&m.working, nullptr}, pdf, &error)) {
+  if (const sarn::Result<void> written =
+          sarn::WriteReportPdf(m.content, {&m.working, nullptr}, pdf);
+      !written) {
+    const std::string error = written.failure().English();
     std::cerr << error << "\n";
     return 1;
   }

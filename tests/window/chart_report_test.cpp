@@ -134,8 +134,8 @@ TEST(Report, PdfCarriesTheResultsTheFontAndThePhoto) {
   const test::SyntheticMeasurement& m = Measurement();
   const ReportResults& r = m.content.results;
   const std::string pdf = folder.PathOf("report.pdf");
-  std::string error;
-  ASSERT_TRUE(WriteReportPdf(m.content, {&m.working, nullptr}, pdf, &error)) << error;
+  const Result<void> written = WriteReportPdf(m.content, {&m.working, nullptr}, pdf);
+  ASSERT_TRUE(written.ok()) << written.failure().English();
 
   const std::optional<std::string> text = Output("pdftotext -layout '" + pdf + "' -");
   ASSERT_TRUE(text);
@@ -170,8 +170,8 @@ TEST(Report, AnnotatedPngCarriesTheOverlayInWorkingPixels) {
   test::TempFolder folder;
   const test::SyntheticMeasurement& m = Measurement();
   const std::string png = folder.PathOf("annotated.png");
-  std::string error;
-  ASSERT_TRUE(WriteAnnotatedPng(m.working, m.content.overlay, png, &error)) << error;
+  const Result<void> written = WriteAnnotatedPng(m.working, m.content.overlay, png);
+  ASSERT_TRUE(written.ok()) << written.failure().English();
   const QImage image(QString::fromStdString(png), "PNG");
   ASSERT_EQ(image.width(), m.working.width);
   ASSERT_EQ(image.height(), m.working.height);
@@ -192,9 +192,13 @@ TEST(Report, AnnotatedPngCarriesTheOverlayInWorkingPixels) {
   EXPECT_TRUE(near(mark.x1, (mark.y1 + mark.y2) / 2, 1, 0, QColor(255, 0, 0)));
   // Away from the lines the photo is as it was.
   EXPECT_EQ(image.pixel(5, 5), m.working.pixels[5 * m.working.width + 5]);
-  // A folder that does not exist: a failure with the path, no file.
-  EXPECT_FALSE(WriteAnnotatedPng(m.working, m.content.overlay, folder.PathOf("no/a.png"), &error));
-  EXPECT_NE(error.find("no/a.png"), std::string::npos);
+  // A folder that does not exist: a failure naming the path once, no file.
+  const std::string missing = folder.PathOf("no/a.png");
+  const Result<void> refused = WriteAnnotatedPng(m.working, m.content.overlay, missing);
+  ASSERT_FALSE(refused.ok());
+  const std::string error = refused.failure().English();
+  EXPECT_EQ(error.find(missing + ": cannot create a file beside it ("), 0u) << error;
+  EXPECT_EQ(error.find(missing, 1), std::string::npos) << error;
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // photo as the working image, the overlay a scan of it gives, and the
 // results of the worked-example conductor evaluated by the program itself.
 
-#include "output/report_content.h"
+#include "session/report_content.h"
 #include "photo/raster.h"
 
 namespace sarn::test {

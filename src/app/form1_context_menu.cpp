@@ -117,9 +117,9 @@ void Form1::SaveReport() {
   if (!path)
     return;
   const ReportContent content = BuildReportContent(session_, LocalTimeText(), SARN_VERSION);
-  std::string why;
-  if (!WriteReportPdf(content, ReportImagesOf(session_.Photo()), *path, &why))
-    dialogs_.MessageOk(*path + ": " + why);
+  if (Result<void> written = WriteReportPdf(content, ReportImagesOf(session_.Photo()), *path);
+      !written)
+    dialogs_.MessageOk(written.failure().English());
 }
 
 }  // namespace sarn
