@@ -101,9 +101,8 @@ PhotoLoadResult MeasurementSession::LoadPhoto(const std::string& path, const Loa
   trace_.reset();
   measurement_failure_.clear();
   camera_exif_ = CameraExif{};
-  auto start = ReadFileStart(path, kExifSearchBytes);
-  if (auto* bytes = std::get_if<std::vector<uint8_t>>(&start))
-    camera_exif_ = ReadCameraExif(*bytes);
+  if (const Result<std::vector<uint8_t>> start = ReadFileStart(path, kExifSearchBytes))
+    camera_exif_ = ReadCameraExif(*start);
   ResolveLens();
   return result;
 }

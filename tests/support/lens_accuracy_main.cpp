@@ -46,7 +46,7 @@ double MeasuredSag(const std::string& sarn, const std::string& photo, const doub
   char coords[160];
   std::snprintf(coords, sizeof coords, "%.3f,%.3f,%.3f,%.3f", line[0], line[1], line[2], line[3]);
   const std::string out = Run("'" + sarn + "' measure '" + photo + "' --line " + coords +
-                              " --precision --json --lens " + lens + " 2>/dev/null");
+                              " --no-cut --precision --json --lens " + lens + " 2>/dev/null");
   const auto json = nlohmann::json::parse(out, nullptr, false);
   if (json.is_discarded() || !json.contains("sag") || !json["sag"][0].is_number())
     return NAN;
