@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
   const double sag_scales[] = {0.5, 1.0};
 
   std::vector<double> corrected_errors, off_errors;
+  int corrected_failures = 0, off_failures = 0;
   std::printf("| camera | chord height | sag px | truth m | off: error %% | auto: error %% |\n");
   std::printf("|---|---|---|---|---|---|\n");
   for (const CampaignCamera& camera : CampaignCameras()) {
@@ -120,8 +121,16 @@ int main(int argc, char** argv) {
         const double off = MeasuredSag(sarn, photo, line, "off", nullptr);
         const double corrected = MeasuredSag(sarn, photo, line, "auto", &change);
         const double off_error = (off / truth - 1) * 100, error = (corrected / truth - 1) * 100;
-        off_errors.push_back(std::fabs(off_error));
-        corrected_errors.push_back(std::fabs(error));
+        // A scene measured without a result (the bent conductor rises above
+        // the line, so no credible trace) counts as a failure of its mode.
+        if (std::isfinite(off_error))
+          off_errors.push_back(std::fabs(off_error));
+        else
+          ++off_failures;
+        if (std::isfinite(error))
+          corrected_errors.push_back(std::fabs(error));
+        else
+          ++corrected_failures;
         std::printf("| %s | %+.0f %% | %.0f | %.4f | %+.2f | %+.3f |\n", camera.label.c_str(),
                     height * 100, p, truth, off_error, error);
         std::fflush(stdout);
