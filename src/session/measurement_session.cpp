@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "output/result_text.h"
+#include "photo/exif_date.h"
 #include "session/raster_pixels.h"
+#include "state/file_access.h"
 #include "state/numeric.h"
 #include "tracing/hi_dat.h"
 #include "tracing/scan_check.h"
@@ -100,7 +102,88 @@ std::optional<LoadedPhoto> MeasurementSession::SetPhoto(LoadedPhoto photo, const
   trace_.reset();
   measurement_failure_.clear();
   warnings_.reset();
+  camera_exif_ = CameraExif{};
+  if (const Result<std::vector<uint8_t>> start = ReadFileStart(path, kExifSearchBytes))
+    camera_exif_ = ReadCameraExif(*start);
+  ResolveLens();
   return replaced;
+}
+
+// The profile for the present choice and photo. With correction off the
+// database is consulted only for a photo that names its camera, and only
+// the files that mention that camera are read.
+void MeasurementSession::ResolveLens() {
+  warnings_.reset();  // the lens advice is one of them
+  lens_lookup_ = LensLookup{};
+  lens_mapper_.reset();
+  lens_sag_change_.reset();
+  switch (lens_choice_.mode) {
+    case LensMode::Off:
+      if (photo_ && camera_exif_.Any())
+        lens_lookup_ = LensDatabase::Find(camera_exif_, false);
+      break;
+    case LensMode::Auto:
+      lens_lookup_ = LensDatabase::Find(camera_exif_, true);
+      break;
+    case LensMode::Manual:
+      lens_lookup_ = LensDatabase::Find(lens_choice_);
+      break;
+  }
+  if (lens_lookup_.profile && photo_)
+    lens_mapper_ = std::make_shared<const LensMapper>(*lens_lookup_.profile, photo_->photo_width,
+                                                      photo_->photo_height);
+}
+
+void MeasurementSession::SetLens(const LensChoice& choice) {
+  if (choice == lens_choice_)
+    return;
+  lens_choice_ = choice;
+  ResolveLens();
+  if (scanned_)
+    SarnKeisan();
+}
+
+bool MeasurementSession::LensApplied() const {
+  return lens_choice_.mode != LensMode::Off && lens_mapper_ != nullptr;
+}
+
+std::optional<double> MeasurementSession::LensCorrectionAdvised() const {
+  if (lens_choice_.mode != LensMode::Off || !lens_sag_change_ || std::fabs(*lens_sag_change_) <= 1)
+    return std::nullopt;
+  return lens_sag_change_;
+}
+
+// The conductor at the stations (the traced curve's rows with precision
+// tracing, else the scan's) and the chord's ends, in working-image
+// coordinates mapped to the full photo, undistorted there and mapped back.
+std::optional<CorrectedPoints> MeasurementSession::CorrectedStations() const {
+  if (!lens_mapper_ || !photo_)
+    return std::nullopt;
+  const bool traced = precision_ && trace_ && trace_->credible;
+  const int pw = photo_->photo_width, ph = photo_->photo_height;
+  auto correct = [&](double wx, double wy, double* cx, double* cy) {
+    PhotoPoint p;
+    WorkingToPhoto(photo_->plan, pw, ph, wx, wy, &p.x, &p.y);
+    const PhotoPoint u = lens_mapper_->Undistort(p);
+    PhotoToWorking(photo_->plan, pw, ph, u.x, u.y, cx, cy);
+  };
+  CorrectedPoints c;
+  // Pixel (x, y) of the working image spans x..x+1, y..y+1; a station's
+  // point is the centre of the pixel its row was found in (or the traced
+  // centre line).
+  std::array<double, kStations> rows{};
+  for (size_t i = 0; i < kStations; ++i) {
+    const double x = (traced ? trace_->StationX[i] : scan_.StationX[i]) + 0.5;
+    rows[i] = (traced ? static_cast<double>(trace_->StationRows[i])
+                      : static_cast<double>(scan_.WireY[i])) +
+              0.5;
+    correct(x, rows[i], &c.x[i], &c.y[i]);
+  }
+  // The chord's ends: the drawn line's ends' columns at the conductor.
+  double unused = 0;
+  correct(guides_.chord_working.X1, rows[0], &c.chord_x1, &unused);
+  correct(guides_.chord_working.X2, rows[kStations - 1], &c.chord_x2, &unused);
+  return c;
 }
 
 void MeasurementSession::TrackLine(const ScanLine& line) {
@@ -367,6 +450,18 @@ const std::vector<std::string>& MeasurementSession::Warnings() const {
   std::vector<std::string>& warnings = warnings_.emplace();
   if (photo_ && !photo_->incomplete_message.empty())
     warnings.push_back(photo_->incomplete_message);
+  if (const std::optional<double> change = LensCorrectionAdvised()) {
+    const LensProfile& p = *lens_lookup_.profile;
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "lens correction is off: the photo's camera (%s) and lens (%s) are in the lens "
+                  "database, and correcting their distortion changes the 4/4 sag by %+.1f %%; "
+                  "switch it on with --lens auto (window: レンズ補正, Ctrl+L)",
+                  p.CameraName().c_str(), p.LensName().c_str(), *change);
+    warnings.push_back(text);
+  } else if (lens_choice_.mode != LensMode::Off && !lens_lookup_.profile && photo_) {
+    warnings.push_back("lens correction: " + lens_lookup_.why_not + "; the sag is not corrected");
+  }
   if (!scanned_ || precision_ || !measurement_failure_.empty())
     return warnings;
   for (std::string& off : StationsOffTheTrace(scan_.WireY, TraceNow()))
@@ -396,6 +491,18 @@ void MeasurementSession::SarnKeisan() {
   if (precision_ && trace_ && trace_->credible)
     inputs.PreciseRows = trace_->StationRows;
   sag_ = ComputeSag(state_, inputs);
+  // With a lens profile known, the corrected sag too: shown when correction
+  // is on, and its change to the 4/4 sag reported either way.
+  lens_sag_change_.reset();
+  if (std::optional<CorrectedPoints> corrected = CorrectedStations()) {
+    SagInputs corrected_inputs = inputs;
+    corrected_inputs.Corrected = std::move(corrected);
+    SagOutcome corrected_sag = ComputeSag(state_, corrected_inputs);
+    if (sag_.SagDefined[0] && corrected_sag.SagDefined[0] && sag_.SagEst[0] != 0)
+      lens_sag_change_ = (double{corrected_sag.SagEst[0]} / double{sag_.SagEst[0]} - 1.0) * 100.0;
+    if (lens_choice_.mode != LensMode::Off)
+      sag_ = corrected_sag;
+  }
 
   shown_.present_sag = sag_.sag_text;
   for (size_t i = 0; i < 3; ++i)
