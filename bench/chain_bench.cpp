@@ -210,8 +210,8 @@ struct Fixture {
   ScanLine line{20, 142, 1230, 142};
 
   ChainResult Result() const {
-    if (!session.MeasurementFailure().empty())
-      return {session.MeasurementFailure()};
+    if (session.MeasurementFailure())
+      return {session.MeasurementFailure()->English()};
     return {copied.last, session.Sag().SagEst[0], session.PresentTension()};
   }
 };

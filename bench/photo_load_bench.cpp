@@ -73,7 +73,7 @@ int ProbeLoad(const std::string& path) {
   const sarn::LoadOutcome out =
       sarn::LoadPhotoWithRecovery(path, sarn::LoadSettings{}, kInnerWidth, {});
   if (!out.photo) {
-    std::fprintf(stderr, "load failed: %s\n", out.failure ? out.failure->reason.c_str() : "?");
+    std::fprintf(stderr, "load failed: %s\n", out.failure ? out.failure->English().c_str() : "?");
     return 1;
   }
   std::printf("photo %d x %d, case %c, working %d x %d, attempts %d\n", out.photo->photo_width,

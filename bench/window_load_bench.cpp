@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
   sarn::tk::QtDialogs dialogs("Sarn");
   sarn::tk::QtClipboard clipboard;
   const sarn::WireDataResult wires = sarn::ReadWireData(argv[2]);
-  if (!wires.data) {
-    std::fprintf(stderr, "window_load_bench: %s\n", wires.error.c_str());
+  if (!wires.ok()) {
+    std::fprintf(stderr, "window_load_bench: %s\n", wires.failure().English().c_str());
     return 2;
   }
   // hi.dat of this session goes to a folder of its own.
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
   {
     sarn::Form1 form(dialogs, clipboard, folder.string());
     dialogs.SetParent(&form);
-    form.Form_Load(*wires.data);
+    form.Form_Load(*wires);
     PaintWatch watch;
     form.Picture1->installEventFilter(&watch);
 

@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(out.photo.has_value() || out.failure.has_value());
   Require(out.attempts >= 1 && out.attempts <= 10);
   if (!out.photo) {
-    Require(out.failure->code != 0);
-    const std::string code = std::to_string(out.failure->code);
+    Require(out.failure->code() != 0);
+    const std::string code = std::to_string(out.failure->code());
     Require(out.message.size() > code.size() &&
             out.message.compare(out.message.size() - code.size(), code.size(), code) == 0);
     return 0;

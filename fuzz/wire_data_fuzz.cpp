@@ -67,29 +67,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);
 
   const sarn::WireDataResult file = sarn::ParseWireData(bytes, "fuzz.dat");
-  Require(file.data.has_value() != !file.error.empty());
-  if (file.data) {
-    CheckTable(*file.data);
-    const std::vector<uint8_t> written = sarn::SerializeWireData(*file.data);
+  Require(file.ok() != !file.ok());
+  if (file.ok()) {
+    CheckTable(*file);
+    const std::vector<uint8_t> written = sarn::SerializeWireData(*file);
     Require(written.size() <= bytes.size());
     Require(std::equal(written.begin(), written.end(), bytes.begin()));
   } else {
-    Require(file.error.rfind("fuzz.dat: ", 0) == 0);
+    Require(file.failure().English().rfind("fuzz.dat: ", 0) == 0);
   }
 
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const sarn::WireDataResult source = sarn::ParseWireSource(text);
-  Require(source.data.has_value() != !source.error.empty());
-  if (source.data) {
-    CheckTable(*source.data);
-    for (const sarn::WireRecord& record : source.data->WireTable)
+  Require(source.ok() != !source.ok());
+  if (source.ok()) {
+    CheckTable(*source);
+    for (const sarn::WireRecord& record : source->WireTable)
       Require(!sarn::WireRecordProblem(record));
     const sarn::WireDataResult again =
-        sarn::ParseWireData(sarn::SerializeWireData(*source.data), "fuzz.dat");
-    Require(again.data.has_value());
-    CheckSameTable(*source.data, *again.data);
+        sarn::ParseWireData(sarn::SerializeWireData(*source), "fuzz.dat");
+    Require(again.ok());
+    CheckSameTable(*source, *again);
   } else {
-    Require(source.error.rfind("line ", 0) == 0);
+    Require(source.failure().English().rfind("line ", 0) == 0);
   }
   return 0;
 }

@@ -179,10 +179,10 @@ void ChartDialog::Show(const StringingChartResult& chart, const ChartMarks& mark
 
 void ChartDialog::Update(const StringingChartResult& result, const ChartMarks& marks) {
   if (!result.ok()) {
-    Clear(result.error);
+    Clear(result.failure().English());
     return;
   }
-  chart_ = result.chart;
+  chart_ = *result;
   const StringingChartTexts texts = ChartTexts(*chart_, kNoSolutionText);
   summary_->setText(
       QStringLiteral("電線 %1　径間 %2 m　撮影時気温 %3 ℃　現在張力 %4 kgf　現在弛度 %5 m　"

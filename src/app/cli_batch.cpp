@@ -56,7 +56,7 @@ RowResult MeasureRow(const std::vector<std::string>& cells, int line_number,
   }
   prepared.session->SetPhotoLine(coords[0], coords[1], coords[2], coords[3]);
   if (!prepared.session->Tension().ok())
-    row.error = prepared.session->Tension().error;
+    row.error = prepared.session->Tension().failure->English();
   row.session = std::move(prepared.session);
   return row;
 }

@@ -45,10 +45,10 @@ int RunChartCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (json) {
     out << JsonText(ChartJson(chart)) << "\n";
   } else if (chart.ok()) {
-    out << (csv ? StringingChartCsv(*chart.chart) : StringingChartTable(*chart.chart));
+    out << (csv ? StringingChartCsv(*chart) : StringingChartTable(*chart));
   }
   if (!chart.ok()) {
-    err << "sarn chart: no chart: " << chart.error << "\n";
+    err << "sarn chart: no chart: " << chart.failure().English() << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;

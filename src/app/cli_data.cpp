@@ -47,11 +47,11 @@ int RunList(const std::string& given, std::ostream& out, std::ostream& err,
             const CliContext& context) {
   const std::string path = DataFilePath(given, context);
   const WireDataResult result = ReadWireData(path);
-  if (!result.data) {
-    err << "sarn data list: " << result.error << "\n";
+  if (!result.ok()) {
+    err << "sarn data list: " << result.failure().English() << "\n";
     return kExitBadInput;
   }
-  PrintWireTable(*result.data, path, out);
+  PrintWireTable(*result, path, out);
   return kExitSuccess;
 }
 
@@ -64,15 +64,15 @@ int RunBuild(const std::string& source, const std::string& target, std::ostream&
     return kExitBadInput;
   }
   const WireDataResult result = ParseWireSource(text);
-  if (!result.data) {
-    err << "sarn data build: " << source << ": " << result.error << "\n";
+  if (!result.ok()) {
+    err << "sarn data build: " << source << ": " << result.failure().English() << "\n";
     return kExitBadInput;
   }
-  if (!WriteAtomically(target, SerializeWireData(*result.data), &why)) {
+  if (!WriteAtomically(target, SerializeWireData(*result), &why)) {
     err << "sarn data build: " << why << "\n";
     return kExitBadInput;
   }
-  out << "wrote " << target << ": " << result.data->WireTable.size() << " conductors\n";
+  out << "wrote " << target << ": " << result->WireTable.size() << " conductors\n";
   return kExitSuccess;
 }
 

@@ -91,7 +91,7 @@ void PrintPlain(std::ostream& out, const std::string& wire_name, const ShownResu
       << (shown.ratio_red ? "red" : "yellow") << "\n";
   out << "specified sag (規定弛度):               " << LabelText(shown.specified_sag, " m") << "\n";
   if (!outcome.ok())
-    out << "error: " << outcome.error << "\n";
+    out << "error: " << outcome.failure->English() << "\n";
 }
 
 }  // namespace
@@ -126,7 +126,7 @@ int RunEvaluateCommand(const std::vector<std::string>& args, std::ostream& out, 
     PrintPlain(out, wire_name, session.Shown(), outcome);
   }
   if (!outcome.ok()) {
-    err << kCommand << ": the evaluation failed: " << outcome.error << "\n";
+    err << kCommand << ": the evaluation failed: " << outcome.failure->English() << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;

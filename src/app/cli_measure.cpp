@@ -118,6 +118,7 @@ constexpr const char* kInputOptions[] = {"--line",
                                          "--height-correction",
                                          "--view-width",
                                          "--precision",
+                                         "--lens",
                                          "--save"};
 
 }  // namespace
@@ -143,18 +144,17 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
   inputs.threshold_text = options.threshold_text;
   inputs.criterion = options.criterion;
   inputs.precision = options.precision;
+  inputs.lens = options.lens;
   session.SetInputs(data, inputs);
-  session.SetLens(options.lens);
 
   LoadQuestions no_questions;  // a retry is never asked: the answer is no
   // The scan reads the working image only: no overview raster.
   const PhotoLoadResult loaded = session.LoadPhoto(photo, options.load, options.view_width,
                                                    no_questions, context.fallback_decoder, false);
-  if (!loaded.loaded) {
-    const std::string why =
-        loaded.failure ? loaded.failure->reason : std::string("the photo could not be loaded");
-    const int code = loaded.failure ? loaded.failure->code : 0;
-    prepared.failure = photo + ": " + why + " (エラーコード=" + std::to_string(code) + ")";
+  // The failure names the photo's path.
+  if (!loaded.loaded()) {
+    prepared.failure = loaded.failure->English() +
+                       " (エラーコード=" + std::to_string(loaded.failure->code()) + ")";
   }
   prepared.settings = loaded.settings;
   return prepared;
@@ -179,8 +179,8 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
     err << kCommand << ": " << message << "\nRun 'sarn measure --help' for the options.\n";
     return kExitBadInput;
   };
-  const bool from_saved =
-      !options.saved_from.empty() || (!options.batch.empty() && std::filesystem::is_directory(options.batch));
+  const bool from_saved = !options.saved_from.empty() ||
+                          (!options.batch.empty() && std::filesystem::is_directory(options.batch));
   if (from_saved) {
     if (!options.photo.empty() || (!options.saved_from.empty() && !options.batch.empty()))
       return bad("a saved measurement names its photo; give no photo, and --from or --batch");
@@ -235,7 +235,7 @@ int RunMeasureCommand(const std::vector<std::string>& args, std::ostream& out, s
   if (!options.save.empty() && !SaveMeasurementFile(session, prepared.settings, options.save, err))
     return kExitBadInput;
   if (!session.Tension().ok()) {
-    err << kCommand << ": the evaluation stopped: " << session.Tension().error << "\n";
+    err << kCommand << ": the evaluation stopped: " << session.Tension().failure->English() << "\n";
     return kExitEvaluationFailed;
   }
   return kExitSuccess;

@@ -190,11 +190,11 @@ std::string DataFilePath(const std::string& given, const CliContext& context) {
 bool ReadConductorData(const ConductorOptions& options, const CliContext& context,
                        const std::string& command, std::ostream& err, WireData* data) {
   WireDataResult read = ReadWireData(DataFilePath(options.data_path, context));
-  if (!read.data) {
-    err << command << ": " << read.error << "\n";
+  if (!read.ok()) {
+    err << command << ": " << read.failure().English() << "\n";
     return false;
   }
-  *data = std::move(*read.data);
+  *data = std::move(*read);
   return true;
 }
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_saved.h"
 #include "app/cli_batch.h"
-#include "app/cli_measure_session.h"
 #include "app/cli_measure_options.h"
+#include "app/cli_measure_session.h"
+#include "app/cli_saved.h"
 #include "output/csv.h"
 #include "session/saved_measurement.h"
 
@@ -71,16 +71,18 @@ SavedRun MeasureSaved(const std::string& file, const WireData& data, const CliCo
   const PhotoLoadResult loaded =
       session->LoadPhoto(plan.photo_path, saved.inputs.load, saved.inputs.view_width, no_questions,
                          context.fallback_decoder, false);
-  if (!loaded.loaded) {
-    const std::string why =
-        loaded.failure ? loaded.failure->reason : std::string("the photo could not be loaded");
-    const int code = loaded.failure ? loaded.failure->code : 0;
-    run.refusal = plan.photo_path + ": " + why + " (エラーコード=" + std::to_string(code) + ")";
+  if (!loaded.loaded()) {
+    // The loading's failure names the photo's path itself.
+    run.refusal = loaded.failure
+                      ? loaded.failure->English() +
+                            " (エラーコード=" + std::to_string(loaded.failure->code()) + ")"
+                      : plan.photo_path + ": the photo could not be loaded";
     return run;
   }
   RestoreMeasurement(saved, plan.wire_index, *session);
   const std::vector<ResultDifference> differences = CompareResults(saved.results, *session);
-  run.reproduction = ReproductionText(saved, plan, differences, Language::kEnglish);
+  run.reproduction =
+      ReproductionText(saved, plan, session->LensNotApplied(), differences, Language::kEnglish);
   run.saved_json = SavedJson(file, saved, plan, differences);
   run.session = std::move(session);
   return run;
@@ -113,7 +115,7 @@ int RunSavedMeasurement(const MeasureOptions& o, const WireData& data, std::ostr
   if (!WriteMeasurementFiles(session, o.report, o.annotated, context, err))
     return kExitBadInput;
   if (!session.Tension().ok()) {
-    err << kCommand << ": the evaluation stopped: " << session.Tension().error << "\n";
+    err << kCommand << ": the evaluation stopped: " << session.Tension().failure->English() << "\n";
     return kExitEvaluationFailed;
   }
   return run.reproduction.empty() ? kExitSuccess : kExitEvaluationFailed;
@@ -160,7 +162,7 @@ int RunSavedBatch(const MeasureOptions& o, const WireData& data, std::ostream& o
       notes.push_back(run.reproduction);
     if (run.session) {
       if (!run.session->Tension().ok()) {
-        notes.push_back(run.session->Tension().error);
+        notes.push_back(run.session->Tension().failure->English());
         failed = true;
       }
       for (const std::string& warning : run.session->Warnings())

@@ -223,7 +223,7 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   void Evaluated() override;
   void ResultCopied(const std::string& text) override;
   void HiDatNotWritten(const Failure& why) override;
-  void MeasurementFailed(const std::string& why) override;
+  void MeasurementFailed(const Failure& why) override;
   // The loading's questions, through the dialogs.
   bool AskRetry() override;
   void SettingsChanged(const LoadSettings& now) override;

@@ -86,8 +86,8 @@ void Form1::ShowTrace() {
   }
 }
 
-void Form1::MeasurementFailed(const std::string& why) {
-  dialogs_.MessageOk(why);
+void Form1::MeasurementFailed(const Failure& why) {
+  dialogs_.MessageOk(why.English());
 }
 
 void Form1::ShowChart() {

@@ -4,8 +4,6 @@
 
 #include <QAction>
 #include <QTimer>
-#include <cmath>
-#include <cstdio>
 
 #include "app/form1.h"
 #include "app/lens_dialog.h"
@@ -37,11 +35,8 @@ void Form1::SetLensCorrection(bool on) {
       choice.mode = LensMode::Auto;
   }
   session_.SetLens(choice);
-  if (on && session_.Photo() && !session_.LensFound().profile) {
-    dialogs_.MessageOk("このカメラ・レンズはレンズ補正のデータベースにないため、補正できません（" +
-                       session_.LensFound().why_not +
-                       "）。「カメラ・レンズ…」(Ctrl+K) で選んでください。");
-  }
+  if (const std::optional<Failure> why = session_.LensNotApplied(); on && why)
+    dialogs_.MessageOk(Failure(MessageId::kLensNotAppliedPick, {*why}).Japanese());
 }
 
 void Form1::ChooseCameraLens() {
@@ -63,13 +58,7 @@ void Form1::AdviseLensCorrection() {
   if (!change || session_.PhotoPath() == lens_advised_for_)
     return;
   lens_advised_for_ = session_.PhotoPath();
-  const LensProfile& p = *session_.LensFound().profile;
-  char percent[32];
-  std::snprintf(percent, sizeof percent, "%+.1f", *change);
-  const std::string text = "この写真のカメラ (" + p.CameraName() + ") とレンズ (" + p.LensName() +
-                           ") は歪曲が大きく、レンズ補正をすると弛度が " + percent +
-                           " % 変わります。右クリックのメニューの「レンズ補正」(Ctrl+L) "
-                           "で補正できます。";
+  const std::string text = session_.LensWarning()->Japanese();
   // After the chain has run to its end: the message box waits for the user.
   QTimer::singleShot(0, this, [this, text] { dialogs_.MessageOk(text); });
 }

@@ -50,7 +50,7 @@ bool Form1::LoadFrom(const std::string& path) {
       session_.LoadPhoto(path, settings, InnerWidth(), *this, tk::DecodeImageWithQt);
   busy_.reset();
   ShowSettings(result.settings);
-  if (result.loaded) {
+  if (result.loaded()) {
     RecentFiles::AddPhoto(path);
     loaded_settings_ = result.settings;
     ShowLoadedPhoto();

@@ -123,7 +123,7 @@ bool Form1::OpenMeasurementFile(const std::string& path) {
                                               no_questions, tk::DecodeImageWithQt);
   busy_.reset();
   unsetCursor();
-  if (!result.loaded) {
+  if (!result.loaded()) {
     // The session kept its photo; the program goes on whatever the loading
     // would have said about ending it.
     dialogs_.MessageOk(plan.photo_path + ": " + result.message);
@@ -148,7 +148,8 @@ bool Form1::OpenMeasurementFile(const std::string& path) {
   ShowTrace();
 
   const std::string said =
-      ReproductionText(saved, plan, CompareResults(saved.results, session_), Language::kJapanese);
+      ReproductionText(saved, plan, session_.LensNotApplied(),
+                       CompareResults(saved.results, session_), Language::kJapanese);
   if (!said.empty())
     dialogs_.MessageOk(said);
   return true;
@@ -181,6 +182,13 @@ void Form1::ShowSavedInputs(const SavedMeasurement& saved, int16_t wire_index) {
   EnableCorrectionInputs();
   const QSignalBlocker blocker(PrecisionAction);
   PrecisionAction->setChecked(saved.modes.precision);
+  // The tick shows the saved lens mode; a saved manual choice becomes the
+  // dialog's, a saved "auto" ticks the tick for the photo's EXIF.
+  const LensChoice lens = ParseLensChoice(saved.modes.lens).value_or(LensChoice{});
+  if (lens.mode != LensMode::Off)
+    manual_lens_ = lens.mode == LensMode::Manual ? lens : LensChoice{};
+  const QSignalBlocker lens_blocker(LensAction);
+  LensAction->setChecked(lens.mode != LensMode::Off);
 }
 
 }  // namespace sarn

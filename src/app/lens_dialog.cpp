@@ -18,7 +18,7 @@ QString Q(const std::string& text) {
 
 }  // namespace
 
-LensDialog::LensDialog(QWidget* parent, const LensChoice& start, const CameraExif& photo)
+LensDialog::LensDialog(QWidget* parent, const LensChoice& start, const PhotoExif& photo)
     : QDialog(parent) {
   setWindowTitle(QString::fromUtf8("カメラ・レンズ"));
   auto* layout = new QVBoxLayout(this);
@@ -52,7 +52,8 @@ LensDialog::LensDialog(QWidget* parent, const LensChoice& start, const CameraExi
   search_->setText(Q(manual ? start.model : photo.model));
   if (cameras_->count() > 0)
     cameras_->setCurrentRow(0);
-  const float focal = manual ? start.focal_mm : photo.focal_mm;
+  const float focal =
+      manual ? start.focal_mm : static_cast<float>(photo.focal_length_mm.value_or(0.0));
   if (focal > 0)
     focal_->setValue(focal);
 }

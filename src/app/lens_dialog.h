@@ -19,7 +19,7 @@ namespace sarn {
 class LensDialog : public QDialog {
  public:
   // Starts from `start` (a manual choice), else from the photo's EXIF.
-  LensDialog(QWidget* parent, const LensChoice& start, const CameraExif& photo);
+  LensDialog(QWidget* parent, const LensChoice& start, const PhotoExif& photo);
   // The choice, once accepted (Manual).
   LensChoice Choice() const;
 

@@ -29,8 +29,7 @@ struct QtModuleTable {
   // RunWindow (window_main.h).
   int (*run_window)(int argc, char** argv);
   // tk::DecodeImageWithQt (raster_image.h).
-  std::variant<FallbackPhoto, LoadFailure> (*decode_image)(const std::vector<uint8_t>& bytes,
-                                                           int needed_width);
+  Result<FallbackPhoto> (*decode_image)(const std::vector<uint8_t>& bytes, int needed_width);
   // WriteReportPdf and WriteAnnotatedPng (report_writer.h). The first call
   // makes the QGuiApplication they need and keeps it for the process.
   Result<void> (*write_report)(const ReportContent& content, const ReportImages& images,

@@ -176,14 +176,14 @@ void DrawChartTable(Page& page, const StringingChartTexts& texts, double x, doub
 double DrawChart(Page& page, const ReportContent& content, double y) {
   y = Heading(page, y, QStringLiteral("張力・弛度表"));
   if (!content.chart.ok()) {
-    page.Text(
-        kMargin, y, kContentWidth, 5,
-        QStringLiteral("作成できません（") + QText(content.chart.error) + QStringLiteral("）"),
-        8.5);
+    page.Text(kMargin, y, kContentWidth, 5,
+              QStringLiteral("作成できません（") + QText(content.chart.failure().English()) +
+                  QStringLiteral("）"),
+              8.5);
     return y + 6;
   }
   const double height = 72;
-  const StringingChart& chart = *content.chart.chart;
+  const StringingChart& chart = *content.chart;
   const StringingChartTexts texts = ChartTexts(chart, kNoSolutionText);
   DrawChartPlot(page, chart, texts, content.results.specified_sag_value,
                 QRectF(kMargin, y, 108, height));

@@ -217,7 +217,7 @@ QString CorrectionLine(const ReportCamera& camera) {
     details << QStringLiteral("補正による弛度の変化 ") + QText(camera.sag_change_percent) +
                    QStringLiteral(" %");
   if (!camera.lens_note.empty() && camera.lens_model.empty())
-    details << QStringLiteral("データベースにない");
+    details << QText(camera.lens_note);
   line += camera.lens_corrected ? QStringLiteral("あり") : QStringLiteral("なし");
   if (!details.isEmpty())
     line += QStringLiteral("（") + details.join(QStringLiteral("、")) + QStringLiteral("）");

@@ -38,9 +38,9 @@ int RunWindow(int argc, char** argv) {
 
   const std::string folder = ProgramFolder();
   const WireDataResult wires = ReadWireData(folder + "/SetDT.dat");
-  if (!wires.data) {
-    std::cerr << "sarn: " << wires.error << '\n';
-    dialogs.MessageOk(wires.error);
+  if (!wires.ok()) {
+    std::cerr << "sarn: " << wires.failure().English() << '\n';
+    dialogs.MessageOk(wires.failure().English());
     return 1;
   }
 
@@ -48,7 +48,7 @@ int RunWindow(int argc, char** argv) {
   // program folder cannot be written (an installed program).
   Form1 form(dialogs, clipboard, HiDatFolder(folder));
   dialogs.SetParent(&form);
-  form.Form_Load(*wires.data);
+  form.Form_Load(*wires);
 
   if (argc > 1) {
     // As if chosen with 画像ファイル読み込み: the overview spans the maximised

@@ -67,8 +67,8 @@ void PrintWireTable(const WireData& data, const std::string& path, std::ostream&
       PadLeft(line, cells[i][c], widths[c]);
     }
     // A record the evaluation cannot use is printed as it is, and marked.
-    if (const std::optional<std::string> problem = WireRecordProblem(data.WireTable[i]))
-      line += "  unusable: " + *problem;
+    if (const std::optional<Failure> problem = WireRecordProblem(data.WireTable[i]))
+      line += "  unusable: " + problem->English();
     out << line << "\n";
   }
 }

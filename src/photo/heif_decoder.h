@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <variant>
 
 #include "photo/load_plan.h"
 
@@ -36,7 +35,7 @@ inline constexpr double kHeifDecodeBytesPerPixel = 4.5;
 // file cannot be read or decoded (or libheif has no decoder for its coding),
 // 6 a side above 32767, 7 more than `max_decode_bytes` to decode (checked
 // from the header, before anything is decoded) or out of memory.
-std::variant<std::shared_ptr<const HeifPixels>, LoadFailure> DecodeHeif(
-    std::span<const uint8_t> bytes, double max_decode_bytes);
+Result<std::shared_ptr<const HeifPixels>> DecodeHeif(std::span<const uint8_t> bytes,
+                                                     double max_decode_bytes);
 
 }  // namespace sarn

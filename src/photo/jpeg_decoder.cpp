@@ -153,18 +153,17 @@ void CmykToBgrx(uint8_t* row, int width) {
   }
 }
 
-LoadFailure FailureOf(const ErrorManager& err) {
+// Out of memory is curable (kJpegOutOfMemory); the rest is not.
+Failure FailureOf(const ErrorManager& err) {
   if (err.code == JERR_OUT_OF_MEMORY)
-    return LoadFailure{kErrOutOfMemory, std::string("JPEG decoder: ") + err.message, true};
+    return Failure(MessageId::kJpegOutOfMemory, {std::string(err.message)}, kErrOutOfMemory);
   // The coefficients of a progressive JPEG exceed kMostDecoderBytes: they are
   // kept at full size whatever the working image, so no limit cures it.
   if (err.code == JERR_NO_BACKING_STORE) {
-    return LoadFailure{kErrOutOfMemory,
-                       "JPEG decoder: the progressive photo needs more than " +
-                           std::to_string(kMostDecoderBytes >> 20) + " MB to decode",
-                       false};
+    return Failure(MessageId::kJpegProgressiveTooLarge, {std::to_string(kMostDecoderBytes >> 20)},
+                   kErrOutOfMemory);
   }
-  return LoadFailure{kErrInvalidPicture, std::string("JPEG decoder: ") + err.message, false};
+  return Failure(MessageId::kJpegDecoder, {std::string(err.message)}, kErrInvalidPicture);
 }
 
 }  // namespace
@@ -173,7 +172,7 @@ bool LooksLikeJpeg(std::span<const uint8_t> bytes) {
   return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
 }
 
-std::variant<JpegSize, LoadFailure> ReadJpegSize(std::span<const uint8_t> bytes) {
+Result<JpegSize> ReadJpegSize(std::span<const uint8_t> bytes) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   InitError(&err, &cinfo);
@@ -201,9 +200,8 @@ int ChooseDctScale(JpegSize full, double draw_width, double draw_height) {
   return 8;
 }
 
-std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
-                                          AreaResampler* resampler,
-                                          std::optional<int>* first_missing_photo_row) {
+Result<void> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
+                            AreaResampler* resampler, std::optional<int>* first_missing_photo_row) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   InitError(&err, &cinfo);
@@ -225,7 +223,7 @@ std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int sc
       MarkMissingFrom(&err, RowBeingRead(cinfo));
       report_missing();
       jpeg_destroy_decompress(&cinfo);
-      return std::nullopt;
+      return Ok();
     }
     jpeg_destroy_decompress(&cinfo);
     return FailureOf(err);
@@ -253,7 +251,7 @@ std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int sc
       static_cast<int>(cinfo.output_height) != expected.height || cinfo.output_components != 4 ||
       static_cast<int>(cinfo.output_width) != resampler->StoredWidth()) {
     jpeg_destroy_decompress(&cinfo);
-    return LoadFailure{kErrInvalidPicture, "JPEG decoder: unexpected output size", false};
+    return Failure(MessageId::kJpegUnexpectedSize, {}, kErrInvalidPicture);
   }
   // Only the columns the resampler reads are decoded (a photo stored turned
   // a quarter and cut: the cut rows are stored columns). libjpeg widens the
@@ -277,7 +275,7 @@ std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int sc
     MarkMissingFrom(&err, photo_row_of(cinfo.output_scanline));
     report_missing();
     jpeg_destroy_decompress(&cinfo);
-    return std::nullopt;
+    return Ok();
   }
   while (cinfo.output_scanline < end && cinfo.output_scanline < cinfo.output_height) {
     // Decoded straight into the resampler's row (or the working image's).
@@ -294,7 +292,7 @@ std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int sc
   // The rows below are not needed; abandon the image without reading them.
   report_missing();
   jpeg_destroy_decompress(&cinfo);
-  return std::nullopt;
+  return Ok();
 }
 
 }  // namespace sarn

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <variant>
 #include <vector>
 
 #include "photo/area_resampler.h"
@@ -30,7 +29,7 @@ struct JpegSize {
 
 // The frame size from the header; failure 481 (not curable) when libjpeg
 // cannot read a header from the bytes.
-std::variant<JpegSize, LoadFailure> ReadJpegSize(std::span<const uint8_t> bytes);
+Result<JpegSize> ReadJpegSize(std::span<const uint8_t> bytes);
 
 // Size of the image decoded at scale scale_eighths / 8: ceil(side * M / 8).
 JpegSize ScaledJpegSize(JpegSize full, int scale_eighths);
@@ -55,8 +54,8 @@ int ChooseDctScale(JpegSize full, double draw_width, double draw_height);
 // Failures: 7 when libjpeg runs out of memory (curable) or a progressive
 // photo needs more than 200 MB of coefficients (not curable), 481 when the
 // header cannot be read or the photo has more than 500 scans.
-std::optional<LoadFailure> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
-                                          AreaResampler* resampler,
-                                          std::optional<int>* first_missing_photo_row = nullptr);
+Result<void> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
+                            AreaResampler* resampler,
+                            std::optional<int>* first_missing_photo_row = nullptr);
 
 }  // namespace sarn

@@ -1,7 +1,6 @@
 #include "photo/lens_correction.h"
 
 #include <lensfun/lensfun.h>
-#include <libexif/exif-data.h>
 
 #include <algorithm>
 #include <cctype>
@@ -116,7 +115,7 @@ bool FixedLens(const lfCamera* camera) {
 
 // The camera's lens: the named one, else for a fixed-lens camera its own.
 const lfLens* FindLens(const lfDatabase& db, const lfCamera* camera, const std::string& lens_make,
-                       const std::string& lens_model, std::string* why_not) {
+                       const std::string& lens_model, std::optional<Failure>* why_not) {
   const lfLens* found = nullptr;
   if (!lens_model.empty()) {
     if (const lfLens** lenses = db.FindLenses(
@@ -132,9 +131,8 @@ const lfLens* FindLens(const lfDatabase& db, const lfCamera* camera, const std::
     }
   }
   if (found == nullptr) {
-    *why_not = lens_model.empty() ? "the photo names no lens and " + Text(camera->Model) +
-                                        " takes interchangeable lenses"
-                                  : "lens '" + lens_model + "' is not in the lens database";
+    *why_not = lens_model.empty() ? Failure(MessageId::kLensNoLensNamed, {Text(camera->Model)})
+                                  : Failure(MessageId::kLensUnknown, {lens_model});
   }
   return found;
 }
@@ -146,7 +144,7 @@ LensLookup ProfileOf(const lfCamera* camera, const lfLens* lens, float focal_mm)
     if (lens->MinFocal > 0 && lens->MinFocal == lens->MaxFocal) {
       focal = lens->MinFocal;
     } else {
-      lookup.why_not = "the photo gives no focal length for the zoom lens " + Text(lens->Model);
+      lookup.why_not = Failure(MessageId::kLensNoFocalLength, {Text(lens->Model)});
       return lookup;
     }
   }
@@ -155,7 +153,7 @@ LensLookup ProfileOf(const lfCamera* camera, const lfLens* lens, float focal_mm)
   if (lens->InterpolateDistortion(focal, calibration))
     name = ModelName(calibration.Model);
   if (name == nullptr) {
-    lookup.why_not = "the lens database holds no distortion calibration for " + Text(lens->Model);
+    lookup.why_not = Failure(MessageId::kLensNoCalibration, {Text(lens->Model)});
     return lookup;
   }
   LensProfile p;
@@ -178,7 +176,7 @@ LensLookup FindIn(SharedDatabase& shared, const std::string& make, const std::st
   LensLookup lookup;
   const lfCamera** cameras = shared.db.FindCameras(make.c_str(), model.c_str());
   if (cameras == nullptr) {
-    lookup.why_not = "camera '" + Trimmed(make + " " + model) + "' is not in the lens database";
+    lookup.why_not = Failure(MessageId::kLensCameraUnknown, {Trimmed(make + " " + model)});
     return lookup;
   }
   const lfCamera* camera = cameras[0];
@@ -189,40 +187,7 @@ LensLookup FindIn(SharedDatabase& shared, const std::string& make, const std::st
   return ProfileOf(camera, lens, focal_mm);
 }
 
-std::string EntryText(ExifData* data, ExifIfd ifd, int tag) {
-  ExifEntry* entry = exif_content_get_entry(data->ifd[ifd], static_cast<ExifTag>(tag));
-  if (entry == nullptr || entry->format != EXIF_FORMAT_ASCII || entry->data == nullptr)
-    return {};
-  return Trimmed(
-      std::string(reinterpret_cast<const char*>(entry->data), static_cast<size_t>(entry->size)));
-}
-
-struct ExifDataRelease {
-  void operator()(ExifData* data) const { exif_data_unref(data); }
-};
-
 }  // namespace
-
-CameraExif ReadCameraExif(const std::vector<uint8_t>& file_start) {
-  CameraExif exif;
-  if (file_start.empty())
-    return exif;
-  const std::unique_ptr<ExifData, ExifDataRelease> data(
-      exif_data_new_from_data(file_start.data(), static_cast<unsigned int>(file_start.size())));
-  if (!data)
-    return exif;
-  exif.make = EntryText(data.get(), EXIF_IFD_0, 0x010F);
-  exif.model = EntryText(data.get(), EXIF_IFD_0, 0x0110);
-  exif.lens_make = EntryText(data.get(), EXIF_IFD_EXIF, 0xA433);
-  exif.lens_model = EntryText(data.get(), EXIF_IFD_EXIF, 0xA434);
-  ExifEntry* focal = exif_content_get_entry(data->ifd[EXIF_IFD_EXIF], EXIF_TAG_FOCAL_LENGTH);
-  if (focal && focal->format == EXIF_FORMAT_RATIONAL && focal->size >= 8 && focal->data) {
-    const ExifRational r = exif_get_rational(focal->data, exif_data_get_byte_order(data.get()));
-    if (r.denominator != 0)
-      exif.focal_mm = static_cast<float>(static_cast<double>(r.numerator) / r.denominator);
-  }
-  return exif;
-}
 
 std::optional<LensChoice> ParseLensChoice(const std::string& text) {
   LensChoice choice;
@@ -283,16 +248,17 @@ std::string LensProfile::LensName() const {
   return Trimmed(lens_maker + " " + lens_model);
 }
 
-LensLookup LensDatabase::Find(const CameraExif& exif, bool whole) {
-  if (exif.make.empty() && exif.model.empty())
-    return LensLookup{std::nullopt, "the photo names no camera (no EXIF Make and Model)"};
+LensLookup LensDatabase::Find(const PhotoExif& exif, bool whole) {
+  if (!NamesCamera(exif))
+    return LensLookup{std::nullopt, Failure(MessageId::kLensNoCamera)};
   SharedDatabase& shared = SharedDatabase::Get();
   const std::lock_guard<std::mutex> lock(shared.mutex);
   if (whole)
     shared.LoadWhole();
   else
     shared.LoadMentioning(exif.model);
-  return FindIn(shared, exif.make, exif.model, exif.lens_make, exif.lens_model, exif.focal_mm);
+  return FindIn(shared, exif.make, exif.model, exif.lens_make, exif.lens_model,
+                static_cast<float>(exif.focal_length_mm.value_or(0.0)));
 }
 
 LensLookup LensDatabase::Find(const LensChoice& choice) {

@@ -32,21 +32,12 @@
 #include <string>
 #include <vector>
 
+#include "photo/photo_exif.h"
+#include "state/failure.h"
+
 struct lfLens;
 
 namespace sarn {
-
-// The EXIF fields that identify the camera and lens of a photo.
-struct CameraExif {
-  std::string make, model;            // 0x010F, 0x0110
-  std::string lens_make, lens_model;  // 0xA433, 0xA434
-  float focal_mm = 0;                 // 0x920A; 0 when absent
-  bool Any() const { return !make.empty() || !model.empty(); }
-};
-
-// The fields from the first bytes of a JPEG file (as for ExifCaptureDate);
-// empty when it carries no EXIF.
-CameraExif ReadCameraExif(const std::vector<uint8_t>& file_start);
 
 enum class LensMode {
   Off,     // no correction (the chain is as without this feature)
@@ -83,11 +74,17 @@ struct LensProfile {
   std::string LensName() const;
 };
 
-// The outcome of a lookup: a profile, or why there is none (plain English).
+// The outcome of a lookup: a profile, or why there is none (a catalogue
+// entry, kLens…).
 struct LensLookup {
   std::optional<LensProfile> profile;
-  std::string why_not;
+  std::optional<Failure> why_not;
 };
+
+// Whether the EXIF names a camera at all (Make or Model).
+inline bool NamesCamera(const PhotoExif& exif) {
+  return !exif.make.empty() || !exif.model.empty();
+}
 
 // The database, loaded once per process and shared. Loading all of it takes
 // about 0.2 s; a lookup for a photo with correction off loads only the files
@@ -97,7 +94,7 @@ class LensDatabase {
  public:
   // Finds the camera and lens of `exif`. `whole` false: only the database
   // files that mention the camera model are read.
-  static LensLookup Find(const CameraExif& exif, bool whole = true);
+  static LensLookup Find(const PhotoExif& exif, bool whole = true);
   // Finds the user's choice (Manual).
   static LensLookup Find(const LensChoice& choice);
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "state/numeric.h"
 
@@ -10,24 +12,19 @@ namespace sarn {
 
 namespace {
 
-PlanResult Fail(int code, std::string reason, bool curable) {
-  PlanResult r;
-  r.failure = LoadFailure{code, std::move(reason), curable};
-  return r;
-}
+using enum MessageId;
 
 // Checks W2, H2 in the order the drawing meets them: a negative size is an
 // invalid property; an empty image cannot be scaled into the overview.
-std::optional<PlanResult> CheckWorkingSize(int16_t W2, int16_t H2, bool curable) {
-  if (W2 < 0 || H2 < 0) {
-    return Fail(kErrInvalidProperty,
-                "negative working-image size " + std::to_string(W2) + " x " + std::to_string(H2),
-                curable);
-  }
-  if (W2 == 0 || H2 == 0) {
-    return Fail(kErrDivisionByZero,
-                "empty working image " + std::to_string(W2) + " x " + std::to_string(H2), curable);
-  }
+// `cut_alone`: case C, where only the cut can empty the image (no limit
+// cures that).
+std::optional<Failure> CheckWorkingSize(int16_t W2, int16_t H2, bool cut_alone = false) {
+  const std::vector<Failure::Argument> size = {std::to_string(W2), std::to_string(H2)};
+  if (W2 < 0 || H2 < 0)
+    return Failure(kWorkingImageNegative, size, kErrInvalidProperty);
+  if (W2 == 0 || H2 == 0)
+    return Failure(cut_alone ? kWorkingImageEmptyCut : kWorkingImageEmpty, size,
+                   kErrDivisionByZero);
   return std::nullopt;
 }
 
@@ -47,17 +44,33 @@ char LoadCaseLetter(LoadCase c) {
   return '?';
 }
 
-PlanResult PlanWorkingImage(int photo_width, int photo_height, double limit, bool cut) {
+bool SmallerImageMayCure(const Failure& failure) {
+  switch (failure.message()) {
+    case kWorkingImageNegative:
+    case kWorkingImageEmpty:
+    case kWorkingImageNone:
+    case kWorkingSizeOutOfRange:
+    case kWorkingCutHeightOverflow:
+    case kOverviewDividesByZero:
+    case kWorkingRasterTooLarge:
+    case kWorkingRasterNoMemory:
+    case kViewsNoMemory:
+    case kJpegOutOfMemory:
+      return true;
+    default:
+      return false;
+  }
+}
+
+Result<WorkingImagePlan> PlanWorkingImage(int photo_width, int photo_height, double limit,
+                                          bool cut) {
   if (photo_width > kMaxImageSide || photo_height > kMaxImageSide) {
     // No limit can cure a photo whose own size does not fit 16 bits.
-    return Fail(kErrOverflow,
-                "photo size " + std::to_string(photo_width) + " x " + std::to_string(photo_height) +
-                    " exceeds 32767",
-                false);
+    return Failure(kPhotoSizeExceeds, {std::to_string(photo_width), std::to_string(photo_height)},
+                   kErrOverflow);
   }
-  if (photo_width <= 0 || photo_height <= 0) {
-    return Fail(kErrInvalidPicture, "the photo has no pixels", false);
-  }
+  if (photo_width <= 0 || photo_height <= 0)
+    return Failure(kPhotoNoPixels, {}, kErrInvalidPicture);
   const int W = photo_width;
   const int H = photo_height;
 
@@ -70,7 +83,7 @@ PlanResult PlanWorkingImage(int photo_width, int photo_height, double limit, boo
     p.draw_width = static_cast<float>(W);
     p.draw_height = static_cast<float>(H);
     p.draw_top = 0;
-    return PlanResult{p, {}};
+    return p;
   }
   if (cut && within_limit) {
     p.load_case = LoadCase::C;
@@ -79,12 +92,12 @@ PlanResult PlanWorkingImage(int photo_width, int photo_height, double limit, boo
     p.H2 = *RoundToInt16(static_cast<double>(H) / 2.0);
     // Only a photo one pixel high loses every row to the cut; no smaller
     // limit changes that.
-    if (auto f = CheckWorkingSize(p.W2, p.H2, false))
+    if (auto f = CheckWorkingSize(p.W2, p.H2, true))
       return *f;
     p.draw_width = static_cast<float>(W);
     p.draw_height = static_cast<float>(H);
     p.draw_top = static_cast<float>(-static_cast<double>(p.H2) / 2.0);
-    return PlanResult{p, {}};
+    return p;
   }
 
   // Cases B and D: k = L / W as a 32-bit float; W k and H k are 32-bit
@@ -96,32 +109,31 @@ PlanResult PlanWorkingImage(int photo_width, int photo_height, double limit, boo
   const std::optional<int16_t> W2 = RoundToInt16(wk);
   const std::optional<int16_t> H2 = RoundToInt16(cut ? static_cast<double>(hk) / 2.0 : hk);
   if (!W2 || !H2) {
-    return Fail(kErrOverflow,
-                "working-image size out of 16-bit range for limit " + std::to_string(limit), true);
+    return Failure(kWorkingSizeOutOfRange, {std::to_string(limit)}, kErrOverflow);
   }
   p.W2 = *W2;
   p.H2 = *H2;
   if (p.W2 < 0 || p.H2 < 0)
-    return *CheckWorkingSize(p.W2, p.H2, true);
+    return *CheckWorkingSize(p.W2, p.H2);
   if (!cut) {
-    if (auto f = CheckWorkingSize(p.W2, p.H2, true))
+    if (auto f = CheckWorkingSize(p.W2, p.H2))
       return *f;
     p.draw_width = static_cast<float>(p.W2);
     p.draw_height = static_cast<float>(p.H2);
     p.draw_top = 0;
-    return PlanResult{p, {}};
+    return p;
   }
   // D: the photo is drawn W2 x (2 H2); 2 H2 is a 16-bit product.
   const int twice = 2 * static_cast<int>(p.H2);
   if (twice > kMaxImageSide) {
-    return Fail(kErrOverflow, "2 x H2 = " + std::to_string(twice) + " exceeds 32767", true);
+    return Failure(kWorkingCutHeightOverflow, {std::to_string(twice)}, kErrOverflow);
   }
-  if (auto f = CheckWorkingSize(p.W2, p.H2, true))
+  if (auto f = CheckWorkingSize(p.W2, p.H2))
     return *f;
   p.draw_width = static_cast<float>(p.W2);
   p.draw_height = static_cast<float>(twice);
   p.draw_top = static_cast<float>(-static_cast<double>(p.H2) / 2.0);
-  return PlanResult{p, {}};
+  return p;
 }
 
 int DrawTopRow(const WorkingImagePlan& plan) {
@@ -140,17 +152,11 @@ void WorkingToPhoto(const WorkingImagePlan& plan, int photo_width, int photo_hei
   *y = (wy - DrawTopRow(plan)) * photo_height / plan.draw_height;
 }
 
-std::optional<OverviewPlan> PlanOverview(int16_t W2, int16_t H2, int inner_width,
-                                         LoadFailure* failure) {
+Result<OverviewPlan> PlanOverview(int16_t W2, int16_t H2, int inner_width) {
   if (W2 <= 0 || H2 <= 0 || inner_width - 5 <= 0) {
-    if (failure != nullptr) {
-      *failure = LoadFailure{kErrDivisionByZero,
-                             "overview of a " + std::to_string(W2) + " x " + std::to_string(H2) +
-                                 " working image in an inner width of " +
-                                 std::to_string(inner_width) + " divides by zero",
-                             true};
-    }
-    return std::nullopt;
+    return Failure(kOverviewDividesByZero,
+                   {std::to_string(W2), std::to_string(H2), std::to_string(inner_width)},
+                   kErrDivisionByZero);
   }
   OverviewPlan o;
   // ImgScale = W2 / (inner_width - 5), from W2 as a 32-bit float, stored as one.
@@ -177,7 +183,7 @@ int OverviewPixelHeight(const OverviewPlan& plan) {
   return px < 1 ? 1 : static_cast<int>(px);
 }
 
-std::optional<LoadFailure> CheckOverviewSize(const OverviewPlan& plan, size_t max_bytes) {
+Result<void> CheckOverviewSize(const OverviewPlan& plan, size_t max_bytes) {
   // In double: the sizes of a degenerate plan may not fit an int.
   const double width =
       RoundHalfEven(static_cast<double>(plan.image_width_units) * kOverviewUnitXPixels);
@@ -185,24 +191,20 @@ std::optional<LoadFailure> CheckOverviewSize(const OverviewPlan& plan, size_t ma
       RoundHalfEven(static_cast<double>(plan.image_height_units) * kOverviewUnitYPixels);
   const double bytes = 4.0 * std::max(width, 1.0) * std::max(height, 1.0);
   if (width <= kMaxImageSide && height <= kMaxImageSide && bytes <= static_cast<double>(max_bytes))
-    return std::nullopt;
+    return Ok();
   char size[64];
   std::snprintf(size, sizeof size, "%.0f x %.0f", width, height);
-  return LoadFailure{kErrOutOfMemory,
-                     std::string("the photo cannot be shown: its overview would be ") + size +
-                         " pixels (at most 32767 a side and " + std::to_string(max_bytes >> 20) +
-                         " MB)",
-                     false};
+  return Failure(kOverviewTooLarge, {std::string(size), std::to_string(max_bytes >> 20)},
+                 kErrOutOfMemory);
 }
 
-std::optional<LoadFailure> CheckWorkingRasterSize(const WorkingImagePlan& plan, size_t max_bytes) {
+Result<void> CheckWorkingRasterSize(const WorkingImagePlan& plan, size_t max_bytes) {
   const double bytes = 4.0 * plan.W2 * plan.H2;
   if (bytes <= static_cast<double>(max_bytes))
-    return std::nullopt;
-  return LoadFailure{kErrOutOfMemory,
-                     "working raster of " + std::to_string(static_cast<long long>(bytes)) +
-                         " bytes exceeds " + std::to_string(max_bytes),
-                     true};
+    return Ok();
+  return Failure(kWorkingRasterTooLarge,
+                 {std::to_string(static_cast<long long>(bytes)), std::to_string(max_bytes)},
+                 kErrOutOfMemory);
 }
 
 RecoveryDecision DecideRecovery(bool check5, std::string_view limit_text) {

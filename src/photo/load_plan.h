@@ -26,13 +26,15 @@
 #include <string>
 #include <string_view>
 
+#include "state/failure.h"
+
 namespace sarn {
 
 enum class LoadCase { A, B, C, D };
 char LoadCaseLetter(LoadCase c);
 
-// Failure codes shown after "エラーコード=". The numbers are fixed, so that
-// a user can quote one when reporting a failed photo.
+// Failure codes shown after "エラーコード=" (Failure::code()). The numbers
+// are fixed, so that a user can quote one when reporting a failed photo.
 inline constexpr int kErrOverflow = 6;         // a size beyond 16 bits
 inline constexpr int kErrOutOfMemory = 7;      // a raster cannot be allocated or is too large
 inline constexpr int kErrDivisionByZero = 11;  // empty working image
@@ -45,13 +47,10 @@ inline constexpr int kErrInvalidPicture = 481;   // the file yields no image
 // The largest photo or working-image side: sizes are 16-bit signed.
 inline constexpr int kMaxImageSide = 32767;
 
-struct LoadFailure {
-  int code = 0;
-  std::string reason;  // for standard error and tests; the window shows the code
-  // True when a smaller working image may cure it (the recovery lowers the
-  // limit and retries); false when the file itself yields no usable image.
-  bool curable = true;
-};
+// True when a smaller working image may cure `failure` (the recovery lowers
+// the limit and retries); false when the file itself yields no usable image.
+// Each message of the loading is one or the other.
+bool SmallerImageMayCure(const Failure& failure);
 
 struct WorkingImagePlan {
   LoadCase load_case = LoadCase::A;
@@ -68,13 +67,9 @@ struct WorkingImagePlan {
 // draw_top = -833.5).
 int DrawTopRow(const WorkingImagePlan& plan);
 
-struct PlanResult {
-  std::optional<WorkingImagePlan> plan;
-  LoadFailure failure;  // when !plan
-};
-
 // W, H: the photo's size in pixels; limit: numeric parse of Text5; cut: Check4.
-PlanResult PlanWorkingImage(int photo_width, int photo_height, double limit, bool cut);
+Result<WorkingImagePlan> PlanWorkingImage(int photo_width, int photo_height, double limit,
+                                          bool cut);
 
 // Photo position (x, y) -> working-image position, through the plan's scaling
 // and cut. Positions are continuous, measured from the image's top-left corner
@@ -110,8 +105,7 @@ inline constexpr double kOverviewUnitYPixels = 1.0;
 
 // Fails (division by zero, code 11) for an empty working image or an inner
 // width of 5 pixels or less.
-std::optional<OverviewPlan> PlanOverview(int16_t W2, int16_t H2, int inner_width,
-                                         LoadFailure* failure);
+Result<OverviewPlan> PlanOverview(int16_t W2, int16_t H2, int inner_width);
 
 // Size in window pixels of the overview raster of `plan` (see above).
 int OverviewPixelWidth(const OverviewPlan& plan);
@@ -122,11 +116,11 @@ int OverviewPixelHeight(const OverviewPlan& plan);
 // x H2 / W2 pixels, does not depend on the limit, so a photo too narrow for
 // its height (8 x 32767 would give 2 million rows, 8 GB) cannot be shown at
 // all: failure 7, not curable, found before anything is decoded.
-std::optional<LoadFailure> CheckOverviewSize(const OverviewPlan& plan, size_t max_bytes);
+Result<void> CheckOverviewSize(const OverviewPlan& plan, size_t max_bytes);
 
 // The working raster of `plan` (4 bytes a pixel) is bounded by `max_bytes`
 // likewise; above it, failure 7, curable (a smaller limit makes it smaller).
-std::optional<LoadFailure> CheckWorkingRasterSize(const WorkingImagePlan& plan, size_t max_bytes);
+Result<void> CheckWorkingRasterSize(const WorkingImagePlan& plan, size_t max_bytes);
 
 // What the recovery does after a curable failure.
 enum class RecoveryAction {

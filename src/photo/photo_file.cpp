@@ -14,69 +14,66 @@ namespace sarn {
 
 namespace {
 
-LoadFailure NotCurable(int code, std::string reason) {
-  return LoadFailure{code, std::move(reason), false};
-}
+using enum MessageId;
 
 // The largest photo file read: far beyond any JPEG of 32767 x 32767 pixels
 // that a camera writes, and still a bounded allocation.
 constexpr size_t kLargestPhotoFileBytes = size_t{1} << 31;
 
 // Maps the whole file. Missing -> 53, no permission -> 70, a FIFO, device or
-// socket -> 75 (never opened for reading: it could block for ever), a folder
-// or a read error -> 481.
-std::variant<MappedFile, LoadFailure> MapFile(const std::string& path) {
+// socket -> 75 (never opened for reading: it could block for ever), too
+// large -> 7, a folder or a read error -> 481. The failure names the path.
+Result<MappedFile> MapFile(const std::string& path) {
   Result<MappedFile> mapped = MapWholeFile(path, kLargestPhotoFileBytes);
   if (mapped)
-    return std::move(*mapped);
+    return mapped;
   const Failure& failure = mapped.failure();
-  // The reason without the path: the loader's caller names it.
-  const std::string what = failure.English().substr(path.size() + 2);
   switch (failure.message()) {
-    case MessageId::kFileNotFound:
-      return NotCurable(kErrFileNotFound, what);
-    case MessageId::kFileNoPermission:
-      return NotCurable(kErrPermissionDenied, what);
-    case MessageId::kFileNotRegular:
-      return NotCurable(kErrPathFileAccess, what);
+    case kFileNotFound:
+      return failure.WithCode(kErrFileNotFound);
+    case kFileNoPermission:
+      return failure.WithCode(kErrPermissionDenied);
+    case kFileNotRegular:
+      return failure.WithCode(kErrPathFileAccess);
     default:
-      return NotCurable(IsTooLarge(failure) ? kErrOutOfMemory : kErrInvalidPicture, what);
+      return failure.WithCode(IsTooLarge(failure) ? kErrOutOfMemory : kErrInvalidPicture);
   }
 }
 
-std::optional<LoadFailure> CheckSize(int width, int height) {
-  if (width > kMaxImageSide || height > kMaxImageSide) {
-    return NotCurable(kErrOverflow, "photo size " + std::to_string(width) + " x " +
-                                        std::to_string(height) + " exceeds 32767");
-  }
+Result<void> CheckSize(int width, int height) {
+  if (width > kMaxImageSide || height > kMaxImageSide)
+    return Failure(kPhotoSizeExceeds, {std::to_string(width), std::to_string(height)},
+                   kErrOverflow);
   if (width <= 0 || height <= 0)
-    return NotCurable(kErrInvalidPicture, "the photo has no pixels");
-  return std::nullopt;
+    return Failure(kPhotoNoPixels, {}, kErrInvalidPicture);
+  return Ok();
 }
 
 }  // namespace
 
-std::variant<PhotoFile, LoadFailure> PhotoFile::Open(const std::string& path,
-                                                     const FallbackDecoder& fallback,
-                                                     int needed_width, double max_decode_bytes) {
-  auto mapped = MapFile(path);
-  if (auto* f = std::get_if<LoadFailure>(&mapped))
-    return *f;
+Result<PhotoFile> PhotoFile::Open(const std::string& path, const FallbackDecoder& fallback,
+                                  int needed_width, double max_decode_bytes) {
+  Result<MappedFile> mapped = MapFile(path);
+  if (!mapped)
+    return mapped.failure();
   PhotoFile file;
-  file.mapped_ = std::move(std::get<MappedFile>(mapped));
-  if (auto f = file.Identify(fallback, needed_width, max_decode_bytes))
-    return *f;
+  file.mapped_ = std::move(*mapped);
+  // What the bytes yield is worded without the path; it is named once here.
+  if (Result<void> identified = file.Identify(fallback, needed_width, max_decode_bytes);
+      !identified) {
+    const Failure& failure = identified.failure();
+    return Failure(kPhotoAtPath, {path, failure}, failure.code());
+  }
   return file;
 }
 
-std::variant<PhotoFile, LoadFailure> PhotoFile::FromBytes(std::vector<uint8_t> bytes,
-                                                          const FallbackDecoder& fallback,
-                                                          int needed_width,
-                                                          double max_decode_bytes) {
+Result<PhotoFile> PhotoFile::FromBytes(std::vector<uint8_t> bytes, const FallbackDecoder& fallback,
+                                       int needed_width, double max_decode_bytes) {
   PhotoFile file;
   file.owned_ = std::move(bytes);
-  if (auto f = file.Identify(fallback, needed_width, max_decode_bytes))
-    return *f;
+  if (Result<void> identified = file.Identify(fallback, needed_width, max_decode_bytes);
+      !identified)
+    return identified.failure();
   return file;
 }
 
@@ -86,45 +83,44 @@ std::span<const uint8_t> PhotoFile::bytes() const {
   return owned_;
 }
 
-std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width,
-                                               double max_decode_bytes) {
+Result<void> PhotoFile::Identify(const FallbackDecoder& fallback, int needed_width,
+                                 double max_decode_bytes) {
   const std::span<const uint8_t> data = bytes();
   if (data.empty())
-    return NotCurable(kErrInvalidPicture, "the file is empty");
+    return Failure(kPhotoFileEmpty, {}, kErrInvalidPicture);
   if (LooksLikeJpeg(data)) {
-    auto size = ReadJpegSize(data);
-    if (auto* f = std::get_if<LoadFailure>(&size))
-      return *f;
-    const JpegSize s = std::get<JpegSize>(size);
-    if (auto f = CheckSize(s.width, s.height))
-      return *f;
+    const Result<JpegSize> size = ReadJpegSize(data);
+    if (!size)
+      return size.failure();
+    if (Result<void> checked = CheckSize(size->width, size->height); !checked)
+      return checked;
     // The EXIF block is within the file's first kExifSearchBytes.
     orientation_ = ReadPhotoExif(data.first(std::min(data.size(), kExifSearchBytes))).orientation;
     const bool swap = OrientationSwapsSides(orientation_);
-    width_ = swap ? s.height : s.width;
-    height_ = swap ? s.width : s.height;
+    width_ = swap ? size->height : size->width;
+    height_ = swap ? size->width : size->height;
     is_jpeg_ = true;
-    return std::nullopt;
+    return Ok();
   }
   if (LooksLikeHeif(data)) {
-    auto decoded = DecodeHeif(data, max_decode_bytes);
+    Result<std::shared_ptr<const HeifPixels>> decoded = DecodeHeif(data, max_decode_bytes);
     if (mapped_.Shrunk())
-      return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
-    if (auto* f = std::get_if<LoadFailure>(&decoded))
-      return *f;
-    heif_ = std::move(std::get<std::shared_ptr<const HeifPixels>>(decoded));
-    if (auto f = CheckSize(heif_->width, heif_->height))
-      return *f;
+      return Failure(kPhotoCutShort, {}, kErrInvalidPicture);
+    if (!decoded)
+      return decoded.failure();
+    heif_ = *decoded;
+    if (Result<void> checked = CheckSize(heif_->width, heif_->height); !checked)
+      return checked;
     width_ = heif_->width;
     height_ = heif_->height;
     // The decoded photo is all that is needed from here on.
     mapped_ = MappedFile();
     owned_ = {};
-    return std::nullopt;
+    return Ok();
   }
   if (!fallback)
-    return NotCurable(kErrInvalidPicture, "not a JPEG or HEIF file");
-  std::variant<FallbackPhoto, LoadFailure> decoded;
+    return Failure(kPhotoNotJpeg, {}, kErrInvalidPicture);
+  std::optional<Result<FallbackPhoto>> decoded;
   try {
     // The fallback takes a vector: a mapped file is copied for it (other
     // formats only).
@@ -133,21 +129,23 @@ std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, 
     else
       decoded = fallback(owned_, needed_width);
   } catch (const std::bad_alloc&) {
-    return NotCurable(kErrOutOfMemory, "the photo is too large to decode");
+    return Failure(kPhotoTooLargeToDecode, {}, kErrOutOfMemory);
   }
   if (mapped_.Shrunk())
-    return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
-  if (auto* f = std::get_if<LoadFailure>(&decoded))
-    return NotCurable(f->code != 0 ? f->code : kErrInvalidPicture, f->reason);
-  FallbackPhoto& photo = std::get<FallbackPhoto>(decoded);
-  if (auto f = CheckSize(photo.width, photo.height))
-    return *f;
+    return Failure(kPhotoCutShort, {}, kErrInvalidPicture);
+  if (!*decoded) {
+    const Failure& failure = decoded->failure();
+    return failure.code() != 0 ? failure : failure.WithCode(kErrInvalidPicture);
+  }
+  FallbackPhoto& photo = **decoded;
+  if (Result<void> checked = CheckSize(photo.width, photo.height); !checked)
+    return checked;
   const Raster& pixels = photo.pixels;
   if (pixels.width < 1 || pixels.height < 1 || pixels.width > photo.width ||
       pixels.height > photo.height ||
       pixels.pixels.size() !=
           static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.height)) {
-    return NotCurable(kErrInvalidPicture, "not an image");
+    return Failure(kPhotoNotImage, {}, kErrInvalidPicture);
   }
   width_ = photo.width;
   height_ = photo.height;
@@ -155,16 +153,15 @@ std::optional<LoadFailure> PhotoFile::Identify(const FallbackDecoder& fallback, 
   // The decoded photo is all that is needed from here on.
   mapped_ = MappedFile();
   owned_ = {};
-  return std::nullopt;
+  return Ok();
 }
 
-std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
-    const WorkingImagePlan& plan, size_t max_raster_bytes,
-    std::optional<int>* first_missing_photo_row) const {
+Result<Raster> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan, size_t max_raster_bytes,
+                                            std::optional<int>* first_missing_photo_row) const {
   if (plan.W2 <= 0 || plan.H2 <= 0 || plan.draw_width <= 0 || plan.draw_height <= 0)
-    return LoadFailure{kErrDivisionByZero, "empty working image", true};
-  if (auto too_large = CheckWorkingRasterSize(plan, max_raster_bytes))
-    return *too_large;
+    return Failure(kWorkingImageNone, {}, kErrDivisionByZero);
+  if (Result<void> bounded = CheckWorkingRasterSize(plan, max_raster_bytes); !bounded)
+    return bounded.failure();
   try {
     const double top = DrawTopRow(plan);
     if (heif_) {
@@ -203,8 +200,8 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     const double fy = height_ * (m / 8.0) / plan.draw_height;
     AreaResampler resampler(scaled.width, scaled.height, fx, fy, top, &out, orientation_);
     std::optional<int> missing;
-    if (auto f = DecodeJpegInto(bytes(), m, &resampler, &missing))
-      return *f;
+    if (Result<void> decoded = DecodeJpegInto(bytes(), m, &resampler, &missing); !decoded)
+      return decoded.failure();
     resampler.Finish();
     // Stored rows are upright rows for orientations 1 and 2 only.
     if (missing && orientation_ > 2)
@@ -212,10 +209,11 @@ std::variant<Raster, LoadFailure> PhotoFile::BuildWorkingImage(
     if (first_missing_photo_row != nullptr)
       *first_missing_photo_row = missing;
     if (mapped_.Shrunk())
-      return NotCurable(kErrInvalidPicture, "the file was cut short while it was read");
+      return Failure(kPhotoCutShort, {}, kErrInvalidPicture);
     return out;
   } catch (const std::bad_alloc&) {
-    return LoadFailure{kErrOutOfMemory, "the working raster cannot be allocated", true};
+    // The raster allocates with operator new's contract; the failure stops here.
+    return Failure(kWorkingRasterNoMemory, {}, kErrOutOfMemory);
   }
 }
 

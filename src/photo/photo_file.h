@@ -11,7 +11,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "photo/load_plan.h"
@@ -35,8 +34,8 @@ struct FallbackPhoto {
 // large to decode within its memory bound, 6 a side above 32767). Given by
 // the program (Qt's image reader in the window); without one only JPEG files
 // load.
-using FallbackDecoder = std::function<std::variant<FallbackPhoto, LoadFailure>(
-    const std::vector<uint8_t>& bytes, int needed_width)>;
+using FallbackDecoder =
+    std::function<Result<FallbackPhoto>(const std::vector<uint8_t>& bytes, int needed_width)>;
 
 class PhotoFile {
  public:
@@ -47,21 +46,21 @@ class PhotoFile {
   // JPEG and HEIC/HEIF files are decoded here (see jpeg_decoder.h,
   // heif_decoder.h); other formats by `fallback`.
   // Failures, none of them curable by a smaller working image: 53 the file
-  // does not exist, 70 it may not be read, 481 it yields no image (zero bytes,
-  // not an image, a header libjpeg cannot read, a HEIF file libheif cannot
-  // decode, a folder), 6 a side above 32767 pixels, 7 a HEIF photo too large
-  // to decode. `needed_width`: the widest any working image of this load
-  // is drawn (the limit), passed to the fallback decoder.
+  // does not exist, 70 it may not be read, 75 a FIFO, device or socket, 481
+  // it yields no image (zero bytes, not an image, a header libjpeg cannot
+  // read, a HEIF file libheif cannot decode, a folder), 6 a side above 32767
+  // pixels, 7 a HEIF photo too large to decode. Open's failures name the path
+  // once. `needed_width`: the widest any working image of this load is drawn
+  // (the limit), passed to the fallback decoder.
   // `max_decode_bytes`: the most a HEIF photo, which is decoded whole, may
   // take to decode (failure 7 above it).
-  static std::variant<PhotoFile, LoadFailure> Open(const std::string& path,
-                                                   const FallbackDecoder& fallback = {},
-                                                   int needed_width = kMaxImageSide,
-                                                   double max_decode_bytes = kMostDecodeBytes);
-  static std::variant<PhotoFile, LoadFailure> FromBytes(std::vector<uint8_t> bytes,
-                                                        const FallbackDecoder& fallback = {},
-                                                        int needed_width = kMaxImageSide,
-                                                        double max_decode_bytes = kMostDecodeBytes);
+  static Result<PhotoFile> Open(const std::string& path, const FallbackDecoder& fallback = {},
+                                int needed_width = kMaxImageSide,
+                                double max_decode_bytes = kMostDecodeBytes);
+  static Result<PhotoFile> FromBytes(std::vector<uint8_t> bytes,
+                                     const FallbackDecoder& fallback = {},
+                                     int needed_width = kMaxImageSide,
+                                     double max_decode_bytes = kMostDecodeBytes);
 
   // The photo's size upright, as a viewer shows it (for a JPEG whose EXIF
   // Orientation turns it a quarter, the stored height is the width).
@@ -81,16 +80,14 @@ class PhotoFile {
   // stored turned (orientation 3 to 8) whose data ends early counts as
   // missing from row 0, as its missing stored rows are not upright rows
   // below some row.
-  std::variant<Raster, LoadFailure> BuildWorkingImage(
-      const WorkingImagePlan& plan, size_t max_raster_bytes,
-      std::optional<int>* first_missing_photo_row = nullptr) const;
+  Result<Raster> BuildWorkingImage(const WorkingImagePlan& plan, size_t max_raster_bytes,
+                                   std::optional<int>* first_missing_photo_row = nullptr) const;
 
  private:
   std::span<const uint8_t> bytes() const;
   // Reads the size (JPEG) or decodes the photo (other formats, perhaps scaled
   // down to `needed_width`).
-  std::optional<LoadFailure> Identify(const FallbackDecoder& fallback, int needed_width,
-                                      double max_decode_bytes);
+  Result<void> Identify(const FallbackDecoder& fallback, int needed_width, double max_decode_bytes);
 
   MappedFile mapped_;           // the JPEG file as opened from a path, or
   std::vector<uint8_t> owned_;  // as given to FromBytes

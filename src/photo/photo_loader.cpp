@@ -33,39 +33,37 @@ int NeededWidth(const LoadSettings& settings) {
 }
 
 // One attempt at the current settings: plan, working image, overview.
-std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const LoadSettings& settings,
-                                               int inner_width, bool build_overview,
-                                               size_t max_raster_bytes) {
+Result<LoadedPhoto> Attempt(const PhotoFile& file, const LoadSettings& settings, int inner_width,
+                            bool build_overview, size_t max_raster_bytes) {
   try {
     LoadedPhoto photo;
     photo.photo_width = file.width();
     photo.photo_height = file.height();
     photo.orientation = file.orientation();
     photo.limit = NumericParse(settings.limit_text);
-    PlanResult planned = PlanWorkingImage(file.width(), file.height(), photo.limit, settings.cut);
-    if (!planned.plan)
-      return planned.failure;
-    photo.plan = *planned.plan;
+    const Result<WorkingImagePlan> planned =
+        PlanWorkingImage(file.width(), file.height(), photo.limit, settings.cut);
+    if (!planned)
+      return planned.failure();
+    photo.plan = *planned;
 
     // Both rasters are checked against their bounds before anything is
     // decoded: the working raster first (a smaller limit cures it), then the
     // overview (nothing does).
-    if (auto too_large = CheckWorkingRasterSize(photo.plan, max_raster_bytes))
-      return *too_large;
-    LoadFailure failure;
-    std::optional<OverviewPlan> overview =
-        PlanOverview(photo.plan.W2, photo.plan.H2, inner_width, &failure);
+    if (Result<void> bounded = CheckWorkingRasterSize(photo.plan, max_raster_bytes); !bounded)
+      return bounded.failure();
+    const Result<OverviewPlan> overview = PlanOverview(photo.plan.W2, photo.plan.H2, inner_width);
     if (!overview)
-      return failure;
-    if (auto too_large = CheckOverviewSize(*overview, max_raster_bytes))
-      return *too_large;
+      return overview.failure();
+    if (Result<void> bounded = CheckOverviewSize(*overview, max_raster_bytes); !bounded)
+      return bounded.failure();
     photo.overview_plan = *overview;
 
-    auto working =
+    Result<Raster> working =
         file.BuildWorkingImage(photo.plan, max_raster_bytes, &photo.first_missing_photo_row);
-    if (auto* f = std::get_if<LoadFailure>(&working))
-      return *f;
-    photo.working = std::move(std::get<Raster>(working));
+    if (!working)
+      return working.failure();
+    photo.working = std::move(*working);
     if (photo.first_missing_photo_row) {
       photo.first_missing_row =
           FirstWorkingRowFrom(photo.plan, file.height(), *photo.first_missing_photo_row);
@@ -82,7 +80,8 @@ std::variant<LoadedPhoto, LoadFailure> Attempt(const PhotoFile& file, const Load
         img_scale / kOverviewUnitXPixels, img_scale / kOverviewUnitYPixels);
     return photo;
   } catch (const std::bad_alloc&) {
-    return LoadFailure{kErrOutOfMemory, "out of memory while building the views", true};
+    // The rasters allocate with operator new's contract; the failure stops here.
+    return Failure(MessageId::kViewsNoMemory, {}, kErrOutOfMemory);
   }
 }
 
@@ -93,8 +92,11 @@ std::string CodeText(std::string_view prefix, int code) {
 }  // namespace
 
 std::string IncompletePhotoText(int first_missing_photo_row) {
-  return "the photo is incomplete: rows below " + std::to_string(first_missing_photo_row) +
-         " are missing";
+  return IncompletePhotoFailure(first_missing_photo_row).English();
+}
+
+Failure IncompletePhotoFailure(int first_missing_photo_row) {
+  return Failure(MessageId::kPhotoIncomplete, {std::to_string(first_missing_photo_row)});
 }
 
 bool ReachesMissingRows(const LoadedPhoto& photo, int working_row) {
@@ -114,40 +116,47 @@ std::optional<size_t> FirstStationInMissingRows(const LoadedPhoto& photo,
 
 namespace {
 
-// The recovery over a photo file that was opened (or failed to open).
-LoadOutcome LoadOpenedWithRecovery(const std::variant<PhotoFile, LoadFailure>& opened,
+// The recovery over a photo file that was opened (or failed to open). The
+// failure of an attempt is worded without the path; `path` (when the photo
+// came from one) is named once in front of it.
+LoadOutcome LoadOpenedWithRecovery(const Result<PhotoFile>& opened, const std::string* path,
                                    LoadSettings settings, int inner_width,
                                    const LoadCallbacks& callbacks, size_t max_raster_bytes) {
   LoadOutcome out;
   const LoadSettings before = settings;
   out.settings = settings;
 
-  if (auto* f = std::get_if<LoadFailure>(&opened)) {
+  if (!opened) {
     out.attempts = 1;
-    out.failure = *f;
-    out.message = CodeText(kErrorCodeText, f->code);
+    out.failure = opened.failure();
+    out.message = CodeText(kErrorCodeText, out.failure->code());
     return out;
   }
-  const PhotoFile& file = std::get<PhotoFile>(opened);
+  const PhotoFile& file = *opened;
+  auto naming_the_path = [path](const Failure& failure) {
+    return path == nullptr ? failure
+                           : Failure(MessageId::kPhotoAtPath, {*path, failure}, failure.code());
+  };
 
   for (;;) {
     ++out.attempts;
-    auto result = Attempt(file, settings, inner_width, callbacks.build_overview, max_raster_bytes);
-    if (auto* photo = std::get_if<LoadedPhoto>(&result)) {
-      out.photo = std::move(*photo);
+    Result<LoadedPhoto> result =
+        Attempt(file, settings, inner_width, callbacks.build_overview, max_raster_bytes);
+    if (result) {
+      out.photo = std::move(*result);
       out.settings = settings;
       return out;
     }
-    const LoadFailure failure = std::get<LoadFailure>(result);
-    out.failure = failure;
+    const Failure failure = result.failure();
+    out.failure = naming_the_path(failure);
 
-    if (!failure.curable) {
+    if (!SmallerImageMayCure(failure)) {
       // The file yields no image whatever the limit: put back what earlier
       // attempts changed and go on running.
       if (!(settings == before) && callbacks.settings_changed)
         callbacks.settings_changed(before);
       out.settings = before;
-      out.message = CodeText(kErrorCodeText, failure.code);
+      out.message = CodeText(kErrorCodeText, failure.code());
       return out;
     }
 
@@ -157,7 +166,7 @@ LoadOutcome LoadOpenedWithRecovery(const std::variant<PhotoFile, LoadFailure>& o
       if (!yes) {
         out.settings = settings;
         out.end_program = true;
-        out.message = CodeText(kErrorCodeText, failure.code);
+        out.message = CodeText(kErrorCodeText, failure.code());
         return out;
       }
       settings.auto_adjust = true;
@@ -176,7 +185,7 @@ LoadOutcome LoadOpenedWithRecovery(const std::variant<PhotoFile, LoadFailure>& o
     if (decision.action == RecoveryAction::EndProgram ||
         !(NumericParse(settings.limit_text) < old_limit)) {
       out.end_program = true;
-      out.message = CodeText(kEndAfterAdjustText, failure.code);
+      out.message = CodeText(kEndAfterAdjustText, failure.code());
       return out;
     }
   }
@@ -187,19 +196,20 @@ LoadOutcome LoadOpenedWithRecovery(const std::variant<PhotoFile, LoadFailure>& o
 LoadOutcome LoadPhotoWithRecovery(const std::string& path, LoadSettings settings, int inner_width,
                                   const LoadCallbacks& callbacks, size_t max_raster_bytes) {
   // Opened before the settings move into the recovery.
-  auto opened = PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings),
-                                2.0 * static_cast<double>(max_raster_bytes));
-  return LoadOpenedWithRecovery(opened, std::move(settings), inner_width, callbacks,
+  const Result<PhotoFile> opened =
+      PhotoFile::Open(path, callbacks.fallback_decoder, NeededWidth(settings),
+                      2.0 * static_cast<double>(max_raster_bytes));
+  return LoadOpenedWithRecovery(opened, &path, std::move(settings), inner_width, callbacks,
                                 max_raster_bytes);
 }
 
 LoadOutcome LoadPhotoBytesWithRecovery(std::vector<uint8_t> bytes, LoadSettings settings,
                                        int inner_width, const LoadCallbacks& callbacks,
                                        size_t max_raster_bytes) {
-  auto opened =
+  const Result<PhotoFile> opened =
       PhotoFile::FromBytes(std::move(bytes), callbacks.fallback_decoder, NeededWidth(settings),
                            2.0 * static_cast<double>(max_raster_bytes));
-  return LoadOpenedWithRecovery(opened, std::move(settings), inner_width, callbacks,
+  return LoadOpenedWithRecovery(opened, nullptr, std::move(settings), inner_width, callbacks,
                                 max_raster_bytes);
 }
 

@@ -90,6 +90,7 @@ struct LoadedPhoto {
 
 // "the photo is incomplete: rows below N are missing", N in photo rows.
 std::string IncompletePhotoText(int first_missing_photo_row);
+Failure IncompletePhotoFailure(int first_missing_photo_row);
 
 // True when working-image row `working_row` is not the photo (it lies at or
 // below first_missing_row). A station whose scan column reaches down to such
@@ -119,10 +120,13 @@ struct LoadCallbacks {
   bool build_overview = true;
 };
 
-struct LoadOutcome {
-  std::optional<LoadedPhoto> photo;
-  LoadSettings settings;  // as the recovery left them
-  std::optional<LoadFailure> failure;
+// How a load ended, for the face that shows it: the photo loader's outcome
+// and the session's both carry it.
+struct LoadReport {
+  LoadSettings settings;  // as the recovery left them (put back after an uncurable failure)
+  // Why the load failed (its code() is shown after "エラーコード="); none on
+  // success. A load from a path names the path once.
+  std::optional<Failure> failure;
   // The recovery gave up (limit below 1000, or the user declined): the
   // program shows `message` and ends. False for an uncurable failure, which
   // is reported with `message` and leaves everything as it was.
@@ -131,6 +135,11 @@ struct LoadOutcome {
   // kErrorCodeText followed by the code in decimal.
   std::string message;
   int attempts = 0;
+  bool loaded() const { return !failure; }
+};
+
+struct LoadOutcome : LoadReport {
+  std::optional<LoadedPhoto> photo;
 };
 
 // The largest working raster, and the largest overview. With both, the

@@ -131,6 +131,8 @@ SagOutcome ComputeSag(const MeasurementState& state, const SagInputs& inputs) {
     // chord of zero horizontal extent, before the first trace, or a row sum
     // beyond 16 bits): it is shown as empty text rather than as 0.000.
     out.SagDefined[i] = sag_stored;
+    if (!sag_stored && !out.failure)
+      out.failure = Failure(MessageId::kSagUnknown, {std::to_string(pass)});
 
     // Height correction, with s the sag:
     //   s * atan(s / sqrt(D^2 + Hh^2)) / (atan(Hh / D) - atan((Hh - s) / D))

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "state/failure.h"
 #include "state/measurement_state.h"
 
 namespace sarn {
@@ -70,6 +71,10 @@ struct SagOutcome {
 
   std::string sag_text;                       // Label4(0), "##0.000", "" when undefined
   std::array<std::string, 3> estimate_texts;  // Label4(3..5), "##0.0", "" when undefined
+
+  // The first pass whose sag is not known; the passes after it still ran
+  // and keep their values. None when every sag is known.
+  std::optional<Failure> failure;
 };
 
 // `state` supplies SpanLength, the selected record's Weight (no estimates when

@@ -57,6 +57,7 @@ struct SessionInputs {
   std::string threshold_text = "40";
   Criterion criterion = Criterion::ChangeValue;
   bool precision = false;
+  LensChoice lens;  // lens correction, off by default
 };
 
 class MeasurementSession {
@@ -140,7 +141,7 @@ class MeasurementSession {
   // The photo's camera and lens fields, and the profile found for the
   // present choice (with correction off, the one the EXIF names, so that
   // the change correction would make can be said) or why there is none.
-  const CameraExif& PhotoCamera() const { return camera_exif_; }
+  const PhotoExif& PhotoCamera() const { return camera_exif_; }
   const LensLookup& LensFound() const { return lens_lookup_; }
   // Whether the sag shown is lens-corrected.
   bool LensApplied() const;
@@ -150,6 +151,13 @@ class MeasurementSession {
   // With correction off: the change correction would make, when the photo's
   // camera and lens are in the database and it exceeds 1 %.
   std::optional<double> LensCorrectionAdvised() const;
+  // What is to be said about the lens beside the result: the advice above
+  // (kLensAdvised), or with correction on, why it could not be applied
+  // (kLensNotApplied); none otherwise.
+  std::optional<Failure> LensWarning() const;
+  // With correction on and a photo loaded, why it is not applied; none when
+  // it is, or when correction is off.
+  std::optional<Failure> LensNotApplied() const;
   // A whole combination at once (command line): one evaluation.
   void SetWindCombination(WindCombination combination);
   // The estimates as given (command line `evaluate`), then one evaluation.
@@ -188,8 +196,8 @@ class MeasurementSession {
   int EvaluationCount() const { return evaluations_; }
   // The precision trace of the last scan (precision on), or none.
   const std::optional<PrecisionTrace>& Trace() const { return trace_; }
-  // Why the last scan gives no result ("" when it does).
-  const std::string& MeasurementFailure() const { return measurement_failure_; }
+  // Why the last scan gives no result (none when it does).
+  const std::optional<Failure>& MeasurementFailure() const { return measurement_failure_; }
   // Metres of sag one working-image row is worth on the present chord; 0
   // before a scan with a horizontal extent.
   double SagResolution() const;
@@ -237,7 +245,7 @@ class MeasurementSession {
   std::array<std::string, 2> design_temp_texts_;
   bool precision_ = false;
   std::optional<PrecisionTrace> trace_;
-  std::string measurement_failure_;
+  std::optional<Failure> measurement_failure_;
   Criterion criterion_ = Criterion::ChangeValue;
   std::array<int, 3> corrections_{};          // width, height, span correction boxes
   std::array<int, 3> ticks_{};                // estimate boxes 4/4, 3/4, 2/4
@@ -264,7 +272,7 @@ class MeasurementSession {
   mutable std::optional<std::vector<std::string>> warnings_;
 
   LensChoice lens_choice_;
-  CameraExif camera_exif_;
+  PhotoExif camera_exif_;
   LensLookup lens_lookup_;
   std::shared_ptr<const LensMapper> lens_mapper_;  // for lens_lookup_'s profile and the photo
   std::optional<double> lens_sag_change_;

@@ -74,13 +74,12 @@ struct ReportResults {
 
 // The camera and lens of the photo and how the measurement treated them.
 struct ReportCamera {
-  std::string camera;       // "DJI FC6310"; empty when the photo names none
-  std::string lens;         // the lens as the database names it, or EXIF's
-  std::string focal_mm;     // "8.8"; empty when unknown
-  std::string orientation;  // the EXIF orientation as applied; empty when none
+  std::string camera;    // "DJI FC6310"; empty when the photo names none
+  std::string lens;      // the lens as the database names it, or EXIF's
+  std::string focal_mm;  // "8.8"; empty when unknown
   // Lens correction: whether it was applied, its model ("ptlens a=… b=… c="),
   // the change it makes (or, off, would make) to the 4/4 sag ("-7.4"), and,
-  // when off or impossible, why ("not in the lens database").
+  // when no profile was found, why (the catalogue's Japanese, kLens…).
   bool lens_corrected = false;
   std::string lens_model;
   std::string sag_change_percent;
@@ -108,7 +107,7 @@ struct ReportContent {
   // the centre of the magnified crop. None: no crop.
   std::optional<ReportPoint> middle_station;
   // The stringing chart at the present tension, or why there is none.
-  StringingChartResult chart;
+  StringingChartResult chart = Failure(MessageId::kChartNoConductor);
   std::string version;  // Sarn's version
 };
 

@@ -131,13 +131,19 @@ SavedResults ReadResults(const Json& root) {
   const Json& in = Field(root, "results", "");
   SavedResults results;
   ShownResults& shown = results.shown;
-  shown.present_sag = TextField(in, "present_sag", w);
-  shown.estimates = ArrayField<3>(in, "estimates", w, ReadText);
-  shown.present_tension = TextField(in, "present_tension", w);
-  shown.allow_a = TextField(in, "allowable_a", w);
-  shown.allow_bc = TextField(in, "allowable_bc", w);
-  shown.ratio = TextField(in, "ratio", w);
-  shown.specified_sag = TextField(in, "specified_sag", w);
+  // A label that was not reached is kept in the file as an empty text.
+  const auto label = [](const std::string& text) {
+    return text.empty() ? ShownText() : ShownText(text);
+  };
+  shown.present_sag = label(TextField(in, "present_sag", w));
+  const std::array<std::string, 3> estimates = ArrayField<3>(in, "estimates", w, ReadText);
+  for (size_t i = 0; i < 3; ++i)
+    shown.estimates[i] = label(estimates[i]);
+  shown.present_tension = label(TextField(in, "present_tension", w));
+  shown.allow_a = label(TextField(in, "allowable_a", w));
+  shown.allow_bc = label(TextField(in, "allowable_bc", w));
+  shown.ratio = label(TextField(in, "ratio", w));
+  shown.specified_sag = label(TextField(in, "specified_sag", w));
   const std::string colour = TextField(in, "ratio_colour", w);
   if (colour != "red" && colour != "yellow")
     throw FieldError{w + ".ratio_colour"};
@@ -175,7 +181,7 @@ SavedMeasurement ReadFields(const Json& root, int version) {
   // Lens correction came later than the first files: absent means off.
   if (modes.is_object() && modes.contains("lens")) {
     saved.modes.lens = TextField(modes, "lens", "modes");
-    if (saved.modes.lens.empty())
+    if (!ParseLensChoice(saved.modes.lens))
       throw FieldError{"modes.lens"};
   }
   saved.results = ReadResults(root);
@@ -272,13 +278,15 @@ Result<std::string> SavedMeasurementText(const SavedMeasurement& saved, const st
 
   const ShownResults& shown = saved.results.shown;
   Json results = Json::object();
-  results["present_sag"] = shown.present_sag;
-  results["estimates"] = shown.estimates;
-  results["present_tension"] = shown.present_tension;
-  results["allowable_a"] = shown.allow_a;
-  results["allowable_bc"] = shown.allow_bc;
-  results["ratio"] = shown.ratio;
-  results["specified_sag"] = shown.specified_sag;
+  results["present_sag"] = LabelCaption(shown.present_sag);
+  results["estimates"] =
+      Json::array({LabelCaption(shown.estimates[0]), LabelCaption(shown.estimates[1]),
+                   LabelCaption(shown.estimates[2])});
+  results["present_tension"] = LabelCaption(shown.present_tension);
+  results["allowable_a"] = LabelCaption(shown.allow_a);
+  results["allowable_bc"] = LabelCaption(shown.allow_bc);
+  results["ratio"] = LabelCaption(shown.ratio);
+  results["specified_sag"] = LabelCaption(shown.specified_sag);
   results["ratio_colour"] = shown.ratio_red ? "red" : "yellow";
   results["result_text"] = saved.results.result_text;
   json["results"] = std::move(results);
@@ -340,6 +348,7 @@ Result<SavedMeasurement> CaptureMeasurement(const MeasurementSession& session,
   in.ticks = session.Ticks();
   in.view_width = session.ViewWidth();
   saved.modes.precision = session.Precision();
+  saved.modes.lens = LensChoiceText(session.Lens());
   saved.results.shown = session.Shown();
   saved.results.result_text = session.ResultText();
   return saved;
@@ -404,6 +413,7 @@ void RestoreMeasurement(const SavedMeasurement& saved, int16_t wire_index,
   session.SetThresholdText(in.threshold);
   session.SetCriterion(in.criterion);
   session.SetPrecision(saved.modes.precision);
+  session.SetLens(ParseLensChoice(saved.modes.lens).value_or(LensChoice{}));
   // The line scans and runs the chain, whose preselection ticks the
   // consistent estimates; the user's own ticks come last.
   session.SetPhotoLine(saved.line[0], saved.line[1], saved.line[2], saved.line[3]);
@@ -415,19 +425,24 @@ std::vector<ResultDifference> CompareResults(const SavedResults& saved,
                                              const MeasurementSession& session) {
   const ShownResults& now = session.Shown();
   const ShownResults& then = saved.shown;
-  const std::string values_then[] = {then.present_sag,     then.estimates[0],
-                                     then.estimates[1],    then.estimates[2],
-                                     then.present_tension, then.allow_a,
-                                     then.allow_bc,        then.ratio,
-                                     then.specified_sag,   then.ratio_red ? "red" : "yellow",
-                                     saved.result_text};
-  const std::string values_now[] = {now.present_sag,     now.estimates[0],
-                                    now.estimates[1],    now.estimates[2],
-                                    now.present_tension, now.allow_a,
-                                    now.allow_bc,        now.ratio,
-                                    now.specified_sag,   now.ratio_red ? "red" : "yellow",
-                                    session.ResultText()};
+  // The compared values in kResultNames' order, as the labels show them.
+  const auto values = [](const ShownResults& shown, const std::string& result_text) {
+    return std::array<std::string, 11>{LabelCaption(shown.present_sag),
+                                       LabelCaption(shown.estimates[0]),
+                                       LabelCaption(shown.estimates[1]),
+                                       LabelCaption(shown.estimates[2]),
+                                       LabelCaption(shown.present_tension),
+                                       LabelCaption(shown.allow_a),
+                                       LabelCaption(shown.allow_bc),
+                                       LabelCaption(shown.ratio),
+                                       LabelCaption(shown.specified_sag),
+                                       shown.ratio_red ? "red" : "yellow",
+                                       result_text};
+  };
+  const std::array<std::string, 11> values_then = values(then, saved.result_text);
+  const std::array<std::string, 11> values_now = values(now, session.ResultText());
   std::vector<ResultDifference> differences;
+  static_assert(std::size(kResultNames) == 11);
   for (size_t i = 0; i < std::size(kResultNames); ++i) {
     if (values_then[i] != values_now[i])
       differences.push_back({kResultNames[i].key, values_then[i], values_now[i]});
@@ -436,6 +451,7 @@ std::vector<ResultDifference> CompareResults(const SavedResults& saved,
 }
 
 std::string ReproductionText(const SavedMeasurement& saved, const OpeningPlan& plan,
+                             const std::optional<Failure>& lens_not_applied,
                              const std::vector<ResultDifference>& differences, Language language) {
   std::string text;
   auto add = [&text, language](MessageId id, std::vector<Failure::Argument> arguments = {}) {
@@ -443,8 +459,8 @@ std::string ReproductionText(const SavedMeasurement& saved, const OpeningPlan& p
   };
   if (!plan.photo_matches)
     add(MessageId::kSavedPhotoDiffers, {plan.photo_path});
-  if (saved.modes.lens != "off")
-    add(MessageId::kSavedLensUnavailable, {saved.modes.lens});
+  if (lens_not_applied)
+    add(MessageId::kSavedLensUnavailable, {saved.modes.lens, *lens_not_applied});
   if (!differences.empty())
     add(MessageId::kSavedResultsDiffer);
   for (const ResultDifference& d : differences) {

@@ -39,7 +39,7 @@ class SessionEvents {
   // The scan ran but gives no credible conductor (precision tracing found no
   // curve most columns agree on, or a station reaches the missing rows of an
   // incomplete photo): no result is shown, and `why` says so.
-  virtual void MeasurementFailed(const std::string& /*why*/) {}
+  virtual void MeasurementFailed(const Failure& /*why*/) {}
 };
 
 // The recovery of a photo load asks and reports through this; a command line
@@ -76,16 +76,12 @@ inline std::string LabelCaption(const ShownText& text) {
   return text.value_or(std::string());
 }
 
-struct PhotoLoadResult {
-  bool loaded = false;
-  LoadSettings settings;  // as the recovery left them (put back after an uncurable failure)
-  // On failure: the message box text ("エラーコード=" + code, or the end
-  // after adjusting), whether the program must end, and the failure itself.
-  std::string message;
-  bool end_program = false;
-  std::optional<LoadFailure> failure;
-  // The photo a successful load replaced, handed back so that a face that
-  // shows its rasters without a copy can let go of them before they are freed.
+// How the load ended (LoadReport: the settings as the recovery left them;
+// on failure the failure, the message box text and whether the program must
+// end), and the photo a successful load replaced, handed back so that a face
+// that shows its rasters without a copy can let go of them before they are
+// freed.
+struct PhotoLoadResult : LoadReport {
   std::optional<LoadedPhoto> replaced;
 };
 

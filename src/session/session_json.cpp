@@ -44,7 +44,7 @@ Json LensJson(const MeasurementSession& session) {
     lens["model"] = nullptr;
     lens["terms"] = Json::array();
     lens["source"] = "none";
-    lens["why_not"] = found.why_not;
+    lens["why_not"] = found.why_not ? Json(found.why_not->English()) : Json(nullptr);
   }
   lens["corrected"] = session.LensApplied();
   // The change correction makes (or would make) to the 4/4 sag, percent.
@@ -106,30 +106,30 @@ void AddTensionJson(const MeasurementSession& session, Json& object) {
   shown["specified_sag"] = OptionalText(shown_results.specified_sag);
   shown["ratio_colour"] = shown_results.ratio_red ? "red" : "yellow";
   object["shown"] = std::move(shown);
-  object["error"] = outcome.ok() ? Json(nullptr) : Json(outcome.error);
+  object["error"] = outcome.ok() ? Json(nullptr) : Json(outcome.failure->English());
 }
 
 Json ChartJson(const StringingChartResult& result) {
   Json json = Json::object();
   Json rows = Json::array(), conditions = Json::array();
-  if (result.chart) {
-    for (const ChartRow& row : result.chart->rows) {
+  if (result) {
+    for (const ChartRow& row : result->rows) {
       rows.push_back(Json::object({{"temperature", JsonNumber(row.temperature_c)},
                                    {"tension", JsonNumber(row.tension_kgf)},
                                    {"sag", JsonNumber(row.sag_m)}}));
     }
-    for (const ChartCondition& c : result.chart->conditions) {
+    for (const ChartCondition& c : result->conditions) {
       conditions.push_back(
           Json::object({{"class", LoadClassLetter(c.load_class)},
                         {"temperature", JsonNumber(c.temperature_c)},
                         {"tension", JsonNumber(c.tension_kgf)},
                         {"percent_of_allowable", JsonNumber(c.percent_of_allowable)}}));
     }
-    json["allowable_tension"] = JsonNumber(result.chart->allowable_tension_kgf);
+    json["allowable_tension"] = JsonNumber(result->allowable_tension_kgf);
   }
   json["rows"] = std::move(rows);
   json["conditions"] = std::move(conditions);
-  json["error"] = result.ok() ? Json(nullptr) : Json(result.error);
+  json["error"] = result.ok() ? Json(nullptr) : Json(result.failure().English());
   return json;
 }
 

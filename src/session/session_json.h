@@ -29,7 +29,8 @@ void AddTensionJson(const MeasurementSession& session, Json& object);
 
 // The lens correction: mode (off, auto, manual), camera, lens, focal_mm,
 // model and terms of the distortion model, source (exif, manual, none; with
-// why_not when none), corrected, and sag_change_percent, the change
+// why_not when none: the reason in English, null when no lookup was made),
+// corrected, and sag_change_percent, the change
 // correction makes (or with it off would make) to the 4/4 sag.
 Json LensJson(const MeasurementSession& session);
 

@@ -22,7 +22,7 @@ std::string Fixed(double value, int decimals) {
 
 ReportCamera ReportCameraOf(const MeasurementSession& session) {
   ReportCamera camera;
-  const CameraExif& exif = session.PhotoCamera();
+  const PhotoExif& exif = session.PhotoCamera();
   const LensLookup& found = session.LensFound();
   if (const auto& p = found.profile) {
     camera.camera = p->CameraName();
@@ -38,9 +38,10 @@ ReportCamera ReportCameraOf(const MeasurementSession& session) {
   } else {
     camera.camera = exif.make.empty() ? exif.model : exif.make + " " + exif.model;
     camera.lens = exif.lens_model;
-    if (exif.focal_mm > 0)
-      camera.focal_mm = Fixed(exif.focal_mm, 1);
-    camera.lens_note = found.why_not;
+    if (exif.focal_length_mm)
+      camera.focal_mm = Fixed(*exif.focal_length_mm, 1);
+    if (found.why_not)
+      camera.lens_note = found.why_not->Japanese();
   }
   camera.lens_corrected = session.LensApplied();
   if (const std::optional<double> change = session.LensSagChange())
@@ -105,7 +106,7 @@ ReportContent BuildReportContent(const MeasurementSession& session, const std::s
   results.ratio_red = shown.ratio_red;
   results.specified_sag_m = LabelCaption(shown.specified_sag);
   results.specified_sag_value = session.Tension().SpecifiedSag;
-  results.failure = session.Tension().error;
+  results.failure = session.Tension().ok() ? std::string() : session.Tension().failure->English();
 
   if (session.Scanned()) {
     const ScanGuides& guides = session.GuideLines();

@@ -167,38 +167,31 @@ std::string DecodeWireName(const std::array<uint8_t, kWireNameBytes>& raw) {
   return name;
 }
 
-std::optional<std::array<uint8_t, kWireNameBytes>> EncodeWireName(std::string_view utf8,
-                                                                  std::string* why) {
-  auto refuse = [why](std::string reason) -> std::optional<std::array<uint8_t, kWireNameBytes>> {
-    if (why != nullptr)
-      *why = std::move(reason);
-    return std::nullopt;
-  };
+Result<std::array<uint8_t, kWireNameBytes>> EncodeWireName(std::string_view utf8) {
+  using enum MessageId;
   for (char c : utf8)
     if (IsControl(static_cast<uint8_t>(c)))
-      return refuse("the name contains a control character");
+      return Failure(kNameControlCharacter);
   Converter converter("CP932", "UTF-8");
   if (!converter.ok())
-    return refuse("code page 932 conversion is not available on this system");
+    return Failure(kNameNoConverter);
   std::string encoded;
   // Character by character, so that the message can show the one that fails.
   size_t i = 0;
   while (i < utf8.size()) {
     const size_t length = Utf8CharacterLength(utf8.substr(i));
     if (length == 0)
-      return refuse("the name is not valid UTF-8");
+      return Failure(kNameNotUtf8);
     const std::string_view character = utf8.substr(i, length);
     std::optional<std::string> bytes = converter.Convert(character);
     if (!bytes) {
-      return refuse("the name has a character that code page 932 cannot hold (\"" +
-                    std::string(character) + "\")");
+      return Failure(kNameCharacterNotInCp932, {std::string(character)});
     }
     encoded += *bytes;
     i += length;
   }
   if (encoded.size() > static_cast<size_t>(kWireNameBytes))
-    return refuse("the name takes " + std::to_string(encoded.size()) +
-                  " bytes in code page 932, more than 20");
+    return Failure(kNameTooLong, {std::to_string(encoded.size())});
   std::array<uint8_t, kWireNameBytes> raw{};
   raw.fill(' ');
   for (size_t k = 0; k < encoded.size(); ++k)

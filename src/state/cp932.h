@@ -19,9 +19,8 @@ namespace sarn {
 // (the rest of the field is padding, as a C program would have written it).
 std::string DecodeWireName(const std::array<uint8_t, kWireNameBytes>& raw);
 
-// UTF-8 -> 20 bytes of code page 932 padded with spaces; nullopt with a reason
-// when the name does not encode or is longer than 20 bytes.
-std::optional<std::array<uint8_t, kWireNameBytes>> EncodeWireName(std::string_view utf8,
-                                                                  std::string* why);
+// UTF-8 -> 20 bytes of code page 932 padded with spaces; fails when the name
+// does not encode or is longer than 20 bytes.
+Result<std::array<uint8_t, kWireNameBytes>> EncodeWireName(std::string_view utf8);
 
 }  // namespace sarn

@@ -67,50 +67,41 @@ std::string_view WithoutPlus(std::string_view text) {
   return text;
 }
 
-// A decimal number filling the whole field, as the nearest 32-bit float.
-std::optional<float> ParseFloatField(std::string_view field, std::string* why) {
+using enum MessageId;
+
+// A decimal number filling the whole field, as the nearest 32-bit float;
+// `name` names the field in the failure.
+Result<float> ParseFloatField(std::string_view field, const Failure::Argument& name) {
   const std::string_view text = WithoutPlus(field);
   float value = 0;
   const auto [end, error] =
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size() ||
-      (error == std::errc{} && !std::isfinite(value))) {
-    *why = "is not a number (\"" + std::string(field) + "\")";
-    return std::nullopt;
-  }
-  if (error == std::errc::result_out_of_range) {
-    *why = "is out of the range of a 32-bit float (\"" + std::string(field) + "\")";
-    return std::nullopt;
-  }
+      (error == std::errc{} && !std::isfinite(value)))
+    return Failure(kSourceNotNumber, {name, std::string(field)});
+  if (error == std::errc::result_out_of_range)
+    return Failure(kSourceOutOfFloatRange, {name, std::string(field)});
   return value;
 }
 
 // A whole number of degrees in -32768..32767.
-std::optional<int16_t> ParseTemperatureField(std::string_view field, std::string* why) {
+Result<int16_t> ParseTemperatureField(std::string_view field, const Failure::Argument& name) {
   const std::string_view text = WithoutPlus(field);
   double value = 0;
   const auto [end, error] =
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size() ||
-      (error == std::errc{} && std::isnan(value))) {
-    *why = "is not a number (\"" + std::string(field) + "\")";
-    return std::nullopt;
-  }
-  if (error == std::errc::result_out_of_range || value < -32768 || value > 32767) {
-    *why = "is outside -32768..32767 (\"" + std::string(field) + "\")";
-    return std::nullopt;
-  }
-  if (value != std::trunc(value)) {
-    *why = "is not a whole number of degrees (\"" + std::string(field) + "\")";
-    return std::nullopt;
-  }
+      (error == std::errc{} && std::isnan(value)))
+    return Failure(kSourceNotNumber, {name, std::string(field)});
+  if (error == std::errc::result_out_of_range || value < -32768 || value > 32767)
+    return Failure(kSourceOutsideInt16, {name, std::string(field)});
+  if (value != std::trunc(value))
+    return Failure(kSourceNotWholeDegrees, {name, std::string(field)});
   return static_cast<int16_t>(value);
 }
 
-WireDataResult Refuse(size_t line_number, const std::string& reason) {
-  WireDataResult result;
-  result.error = "line " + std::to_string(line_number) + ": " + reason;
-  return result;
+Failure Refuse(size_t line_number, Failure reason) {
+  return Failure(kSourceLine, {std::to_string(line_number), std::move(reason)});
 }
 
 }  // namespace
@@ -132,25 +123,17 @@ WireDataResult ParseWireSource(std::string_view text) {
     if (line.empty() || line.front() == '#')
       continue;
     const std::vector<std::string_view> fields = SplitFields(line);
-    std::string why;
 
     if (EqualsIgnoringCase(fields[0], kDesignKeyword)) {
       if (design_line != 0)
-        return Refuse(line_number,
-                      "the design temperatures are given a second time (first on "
-                      "line " +
-                          std::to_string(design_line) + ")");
+        return Refuse(line_number, Failure(kSourceDesignTwice, {std::to_string(design_line)}));
       if (fields.size() != 3)
-        return Refuse(line_number,
-                      "the design-temperatures line needs 3 fields "
-                      "(\"design temperatures | class A | low season\"), found " +
-                          std::to_string(fields.size()));
+        return Refuse(line_number, Failure(kSourceDesignFields, {std::to_string(fields.size())}));
       for (int k = 0; k < 2; ++k) {
-        const std::optional<int16_t> temperature = ParseTemperatureField(fields[1 + k], &why);
+        const Result<int16_t> temperature = ParseTemperatureField(
+            fields[1 + k], Failure(k == 0 ? kTermClassATemperature : kTermLowSeasonTemperature));
         if (!temperature)
-          return Refuse(line_number, std::string(k == 0 ? "the class-A temperature "
-                                                        : "the low-season temperature ") +
-                                         why);
+          return Refuse(line_number, temperature.failure());
         data.DesignTemp[k] = *temperature;
       }
       design_line = line_number;
@@ -158,44 +141,38 @@ WireDataResult ParseWireSource(std::string_view text) {
     }
 
     if (fields.size() != 1 + kWireFields.size())
-      return Refuse(line_number,
-                    "a conductor line needs 9 fields (the name and eight values) "
-                    "separated by \"|\", found " +
-                        std::to_string(fields.size()));
+      return Refuse(line_number, Failure(kSourceConductorFields, {std::to_string(fields.size())}));
     if (data.WireTable.size() == static_cast<size_t>(kMostWireRecords))
-      return Refuse(line_number, "more than " + std::to_string(kMostWireRecords) + " conductors");
+      return Refuse(line_number,
+                    Failure(kSourceTooManyConductors, {std::to_string(kMostWireRecords)}));
     if (fields[0].empty())
-      return Refuse(line_number, "the conductor name is empty");
-    const auto raw = EncodeWireName(fields[0], &why);
+      return Refuse(line_number, Failure(kSourceNameEmpty));
+    const auto raw = EncodeWireName(fields[0]);
     if (!raw)
-      return Refuse(line_number, why);
+      return Refuse(line_number, raw.failure());
     WireRecord record;
     record.RawName = *raw;
     record.Name = DecodeWireName(record.RawName);
     for (size_t k = 0; k < kWireFields.size(); ++k) {
-      const std::optional<float> value = ParseFloatField(fields[1 + k], &why);
+      const Result<float> value = ParseFloatField(fields[1 + k], kWireFields[k].name);
       if (!value)
-        return Refuse(line_number, std::string(kWireFields[k].name) + " " + why);
+        return Refuse(line_number, value.failure());
       record.*kWireFields[k].member = *value;
     }
     // The same rule the tension evaluation applies, so that nothing is built
     // that it would refuse.
-    if (const std::optional<std::string> problem = WireRecordProblem(record))
+    if (std::optional<Failure> problem = WireRecordProblem(record))
       return Refuse(line_number, *problem);
     data.WireTable.push_back(std::move(record));
   }
 
   const size_t last_line = std::max<size_t>(line_number, 1);
   if (design_line == 0)
-    return Refuse(last_line,
-                  "the table ends without a design-temperatures line "
-                  "(\"design temperatures | class A | low season\")");
+    return Refuse(last_line, Failure(kSourceNoDesignLine));
   if (data.WireTable.empty())
-    return Refuse(last_line, "the table ends without any conductor");
+    return Refuse(last_line, Failure(kSourceNoConductor));
   data.WireLast = static_cast<int16_t>(data.WireTable.size() - 1);
-  WireDataResult result;
-  result.data = std::move(data);
-  return result;
+  return data;
 }
 
 }  // namespace sarn

@@ -9,7 +9,7 @@
 
 namespace sarn {
 
-// Returns the data, or an error "line N: reason" with N counted from 1.
+// Returns the data, or a failure "line N: reason" with N counted from 1.
 WireDataResult ParseWireSource(std::string_view text);
 
 }  // namespace sarn

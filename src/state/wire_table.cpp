@@ -54,40 +54,29 @@ void WriteFloat(std::vector<uint8_t>& out, float value) {
     out.push_back(static_cast<uint8_t>((bits >> shift) & 0xFF));
 }
 
-WireDataResult Refusal(const std::string& file_name, const std::string& what) {
-  WireDataResult result;
-  result.error = file_name + ": " + what;
-  return result;
-}
-
-std::string Plural(long long count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 }  // namespace
 
 WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::string& file_name) {
+  using enum MessageId;
   if (bytes.empty())
-    return Refusal(file_name, "the file is empty; it should hold a conductor table.");
+    return Failure(kWireFileEmpty, {file_name});
+  if (bytes.size() == 1)
+    return Failure(kWireFileOneByte, {file_name});
   if (bytes.size() < static_cast<size_t>(kWireHeaderBytes))
-    return Refusal(file_name, "the file is only " +
-                                  Plural(static_cast<long long>(bytes.size()), "byte", "bytes") +
-                                  " long, too short for its 6-byte header.");
+    return Failure(kWireFileShort, {file_name, std::to_string(bytes.size())});
   WireData data;
   data.WireLast = ReadInt16(&bytes[0]);
   data.DesignTemp[0] = ReadInt16(&bytes[2]);
   data.DesignTemp[1] = ReadInt16(&bytes[4]);
   if (data.WireLast < 0)
-    return Refusal(file_name, "the conductor count is negative (the highest index is " +
-                                  std::to_string(data.WireLast) + ").");
+    return Failure(kWireCountNegative, {file_name, std::to_string(data.WireLast)});
   const size_t count = static_cast<size_t>(data.WireLast) + 1;
   const size_t needed = kWireHeaderBytes + count * kWireRecordBytes;
   if (bytes.size() < needed) {
     const size_t whole = (bytes.size() - kWireHeaderBytes) / kWireRecordBytes;
-    return Refusal(file_name, "the file holds " + std::to_string(whole) +
-                                  " conductors' worth of bytes (" + std::to_string(bytes.size()) +
-                                  " bytes) but says it holds " + std::to_string(count) + " (" +
-                                  std::to_string(needed) + " bytes needed).");
+    return Failure(kWireFileTruncated,
+                   {file_name, std::to_string(whole), std::to_string(bytes.size()),
+                    std::to_string(count), std::to_string(needed)});
   }
   data.WireTable.reserve(count);
   for (size_t i = 0; i < count; ++i) {
@@ -102,18 +91,13 @@ WireDataResult ParseWireData(const std::vector<uint8_t>& bytes, const std::strin
     }
     data.WireTable.push_back(std::move(record));
   }
-  WireDataResult result;
-  result.data = std::move(data);
-  return result;
+  return data;
 }
 
 WireDataResult ReadWireData(const std::string& path) {
-  auto read = ReadFileStart(path, kLargestWireFileBytes);
-  if (!read) {
-    WireDataResult result;
-    result.error = read.failure().English() + ".";
-    return result;
-  }
+  Result<std::vector<uint8_t>> read = ReadFileStart(path, kLargestWireFileBytes);
+  if (!read)
+    return Failure(MessageId::kWireFileUnreadable, {read.failure()});
   return ParseWireData(*read, path);
 }
 
@@ -135,16 +119,15 @@ std::vector<uint8_t> SerializeWireData(const WireData& data) {
   return out;
 }
 
-std::optional<std::string> WireRecordProblem(const WireRecord& record) {
+std::optional<Failure> WireRecordProblem(const WireRecord& record) {
   for (const WireField& field : kWireFields) {
     const float value = record.*field.member;
     const bool usable = std::isfinite(value) && (field.may_be_zero ? value >= 0.0f : value > 0.0f);
     if (usable)
       continue;
-    return std::string(field.name) +
-           (field.may_be_zero ? " is not a finite number of 0 or more ("
-                              : " is not a finite positive number (") +
-           ShortestText(value) + ")";
+    return Failure(
+        field.may_be_zero ? MessageId::kWireFieldNegative : MessageId::kWireFieldNotPositive,
+        {field.name, ShortestText(value)});
   }
   return std::nullopt;
 }

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "state/failure.h"
+
 namespace sarn {
 
 inline constexpr int kWireNameBytes = 20;
@@ -73,11 +75,8 @@ struct WireData {
   std::vector<WireRecord> WireTable;  // WireLast + 1 records
 };
 
-// Either the data, or a message naming the file and what is wrong with it.
-struct WireDataResult {
-  std::optional<WireData> data;
-  std::string error;
-};
+// Either the data, or a failure naming the file and what is wrong with it.
+using WireDataResult = Result<WireData>;
 
 // What makes a record unusable for the tension evaluation, naming the first
 // such field in file order, e.g. "Area is not a finite positive number (inf)";
@@ -85,7 +84,7 @@ struct WireDataResult {
 // Diameter and Area must be finite and greater than 0 (they divide, or scale
 // the loads); Expansion and WindFactor finite and not negative (a negative
 // one turns the thermal or the wind load around).
-std::optional<std::string> WireRecordProblem(const WireRecord& record);
+std::optional<Failure> WireRecordProblem(const WireRecord& record);
 
 // Decodes a whole SetDT.dat image. `file_name` is used in messages only.
 // Refuses (with a message) an empty or short file and a negative WireLast, so

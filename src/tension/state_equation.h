@@ -16,19 +16,15 @@
 // i.e. the cubic x^2 (x - k) = a, solved by SolveStateEq.
 
 #include <cstdint>
-#include <stdexcept>
-#include <string>
 
+#include "state/failure.h"
 #include "state/measurement_state.h"
 
 namespace sarn {
 
-// A failure that ends one tension evaluation (a record index outside the
-// table, a division by zero, a non-finite value, no convergence).
-class EvalFailure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// Every function below that can fail returns the Failure that ends one
+// tension evaluation (a record index outside the table, a division by zero,
+// a non-finite value, no convergence).
 
 // The constants of the conductor formulas, shared by the evaluation and the
 // stringing chart.
@@ -43,15 +39,15 @@ inline constexpr double kIceMassFactor = 16.964600801467896;
 
 // cond 0: class A (full wind 980 Pa x WindFactor, DesignTemp(0));
 // cond 1: class C (reduced wind 490 Pa, DesignTemp(1)). Tension in kgf.
-float SpanAllowTension(const MeasurementState& state, int16_t cond);
+Result<float> SpanAllowTension(const MeasurementState& state, int16_t cond);
 
 // Class B: ice-covered conductor under reduced wind, DesignTemp(1). kgf.
-float IceAllowTension(const MeasurementState& state);
+Result<float> IceAllowTension(const MeasurementState& state);
 
 // The stress x (kgf/mm2) with x^2 (x - k) = a to within 0.001: doubling from
-// 10 to bracket the root, then halving steps. Throws EvalFailure when the
-// doubling overflows or the search cannot meet the tolerance.
-double SolveStateEq(float a, float k);
+// 10 to bracket the root, then halving steps. Fails when the doubling
+// overflows or the search cannot meet the tolerance.
+Result<double> SolveStateEq(float a, float k);
 
 // The same root in double precision, for quantities that are not stored as
 // 32-bit floats (the stringing chart). SolveStateEq is not used there: it
@@ -61,9 +57,9 @@ double SolveStateEq(float a, float k);
 // bracketed between max(k, 0), where f(x) - a = -a < 0, and a doubled upper
 // bound, then bisected until the bracket is within one part in 1e12 of x.
 // For a > 0 the positive root is unique (f rises monotonically past
-// max(2k/3, 0) and is negative up to k). Throws EvalFailure when a is not
-// positive, a term is not finite, or the bracket overflows.
-double SolveStateEqPrecise(double a, double k);
+// max(2k/3, 0) and is negative up to k). Fails when a is not positive, a
+// term is not finite, or the bracket overflows.
+Result<double> SolveStateEqPrecise(double a, double k);
 
 // The design load conditions: class A (甲種), class B (乙種), class C (丙種).
 enum class LoadClass { A, B, C };
@@ -81,9 +77,9 @@ struct DesignLoad {
 DesignLoad DesignLoadOf(const WireRecord& record, LoadClass load_class);
 
 // The load ratio q = sqrt(ww^2 + (wv + wi)^2) / wv of a design condition in
-// double precision, wv = Weight * 9.8. Throws EvalFailure when Weight is 0 or
-// a value is not finite.
-double LoadRatioPrecise(const WireRecord& record, LoadClass load_class);
+// double precision, wv = Weight * 9.8. Fails when Weight is 0 or a value is
+// not finite.
+Result<double> LoadRatioPrecise(const WireRecord& record, LoadClass load_class);
 
 // The record's own terms, each a 32-bit float:
 //   wv = Weight * 9.8, E = Elasticity * 1000 / 9.8,
@@ -96,9 +92,9 @@ struct ConductorTerms {
   float w = 0;   // Weight / Area, kg/m per mm2
 };
 
-// Throws EvalFailure on a zero SafetyFactor or Area, or a value that does
-// not fit a 32-bit float.
-ConductorTerms ConductorTermsOf(const WireRecord& record);
+// Fails on a zero SafetyFactor or Area, or a value that does not fit a
+// 32-bit float.
+Result<ConductorTerms> ConductorTermsOf(const WireRecord& record);
 
 // Every intermediate of one span allowable tension, for checking and for
 // tracing a result by hand.
@@ -118,9 +114,9 @@ struct AllowTensionSteps {
 };
 
 // The span allowable tension of `load_class` for the selected conductor with
-// all its intermediates. Throws EvalFailure (WireIndex outside the table, a
+// all its intermediates. Fails when WireIndex lies outside the table, on a
 // division by zero, a value that is not finite or overflows a 32-bit float,
-// no convergence).
-AllowTensionSteps AllowTensionDetail(const MeasurementState& state, LoadClass load_class);
+// or no convergence.
+Result<AllowTensionSteps> AllowTensionDetail(const MeasurementState& state, LoadClass load_class);
 
 }  // namespace sarn

@@ -1,6 +1,9 @@
 #include "tension/stringing_chart.h"
 
 #include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace sarn {
 namespace {
@@ -9,69 +12,63 @@ bool Positive(double value) {
   return std::isfinite(value) && value > 0.0;
 }
 
-// The first input that cannot make a chart, or "" when all can.
-std::string InputProblem(const StringingChartInputs& in) {
+using enum MessageId;
+
+// The first input that cannot make a chart, or none when all can.
+std::optional<Failure> InputProblem(const StringingChartInputs& in) {
   const WireRecord& r = in.wire;
+  auto conductor = [](const char* field) { return Failure(kTermConductorField, {field}); };
   const struct {
     double value;
-    const char* what;
+    Failure what;
   } positive[] = {
-      {r.Weight, "conductor Weight"},
-      {r.Area, "conductor Area"},
-      {r.Elasticity, "conductor Elasticity"},
-      {r.Expansion, "conductor Expansion"},
-      {r.BreakLoad, "conductor BreakLoad"},
-      {r.SafetyFactor, "conductor SafetyFactor"},
-      {in.span_m, "span length"},
-      {in.present_tension_kgf, "present tension"},
+      {r.Weight, conductor("Weight")},
+      {r.Area, conductor("Area")},
+      {r.Elasticity, conductor("Elasticity")},
+      {r.Expansion, conductor("Expansion")},
+      {r.BreakLoad, conductor("BreakLoad")},
+      {r.SafetyFactor, conductor("SafetyFactor")},
+      {in.span_m, Failure(kTermSpanLength)},
+      {in.present_tension_kgf, Failure(kTermPresentTension)},
   };
   for (const auto& p : positive) {
     if (!Positive(p.value))
-      return std::string(p.what) + " is not a positive number";
+      return Failure(kNotPositive, {p.what});
   }
   if (!std::isfinite(r.Diameter) || r.Diameter < 0)
-    return "conductor Diameter is negative or not a number";
+    return Failure(kNegativeOrNotNumber, {conductor("Diameter")});
   if (!std::isfinite(r.WindFactor) || r.WindFactor < 0)
-    return "conductor WindFactor is negative or not a number";
+    return Failure(kNegativeOrNotNumber, {conductor("WindFactor")});
   if (!std::isfinite(in.air_temp_c))
-    return "air temperature is not a number";
+    return Failure(kNotANumber, {Failure(kTermAirTemperature)});
   if (!std::isfinite(in.design_temps_c[0]) || !std::isfinite(in.design_temps_c[1]))
-    return "design temperature is not a number";
-  return {};
+    return Failure(kNotANumber, {Failure(kTermDesignTemperature)});
+  return std::nullopt;
 }
 
 // The stress x (kgf/mm2) with x - a / x^2 = k, or nullopt when there is none
 // within the double range.
 std::optional<double> StressOf(double a, double k) {
-  try {
-    const double x = SolveStateEqPrecise(a, k);
-    if (std::isfinite(x) && x > 0.0)
-      return x;
-  } catch (const EvalFailure&) {
-  }
+  const Result<double> x = SolveStateEqPrecise(a, k);
+  if (x && std::isfinite(*x) && *x > 0.0)
+    return *x;
   return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::vector<double>> ChartTemperatures(const TemperatureRange& range,
-                                                     std::string* why) {
-  auto refuse = [&](const char* reason) -> std::optional<std::vector<double>> {
-    if (why != nullptr)
-      *why = reason;
-    return std::nullopt;
-  };
+Result<std::vector<double>> ChartTemperatures(const TemperatureRange& range) {
   if (!std::isfinite(range.from_c) || !std::isfinite(range.to_c) || !std::isfinite(range.step_c))
-    return refuse("temperature range is not a number");
+    return Failure(kNotANumber, {Failure(kTermTemperatureRange)});
   if (!(range.step_c > 0.0))
-    return refuse("temperature step is not positive");
+    return Failure(kChartStepNotPositive);
   if (range.to_c < range.from_c)
-    return refuse("temperature range ends below its start");
+    return Failure(kChartRangeReversed);
   // A step count computed in double; the small allowance keeps `to` when the
   // division lands a hair below a whole number (-20 to 40 by 0.1).
   const double steps = std::floor((range.to_c - range.from_c) / range.step_c + 1e-9);
   if (!(steps < kMaxChartRows))
-    return refuse("temperature range has too many rows (at most 1000)");
+    return Failure(kChartTooManyRows, {std::to_string(kMaxChartRows)});
   std::vector<double> temperatures;
   for (int i = 0; i <= static_cast<int>(steps); ++i)
     temperatures.push_back(range.from_c + i * range.step_c);
@@ -79,14 +76,11 @@ std::optional<std::vector<double>> ChartTemperatures(const TemperatureRange& ran
 }
 
 StringingChartResult ComputeStringingChart(const StringingChartInputs& in) {
-  StringingChartResult result;
-  result.error = InputProblem(in);
-  if (!result.error.empty())
-    return result;
-  const std::optional<std::vector<double>> temperatures =
-      ChartTemperatures(in.range, &result.error);
+  if (std::optional<Failure> problem = InputProblem(in))
+    return *problem;
+  const Result<std::vector<double>> temperatures = ChartTemperatures(in.range);
   if (!temperatures)
-    return result;
+    return temperatures.failure();
 
   const WireRecord& r = in.wire;
   const double E = double{r.Elasticity} * 1000.0 / kGravity;   // kgf/mm2
@@ -106,10 +100,8 @@ StringingChartResult ComputeStringingChart(const StringingChartInputs& in) {
   chart.present_tension_kgf = in.present_tension_kgf;
   chart.present_sag_m = sag_at(in.present_tension_kgf);
   chart.allowable_tension_kgf = double{r.BreakLoad} / double{r.SafetyFactor} * 1000.0 / kGravity;
-  if (!std::isfinite(chart.present_sag_m) || !std::isfinite(chart.allowable_tension_kgf)) {
-    result.error = "present sag or allowable tension is not a finite number";
-    return result;
-  }
+  if (!std::isfinite(chart.present_sag_m) || !std::isfinite(chart.allowable_tension_kgf))
+    return Failure(kChartPresentNotFinite);
 
   for (double t : *temperatures) {
     ChartRow row;
@@ -130,12 +122,10 @@ StringingChartResult ComputeStringingChart(const StringingChartInputs& in) {
     ChartCondition& c = chart.conditions[i];
     c.load_class = classes[i];
     c.temperature_c = c.load_class == LoadClass::A ? in.design_temps_c[0] : in.design_temps_c[1];
-    try {
-      c.load_ratio = LoadRatioPrecise(r, c.load_class);
-    } catch (const EvalFailure& failure) {
-      result.error = failure.what();
-      return result;
-    }
+    const Result<double> load_ratio = LoadRatioPrecise(r, c.load_class);
+    if (!load_ratio)
+      return load_ratio.failure();
+    c.load_ratio = *load_ratio;
     const double q = c.load_ratio;
     if (const std::optional<double> x = StressOf(a * q * q, right_side(c.temperature_c))) {
       const double tension = *x * double{r.Area};
@@ -146,19 +136,15 @@ StringingChartResult ComputeStringingChart(const StringingChartInputs& in) {
       }
     }
   }
-  result.chart = std::move(chart);
-  return result;
+  return chart;
 }
 
 StringingChartResult ComputeStringingChart(const MeasurementState& state,
                                            double present_tension_kgf,
                                            const TemperatureRange& range) {
   const WireRecord* wire = state.SelectedWire();
-  if (wire == nullptr) {
-    StringingChartResult result;
-    result.error = "no conductor is selected";
-    return result;
-  }
+  if (wire == nullptr)
+    return Failure(kChartNoConductor);
   StringingChartInputs in;
   in.wire = *wire;
   in.span_m = state.SpanLength;

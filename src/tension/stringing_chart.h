@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "state/failure.h"
 #include "state/measurement_state.h"
 #include "state/wire_table.h"
 #include "tension/state_equation.h"
@@ -80,11 +81,7 @@ struct StringingChart {
 // The chart, or why none can be made (an input that is zero, negative or not
 // a finite number, a temperature range with a step that is not positive or
 // with more than kMaxChartRows rows).
-struct StringingChartResult {
-  std::optional<StringingChart> chart;
-  std::string error;
-  bool ok() const { return chart.has_value(); }
-};
+using StringingChartResult = Result<StringingChart>;
 
 StringingChartResult ComputeStringingChart(const StringingChartInputs& inputs);
 
@@ -94,8 +91,7 @@ StringingChartResult ComputeStringingChart(const MeasurementState& state,
                                            double present_tension_kgf,
                                            const TemperatureRange& range = {});
 
-// The temperatures of `range`, or nullopt with a reason in `why`.
-std::optional<std::vector<double>> ChartTemperatures(const TemperatureRange& range,
-                                                     std::string* why);
+// The temperatures of `range`.
+Result<std::vector<double>> ChartTemperatures(const TemperatureRange& range);
 
 }  // namespace sarn

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "state/failure.h"
 #include "state/measurement_state.h"
 
 namespace sarn {
@@ -44,8 +45,8 @@ struct TensionOutcome {
     bool ratio_red = false;                    // Label4(1) on red (ratio above 100), else yellow
   } shown;
 
-  std::string error;  // empty on success; otherwise why the run stopped
-  bool ok() const { return error.empty(); }
+  std::optional<Failure> failure;  // why the run stopped; none on success
+  bool ok() const { return !failure; }
 };
 
 TensionOutcome EvaluateTension(const MeasurementState& state, const TensionInputs& inputs);

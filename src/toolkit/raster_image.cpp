@@ -35,8 +35,8 @@ Raster RasterOfImage(const QImage& image) {
 
 namespace {
 
-LoadFailure Refused(int code, std::string reason) {
-  return LoadFailure{code, std::move(reason), false};
+Failure Refused(int code, MessageId message, std::vector<Failure::Argument> arguments = {}) {
+  return Failure(message, std::move(arguments), code);
 }
 
 std::string SizeText(QSize size) {
@@ -82,19 +82,17 @@ void ResampleInto(const QImage& image, Raster* dest) {
 
 }  // namespace
 
-std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQt(const std::vector<uint8_t>& bytes,
-                                                           int needed_width) {
+Result<FallbackPhoto> DecodeImageWithQt(const std::vector<uint8_t>& bytes, int needed_width) {
   return DecodeImageWithQtWithin(bytes, needed_width, kQtDecodeLimitBytes);
 }
 
-std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vector<uint8_t>& bytes,
-                                                                 int needed_width,
-                                                                 size_t limit_bytes) {
+Result<FallbackPhoto> DecodeImageWithQtWithin(const std::vector<uint8_t>& bytes, int needed_width,
+                                              size_t limit_bytes) {
   QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                             static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
   if (!buffer.open(QIODevice::ReadOnly))
-    return Refused(kErrInvalidPicture, "not an image");
+    return Refused(kErrInvalidPicture, MessageId::kPhotoNotImage);
   QImageReader reader(&buffer);
   reader.setAutoTransform(false);  // the program rotates nothing
   const int needed = std::clamp(needed_width, 1, kMaxImageSide);
@@ -106,7 +104,8 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
   QSize target;  // the size of the pixels handed back
   if (size_known) {
     if (size.width() > kMaxImageSide || size.height() > kMaxImageSide)
-      return Refused(kErrOverflow, "photo size " + SizeText(size) + " exceeds 32767");
+      return Refused(kErrOverflow, MessageId::kPhotoSizeExceeds,
+                     {std::to_string(size.width()), std::to_string(size.height())});
     target = WithinWidth(size, needed);
     // Only some formats decode at a smaller size (JPEG by its DCT scaling,
     // SVG by drawing); others that accept a scaled size (PNG) decode whole
@@ -121,10 +120,9 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
                              BytesPerPixel(scaled ? QImage::Format_RGB32 : reader.imageFormat()) +
                          4.0 * target.width() * target.height();
     if (needs > static_cast<double>(limit_bytes)) {
-      return Refused(kErrOutOfMemory,
-                     "the photo is too large to decode: " + SizeText(size) + " pixels need " +
-                         std::to_string(static_cast<long long>(needs) >> 20) + " MB, more than " +
-                         std::to_string(limit_bytes >> 20) + " MB");
+      return Refused(kErrOutOfMemory, MessageId::kPhotoTooLargeToDecodeNeeds,
+                     {SizeText(size), std::to_string(static_cast<long long>(needs) >> 20),
+                      std::to_string(limit_bytes >> 20)});
     }
   }
   // Qt's own bound on the decoded image, in MB, also for formats whose
@@ -136,18 +134,20 @@ std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vect
   // the bound at 4 bytes a pixel is reported as too large.
   if (image.isNull() && size.isValid() &&
       4.0 * size.width() * size.height() > static_cast<double>(limit_bytes)) {
-    return Refused(kErrOutOfMemory, "the photo is too large to decode: " + SizeText(size) +
-                                        " pixels (" + reader.errorString().toStdString() + ")");
+    return Refused(kErrOutOfMemory, MessageId::kPhotoTooLargeToDecodeBecause,
+                   {SizeText(size), reader.errorString().toStdString()});
   }
   if (image.isNull()) {
-    return Refused(kErrInvalidPicture, "not an image (" + reader.errorString().toStdString() + ")");
+    return Refused(kErrInvalidPicture, MessageId::kPhotoNotImageBecause,
+                   {reader.errorString().toStdString()});
   }
   FallbackPhoto photo;
   const QSize photo_size = size_known ? size : image.size();
   photo.width = photo_size.width();
   photo.height = photo_size.height();
   if (photo.width > kMaxImageSide || photo.height > kMaxImageSide)
-    return Refused(kErrOverflow, "photo size " + SizeText(image.size()) + " exceeds 32767");
+    return Refused(kErrOverflow, MessageId::kPhotoSizeExceeds,
+                   {std::to_string(image.width()), std::to_string(image.height())});
   if (!target.isValid() || target.isEmpty())
     target = WithinWidth(photo_size, needed);
   photo.pixels = MakeRaster(target.width(), target.height());

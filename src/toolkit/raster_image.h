@@ -32,11 +32,9 @@ Raster RasterOfImage(const QImage& image);
 // (formats without scaled reading, such as PNG, need the whole image), 6 a
 // side above 32767, 481 not an image.
 inline constexpr size_t kQtDecodeLimitBytes = size_t{256} << 20;
-std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQt(const std::vector<uint8_t>& bytes,
-                                                           int needed_width);
+Result<FallbackPhoto> DecodeImageWithQt(const std::vector<uint8_t>& bytes, int needed_width);
 // The same with another bound (the fuzz entry keeps each input cheap).
-std::variant<FallbackPhoto, LoadFailure> DecodeImageWithQtWithin(const std::vector<uint8_t>& bytes,
-                                                                 int needed_width,
-                                                                 size_t limit_bytes);
+Result<FallbackPhoto> DecodeImageWithQtWithin(const std::vector<uint8_t>& bytes, int needed_width,
+                                              size_t limit_bytes);
 
 }  // namespace sarn::tk

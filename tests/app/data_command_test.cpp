@@ -197,9 +197,9 @@ TEST_F(DataCommandTest, BuildWritesWhatTheSourceSays) {
   EXPECT_EQ(std::string(name.begin(), name.end()), expected_name);
 
   const WireDataResult read = ReadWireData(target);
-  ASSERT_TRUE(read.data) << read.error;
-  EXPECT_EQ(read.data->WireTable[0].Weight, 0.54f);
-  EXPECT_EQ(read.data->WireTable[0].Area, 59.69f);
+  ASSERT_TRUE(read.ok()) << read.failure().English();
+  EXPECT_EQ(read->WireTable[0].Weight, 0.54f);
+  EXPECT_EQ(read->WireTable[0].Area, 59.69f);
   EXPECT_THAT(folder_.Entries(), ::testing::UnorderedElementsAre("table.txt", "out.dat"));
 }
 

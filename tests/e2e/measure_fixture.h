@@ -31,9 +31,9 @@ class MeasureFixture {
     const std::string text((std::istreambuf_iterator<char>(source)),
                            std::istreambuf_iterator<char>());
     WireDataResult parsed = ParseWireSource(text);
-    EXPECT_TRUE(parsed.data) << parsed.error;
-    if (parsed.data)
-      folder_.Write("SetDT.dat", SerializeWireData(*parsed.data));
+    EXPECT_TRUE(parsed.ok()) << parsed.failure().English();
+    if (parsed.ok())
+      folder_.Write("SetDT.dat", SerializeWireData(*parsed));
   }
 
   const TempFolder& folder() const { return folder_; }

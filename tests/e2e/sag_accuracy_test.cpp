@@ -163,24 +163,20 @@ namespace {
 TEST(SagAccuracy, LensCorrectionRestoresTheSagOfADistortedPhoto) {
   const CampaignCamera drone = CampaignCameras()[0];
   const int width = drone.width / 2, height = drone.height / 2;
-  const LensLookup found = LensDatabase::Find(drone.exif);
-  ASSERT_TRUE(found.profile) << found.why_not;
+  const LensLookup found = LensDatabase::Find(ReadBack(drone.exif));
+  ASSERT_TRUE(found.profile) << found.why_not->English();
   const LensMapper mapper(*found.profile, width, height);
   const SpanScene scene = LensScene(width, height, 0.20, 1.0);
   MeasureFixture fixture;
-  const std::vector<uint8_t> jpeg = WithCameraExif(
-      EncodeJpeg(DistortImage(RenderSpanPhoto(scene), mapper), scene.quality), drone.exif);
+  const std::vector<uint8_t> jpeg =
+      WithExif(EncodeJpeg(DistortImage(RenderSpanPhoto(scene), mapper), scene.quality), drone.exif);
   const std::string photo = fixture.folder().Write("drone.jpg", jpeg);
 
   const PhotoLine u = ScanLineAbove(scene, 16, 30, 16, 30);
-  const PhotoPoint d1 = mapper.Distort({u.x1, u.y1}), d2 = mapper.Distort({u.x2, u.y2});
+  const PhotoLine d = DistortedLineAbove(scene, mapper, u);
   char line[160];
-  std::snprintf(line, sizeof line, "%.2f,%.2f,%.2f,%.2f", d1.x, d1.y, d2.x, d2.y);
-  const Catenary curve(scene);
-  const double truth =
-      40.0 *
-      (curve.CentreRow((u.x1 + u.x2) / 2) - (curve.CentreRow(u.x1) + curve.CentreRow(u.x2)) / 2) /
-      (u.x2 - u.x1);
+  std::snprintf(line, sizeof line, "%.2f,%.2f,%.2f,%.2f", d.x1, d.y1, d.x2, d.y2);
+  const double truth = TruthSagMetres(scene, u, 40.0);
 
   auto measure = [&](const std::string& lens) {
     return fixture.Run({"measure", photo, "--line", line, "--precision", "--json", "--lens", lens});

@@ -26,9 +26,9 @@ class WorkingImageCases : public ::testing::TestWithParam<CaseRow> {};
 
 TEST_P(WorkingImageCases, SizesScaleAndTop) {
   const CaseRow& c = GetParam();
-  const PlanResult r = PlanWorkingImage(c.W, c.H, c.limit, c.cut);
-  ASSERT_TRUE(r.plan.has_value()) << r.failure.reason;
-  const WorkingImagePlan& p = *r.plan;
+  const Result<WorkingImagePlan> r = PlanWorkingImage(c.W, c.H, c.limit, c.cut);
+  ASSERT_TRUE(r.ok()) << r.failure().English();
+  const WorkingImagePlan& p = *r;
   EXPECT_EQ(p.load_case, c.expected_case);
   EXPECT_NEAR(p.k, c.k, 5e-8);
   EXPECT_EQ(p.W2, c.W2);
@@ -64,15 +64,15 @@ INSTANTIATE_TEST_SUITE_P(
         CaseRow{8000, 6000, 5000, true, LoadCase::D, 0.625, 5000, 1875, 5000, 3750, -937.5, -938}));
 
 TEST(WorkingImagePlan, KIsTheQuotientStoredAsFloat) {
-  const PlanResult r = PlanWorkingImage(6000, 4000, 5000, true);
-  ASSERT_TRUE(r.plan);
-  EXPECT_EQ(r.plan->k, static_cast<float>(5000.0 / 6000.0));
+  const Result<WorkingImagePlan> r = PlanWorkingImage(6000, 4000, 5000, true);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r->k, static_cast<float>(5000.0 / 6000.0));
   // One pixel narrower than the photo still scales.
-  const PlanResult s = PlanWorkingImage(5001, 3000, 5000, false);
-  ASSERT_TRUE(s.plan);
-  EXPECT_EQ(s.plan->load_case, LoadCase::B);
-  EXPECT_EQ(s.plan->W2, 5000);
-  EXPECT_EQ(s.plan->H2, 2999);  // 3000 * 0.9998 = 2999.4
+  const Result<WorkingImagePlan> s = PlanWorkingImage(5001, 3000, 5000, false);
+  ASSERT_TRUE(s.ok());
+  EXPECT_EQ(s->load_case, LoadCase::B);
+  EXPECT_EQ(s->W2, 5000);
+  EXPECT_EQ(s->H2, 2999);  // 3000 * 0.9998 = 2999.4
 }
 
 struct FailureRow {
@@ -87,11 +87,11 @@ class WorkingImageFailures : public ::testing::TestWithParam<FailureRow> {};
 
 TEST_P(WorkingImageFailures, CodeAndCurability) {
   const FailureRow& f = GetParam();
-  const PlanResult r = PlanWorkingImage(f.W, f.H, f.limit, f.cut);
-  ASSERT_FALSE(r.plan.has_value());
-  EXPECT_EQ(r.failure.code, f.code) << r.failure.reason;
-  EXPECT_EQ(r.failure.curable, f.curable);
-  EXPECT_FALSE(r.failure.reason.empty());
+  const Result<WorkingImagePlan> r = PlanWorkingImage(f.W, f.H, f.limit, f.cut);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.failure().code(), f.code) << r.failure().English();
+  EXPECT_EQ(SmallerImageMayCure(r.failure()), f.curable);
+  EXPECT_FALSE(r.failure().English().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, WorkingImageFailures,
@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, WorkingImageFailures,
                              FailureRow{100, 1, 5000, true, kErrDivisionByZero, false}));
 
 TEST(PhotoToWorking, CutCaseShiftsRowsByHalfTheWorkingHeight) {
-  const WorkingImagePlan p = *PlanWorkingImage(4000, 3000, 5000, true).plan;
+  const WorkingImagePlan p = *PlanWorkingImage(4000, 3000, 5000, true);
   double wx, wy;
   PhotoToWorking(p, 4000, 3000, 100, 750, &wx, &wy);
   EXPECT_DOUBLE_EQ(wx, 100);
@@ -126,7 +126,7 @@ TEST(PhotoToWorking, CutCaseShiftsRowsByHalfTheWorkingHeight) {
 }
 
 TEST(PhotoToWorking, ScaledCutCase) {
-  const WorkingImagePlan p = *PlanWorkingImage(6000, 4000, 5000, true).plan;
+  const WorkingImagePlan p = *PlanWorkingImage(6000, 4000, 5000, true);
   double wx, wy;
   // Drawn 5000 x 3334 from row -834.
   PhotoToWorking(p, 6000, 4000, 6000, 4000, &wx, &wy);
@@ -142,7 +142,7 @@ TEST(PhotoToWorking, ScaledCutCase) {
 }
 
 TEST(PhotoToWorking, ScaledWithoutCut) {
-  const WorkingImagePlan p = *PlanWorkingImage(6000, 4000, 5000, false).plan;
+  const WorkingImagePlan p = *PlanWorkingImage(6000, 4000, 5000, false);
   double wx, wy;
   PhotoToWorking(p, 6000, 4000, 6000, 4000, &wx, &wy);
   EXPECT_NEAR(wx, 5000, 1e-9);
@@ -150,8 +150,7 @@ TEST(PhotoToWorking, ScaledWithoutCut) {
 }
 
 TEST(Overview, ScaleAndPictureSizeForAWindow1004Wide) {
-  LoadFailure f;
-  const std::optional<OverviewPlan> o = PlanOverview(4000, 3000, 1004, &f);
+  const Result<OverviewPlan> o = PlanOverview(4000, 3000, 1004);
   ASSERT_TRUE(o);
   EXPECT_EQ(o->ImgScale, static_cast<float>(4000.0 / 999.0));
   EXPECT_NEAR(o->ImgScale, 4.004004, 1e-6);
@@ -165,8 +164,7 @@ TEST(Overview, ScaleAndPictureSizeForAWindow1004Wide) {
 }
 
 TEST(Overview, CutPhotoIsAbout379High) {
-  LoadFailure f;
-  const std::optional<OverviewPlan> o = PlanOverview(4000, 1500, 1004, &f);
+  const Result<OverviewPlan> o = PlanOverview(4000, 1500, 1004);
   ASSERT_TRUE(o);
   EXPECT_NEAR(o->picture_height, 1500 / 4.004004 + 4, 1e-3);
   EXPECT_NEAR(o->picture_height, 378.625, 1e-3);
@@ -174,10 +172,11 @@ TEST(Overview, CutPhotoIsAbout379High) {
 
 TEST(Overview, EmptyImageOrNarrowWindowDividesByZero) {
   for (auto [w2, h2, inner] : {std::tuple{0, 100, 1004}, {100, 0, 1004}, {100, 100, 5}}) {
-    LoadFailure f;
-    EXPECT_FALSE(PlanOverview(static_cast<int16_t>(w2), static_cast<int16_t>(h2), inner, &f));
-    EXPECT_EQ(f.code, kErrDivisionByZero);
-    EXPECT_TRUE(f.curable);
+    const Result<OverviewPlan> o =
+        PlanOverview(static_cast<int16_t>(w2), static_cast<int16_t>(h2), inner);
+    ASSERT_FALSE(o.ok());
+    EXPECT_EQ(o.failure().code(), kErrDivisionByZero);
+    EXPECT_TRUE(SmallerImageMayCure(o.failure()));
   }
 }
 

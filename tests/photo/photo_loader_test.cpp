@@ -79,7 +79,7 @@ TEST(PhotoLoader, UncutPhotoWithinTheLimitIsTheDecodedPhoto) {
   const std::vector<uint8_t> jpeg = RenderSpanJpeg(SmallSpan(800, 600));
   const LoadOutcome out = LoadPhotoWithRecovery(dir.Write("a.jpg", jpeg),
                                                 Settings("5000", false, true), kInnerWidth, {});
-  ASSERT_TRUE(out.photo) << out.failure->reason;
+  ASSERT_TRUE(out.photo) << out.failure->English();
   EXPECT_EQ(out.attempts, 1);
   EXPECT_EQ(out.photo->plan.load_case, LoadCase::A);
   EXPECT_EQ(out.photo->working.pixels, TurboDecode(jpeg, 8).pixels);
@@ -283,7 +283,7 @@ TEST(PhotoLoader, AJpegCutAfterItsHeadersIsMissingEveryRow) {
           dir.Write("cut.jpg", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + size));
       const LoadOutcome out =
           LoadPhotoWithRecovery(path, Settings(limit, true, true), kInnerWidth, {});
-      ASSERT_TRUE(out.photo) << out.failure->reason;
+      ASSERT_TRUE(out.photo) << out.failure->English();
       ASSERT_TRUE(out.photo->first_missing_photo_row);
       EXPECT_LT(*out.photo->first_missing_photo_row, size == 700 ? 16 : 400);
       EXPECT_EQ(out.photo->first_missing_row, 0);  // the working image starts at photo row 400
@@ -450,13 +450,13 @@ TEST(PhotoLoader, AFileCutShortWhileMappedFailsWithoutACrash) {
   TempFolder dir;
   const std::string path = dir.Write("cut.jpg", RenderSpanJpeg(SmallSpan(1600, 1200)));
   auto opened = PhotoFile::Open(path);
-  ASSERT_TRUE(std::holds_alternative<PhotoFile>(opened));
+  ASSERT_TRUE(opened.ok());
   ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
-  const PlanResult plan = PlanWorkingImage(1600, 1200, 5000, false);
-  auto built = std::get<PhotoFile>(opened).BuildWorkingImage(*plan.plan, kDefaultMaxRasterBytes);
-  ASSERT_TRUE(std::holds_alternative<LoadFailure>(built));
-  EXPECT_EQ(std::get<LoadFailure>(built).code, kErrInvalidPicture);
-  EXPECT_FALSE(std::get<LoadFailure>(built).curable);
+  const Result<WorkingImagePlan> plan = PlanWorkingImage(1600, 1200, 5000, false);
+  const Result<Raster> built = opened->BuildWorkingImage(*plan, kDefaultMaxRasterBytes);
+  ASSERT_FALSE(built.ok());
+  EXPECT_EQ(built.failure().code(), kErrInvalidPicture);
+  EXPECT_FALSE(SmallerImageMayCure(built.failure()));
 }
 
 TEST(PhotoLoader, CmykJpegIsConvertedToRgb) {
@@ -488,9 +488,9 @@ TEST(PhotoLoader, FallbackDecoderLoadsOtherFormats) {
   const std::string path = dir.Write("p.img", std::string("RASTER"));
   LoadCallbacks cb;
   cb.fallback_decoder = [](const std::vector<uint8_t>& bytes,
-                           int needed_width) -> std::variant<FallbackPhoto, LoadFailure> {
+                           int needed_width) -> Result<FallbackPhoto> {
     if (std::string(bytes.begin(), bytes.end()) != "RASTER")
-      return LoadFailure{kErrInvalidPicture, "not an image", false};
+      return Failure(MessageId::kPhotoNotImage, {}, kErrInvalidPicture);
     // A photo of 300 x 200 given at the width needed (the limit, 100).
     EXPECT_EQ(needed_width, 100);
     return FallbackPhoto{300, 200, MakeRaster(100, 67, 0xFF204060u)};
@@ -555,8 +555,8 @@ TEST(PhotoLoader, FilesWithoutAUsableImageFailWithoutRetry) {
           LoadPhotoWithRecovery(dir.Write(f.name, f.bytes), before, kInnerWidth, cb);
       EXPECT_FALSE(out.photo);
       ASSERT_TRUE(out.failure);
-      EXPECT_EQ(out.failure->code, f.code) << out.failure->reason;
-      EXPECT_FALSE(out.failure->curable);
+      EXPECT_EQ(out.failure->code(), f.code) << out.failure->English();
+      EXPECT_FALSE(SmallerImageMayCure(*out.failure));
       EXPECT_FALSE(out.end_program);
       EXPECT_EQ(out.attempts, 1);
       EXPECT_EQ(out.settings, before);
@@ -612,9 +612,9 @@ TEST(PhotoLoader, APhotoWhoseOverviewExceedsTheBoundCannotBeShown) {
       const LoadOutcome out = LoadPhotoWithRecovery(path, before, kInnerWidth, rec.Callbacks());
       EXPECT_FALSE(out.photo);
       ASSERT_TRUE(out.failure);
-      EXPECT_EQ(out.failure->code, kErrOutOfMemory) << out.failure->reason;
-      EXPECT_FALSE(out.failure->curable);
-      EXPECT_NE(out.failure->reason.find("cannot be shown"), std::string::npos);
+      EXPECT_EQ(out.failure->code(), kErrOutOfMemory) << out.failure->English();
+      EXPECT_FALSE(SmallerImageMayCure(*out.failure));
+      EXPECT_NE(out.failure->English().find("cannot be shown"), std::string::npos);
       EXPECT_FALSE(out.end_program);
       EXPECT_EQ(out.attempts, 1);
       EXPECT_EQ(out.settings, before);
@@ -646,8 +646,8 @@ TEST(PhotoLoader, PathsWithoutAPhotoFileFailWithTheirCode) {
     const LoadOutcome out = LoadPhotoWithRecovery(c.path, before, kInnerWidth, {});
     EXPECT_FALSE(out.photo);
     ASSERT_TRUE(out.failure);
-    EXPECT_EQ(out.failure->code, c.code);
-    EXPECT_FALSE(out.failure->curable);
+    EXPECT_EQ(out.failure->code(), c.code);
+    EXPECT_FALSE(SmallerImageMayCure(*out.failure));
     EXPECT_FALSE(out.end_program);
     EXPECT_EQ(out.settings, before);
     EXPECT_EQ(out.message, "エラーコード=" + std::to_string(c.code));
@@ -662,8 +662,8 @@ TEST(PhotoLoader, UnreadableFileIsCode70) {
   ASSERT_EQ(::chmod(path.c_str(), 0), 0);
   const LoadOutcome out = LoadPhotoWithRecovery(path, {}, kInnerWidth, {});
   ASSERT_TRUE(out.failure);
-  EXPECT_EQ(out.failure->code, kErrPermissionDenied);
-  EXPECT_FALSE(out.failure->curable);
+  EXPECT_EQ(out.failure->code(), kErrPermissionDenied);
+  EXPECT_FALSE(SmallerImageMayCure(*out.failure));
   EXPECT_FALSE(out.end_program);
 }
 
@@ -685,7 +685,7 @@ TEST_F(RecoveryFixture, AutomaticAdjustmentRunsDownToTheEnd) {
                                                    "1500", "1000", "500"}));
   EXPECT_EQ(rec.questions, 0);
   ASSERT_TRUE(out.failure);
-  EXPECT_EQ(out.failure->code, kErrOutOfMemory);
+  EXPECT_EQ(out.failure->code(), kErrOutOfMemory);
   EXPECT_EQ(out.message, "画面サイズを修正してもエラーが発生するため終了します。エラーコード=7");
   EXPECT_EQ(out.settings.limit_text, "500");
 }
@@ -731,7 +731,7 @@ TEST_F(RecoveryFixture, EmptyLimitEndsAtOnceWithAutomaticAdjustment) {
   EXPECT_TRUE(out.end_program);
   EXPECT_EQ(out.attempts, 1);
   ASSERT_TRUE(out.failure);
-  EXPECT_EQ(out.failure->code, kErrDivisionByZero);
+  EXPECT_EQ(out.failure->code(), kErrDivisionByZero);
   EXPECT_EQ(rec.Texts(), std::vector<std::string>{"-500"});
 }
 
@@ -742,7 +742,7 @@ TEST_F(RecoveryFixture, NegativeLimitAsksWithoutAdjustment) {
       LoadPhotoWithRecovery(path_, Settings("-100", false, false), kInnerWidth, rec.Callbacks());
   EXPECT_EQ(rec.questions, 1);
   ASSERT_TRUE(out.failure);
-  EXPECT_EQ(out.failure->code, kErrInvalidProperty);
+  EXPECT_EQ(out.failure->code(), kErrInvalidProperty);
   EXPECT_EQ(out.message, "エラーコード=380");
 }
 
@@ -771,7 +771,7 @@ TEST(PhotoLoader, FortyEightMegapixelsLoadOnTheFirstAttempt) {
   scene.noise = 0;
   const std::string path = dir.Write("48mp.jpg", RenderSpanJpeg(scene));
   const LoadOutcome out = LoadPhotoWithRecovery(path, LoadSettings{}, kInnerWidth, {});
-  ASSERT_TRUE(out.photo) << out.failure->reason;
+  ASSERT_TRUE(out.photo) << out.failure->English();
   EXPECT_EQ(out.attempts, 1);
   EXPECT_EQ(out.settings, LoadSettings{});
   EXPECT_EQ(out.photo->plan.load_case, LoadCase::D);

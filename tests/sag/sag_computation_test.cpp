@@ -53,6 +53,7 @@ TEST(SagComputationTest, WorkedExampleWithoutCorrections) {
   }
   EXPECT_FLOAT_EQ(out.WidthFactor, 1.0f);
   EXPECT_FLOAT_EQ(out.MeanTension, 100.0f);
+  EXPECT_FALSE(out.failure);
   EXPECT_EQ(out.sag_text, "2.000");
   for (const std::string& text : out.estimate_texts)
     EXPECT_EQ(text, "100.0");
@@ -230,6 +231,8 @@ TEST(SagFailureTest, RowSumBeyondSixteenBitsSkipsThatPassOnly) {
   inputs.WireY = {17000, 16000, 16000, 16000, 16010, 16000, 16000, 16000, 17000};
   const SagOutcome out = ComputeSag(ExampleState(), inputs);
   EXPECT_FALSE(out.SagDefined[0]);
+  ASSERT_TRUE(out.failure);
+  EXPECT_EQ(out.failure->English(), "the sag of pass 0 is not known");
   EXPECT_EQ(out.SagEst[0], 0.0f);
   EXPECT_EQ(out.TensionEst[0], 0.0f);
   EXPECT_EQ(out.sag_text, "");

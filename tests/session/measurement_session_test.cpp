@@ -24,7 +24,7 @@ class RecordingFace : public SessionEvents {
   void WindClassChanged(int index, int value) override { changes.push_back({index, value}); }
   void TickChanged(int index, int value) override { ticks.push_back({index, value}); }
   void ResultCopied(const std::string& text) override { copied.push_back(text); }
-  void MeasurementFailed(const std::string& why) override { failures.push_back(why); }
+  void MeasurementFailed(const Failure& why) override { failures.push_back(why.English()); }
   std::vector<std::pair<int, int>> changes, ticks;
   std::vector<std::string> copied, failures;
 };
@@ -63,7 +63,7 @@ LoadedPhoto SpanPicture(bool conductor, bool crown) {
 const ScanLine kPictureLine{20, 50, 380, 50};
 
 WireData Worked() {
-  return *ParseWireData(test::SetDtBytes(15, -5, {test::WorkedConductor("WORKED")}), "t").data;
+  return *ParseWireData(test::SetDtBytes(15, -5, {test::WorkedConductor("WORKED")}), "t");
 }
 
 struct Transition {
@@ -165,8 +165,10 @@ TEST(MeasurementSession, NonCredibleTraceClearsTheResultsAndSaysWhy) {
   EXPECT_NE(face.failures[0].find("precision tracing found no credible conductor"),
             std::string::npos)
       << face.failures[0];
-  EXPECT_EQ(session.MeasurementFailure(), face.failures[0]);
-  EXPECT_EQ(session.Tension().error, face.failures[0]);
+  ASSERT_TRUE(session.MeasurementFailure().has_value());
+  EXPECT_EQ(session.MeasurementFailure()->English(), face.failures[0]);
+  ASSERT_TRUE(session.Tension().failure.has_value());
+  EXPECT_EQ(session.Tension().failure->English(), face.failures[0]);
   const ShownResults& shown = session.Shown();
   for (const ShownText& text :
        {shown.present_sag, shown.estimates[0], shown.estimates[1], shown.estimates[2],

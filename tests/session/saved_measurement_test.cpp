@@ -46,7 +46,7 @@ SavedMeasurement Example() {
   saved.modes = SavedModes{true, "Canon|Canon EOS 5D|EF 24-70mm|35"};
   ShownResults& shown = saved.results.shown;
   shown.present_sag = "1.271";
-  shown.estimates = {"31.2", "", "31.3"};
+  shown.estimates = {"31.2", std::nullopt, "31.3"};
   shown.present_tension = "31.2";
   shown.allow_a = "甲=344kGf";
   shown.allow_bc = "丙=204kGf";
@@ -76,7 +76,7 @@ TEST(SavedMeasurement, WrittenAndReadBackWithEveryField) {
   EXPECT_EQ(saved.inputs.ticks, (std::array<int, 3>{1, 0, 1}));
   EXPECT_TRUE(saved.modes.precision);
   EXPECT_TRUE(saved.results.shown.ratio_red);
-  EXPECT_EQ(saved.results.shown.estimates[1], "");
+  EXPECT_FALSE(saved.results.shown.estimates[1].has_value());  // not reached
   EXPECT_NE(text.find("\"format\": \"sarn-measurement\""), std::string::npos) << text;
   EXPECT_EQ(text.back(), '\n');
 }
@@ -145,6 +145,8 @@ TEST(SavedMeasurement, RefusesWhatIsNotAReadableMeasurementOfThisVersion) {
       {"a green ratio", Changed([](Json& j) { j["results"]["ratio_colour"] = "green"; }),
        MessageId::kSavedBrokenField, "results.ratio_colour"},
       {"an empty lens", Changed([](Json& j) { j["modes"]["lens"] = ""; }),
+       MessageId::kSavedBrokenField, "modes.lens"},
+      {"a lens that is no mode", Changed([](Json& j) { j["modes"]["lens"] = "on"; }),
        MessageId::kSavedBrokenField, "modes.lens"},
   };
   for (const BadFile& row : table) {

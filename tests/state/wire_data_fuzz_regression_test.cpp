@@ -32,14 +32,14 @@ const char kSource[] =
 
 std::vector<uint8_t> ValidFile() {
   const WireDataResult source = ParseWireSource(kSource);
-  EXPECT_TRUE(source.data) << source.error;
-  return source.data ? SerializeWireData(*source.data) : std::vector<uint8_t>{};
+  EXPECT_TRUE(source.ok()) << source.failure().English();
+  return source.ok() ? SerializeWireData(*source) : std::vector<uint8_t>{};
 }
 
 TEST(WireDataFuzzRegression, TheSeedsAreValid) {
   const std::vector<uint8_t> file = ValidFile();
   ASSERT_EQ(file.size(), 6u + 3 * 52);
-  EXPECT_TRUE(ParseWireData(file, "seed").data);
+  EXPECT_TRUE(ParseWireData(file, "seed").ok());
 }
 
 TEST(WireDataFuzzRegression, EveryTruncationOfTheFile) {
@@ -48,7 +48,7 @@ TEST(WireDataFuzzRegression, EveryTruncationOfTheFile) {
   for (size_t size = 0; size <= file.size(); ++size) {
     const std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<long>(size));
     EXPECT_EQ(Feed(cut), 0);
-    accepted += ParseWireData(cut, "cut").data ? 1 : 0;
+    accepted += ParseWireData(cut, "cut").ok() ? 1 : 0;
   }
   EXPECT_EQ(accepted, 1u);  // only the whole file holds all three records it announces
 }
@@ -70,7 +70,7 @@ TEST(WireDataFuzzRegression, CountsNearTheLimits) {
     changed[1] = static_cast<uint8_t>((wire_last >> 8) & 0xFF);
     EXPECT_EQ(Feed(changed), 0);
     const bool whole = wire_last >= 0 && wire_last <= 2;
-    EXPECT_EQ(ParseWireData(changed, "f").data.has_value(), whole) << wire_last;
+    EXPECT_EQ(ParseWireData(changed, "f").ok(), whole) << wire_last;
   }
 }
 

@@ -95,10 +95,15 @@ TEST(DecodeWireName, DoubleByteCharacterCutAfterNineWhole) {
   EXPECT_EQ(DecodeWireName(Raw(bytes)), expected + Spaces(10));
 }
 
+// Why `name` does not encode; "" when it does.
+std::string WhyNot(std::string_view name) {
+  const auto raw = EncodeWireName(name);
+  return raw ? std::string() : raw.failure().English();
+}
+
 TEST(EncodeWireName, PadsWithSpaces) {
-  std::string why;
-  const auto raw = EncodeWireName("硬銅 22", &why);
-  ASSERT_TRUE(raw) << why;
+  const auto raw = EncodeWireName("硬銅 22");
+  ASSERT_TRUE(raw) << raw.failure().English();
   EXPECT_EQ(*raw, Raw("\x8D\x64\x93\xBA 22"));
 }
 
@@ -106,41 +111,27 @@ TEST(EncodeWireName, TwentyBytesFitTwentyOneDoNot) {
   std::string ten;
   for (int i = 0; i < 10; ++i)
     ten += "あ";
-  std::string why;
-  EXPECT_TRUE(EncodeWireName(ten, &why)) << why;
-  EXPECT_FALSE(EncodeWireName(ten + "A", &why));
-  EXPECT_THAT(why, HasSubstr("21 bytes"));
-  EXPECT_TRUE(EncodeWireName("12345678901234567890", &why));
-  EXPECT_FALSE(EncodeWireName("123456789012345678901", &why));
+  EXPECT_EQ(WhyNot(ten), "");
+  EXPECT_THAT(WhyNot(ten + "A"), HasSubstr("21 bytes"));
+  EXPECT_EQ(WhyNot("12345678901234567890"), "");
+  EXPECT_NE(WhyNot("123456789012345678901"), "");
   // 11 characters, but 23 bytes in code page 932.
-  EXPECT_FALSE(EncodeWireName("鋼心アルミより線 240mm2", &why));
-  EXPECT_THAT(why, HasSubstr("23 bytes"));
+  EXPECT_THAT(WhyNot("鋼心アルミより線 240mm2"), HasSubstr("23 bytes"));
 }
 
 TEST(EncodeWireName, RefusesWhatCodePage932CannotHold) {
-  std::string why;
-  EXPECT_FALSE(EncodeWireName("Cu \xF0\x9F\x98\x80", &why));  // an emoji
-  EXPECT_THAT(why, HasSubstr("code page 932"));
-  EXPECT_FALSE(EncodeWireName("caf\xC3\xA9", &why));  // é
-  EXPECT_THAT(why, HasSubstr("code page 932"));
-  EXPECT_FALSE(EncodeWireName("A\xFF", &why));
-  EXPECT_THAT(why, HasSubstr("UTF-8"));
-  EXPECT_FALSE(EncodeWireName("A\xE3\x81", &why));  // a cut UTF-8 sequence
-  EXPECT_THAT(why, HasSubstr("UTF-8"));
-  EXPECT_FALSE(EncodeWireName("A\tB", &why));
-  EXPECT_THAT(why, HasSubstr("control"));
-}
-
-TEST(EncodeWireName, NullReasonIsAllowed) {
-  EXPECT_FALSE(EncodeWireName("caf\xC3\xA9", nullptr));
+  EXPECT_THAT(WhyNot("Cu \xF0\x9F\x98\x80"), HasSubstr("code page 932"));  // an emoji
+  EXPECT_THAT(WhyNot("caf\xC3\xA9"), HasSubstr("code page 932"));          // é
+  EXPECT_THAT(WhyNot("A\xFF"), HasSubstr("UTF-8"));
+  EXPECT_THAT(WhyNot("A\xE3\x81"), HasSubstr("UTF-8"));  // a cut UTF-8 sequence
+  EXPECT_THAT(WhyNot("A\tB"), HasSubstr("control"));
 }
 
 TEST(EncodeWireName, DecodesBackToTheSameName) {
   for (const char* name :
        {"硬銅より線 22mm2", "鋼心アルミ 58mm2", "ｺｳﾄﾞｳ 38", "ＡＣＳＲ", "HAL-60"}) {
-    std::string why;
-    const auto raw = EncodeWireName(name, &why);
-    ASSERT_TRUE(raw) << name << ": " << why;
+    const auto raw = EncodeWireName(name);
+    ASSERT_TRUE(raw) << raw.failure().English();
     const std::string decoded = DecodeWireName(*raw);
     EXPECT_EQ(TrimmedWireName(decoded), name);
   }

@@ -20,8 +20,8 @@ TEST(ParseWireSource, ReadsTheTable) {
       "# a comment\n"
       "\n" +
       kDesign + kGood + "  硬銅より線 38mm2 |0.334|14.51|2.2|117.7|16.9|7.8|1|37.16  \n");
-  ASSERT_TRUE(result.data) << result.error;
-  const WireData& data = *result.data;
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  const WireData& data = *result;
   EXPECT_EQ(data.WireLast, 1);
   EXPECT_EQ(data.DesignTemp[0], 15);
   EXPECT_EQ(data.DesignTemp[1], -5);
@@ -42,23 +42,23 @@ TEST(ParseWireSource, AcceptsCrLfLineEndsAByteOrderMarkAndNoFinalNewline) {
   const WireDataResult result = ParseWireSource(
       "\xEF\xBB\xBF"
       "design temperatures|20|-10\r\nA|1|2|3|4|5|6|7|8");
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->DesignTemp[0], 20);
-  EXPECT_EQ(result.data->DesignTemp[1], -10);
-  EXPECT_EQ(result.data->WireTable[0].Area, 8.0f);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->DesignTemp[0], 20);
+  EXPECT_EQ(result->DesignTemp[1], -10);
+  EXPECT_EQ(result->WireTable[0].Area, 8.0f);
 }
 
 TEST(ParseWireSource, DesignLineMayFollowTheConductors) {
   const WireDataResult result = ParseWireSource(kGood + kDesign);
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->DesignTemp[1], -5);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->DesignTemp[1], -5);
 }
 
 TEST(ParseWireSource, NumberForms) {
   const WireDataResult result =
       ParseWireSource(kDesign + "A | +0.5 | 1e2 | 2. | .5 | -0 | 6 | 0 | 1E-3\n");
-  ASSERT_TRUE(result.data) << result.error;
-  const WireRecord& r = result.data->WireTable[0];
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  const WireRecord& r = result->WireTable[0];
   EXPECT_EQ(r.Weight, 0.5f);
   EXPECT_EQ(r.BreakLoad, 100.0f);
   EXPECT_EQ(r.SafetyFactor, 2.0f);
@@ -80,10 +80,10 @@ class RefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(RefusalTest, NamesTheLineAndTheReason) {
   const WireDataResult result = ParseWireSource(GetParam().source);
-  EXPECT_FALSE(result.data);
-  EXPECT_THAT(result.error,
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.failure().English(),
               ::testing::StartsWith("line " + std::to_string(GetParam().line) + ": "));
-  EXPECT_THAT(result.error, HasSubstr(GetParam().reason));
+  EXPECT_THAT(result.failure().English(), HasSubstr(GetParam().reason));
 }
 
 std::string Line(const std::string& name, const std::string& values) {
@@ -162,9 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ParseWireSource, DesignTemperatureLimitsAreAccepted) {
   const WireDataResult result = ParseWireSource("design temperatures | 32767 | -32768\n" + kGood);
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->DesignTemp[0], 32767);
-  EXPECT_EQ(result.data->DesignTemp[1], -32768);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->DesignTemp[0], 32767);
+  EXPECT_EQ(result->DesignTemp[1], -32768);
 }
 
 // The builder takes as many conductors as the file's 16-bit highest index
@@ -174,30 +174,30 @@ TEST(ParseWireSource, AtMost32768ConductorsAsTheReaderReads) {
   for (int i = 0; i < 32768; ++i)
     source += kGood;
   const WireDataResult full = ParseWireSource(source);
-  ASSERT_TRUE(full.data) << full.error;
-  EXPECT_EQ(full.data->WireLast, 32767);
-  const WireDataResult read = ParseWireData(SerializeWireData(*full.data), "SetDT.dat");
-  ASSERT_TRUE(read.data) << read.error;
-  EXPECT_EQ(read.data->WireTable.size(), 32768u);
+  ASSERT_TRUE(full.ok()) << full.failure().English();
+  EXPECT_EQ(full->WireLast, 32767);
+  const WireDataResult read = ParseWireData(SerializeWireData(*full), "SetDT.dat");
+  ASSERT_TRUE(read.ok()) << read.failure().English();
+  EXPECT_EQ(read->WireTable.size(), 32768u);
 
   source += kGood;  // the 32769th conductor, on line 32770
   const WireDataResult over = ParseWireSource(source);
-  EXPECT_FALSE(over.data);
-  EXPECT_EQ(over.error, "line 32770: more than 32768 conductors");
+  EXPECT_FALSE(over.ok());
+  EXPECT_EQ(over.failure().English(), "line 32770: more than 32768 conductors");
 }
 
 TEST(ParseWireSource, BuildsAFileThatReadsBack) {
   const WireDataResult source = ParseWireSource(kDesign + kGood + Line("硬銅 60", kValues));
-  ASSERT_TRUE(source.data) << source.error;
-  const std::vector<uint8_t> bytes = SerializeWireData(*source.data);
+  ASSERT_TRUE(source.ok()) << source.failure().English();
+  const std::vector<uint8_t> bytes = SerializeWireData(*source);
   ASSERT_EQ(bytes.size(), 6u + 2 * 52);
   const WireDataResult file = ParseWireData(bytes, "SetDT.dat");
-  ASSERT_TRUE(file.data) << file.error;
-  EXPECT_EQ(file.data->DesignTemp, source.data->DesignTemp);
-  ASSERT_EQ(file.data->WireTable.size(), 2u);
-  EXPECT_EQ(file.data->WireTable[1].Name, "硬銅 60" + std::string(15, ' '));
-  EXPECT_EQ(file.data->WireTable[1].Weight, 0.198f);
-  EXPECT_EQ(file.data->WireTable[1].Area, 21.99f);
+  ASSERT_TRUE(file.ok()) << file.failure().English();
+  EXPECT_EQ(file->DesignTemp, source->DesignTemp);
+  ASSERT_EQ(file->WireTable.size(), 2u);
+  EXPECT_EQ(file->WireTable[1].Name, "硬銅 60" + std::string(15, ' '));
+  EXPECT_EQ(file->WireTable[1].Weight, 0.198f);
+  EXPECT_EQ(file->WireTable[1].Area, 21.99f);
 }
 
 }  // namespace

@@ -66,9 +66,9 @@ TEST(ParseWireData, OneRecordFileOf58Bytes) {
   const std::vector<uint8_t> bytes = FileImage(0, 15, -5, {TestRecord{"HAL 22", ' '}});
   ASSERT_EQ(bytes.size(), 58u);
   const WireDataResult result = ParseWireData(bytes, "SetDT.dat");
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_TRUE(result.error.empty());
-  const WireData& data = *result.data;
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_TRUE(result.ok());
+  const WireData& data = *result;
   EXPECT_EQ(data.WireLast, 0);
   ASSERT_EQ(data.WireTable.size(), 1u);
   const WireRecord& record = data.WireTable[0];
@@ -87,28 +87,28 @@ TEST(ParseWireData, ThreeRecordsIn162BytesInFileOrder) {
   const std::vector<uint8_t> bytes = FileImage(2, 15, -5, {first, second, third});
   ASSERT_EQ(bytes.size(), 162u);
   const WireDataResult result = ParseWireData(bytes, "SetDT.dat");
-  ASSERT_TRUE(result.data) << result.error;
-  ASSERT_EQ(result.data->WireTable.size(), 3u);
-  EXPECT_EQ(result.data->WireLast, 2);
-  EXPECT_EQ(TrimmedWireName(result.data->WireTable[0].Name), "first");
-  EXPECT_EQ(TrimmedWireName(result.data->WireTable[1].Name), "second");
-  EXPECT_EQ(TrimmedWireName(result.data->WireTable[2].Name), "third");
-  EXPECT_EQ(result.data->WireTable[0].Weight, 1.5f);
-  EXPECT_EQ(result.data->WireTable[1].Weight, 2.5f);
-  EXPECT_EQ(result.data->WireTable[2].Weight, 3.5f);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  ASSERT_EQ(result->WireTable.size(), 3u);
+  EXPECT_EQ(result->WireLast, 2);
+  EXPECT_EQ(TrimmedWireName(result->WireTable[0].Name), "first");
+  EXPECT_EQ(TrimmedWireName(result->WireTable[1].Name), "second");
+  EXPECT_EQ(TrimmedWireName(result->WireTable[2].Name), "third");
+  EXPECT_EQ(result->WireTable[0].Weight, 1.5f);
+  EXPECT_EQ(result->WireTable[1].Weight, 2.5f);
+  EXPECT_EQ(result->WireTable[2].Weight, 3.5f);
 }
 
 TEST(ParseWireData, NegativeDesignTemperatures) {
   const WireDataResult result = ParseWireData(FileImage(0, -10, -5, {TestRecord{"A"}}), "f");
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->DesignTemp[0], -10);
-  EXPECT_EQ(result.data->DesignTemp[1], -5);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->DesignTemp[0], -10);
+  EXPECT_EQ(result->DesignTemp[1], -5);
 }
 
 TEST(ParseWireData, PaddingIsKeptAndRawBytesKept) {
   const WireDataResult result = ParseWireData(FileImage(0, 0, 0, {TestRecord{"ACSR 58"}}), "f");
-  ASSERT_TRUE(result.data) << result.error;
-  const WireRecord& record = result.data->WireTable[0];
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  const WireRecord& record = result->WireTable[0];
   EXPECT_EQ(record.Name, "ACSR 58             ");
   EXPECT_EQ(record.Name.size(), 20u);
   EXPECT_EQ(std::string(record.RawName.begin(), record.RawName.end()), "ACSR 58             ");
@@ -117,26 +117,26 @@ TEST(ParseWireData, PaddingIsKeptAndRawBytesKept) {
 TEST(ParseWireData, NulPaddingReadsAsSpaces) {
   const WireDataResult result =
       ParseWireData(FileImage(0, 0, 0, {TestRecord{"ACSR 58", '\0'}}), "f");
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->WireTable[0].Name, "ACSR 58             ");
-  EXPECT_EQ(result.data->WireTable[0].RawName[7], 0);  // kept as stored, for the writer
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->WireTable[0].Name, "ACSR 58             ");
+  EXPECT_EQ(result->WireTable[0].RawName[7], 0);  // kept as stored, for the writer
 }
 
 TEST(ParseWireData, JapaneseNameIsDecodedAndPaddedToTwentyCharacters) {
   // "硬銅" in code page 932 is 8D 64 93 BA; then " 22" in ASCII.
   const WireDataResult result =
       ParseWireData(FileImage(0, 0, 0, {TestRecord{"\x8D\x64\x93\xBA 22"}}), "f");
-  ASSERT_TRUE(result.data) << result.error;
+  ASSERT_TRUE(result.ok()) << result.failure().English();
   // 7 bytes hold 5 characters; padding makes the name 20 characters long.
-  EXPECT_EQ(result.data->WireTable[0].Name, Padded("硬銅 22", 5));
+  EXPECT_EQ(result->WireTable[0].Name, Padded("硬銅 22", 5));
 }
 
 TEST(ParseWireData, BytesAfterTheLastRecordAreIgnored) {
   std::vector<uint8_t> bytes = FileImage(0, 1, 2, {TestRecord{"A"}});
   bytes.insert(bytes.end(), {0xFF, 0xFE, 0x00, 0x41, 0x42});
   const WireDataResult result = ParseWireData(bytes, "f");
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->WireTable.size(), 1u);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->WireTable.size(), 1u);
 }
 
 TEST(ParseWireData, LittleEndianInt16ForTheCount) {
@@ -146,8 +146,8 @@ TEST(ParseWireData, LittleEndianInt16ForTheCount) {
   ASSERT_EQ(bytes[0], 0x02);
   ASSERT_EQ(bytes[1], 0x01);
   const WireDataResult result = ParseWireData(bytes, "f");
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->WireTable.size(), 259u);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->WireTable.size(), 259u);
 }
 
 struct BrokenCase {
@@ -160,9 +160,9 @@ class BrokenFileTest : public ::testing::TestWithParam<BrokenCase> {};
 
 TEST_P(BrokenFileTest, IsRefusedWithAMessageNamingTheFile) {
   const WireDataResult result = ParseWireData(GetParam().bytes, "SetDT.dat");
-  EXPECT_FALSE(result.data);
-  EXPECT_THAT(result.error, StartsWith("SetDT.dat: "));
-  EXPECT_THAT(result.error, HasSubstr(GetParam().expected));
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.failure().English(), StartsWith("SetDT.dat: "));
+  EXPECT_THAT(result.failure().English(), HasSubstr(GetParam().expected));
 }
 
 std::vector<uint8_t> Header(int wire_last) {
@@ -234,8 +234,8 @@ TEST(SerializeWireData, ReadsBackUnchanged) {
   records[2].values[7] = 1e-30f;
   const std::vector<uint8_t> bytes = FileImage(2, 32767, -32768, records);
   const WireDataResult result = ParseWireData(bytes, "f");
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(SerializeWireData(*result.data), bytes);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(SerializeWireData(*result), bytes);
 }
 
 class ReadWireDataTest : public ::testing::Test {
@@ -246,48 +246,49 @@ class ReadWireDataTest : public ::testing::Test {
 TEST_F(ReadWireDataTest, ReadsAFileFromDisk) {
   const std::string path = folder_.Write("SetDT.dat", FileImage(0, 15, -5, {TestRecord{"A"}}));
   const WireDataResult result = ReadWireData(path);
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->DesignTemp[0], 15);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->DesignTemp[0], 15);
 }
 
 TEST_F(ReadWireDataTest, MissingFile) {
   const std::string path = folder_.PathOf("SetDT.dat");
   const WireDataResult result = ReadWireData(path);
-  EXPECT_FALSE(result.data);
-  EXPECT_EQ(result.error, path + ": the file does not exist.");
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(result.failure().English(), path + ": the file does not exist.");
 }
 
 TEST_F(ReadWireDataTest, EmptyFile) {
   const std::string path = folder_.Write("SetDT.dat", std::vector<uint8_t>{});
   const WireDataResult result = ReadWireData(path);
-  EXPECT_FALSE(result.data);
-  EXPECT_THAT(result.error, StartsWith(path + ": "));
-  EXPECT_THAT(result.error, HasSubstr("empty"));
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.failure().English(), StartsWith(path + ": "));
+  EXPECT_THAT(result.failure().English(), HasSubstr("empty"));
 }
 
 TEST_F(ReadWireDataTest, ShortFile) {
   const std::string path =
       folder_.Write("SetDT.dat", FileImage(4, 15, -5, {TestRecord{"A"}, TestRecord{"B"}}));
   const WireDataResult result = ReadWireData(path);
-  EXPECT_FALSE(result.data);
-  EXPECT_THAT(result.error, StartsWith(path + ": the file holds 2 conductors' worth"));
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.failure().English(),
+              StartsWith(path + ": the file holds 2 conductors' worth"));
 }
 
 TEST_F(ReadWireDataTest, NegativeCount) {
   const std::string path = folder_.Write("SetDT.dat", FileImage(-3, 15, -5, {TestRecord{"A"}}));
   const WireDataResult result = ReadWireData(path);
-  EXPECT_FALSE(result.data);
-  EXPECT_THAT(result.error, StartsWith(path + ": "));
-  EXPECT_THAT(result.error, HasSubstr("negative"));
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.failure().English(), StartsWith(path + ": "));
+  EXPECT_THAT(result.failure().English(), HasSubstr("negative"));
 }
 
 TEST_F(ReadWireDataTest, FolderInsteadOfFile) {
   const std::string path = folder_.PathOf("SetDT.dat");
   ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
   const WireDataResult result = ReadWireData(path);
-  EXPECT_FALSE(result.data);
-  EXPECT_THAT(result.error, StartsWith(path + ": "));
-  EXPECT_THAT(result.error, HasSubstr("folder"));
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.failure().English(), StartsWith(path + ": "));
+  EXPECT_THAT(result.failure().English(), HasSubstr("folder"));
 }
 
 TEST_F(ReadWireDataTest, UnreadableFile) {
@@ -296,8 +297,8 @@ TEST_F(ReadWireDataTest, UnreadableFile) {
   if (::access(path.c_str(), R_OK) == 0)
     GTEST_SKIP() << "running with rights that read any file (root)";
   const WireDataResult result = ReadWireData(path);
-  EXPECT_FALSE(result.data);
-  EXPECT_THAT(result.error, StartsWith(path + ": the file cannot be read"));
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.failure().English(), StartsWith(path + ": the file cannot be read"));
 }
 
 TEST_F(ReadWireDataTest, FileThatOpensButFailsToRead) {
@@ -305,8 +306,8 @@ TEST_F(ReadWireDataTest, FileThatOpensButFailsToRead) {
   if (::access("/proc/self/mem", R_OK) != 0)
     GTEST_SKIP() << "no /proc/self/mem";
   const WireDataResult result = ReadWireData("/proc/self/mem");
-  EXPECT_FALSE(result.data);
-  EXPECT_THAT(result.error, StartsWith("/proc/self/mem: the file cannot be read"));
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.failure().English(), StartsWith("/proc/self/mem: the file cannot be read"));
 }
 
 TEST_F(ReadWireDataTest, ReadsOnlyWhatTheLargestTableNeeds) {
@@ -316,9 +317,9 @@ TEST_F(ReadWireDataTest, ReadsOnlyWhatTheLargestTableNeeds) {
   { std::ofstream create(path); }
   ASSERT_EQ(::truncate(path.c_str(), 1L << 30), 0);
   const WireDataResult result = ReadWireData(path);
-  ASSERT_TRUE(result.data) << result.error;
-  EXPECT_EQ(result.data->WireTable.size(), 1u);
-  EXPECT_EQ(result.data->WireTable[0].Name, std::string(20, ' '));
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  EXPECT_EQ(result->WireTable.size(), 1u);
+  EXPECT_EQ(result->WireTable[0].Name, std::string(20, ' '));
 }
 
 // Opening a FIFO for reading waits for a writer, and a device may never end:
@@ -328,8 +329,8 @@ TEST_F(ReadWireDataTest, RefusesWhatIsNotARegularFile) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& path : {fifo, std::string("/dev/zero")}) {
     const WireDataResult result = ReadWireData(path);
-    EXPECT_FALSE(result.data) << path;
-    EXPECT_THAT(result.error, HasSubstr("not a regular file")) << path;
+    EXPECT_FALSE(result.ok()) << path;
+    EXPECT_THAT(result.failure().English(), HasSubstr("not a regular file")) << path;
   }
 }
 

@@ -1,10 +1,12 @@
 // The lens accuracy campaign: spans rendered undistorted at each camera's own
 // size, distorted through the camera's lens as lensfun models it, given the
 // camera's EXIF, and measured by `sarn measure --json --precision` with lens
-// correction from EXIF (--lens auto) and without it (--lens off). The 4/4 sag
-// is compared with the undistorted truth: the catenary's vertical distance
-// below the chord at its middle, between the columns of the drawn line's ends
-// in the undistorted photo, in metres for the default 40 m span:
+// correction from EXIF (--lens auto) and without it (--lens off). The line is
+// drawn on the distorted photo as a user draws it, each end straight above
+// the conductor where the attachment's column is (DistortedLineAbove). The
+// 4/4 sag is compared with the undistorted truth: the catenary's vertical
+// distance below the chord at its middle, between those columns in the
+// undistorted photo, in metres for the default 40 m span:
 //   truth = 40 * (C(m) - (C(a) + C(b)) / 2) / (b - a),  m = (a + b) / 2.
 //
 //   sarn_lens_accuracy SARN DIR    prints a table by camera and chord height
@@ -85,9 +87,9 @@ int main(int argc, char** argv) {
   std::printf("| camera | chord height | sag px | truth m | off: error %% | auto: error %% |\n");
   std::printf("|---|---|---|---|---|---|\n");
   for (const CampaignCamera& camera : CampaignCameras()) {
-    const LensLookup found = LensDatabase::Find(camera.exif);
+    const LensLookup found = LensDatabase::Find(ReadBack(camera.exif));
     if (!found.profile) {
-      std::fprintf(stderr, "%s: %s\n", camera.label.c_str(), found.why_not.c_str());
+      std::fprintf(stderr, "%s: %s\n", camera.label.c_str(), found.why_not->English().c_str());
       return 2;
     }
     const LensMapper mapper(*found.profile, camera.width, camera.height);
@@ -97,7 +99,7 @@ int main(int argc, char** argv) {
         const RgbImage undistorted = RenderSpanPhoto(scene);
         const RgbImage distorted = DistortImage(undistorted, mapper);
         const std::vector<uint8_t> jpeg =
-            WithCameraExif(EncodeJpeg(distorted, scene.quality), camera.exif);
+            WithExif(EncodeJpeg(distorted, scene.quality), camera.exif);
         char name[96];
         std::snprintf(name, sizeof name, "%s-%+.2f-%.1f.jpg", camera.exif.model.c_str(), height,
                       sag_scale);
@@ -110,12 +112,10 @@ int main(int argc, char** argv) {
         // its ends.
         const PhotoLine u =
             ScanLineAbove(scene, 24 * camera.width / 4000.0, 30, 24 * camera.width / 4000.0, 30);
-        const PhotoPoint d1 = mapper.Distort({u.x1, u.y1}), d2 = mapper.Distort({u.x2, u.y2});
-        const double line[4] = {d1.x, d1.y, d2.x, d2.y};
-        const Catenary curve(scene);
-        const double m = (u.x1 + u.x2) / 2;
-        const double p = curve.CentreRow(m) - (curve.CentreRow(u.x1) + curve.CentreRow(u.x2)) / 2;
-        const double truth = 40.0 * p / (u.x2 - u.x1);
+        const PhotoLine d = DistortedLineAbove(scene, mapper, u);
+        const double line[4] = {d.x1, d.y1, d.x2, d.y2};
+        const double truth = TruthSagMetres(scene, u, 40.0);
+        const double p = truth / 40.0 * (u.x2 - u.x1);
 
         double change = NAN;
         const double off = MeasuredSag(sarn, photo, line, "off", nullptr);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace sarn::test {
 namespace {
@@ -26,54 +25,6 @@ void Sample(const RgbImage& image, double x, double y, uint8_t* out) {
     out[c] =
         static_cast<uint8_t>(std::lround(std::clamp(top * (1 - fy) + bottom * fy, 0.0, 255.0)));
   }
-}
-
-void Put16(std::vector<uint8_t>& b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v & 0xFF));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b.push_back(static_cast<uint8_t>((v >> (8 * i)) & 0xFF));
-}
-
-struct Entry {
-  uint16_t tag = 0, type = 0;  // 2 ASCII, 4 LONG, 5 RATIONAL
-  uint32_t count = 0;
-  std::vector<uint8_t> data;  // the value (padded to 4 bytes when inline)
-};
-
-Entry Ascii(uint16_t tag, const std::string& text) {
-  Entry e{tag, 2, static_cast<uint32_t>(text.size() + 1), {}};
-  e.data.assign(text.begin(), text.end());
-  e.data.push_back(0);
-  return e;
-}
-
-// An IFD at `offset` (from the TIFF header) with its values after it;
-// `next_offset` is where the bytes after this IFD start.
-std::vector<uint8_t> Ifd(const std::vector<Entry>& entries, uint32_t offset) {
-  std::vector<uint8_t> ifd, values;
-  const uint32_t values_at = offset + 2 + static_cast<uint32_t>(entries.size()) * 12 + 4;
-  Put16(ifd, static_cast<uint16_t>(entries.size()));
-  for (const Entry& e : entries) {
-    Put16(ifd, e.tag);
-    Put16(ifd, e.type);
-    Put32(ifd, e.count);
-    if (e.data.size() <= 4) {
-      std::vector<uint8_t> inline_value = e.data;
-      inline_value.resize(4, 0);
-      ifd.insert(ifd.end(), inline_value.begin(), inline_value.end());
-    } else {
-      Put32(ifd, values_at + static_cast<uint32_t>(values.size()));
-      values.insert(values.end(), e.data.begin(), e.data.end());
-      if (values.size() % 2)
-        values.push_back(0);
-    }
-  }
-  Put32(ifd, 0);  // no next IFD
-  ifd.insert(ifd.end(), values.begin(), values.end());
-  return ifd;
 }
 
 }  // namespace
@@ -108,63 +59,27 @@ RgbImage DistortImage(const RgbImage& undistorted, const LensMapper& mapper) {
   return out;
 }
 
-std::vector<uint8_t> WithCameraExif(const std::vector<uint8_t>& jpeg, const CameraExif& exif) {
-  if (jpeg.size() < 2)
-    return jpeg;
-  // TIFF header (little-endian), IFD0 at 8, the Exif IFD after IFD0.
-  std::vector<Entry> ifd0;
-  if (!exif.make.empty())
-    ifd0.push_back(Ascii(0x010F, exif.make));
-  if (!exif.model.empty())
-    ifd0.push_back(Ascii(0x0110, exif.model));
-  std::vector<Entry> sub;
-  if (exif.focal_mm > 0) {
-    Entry focal{0x920A, 5, 1, {}};
-    Put32(focal.data, static_cast<uint32_t>(std::lround(exif.focal_mm * 100)));
-    Put32(focal.data, 100);
-    sub.push_back(focal);
-  }
-  if (!exif.lens_make.empty())
-    sub.push_back(Ascii(0xA433, exif.lens_make));
-  if (!exif.lens_model.empty())
-    sub.push_back(Ascii(0xA434, exif.lens_model));
-  Entry pointer{0x8769, 4, 1, {0, 0, 0, 0}};
-  ifd0.push_back(pointer);
-  // IFD0's size fixes where the Exif IFD starts.
-  const std::vector<uint8_t> first_pass = Ifd(ifd0, 8);
-  const auto sub_at = static_cast<uint32_t>(8 + first_pass.size());
-  ifd0.back().data = {
-      static_cast<uint8_t>(sub_at & 0xFF), static_cast<uint8_t>((sub_at >> 8) & 0xFF),
-      static_cast<uint8_t>((sub_at >> 16) & 0xFF), static_cast<uint8_t>(sub_at >> 24)};
-  std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
-  const std::vector<uint8_t> first = Ifd(ifd0, 8);
-  tiff.insert(tiff.end(), first.begin(), first.end());
-  const std::vector<uint8_t> second = Ifd(sub, sub_at);
-  tiff.insert(tiff.end(), second.begin(), second.end());
-
-  std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
-  app1.insert(app1.end(), tiff.begin(), tiff.end());
-  const size_t length = app1.size() - 2;
-  app1[2] = static_cast<uint8_t>(length >> 8);
-  app1[3] = static_cast<uint8_t>(length & 0xFF);
-  std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-  out.insert(out.end(), app1.begin(), app1.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
-  return out;
+PhotoExif ReadBack(const ExifFields& fields) {
+  return ReadPhotoExif(ExifBlock(fields));
 }
 
 std::vector<CampaignCamera> CampaignCameras() {
   std::vector<CampaignCamera> cameras;
-  cameras.push_back({"drone DJI FC6310", {"DJI", "FC6310", "", "", 8.8f}, 5472, 3648});
-  cameras.push_back({"compact Sony RX100", {"SONY", "DSC-RX100", "", "", 10.4f}, 5472, 3648});
+  auto fields = [](const char* make, const char* model, const char* lens, double focal_mm) {
+    ExifFields f;
+    f.make = make;
+    f.model = model;
+    f.lens_model = lens;
+    f.focal_length_mm = focal_mm;
+    return f;
+  };
+  cameras.push_back({"drone DJI FC6310", fields("DJI", "FC6310", "", 8.8), 5472, 3648});
+  cameras.push_back({"compact Sony RX100", fields("SONY", "DSC-RX100", "", 10.4), 5472, 3648});
   cameras.push_back({"reflex Canon 600D 18-55 @18",
-                     {"Canon", "Canon EOS 600D", "", "EF-S18-55mm f/3.5-5.6 IS II", 18.0f},
-                     5184,
+                     fields("Canon", "Canon EOS 600D", "EF-S18-55mm f/3.5-5.6 IS II", 18), 5184,
                      3456});
   cameras.push_back({"mirrorless Sony A6000 16-50 @16",
-                     {"SONY", "ILCE-6000", "", "E PZ 16-50mm F3.5-5.6 OSS", 16.0f},
-                     6000,
-                     4000});
+                     fields("SONY", "ILCE-6000", "E PZ 16-50mm F3.5-5.6 OSS", 16), 6000, 4000});
   return cameras;
 }
 
@@ -180,6 +95,38 @@ SpanScene LensScene(int width, int height, double height_above, double sag_scale
   scene.left_y = middle_y - slope * half;
   scene.right_y = middle_y + slope * half;
   return scene;
+}
+
+PhotoLine DistortedLineAbove(const SpanScene& scene, const LensMapper& mapper, const PhotoLine& u) {
+  auto end = [&](double x, double y, double* dx, double* dy) {
+    const double row = ConductorCentreRow(scene, x);
+    const PhotoPoint d = mapper.Distort({x, row});
+    *dx = d.x;
+    *dy = d.y - (row - y);
+  };
+  PhotoLine d;
+  end(u.x1, u.y1, &d.x1, &d.y1);
+  end(u.x2, u.y2, &d.x2, &d.y2);
+  // Where the lens bows the conductor above the straight line between the
+  // ends (near the frame's top edge), the user draws the line higher: the
+  // line is raised until it clears the conductor's top edge everywhere by
+  // as much as it does at its left end.
+  const double clearance = ConductorTopRow(scene, u.x1) - u.y1;
+  double raise = 0;
+  for (double x = u.x1; x <= u.x2; x += 2) {
+    const PhotoPoint top = mapper.Distort({x, ConductorTopRow(scene, x)});
+    const double line_row = d.y1 + (d.y2 - d.y1) * (top.x - d.x1) / (d.x2 - d.x1);
+    raise = std::max(raise, line_row - (top.y - clearance));
+  }
+  d.y1 -= raise;
+  d.y2 -= raise;
+  return d;
+}
+
+double TruthSagMetres(const SpanScene& scene, const PhotoLine& u, double span_m) {
+  const double a = ConductorCentreRow(scene, u.x1), b = ConductorCentreRow(scene, u.x2);
+  const double m = ConductorCentreRow(scene, (u.x1 + u.x2) / 2);
+  return span_m * (m - (a + b) / 2) / (u.x2 - u.x1);
 }
 
 }  // namespace sarn::test

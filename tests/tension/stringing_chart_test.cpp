@@ -74,8 +74,8 @@ TEST(StringingChart, AgreesWithAnIndependentSolution) {
     in.present_tension_kgf = Ta * std::uniform_real_distribution<double>(0.03, 0.9)(rng);
     in.design_temps_c = {15, -5};
     const StringingChartResult result = ComputeStringingChart(in);
-    ASSERT_TRUE(result.ok()) << result.error;
-    const StringingChart& chart = *result.chart;
+    ASSERT_TRUE(result.ok()) << result.failure().English();
+    const StringingChart& chart = *result;
     ASSERT_EQ(chart.rows.size(), 13u);
 
     const double E = r.Elasticity * 1000.0 / 9.8, alpha = r.Expansion * 1e-6;
@@ -117,10 +117,10 @@ TEST(StringingChart, SpanAllowableTensionGivesOneHundredPercent) {
   for (const MeasurementState& s : states) {
     for (size_t i = 0; i < 3; ++i) {
       const LoadClass load = std::array{LoadClass::A, LoadClass::B, LoadClass::C}[i];
-      const float allowable = AllowTensionDetail(s, load).tension;
+      const float allowable = AllowTensionDetail(s, load)->tension;
       const StringingChartResult result = ComputeStringingChart(s, allowable);
-      ASSERT_TRUE(result.ok()) << result.error;
-      const ChartCondition& c = result.chart->conditions[i];
+      ASSERT_TRUE(result.ok()) << result.failure().English();
+      const ChartCondition& c = result->conditions[i];
       EXPECT_EQ(c.load_class, load);
       ASSERT_TRUE(c.percent_of_allowable);
       EXPECT_NEAR(*c.percent_of_allowable, 100.0, 0.01)
@@ -149,7 +149,8 @@ TEST_P(RefusedInputs, GiveAFailure) {
   GetParam().spoil(in);
   const StringingChartResult result = ComputeStringingChart(in);
   EXPECT_FALSE(result.ok());
-  EXPECT_NE(result.error.find(GetParam().reason), std::string::npos) << result.error;
+  EXPECT_NE(result.failure().English().find(GetParam().reason), std::string::npos)
+      << result.failure().English();
 }
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -196,9 +197,8 @@ TEST(ChartTemperatures, StepsUpToTheEnd) {
   for (const RangeCase& c : {RangeCase{{-20, 40, 5}, 13, 40}, RangeCase{{-20, 40, 7}, 9, 36},
                              RangeCase{{-20, 40, 0.1}, 601, 40}, RangeCase{{0, 0, 1}, 1, 0},
                              RangeCase{{-20, 40, 100}, 1, -20}}) {
-    std::string why;
-    const std::optional<std::vector<double>> t = ChartTemperatures(c.range, &why);
-    ASSERT_TRUE(t) << why;
+    const Result<std::vector<double>> t = ChartTemperatures(c.range);
+    ASSERT_TRUE(t) << t.failure().English();
     EXPECT_EQ(t->size(), c.rows) << c.range.step_c;
     EXPECT_NEAR(t->back(), c.last, 1e-9) << c.range.step_c;
   }
@@ -216,15 +216,15 @@ TEST(StringingChart, NoSolutionIsWrittenAsSuch) {
   in.present_tension_kgf = 1;
   in.design_temps_c = {15, -5};
   const StringingChartResult result = ComputeStringingChart(in);
-  ASSERT_TRUE(result.ok()) << result.error;
-  for (const ChartRow& row : result.chart->rows)
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  for (const ChartRow& row : result->rows)
     EXPECT_FALSE(row.tension_kgf || row.sag_m);
-  for (const ChartCondition& c : result.chart->conditions)
+  for (const ChartCondition& c : result->conditions)
     EXPECT_FALSE(c.tension_kgf || c.percent_of_allowable);
-  const std::string csv = StringingChartCsv(*result.chart);
+  const std::string csv = StringingChartCsv(*result);
   EXPECT_NE(csv.find("-20,no solution,no solution\r\n"), std::string::npos) << csv;
   EXPECT_NE(csv.find("\r\nB,-5,"), std::string::npos) << csv;
-  const std::string table = StringingChartTable(*result.chart);
+  const std::string table = StringingChartTable(*result);
   EXPECT_NE(table.find("40\t解なし\t解なし\n"), std::string::npos) << table;
   EXPECT_EQ(table.find("nan"), std::string::npos);
   EXPECT_EQ(table.find("inf"), std::string::npos);
@@ -234,8 +234,8 @@ TEST(StringingChart, NoSolutionIsWrittenAsSuch) {
 // temperature, the conditions with their share of Ta.
 TEST(StringingChartText, WorkedExample) {
   const StringingChartResult result = ComputeStringingChart(WorkedExampleState(), 1500);
-  ASSERT_TRUE(result.ok()) << result.error;
-  const std::string csv = StringingChartCsv(*result.chart);
+  ASSERT_TRUE(result.ok()) << result.failure().English();
+  const std::string csv = StringingChartCsv(*result);
   EXPECT_EQ(csv.rfind("conductor,span_m,air_temp_C,present_tension_kgf,present_sag_m,"
                       "allowable_tension_kgf\r\n\"EXAMPLE 180\",40.00,20.0,1500.0,0.093,2449.0\r\n"
                       "\r\ntemperature_C,tension_kgf,sag_m\r\n-20,",
@@ -248,11 +248,11 @@ TEST(StringingChartText, WorkedExample) {
       csv.find("class,temperature_C,load_ratio,tension_kgf,percent_of_allowable\r\nA,15,2.759,"),
       std::string::npos)
       << csv;
-  const std::string table = StringingChartTable(*result.chart);
+  const std::string table = StringingChartTable(*result);
   EXPECT_NE(table.find("温度(℃)\t張力(kgf)\t弛度(m)\n-20\t"), std::string::npos) << table;
   EXPECT_NE(table.find("\n乙種\t-5\t2.663\t"), std::string::npos) << table;
   // The cells every face shows, formatted once.
-  const StringingChartTexts texts = ChartTexts(*result.chart, "-");
+  const StringingChartTexts texts = ChartTexts(*result, "-");
   EXPECT_EQ(texts.span + " " + texts.air_temp + " " + texts.present_tension + " " +
                 texts.present_sag + " " + texts.allowable_tension,
             "40.00 20.0 1500.0 0.093 2449.0");

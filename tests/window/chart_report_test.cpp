@@ -62,7 +62,7 @@ TEST(ChartDialog, ShowsCopiesAndSavesTheChart) {
   ChartDialog dialog(
       nullptr, [&](const std::string& text) { copied = text; }, std::move(dialogs));
   const StringingChartResult chart = ComputeStringingChart(testing::WorkedExampleState(), 1500);
-  ASSERT_TRUE(chart.ok()) << chart.error;
+  ASSERT_TRUE(chart.ok()) << chart.failure().English();
   dialog.Show(chart, ChartMarks{0.09});
 
   EXPECT_TRUE(dialog.isVisible());
@@ -79,9 +79,9 @@ TEST(ChartDialog, ShowsCopiesAndSavesTheChart) {
   EXPECT_EQ(conditions->item(1, 0)->text(), QStringLiteral("乙種"));
 
   dialog.CopyTable();
-  EXPECT_EQ(copied, StringingChartTable(*chart.chart));
+  EXPECT_EQ(copied, StringingChartTable(*chart));
   ASSERT_TRUE(dialog.SaveCsv());
-  EXPECT_EQ(ReadText(folder.PathOf("chart.csv")), StringingChartCsv(*chart.chart));
+  EXPECT_EQ(ReadText(folder.PathOf("chart.csv")), StringingChartCsv(*chart));
   ASSERT_TRUE(dialog.SavePng());
   const QImage png(QString::fromStdString(folder.PathOf("chart.png")), "PNG");
   EXPECT_FALSE(png.isNull());
@@ -93,8 +93,8 @@ TEST(ChartDialog, ShowsCopiesAndSavesTheChart) {
 
   // A measurement that gives no chart clears the old one rather than showing
   // it as current.
-  StringingChartResult none;
-  none.error = "present tension is not a positive number";
+  const StringingChartResult none =
+      Failure(MessageId::kNotPositive, {Failure(MessageId::kTermPresentTension)});
   dialog.Update(none);
   EXPECT_FALSE(dialog.chart());
   EXPECT_EQ(temperatures->rowCount(), 0);

@@ -25,9 +25,9 @@ void FormFixture::TearDown() {
 void FormFixture::Start(const std::vector<uint8_t>& table) {
   const std::string path = folder_.Write("SetDT.dat", table);
   const WireDataResult read = ReadWireData(path);
-  ASSERT_TRUE(read.data.has_value()) << read.error;
+  ASSERT_TRUE(read.ok()) << read.failure().English();
   form_ = std::make_unique<Form1>(dialogs_, clipboard_, folder_.path());
-  form_->Form_Load(*read.data);
+  form_->Form_Load(*read);
   form_->showMaximized();
   QApplication::processEvents();
 }

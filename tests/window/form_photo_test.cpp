@@ -361,6 +361,9 @@ TEST_F(FormPhoto, LensCorrectionWithoutExifSaysSoAndKeepsTheResult) {
   EXPECT_EQ(form_->Session().Lens().mode, LensMode::Auto);
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_NE(dialogs_.messages[0].find("カメラ・レンズ…"), std::string::npos);
+  EXPECT_NE(dialogs_.messages[0].find("写真の EXIF にカメラのメーカー・機種がありません"),
+            std::string::npos)
+      << dialogs_.messages[0];
   EXPECT_EQ(form_->Session().ResultText(), scanned);
   form_->LensAction->trigger();
   EXPECT_EQ(form_->Session().Lens().mode, LensMode::Off);
@@ -425,6 +428,7 @@ TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   dialogs_.save_result.reset();
   form_->ReportAction->trigger();
   EXPECT_EQ(dialogs_.save_suggested.back(), reports.PathOf("span-report.pdf"));
+}
 
 // 測定を保存… and 測定を開く…: a measurement saved with inputs, a mode and a
 // tick of the user's own opens again, in a window that has since changed,

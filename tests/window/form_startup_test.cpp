@@ -159,9 +159,8 @@ TEST_F(FormStartup, ResizeByCodeRaisesTheHandlerAtOnce) {
 // cuts its text keeps its size and tells the whole text in a tooltip, and the
 // open conductor list is wide enough for whole names.
 TEST_F(FormStartup, CutTextsShowWholeInTooltipsAndTheOpenListFitsTheNames) {
-  std::string why;
-  const auto name = EncodeWireName("硬銅より線 22mm2", &why);
-  ASSERT_TRUE(name) << why;
+  const auto name = EncodeWireName("硬銅より線 22mm2");
+  ASSERT_TRUE(name) << name.failure().English();
   ConductorBytes long_name = WorkedConductor("");
   long_name.name.assign(name->begin(), name->end());  // code page 932 bytes
   Start(SetDtBytes(15, -5, {long_name, WorkedConductor("A")}));

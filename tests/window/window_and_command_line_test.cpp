@@ -48,8 +48,8 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   std::ifstream source(std::string(SARN_SOURCE_DIR) + "/data/conductors.txt");
   const WireDataResult table = ParseWireSource(
       std::string((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>()));
-  ASSERT_TRUE(table.data) << table.error;
-  folder.Write("SetDT.dat", SerializeWireData(*table.data));
+  ASSERT_TRUE(table.ok()) << table.failure().English();
+  folder.Write("SetDT.dat", SerializeWireData(*table));
 
   SpanScene scene = ScaledScene(SpanScene{}, 1600, 1200);
   scene.seed = 5;
@@ -58,7 +58,7 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   FakeDialogs dialogs;
   tk::QtClipboard clipboard;
   Form1 form(dialogs, clipboard, folder.path());
-  form.Form_Load(*table.data);
+  form.Form_Load(*table);
   form.showMaximized();
   QApplication::processEvents();
   dialogs.open_result = photo;
@@ -87,7 +87,7 @@ TEST(WindowAndCommandLine, SameLineSameResultText) {
   // The same line for the command line, in photo pixels as the window holds
   // it, and the picture area the window rounds it in.
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-  const WorkingImagePlan plan = *PlanWorkingImage(scene.width, scene.height, 5000, true).plan;
+  const WorkingImagePlan plan = *PlanWorkingImage(scene.width, scene.height, 5000, true);
   const double scale = form.ImgScale();
   WorkingToPhoto(plan, scene.width, scene.height, form.Line1[0]->X1() * scale,
                  form.Line1[0]->Y1() * scale, &x1, &y1);

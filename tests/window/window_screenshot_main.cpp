@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
   std::stringstream text;
   text << source.rdbuf();
   const sarn::WireDataResult wires = sarn::ParseWireSource(text.str());
-  if (!wires.data) {
-    std::cerr << "sarn_window_screenshot: " << wires.error << '\n';
+  if (!wires.ok()) {
+    std::cerr << "sarn_window_screenshot: " << wires.failure().English() << '\n';
     return 1;
   }
 
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   sarn::test::FakeDialogs dialogs;
   sarn::test::FakeClipboard clipboard;
   sarn::Form1 form(dialogs, clipboard, folder.path());
-  form.Form_Load(*wires.data);
+  form.Form_Load(*wires);
   form.Combo1->SetListIndex(6);  // a mid-size ACSR conductor
   form.resize(1004, 596);
   form.show();
