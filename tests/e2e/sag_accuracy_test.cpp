@@ -193,7 +193,7 @@ TEST(SagAccuracy, LensCorrectionRestoresTheSagOfADistortedPhoto) {
   const CliRun corrected = measure("auto");
   ASSERT_EQ(corrected.status, 0) << corrected.err;
   const double sag = JsonNumber(corrected.out, "sag");
-  EXPECT_NEAR(sag, truth, truth * 0.005) << "truth " << truth << " off " << off_sag;
+  EXPECT_NEAR(sag, truth, truth * 0.001) << "truth " << truth << " off " << off_sag;
   EXPECT_NEAR((sag / off_sag - 1) * 100, change, 0.01);
   EXPECT_NE(corrected.out.find("\"source\":\"exif\""), std::string::npos);
   EXPECT_EQ(corrected.out.find("lens correction is off"), std::string::npos);
