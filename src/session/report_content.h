@@ -69,7 +69,7 @@ struct ReportResults {
   bool ratio_red = false;                     // Label4(1) on red (above 100), else yellow
   std::string specified_sag_m;                // Label4(6)
   std::optional<double> specified_sag_value;  // m, for the mark on the chart
-  std::string failure;                        // why the evaluation stopped, if it did
+  std::string failure;                        // why the evaluation stopped, if it did (Japanese)
 };
 
 // The camera and lens of the photo and how the measurement treated them.
