@@ -268,6 +268,8 @@ void AreaResampler::PushRow(const uint32_t* row, bool row_stays) {
     else
       MakeRow(d);
   }
+  if (transposed_ && next_step_ == steps_)
+    FlushBlock();
 }
 
 const uint32_t* AreaResampler::StoredRowsMean(double a, double b, int upright_count, size_t n,
@@ -329,13 +331,36 @@ void AreaResampler::MakeRow(int y) {
 }
 
 void AreaResampler::MakeColumn(int x) {
-  const int dw = dest_->width;
   const int dh = dest_->height;
   const uint32_t* mean = StoredRowsMean(x * fx_, (x + 1) * fx_, source_width_,
                                         static_cast<size_t>(dh), row_mean_.data());
-  uint32_t* out = dest_->pixels.data() + x;
+  const int first = x - x % kBlock;
+  if (first != block_first_) {
+    FlushBlock();
+    block_.resize(static_cast<size_t>(dh) * kBlock);
+    block_first_ = first;
+    block_lo_ = block_hi_ = x;
+  }
+  // Columns come in one direction, left to right or right to left.
+  block_lo_ = std::min(block_lo_, x);
+  block_hi_ = std::max(block_hi_, x + 1);
+  uint32_t* out = block_.data() + (x - first);
   for (int y = 0; y < dh; ++y)
-    out[static_cast<size_t>(y) * dw] = mean[y] | 0xFF000000u;
+    out[static_cast<size_t>(y) * kBlock] = mean[y] | 0xFF000000u;
+}
+
+void AreaResampler::FlushBlock() {
+  if (block_first_ < 0)
+    return;
+  const int dw = dest_->width;
+  const int dh = dest_->height;
+  const int n = block_hi_ - block_lo_;
+  for (int y = 0; y < dh; ++y) {
+    const uint32_t* from =
+        block_.data() + static_cast<size_t>(y) * kBlock + (block_lo_ - block_first_);
+    std::copy(from, from + n, dest_->pixels.data() + static_cast<size_t>(y) * dw + block_lo_);
+  }
+  block_first_ = -1;
 }
 
 void AreaResampler::Across(const uint32_t* row, uint32_t* out) {
@@ -481,6 +506,7 @@ void AreaResampler::Finish() {
     next_dest_row_ = std::max(next_dest_row_, dh);
     return;
   }
+  FlushBlock();
   // The steps not made repeat the last one made (the neighbour in the order
   // the steps complete), or are mid grey when none was.
   for (int j = next_step_; j < steps_; ++j) {

@@ -143,7 +143,15 @@ class AreaResampler {
   std::vector<uint16_t> row_sum_;      // the rows under a destination row, 256 x each byte
   std::vector<uint32_t> row_mean_;     // their average, one source-wide row
   std::vector<const uint32_t*> rows_;  // the rows of one mean
-  std::vector<uint32_t> column_;       // one destination column (transposed)
+  // Transposed, the destination is made a column at a time. Writing a column
+  // straight into the destination touches one page per row (a 5000-wide
+  // raster's rows are 20 kB apart), so the columns are gathered in blocks of
+  // kBlock, row-major, and each block's rows are copied out as one run.
+  static constexpr int kBlock = 16;
+  std::vector<uint32_t> block_;      // dest height x kBlock
+  int block_first_ = -1;             // the block's first destination column, -1: empty
+  int block_lo_ = 0, block_hi_ = 0;  // the columns made in it, [lo, hi)
+  void FlushBlock();
 };
 
 }  // namespace sarn

@@ -218,7 +218,8 @@ Raster Stored(const Raster& src, int orientation) {
 Raster ResampleStored(const Raster& stored, int orientation, int width, int height, double f,
                       double top, int end_early = 1 << 30) {
   const bool swap = orientation >= 5;
-  Raster dest = MakeUnsetRaster(width, height);
+  // Transparent black, so that a pixel never written shows.
+  Raster dest = MakeRaster(width, height, 0u);
   AreaResampler resampler(swap ? stored.height : stored.width, swap ? stored.width : stored.height,
                           f, f, top, &dest, orientation);
   EXPECT_EQ(resampler.StoredWidth(), stored.width);
@@ -257,6 +258,11 @@ TEST(AreaResampler, EveryOrientationGivesTheUprightResultToTheBit) {
       const Raster turned = ResampleStored(Stored(src, orientation), orientation, c.width, c.height,
                                            c.f, c.top, c.end_early);
       if (c.end_early < (1 << 30)) {
+        // Every pixel written (opaque), also the columns made before the
+        // source ended when stored rows are upright columns.
+        EXPECT_TRUE(std::all_of(turned.pixels.begin(), turned.pixels.end(),
+                                [](uint32_t p) { return (p >> 24) == 0xFFu; }))
+            << c.name << ", orientation " << orientation;
         // Stored rows are upright rows (from the top) for orientation 2 only.
         if (orientation == 2) {
           EXPECT_EQ(turned.pixels, upright.pixels) << c.name << ", orientation 2";
