@@ -91,6 +91,62 @@ constexpr int CentreMargin(const LineWidth& w) {
 }
 static_assert((2 * CentreMargin(kWidths.back()) + kSumChunk) / kSumChunk * kSumChunk <= kMaxWindow);
 
+// A conductor of width w with w.half >= kEdgeHalf (5 rows and more) is
+// centred midway between its edges rather than on its contrast: a lit top
+// and a shaded underside weigh its contrast unevenly, and before a
+// background brighter than the shade its underside even counts against it.
+constexpr int kEdgeHalf = 2;
+
+// The edge of the line of width w about row c (after the centroid) on side
+// `side` (-1 the top, +1 the underside): the steepest step of the profile b
+// in the line's direction (b falls into a dark line from above and rises
+// out of it below; a bright line the other way) between 0.7 half core and
+// the reach of the next wider box (the conductor may be up to a quarter
+// wider than that box's core) from c, located to a fraction of a row by the
+// centroid of the steps about it. NaN when there is none.
+constexpr int kEdgeRows = 2;
+double EdgeOf(const int32_t* b, int n, double c, double sign, const LineWidth& w, int side) {
+  const std::size_t wi = static_cast<std::size_t>(&w - kWidths.data());
+  const double outer =
+      wi + 1 < kWidths.size() ? (2 * kWidths[wi + 1].half + 1) / 2.0 / 0.8 : w.half + 3.0;
+  const int near = RoundToInt(0.7 * w.half), far = static_cast<int>(std::ceil(outer)) + 1;
+  const int rc = RoundToInt(c);
+  // step(r) = b(r + 1) - b(r), the step between rows r and r + 1, turned so
+  // that the edge sought is positive.
+  const double turn = side < 0 ? -sign : sign;
+  const auto step = [&](int r) { return turn * (b[r + 1] - b[r]); };
+  int best_r = -1;
+  double best = 0;
+  for (int k = near; k <= far; ++k) {
+    const int r = side < 0 ? rc - k : rc + k - 1;
+    if (r < 1 || r + 2 >= n)
+      continue;
+    if (step(r) > best) {
+      best = step(r);
+      best_r = r;
+    }
+  }
+  if (best_r < 0)
+    return std::numeric_limits<double>::quiet_NaN();
+  // The centroid of the positive steps within kEdgeRows of the steepest: an
+  // anti-aliased or blurred edge spreads its step over neighbouring rows in
+  // proportion to the coverage, so that the centroid is the edge itself.
+  double sum = 0, moment = 0;
+  for (int r = std::max(0, best_r - kEdgeRows); r <= std::min(n - 2, best_r + kEdgeRows); ++r) {
+    const double d = std::max(0.0, step(r));
+    sum += d;
+    moment += d * (r + 0.5);
+  }
+  return moment / sum;
+}
+
+double EdgeMiddle(const int32_t* b, int n, double c, double sign, const LineWidth& w) {
+  const double top = EdgeOf(b, n, c, sign, w, -1), bottom = EdgeOf(b, n, c, sign, w, 1);
+  if (!(bottom > top))
+    return std::numeric_limits<double>::quiet_NaN();
+  return (top + bottom) / 2;
+}
+
 // The conductor's centre in column x near the model's row there: the
 // profile of the column summed with those of its `along` neighbours on
 // either side, each shifted by the model's change of row so that the
@@ -196,6 +252,11 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     if (settled)
       break;
   }
+  if (w.half >= kEdgeHalf) {
+    const double middle = EdgeMiddle(buffer.data(), n, c, sign, w);
+    if (std::isfinite(middle))
+      c = middle;
+  }
   const double row = top + c;
   if (std::fabs(row - predicted) > search + 1)
     return {};
@@ -203,6 +264,75 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
 }
 
 }  // namespace
+
+ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
+                                const Coefficients& model, int fallback) {
+  // Rows kept about the model's row: the widest width's reach beyond its
+  // search, half its core plus kSearchHalfRows either side.
+  constexpr int kHalf = kWidestReach + kWidths.back().half + kSearchHalfRows + 1;
+  constexpr int kRows = 2 * kHalf + 1;
+  std::array<int64_t, kRows> profile{};
+  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
+  int summed = 0;
+  for (int k = 0; k < columns; ++k) {
+    const int x =
+        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
+                                                std::max(1, columns - 1)));
+    const double row = Evaluate(model, frame.U(x));
+    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
+      continue;
+    const int top = RoundToInt(row) - kHalf;
+    if (top < 0 || top + kRows > image.height)
+      continue;
+    for (int j = 0; j < kRows; ++j)
+      profile[static_cast<std::size_t>(j)] +=
+          Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
+    ++summed;
+  }
+  const ConductorWidthAt none{fallback, 0};
+  if (summed == 0)
+    return none;
+  // Prefix sums of the mean profile (whole grey levels of one column).
+  std::array<int32_t, kRows> mean{};
+  for (int j = 0; j < kRows; ++j)
+    mean[static_cast<std::size_t>(j)] =
+        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
+  std::array<int32_t, kRows + 1> sums{};
+  PrefixSums(mean.data(), kRows, sums.data());
+  // Each width's strongest response of each sign whose core holds the
+  // model's row, within kSearchHalfRows of that core.
+  struct Best {
+    double contrast = 0;
+    int row = 0;
+  };
+  std::array<std::array<Best, 2>, kWidths.size()> best{};  // [width][dark, bright]
+  double strongest = 0;
+  std::size_t sign = 0;
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    const int reach = kWidths[w].half + kSearchHalfRows;
+    for (int r = kHalf - reach; r <= kHalf + reach; ++r) {
+      const Contrast c = LineContrast(sums.data(), r, kWidths[w]);
+      if (c.dark > best[w][0].contrast)
+        best[w][0] = {c.dark, r};
+      if (c.bright > best[w][1].contrast)
+        best[w][1] = {c.bright, r};
+    }
+    for (std::size_t s = 0; s < 2; ++s) {
+      if (best[w][s].contrast > strongest) {
+        strongest = best[w][s].contrast;
+        sign = s;
+      }
+    }
+  }
+  if (strongest < kMinContrast)
+    return none;
+  ConductorWidthAt out = none;
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    if (best[w][sign].contrast >= kWidthContrastShare * strongest)
+      out = {static_cast<int>(w), best[w][sign].row - kHalf};
+  }
+  return out;
+}
 
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,

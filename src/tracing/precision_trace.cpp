@@ -68,8 +68,12 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
                  PrecisionTrace& out) {
   const int xa = span.xa, xb = span.xb;
   int width_index = 0;
-  const Coefficients coarse =
+  Coefficients coarse =
       precision::RefineConsensus(set.cols, slots, set.cands, consensus.c, &width_index);
+  const precision::ConductorWidthAt measured =
+      precision::ConductorWidth(image, span, coarse, width_index);
+  width_index = measured.width;
+  coarse[0] += measured.offset;
   const precision::LineWidth width = precision::kWidths[static_cast<std::size_t>(width_index)];
 
   // The centres in every third column of the span, near the consensus
@@ -146,9 +150,25 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
 
   // Credibility: the a-contrario test of the fitted curve against the
   // band's own responses, then the share, ends and scatter of its columns.
-  const double log10_nfa = precision::Log10Nfa(
-      set.columns_read, precision::SupportOf(set.cols, slots, c, kFinalTolerancePx), xb - xa + 1,
-      precision::CandidatesPerColumn(set), kFinalTolerancePx);
+  // When the conductor's middle was moved from the line the candidates
+  // followed (a lit stripe or an edge of a thick conductor), the candidates
+  // are counted along that line, and the offset, one of the
+  // 2 (half core + kSearchHalfRows) + 1 the width's search could choose,
+  // multiplies the tests.
+  // A thick conductor's candidates lie anywhere on the plateau of its box
+  // response: they are counted within a quarter of the width's core of the
+  // curve (at least kFinalTolerancePx), and the NFA is formed for that
+  // tolerance.
+  const double tolerance = std::max(kFinalTolerancePx, width.half / 2.0);
+  Coefficients followed = c;
+  followed[0] -= measured.offset;
+  const int support = measured.offset != 0
+                          ? precision::SupportOf(set.cols, slots, followed, tolerance)
+                          : precision::SupportOf(set.cols, slots, c, tolerance);
+  double log10_nfa = precision::Log10Nfa(set.columns_read, support, xb - xa + 1,
+                                         precision::CandidatesPerColumn(set), tolerance);
+  if (measured.offset != 0)
+    log10_nfa += std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
   const double share = out.columns_used;
   const double quarter = 0.02 * out.columns_total;
   if (log10_nfa >= precision::kMaxLog10Nfa) {
