@@ -91,30 +91,45 @@ constexpr int CentreMargin(const LineWidth& w) {
 }
 static_assert((2 * CentreMargin(kWidths.back()) + kSumChunk) / kSumChunk * kSumChunk <= kMaxWindow);
 
-// A conductor of width w with w.half >= kEdgeHalf (5 rows and more) is
-// centred midway between its edges rather than on its contrast: a lit top
-// and a shaded underside weigh its contrast unevenly, and before a
-// background brighter than the shade its underside even counts against it.
+// A conductor of width w with w.half >= kEdgeHalf (5 rows and more), or a
+// thinner one before a smooth background (kSmoothSpread), is centred
+// midway between its edges rather than on its contrast: a lit top and a
+// shaded underside weigh its contrast unevenly, and before a background
+// brighter than the shade its underside even counts against it. Before
+// rough texture (a tree line) a thin conductor's edges are less sure than
+// its contrast's centroid.
 constexpr int kEdgeHalf = 2;
+// A background is smooth when its rows spread at most this much about
+// their means, in R + G + B of one column (sensor noise of a few grey
+// levels per channel; foliage and trees spread far more).
+constexpr double kSmoothSpread = 4 * kRoughnessFloor;
 
 // The edge of the line of width w about row c (after the centroid) on side
 // `side` (-1 the top, +1 the underside): the steepest step of the profile b
 // in the line's direction (b falls into a dark line from above and rises
 // out of it below; a bright line the other way) between 0.7 half core and
 // the reach of the next wider box (the conductor may be up to a quarter
-// wider than that box's core) from c, located to a fraction of a row by the
-// centroid of the steps about it. NaN when there is none.
+// wider than that box's core) from c, less the background's own `slope`
+// per row (a tree line's gradient would shift both edges alike), located
+// to a fraction of a row by the centroid of the steps about it. NaN when
+// there is none.
 constexpr int kEdgeRows = 2;
-double EdgeOf(const int32_t* b, int n, double c, double sign, const LineWidth& w, int side) {
-  const std::size_t wi = static_cast<std::size_t>(&w - kWidths.data());
-  const double outer =
-      wi + 1 < kWidths.size() ? (2 * kWidths[wi + 1].half + 1) / 2.0 / 0.8 : w.half + 3.0;
+// Half the thickness of the thickest conductor width w is taken for: the
+// next wider box's core, of which the conductor may be a quarter wider.
+double OuterReach(const LineWidth& w) {
+  const auto wi = static_cast<std::size_t>(&w - kWidths.data());
+  return wi + 1 < kWidths.size() ? (2 * kWidths[wi + 1].half + 1) / 2.0 / 0.8 : w.half + 3.0;
+}
+
+double EdgeOf(const int32_t* b, int n, double c, double sign, double slope, const LineWidth& w,
+              int side) {
+  const double outer = OuterReach(w);
   const int near = RoundToInt(0.7 * w.half), far = static_cast<int>(std::ceil(outer)) + 1;
   const int rc = RoundToInt(c);
   // step(r) = b(r + 1) - b(r), the step between rows r and r + 1, turned so
   // that the edge sought is positive.
   const double turn = side < 0 ? -sign : sign;
-  const auto step = [&](int r) { return turn * (b[r + 1] - b[r]); };
+  const auto step = [&](int r) { return turn * (b[r + 1] - b[r] - slope); };
   int best_r = -1;
   double best = 0;
   for (int k = near; k <= far; ++k) {
@@ -140,9 +155,15 @@ double EdgeOf(const int32_t* b, int n, double c, double sign, const LineWidth& w
   return moment / sum;
 }
 
-double EdgeMiddle(const int32_t* b, int n, double c, double sign, const LineWidth& w) {
-  const double top = EdgeOf(b, n, c, sign, w, -1), bottom = EdgeOf(b, n, c, sign, w, 1);
-  if (!(bottom > top))
+double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope,
+                  const LineWidth& w) {
+  const double top = EdgeOf(b, n, c, sign, slope, w, -1),
+               bottom = EdgeOf(b, n, c, sign, slope, w, 1);
+  // Edges further apart than the conductor width w is taken for (a thin
+  // one's at most 2 rows wider than its core), or nearer than half its
+  // core, are not both the conductor's.
+  const double widest = w.half >= kEdgeHalf ? 2 * OuterReach(w) + 1 : 2 * w.half + 3;
+  if (!(bottom - top >= 0.5 * (2 * w.half + 1) && bottom - top <= widest))
     return std::numeric_limits<double>::quiet_NaN();
   return (top + bottom) / 2;
 }
@@ -206,8 +227,8 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     s_below += below;
     q_below += below * below;
   }
-  const double weight =
-      WeightOf(SignalToNoise(best, FlankSpread(s_above, q_above, s_below, q_below, w), count));
+  const double spread = FlankSpread(s_above, q_above, s_below, q_below, w);
+  const double weight = WeightOf(SignalToNoise(best, spread, count));
   if (weight <= 0)
     return {};
 
@@ -229,6 +250,7 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   const double t2 = hw * (hw + 1) * (2 * hw + 1) / 3.0;
   const double flank_distance = 2 * hw + flank + 1;  // rows between the flanks' centres
   double c = best_r;
+  double background_slope = 0;  // per row, between the flanks' means
   for (int iteration = 0; iteration < 4; ++iteration) {
     const int rc = RoundToInt(c);
     if (rc - hw - flank < 0 || rc + hw + flank >= n)
@@ -236,6 +258,7 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     const double above = sums.MeanOf(rc - hw - flank, rc - hw - 1);
     const double below = sums.MeanOf(rc + hw + 1, rc + hw + flank);
     const double mid = (above + below) / 2, slope = (below - above) / flank_distance;
+    background_slope = slope;
     const int32_t sum_b = sums.At(rc + hw + 1) - sums.At(rc - hw);
     const int32_t sum_rb =
         moments[static_cast<std::size_t>(rc + hw + 1)] - moments[static_cast<std::size_t>(rc - hw)];
@@ -252,9 +275,12 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     if (settled)
       break;
   }
-  if (w.half >= kEdgeHalf) {
-    const double middle = EdgeMiddle(buffer.data(), n, c, sign, w);
-    if (std::isfinite(middle))
+  if (w.half >= kEdgeHalf || spread <= kSmoothSpread * count) {
+    // Within the core about the centroid (a thin conductor's within a row
+    // of it): an edge of the background beside the conductor (a tree line)
+    // is not one of its edges.
+    const double middle = EdgeMiddle(buffer.data(), n, c, sign, background_slope, w);
+    if (std::fabs(middle - c) <= (w.half >= kEdgeHalf ? w.half + 1 : 1))
       c = middle;
   }
   const double row = top + c;

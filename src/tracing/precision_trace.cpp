@@ -42,7 +42,12 @@ std::string Percent(double share) {
 // the curve carried over from elsewhere: at least kStationSupport of the
 // columns within a sixteenth of the span either side of it (inside the
 // span) must be inliers. The first station that fails, or -1.
-constexpr double kStationSupport = 0.1;
+constexpr double kStationSupport = 0.07;
+// The outermost inliers lie within kEndGapShare of the span (at least
+// kMinEndGapPx columns) of its first and last column: a quartic carried
+// further than that beyond the conductor seen bends away from it.
+constexpr double kEndGapShare = 0.04;
+constexpr double kMinEndGapPx = 8;
 int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
                        const std::vector<Point>& inliers) {
   const double reach = std::max(2.0, (span.xb - span.xa) / 16.0);
@@ -104,12 +109,15 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
   curve.coefficients = c;
   double sum2 = 0, weighted_sum2 = 0;
   int near_first = 0, near_last = 0;
+  double first_u = 1, last_u = -1;
   for (const Point& p : inliers) {
     const double r = p.y - Evaluate(c, p.u);
     sum2 += r * r;
     weighted_sum2 += p.weight * r * r;
     near_first += p.u < -0.5 ? 1 : 0;
     near_last += p.u > 0.5 ? 1 : 0;
+    first_u = std::min(first_u, p.u);
+    last_u = std::max(last_u, p.u);
   }
   const auto n = static_cast<double>(inliers.size());
   out.residual_px = static_cast<float>(std::sqrt(sum2 / n));
@@ -171,6 +179,7 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
     log10_nfa += std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
   const double share = out.columns_used;
   const double quarter = 0.02 * out.columns_total;
+  const double end_gap = std::max(kMinEndGapPx, kEndGapShare * out.columns_total);
   if (log10_nfa >= precision::kMaxLog10Nfa) {
     char text[200];
     std::snprintf(text, sizeof text,
@@ -183,7 +192,9 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
                  " % of the columns between the line's ends agree on one conductor curve; at "
                  "least " +
                  Percent(kMinCredibleColumnShare) + " % must.";
-  } else if (near_first < quarter || near_last < quarter) {
+  } else if (near_first < quarter || near_last < quarter ||
+             span.centre_x + first_u * span.half_width > xa + end_gap ||
+             span.centre_x + last_u * span.half_width < xb - end_gap) {
     out.reason = "The conductor was not found near one end of the drawn line.";
   } else if (const int bare = UnsupportedStation(out, span, inliers); bare >= 0) {
     out.reason = "The conductor was not found near station " + std::to_string(bare) + ".";
