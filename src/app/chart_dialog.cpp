@@ -23,6 +23,7 @@
 #include "tension/chart_axes.h"
 #include "tension/stringing_chart_text.h"
 
+#include "state/failure.h"
 #include "state/file_access.h"
 
 namespace sarn {
@@ -165,7 +166,7 @@ ChartDialog::ChartDialog(QWidget* parent, std::function<void(const std::string&)
   layout->addLayout(middle, 1);
   layout->addLayout(buttons);
   resize(1000, 600);
-  Clear("まだ測定がありません");
+  Clear(Failure(MessageId::kWindowChartNoMeasurement));
 }
 
 ChartDialog::~ChartDialog() = default;
@@ -179,7 +180,7 @@ void ChartDialog::Show(const StringingChartResult& chart, const ChartMarks& mark
 
 void ChartDialog::Update(const StringingChartResult& result, const ChartMarks& marks) {
   if (!result.ok()) {
-    Clear(result.failure().English());
+    Clear(result.failure());
     return;
   }
   chart_ = *result;
@@ -196,9 +197,9 @@ void ChartDialog::Update(const StringingChartResult& result, const ChartMarks& m
     b->setEnabled(true);
 }
 
-void ChartDialog::Clear(const std::string& why) {
+void ChartDialog::Clear(const Failure& why) {
   chart_.reset();
-  summary_->setText(QStringLiteral("張力・弛度表を作成できません（%1）").arg(QText(why)));
+  summary_->setText(QText(Failure(MessageId::kWindowChartCannotMake, {why}).Japanese()));
   RemoveSeriesAndAxes(plot_);
   temperatures_->setRowCount(0);
   conditions_->setRowCount(0);
@@ -302,16 +303,16 @@ void ChartDialog::CopyTable() {
 
 bool ChartDialog::SaveFile(const std::string& caption, const std::string& suggested_name,
                            const std::string& filter,
-                           const std::function<bool(QByteArray* bytes, std::string* why)>& encode) {
+                           const std::function<bool(QByteArray* bytes)>& encode) {
   if (!chart_)
     return false;
   const std::optional<std::string> path = dialogs_->SaveFileName(caption, suggested_name, filter);
   if (!path)
     return false;
   QByteArray bytes;
-  std::string why;
-  if (!encode(&bytes, &why)) {
-    dialogs_->ShowError("ファイルを保存できません: " + *path + "\n" + why);
+  if (!encode(&bytes)) {
+    const Failure why(MessageId::kReportCannotEncodePng, {*path});
+    dialogs_->ShowError(Failure(MessageId::kWindowCannotSaveFile, {why}).Japanese());
     return false;
   }
   // Every file is replaced whole through the program's one writer; its
@@ -319,29 +320,24 @@ bool ChartDialog::SaveFile(const std::string& caption, const std::string& sugges
   if (Result<void> written =
           ReplaceFileWithBytes(*path, std::string_view(bytes.constData(), bytes.size()));
       !written) {
-    dialogs_->ShowError("ファイルを保存できません\n" + written.failure().Japanese());
+    dialogs_->ShowError(Failure(MessageId::kWindowCannotSaveFile, {written.failure()}).Japanese());
     return false;
   }
   return true;
 }
 
 bool ChartDialog::SaveCsv() {
-  return SaveFile("CSVで保存", "張力・弛度表.csv", "CSV (*.csv)",
-                  [this](QByteArray* bytes, std::string*) {
-                    *bytes = QByteArray::fromStdString(StringingChartCsv(*chart_));
-                    return true;
-                  });
+  return SaveFile("CSVで保存", "張力・弛度表.csv", "CSV (*.csv)", [this](QByteArray* bytes) {
+    *bytes = QByteArray::fromStdString(StringingChartCsv(*chart_));
+    return true;
+  });
 }
 
 bool ChartDialog::SavePng() {
-  return SaveFile("PNGで保存", "張力・弛度表.png", "PNG (*.png)",
-                  [this](QByteArray* bytes, std::string* why) {
-                    QBuffer buffer(bytes);
-                    if (buffer.open(QIODevice::WriteOnly) && PlotImage().save(&buffer, "PNG"))
-                      return true;
-                    *why = "PNG encoding failed";
-                    return false;
-                  });
+  return SaveFile("PNGで保存", "張力・弛度表.png", "PNG (*.png)", [this](QByteArray* bytes) {
+    QBuffer buffer(bytes);
+    return buffer.open(QIODevice::WriteOnly) && PlotImage().save(&buffer, "PNG");
+  });
 }
 
 QImage ChartDialog::PlotImage() const {

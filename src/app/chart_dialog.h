@@ -80,12 +80,11 @@ class ChartDialog : public QDialog {
  private:
   void FillPlot(const StringingChart& chart, const ChartMarks& marks);
   void FillTables(const StringingChartTexts& texts);
-  void Clear(const std::string& why);
+  void Clear(const Failure& why);
   // Asks for the file and writes what `encode` makes of the chart (false
-  // with a reason when it cannot); a failure is shown through ShowError.
+  // when it cannot); a failure is shown through ShowError.
   bool SaveFile(const std::string& caption, const std::string& suggested_name,
-                const std::string& filter,
-                const std::function<bool(QByteArray* bytes, std::string* why)>& encode);
+                const std::string& filter, const std::function<bool(QByteArray* bytes)>& encode);
 
   std::function<void(const std::string&)> copy_text_;
   std::unique_ptr<ChartSaveDialogs> dialogs_;

@@ -105,10 +105,9 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   // 報告書を保存… (Ctrl+S): the measurement report as PDF.
   void SaveReport();
   // 最近使った写真: the photos opened last, newest first, then the
-  // measurements (listed while OpenRecentMeasurement is set); filled each time
-  // the menu opens, from RecentFiles.
+  // measurements saved or opened last; filled each time the menu opens, from
+  // RecentFiles.
   QMenu* RecentMenu = nullptr;
-  std::function<void(const std::string&)> OpenRecentMeasurement;
   QAction* PrecisionAction = nullptr;
   QAction* ChartAction = nullptr;
   QAction* ReportAction = nullptr;

@@ -86,7 +86,7 @@ void Form1::ShowTrace() {
 }
 
 void Form1::MeasurementFailed(const Failure& why) {
-  dialogs_.MessageOk(why.English());
+  dialogs_.MessageOk(why.Japanese());
 }
 
 void Form1::ShowChart() {
@@ -124,7 +124,7 @@ void Form1::SaveReport() {
   const ReportContent content = BuildReportContent(session_, LocalTimeText(), SARN_VERSION);
   if (Result<void> written = WriteReportPdf(content, ReportImagesOf(session_.Photo()), *path);
       !written)
-    dialogs_.MessageOk(written.failure().English());
+    dialogs_.MessageOk(Failure(MessageId::kWindowReportNotSaved, {written.failure()}).Japanese());
 }
 
 }  // namespace sarn

@@ -55,8 +55,8 @@ bool Form1::LoadFrom(const std::string& path) {
     loaded_settings_ = result.settings;
     ShowLoadedPhoto();
     // A photo whose data ends early is shown as far as it goes, and said so.
-    if (!session_.Photo()->incomplete_message.empty())
-      dialogs_.MessageOk(session_.Photo()->incomplete_message);
+    if (const std::optional<int> row = session_.Photo()->first_missing_photo_row)
+      dialogs_.MessageOk(IncompletePhotoFailure(*row).Japanese());
     return true;
   }
   dialogs_.MessageOk(result.message);

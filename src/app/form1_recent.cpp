@@ -1,6 +1,6 @@
-// Form1's remembered places: the submenu 最近使った写真 at the end of the
-// bottom panel's context menu. The lists and the dialogs' last folders are
-// kept by RecentFiles in the user's configuration folder.
+// Form1's remembered places: the submenu 最近使った写真 of the bottom panel's
+// context menu, with the recent photos and then the recent measurements. The lists and the dialogs'
+// last folders are kept by RecentFiles in the user's configuration folder.
 
 #include <QFileInfo>
 
@@ -43,15 +43,13 @@ void Form1::FillRecentMenu() {
     entry->setData(QString::fromStdString(path));
     QObject::connect(entry, &QAction::triggered, [this, path] { OpenPhoto(path); });
   }
-  if (OpenRecentMeasurement) {
-    const std::vector<std::string> measurements = RecentFiles::Measurements();
-    if (!measurements.empty() && !RecentMenu->isEmpty())
-      RecentMenu->addSeparator();
-    for (const std::string& path : measurements) {
-      QAction* entry = RecentMenu->addAction(EntryText(number++, path));
-      entry->setData(QString::fromStdString(path));
-      QObject::connect(entry, &QAction::triggered, [this, path] { OpenRecentMeasurement(path); });
-    }
+  const std::vector<std::string> measurements = RecentFiles::Measurements();
+  if (!measurements.empty() && !RecentMenu->isEmpty())
+    RecentMenu->addSeparator();
+  for (const std::string& path : measurements) {
+    QAction* entry = RecentMenu->addAction(EntryText(number++, path));
+    entry->setData(QString::fromStdString(path));
+    QObject::connect(entry, &QAction::triggered, [this, path] { OpenMeasurementFile(path); });
   }
   // Filled afresh each time it opens, so it is never out of date; an empty
   // list says so.

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/form1.h"
+#include "app/recent_files.h"
 #include "session/saved_measurement.h"
 #include "toolkit/raster_image.h"
 
@@ -66,10 +67,15 @@ void Form1::SaveMeasurement() {
     dialogs_.MessageOk(Failure(MessageId::kSavedStaleResults).Japanese());
     return;
   }
+  // The file of this session, else the photo's name in the folder a
+  // measurement was last saved or opened in, else beside the photo.
   std::string suggested = measurement_file_name_;
   if (suggested.empty()) {
     const std::filesystem::path photo(session_.PhotoPath());
-    suggested = (photo.parent_path() / (photo.stem().string() + kSavedFileSuffix)).string();
+    std::filesystem::path folder = RecentFiles::LastFolder(RecentFiles::Dialog::Measurement);
+    if (folder.empty())
+      folder = photo.parent_path();
+    suggested = (folder / (photo.stem().string() + kSavedFileSuffix)).string();
   }
   const std::optional<std::string> chosen =
       dialogs_.SaveFileName("測定を保存", suggested, kMeasurementFilter);
@@ -88,11 +94,16 @@ bool Form1::SaveMeasurementTo(const std::string& path) {
     return false;
   }
   measurement_file_name_ = path;
+  RecentFiles::AddMeasurement(path);
   return true;
 }
 
 void Form1::OpenMeasurement() {
+  // The file of this session, else the folder a measurement was last saved
+  // or opened in, else the photo's.
   std::string initial = measurement_file_name_;
+  if (initial.empty())
+    initial = RecentFiles::LastFolder(RecentFiles::Dialog::Measurement);
   if (initial.empty() && !session_.PhotoPath().empty())
     initial = std::filesystem::path(session_.PhotoPath()).parent_path().string();
   const std::optional<std::string> chosen =
@@ -131,6 +142,8 @@ bool Form1::OpenMeasurementFile(const std::string& path) {
   }
   dialog_file_name_ = plan.photo_path;
   measurement_file_name_ = path;
+  RecentFiles::AddPhoto(plan.photo_path);
+  RecentFiles::AddMeasurement(path);
   loaded_settings_ = saved.inputs.load;
   ShowLoadedPhoto();
   ShowSettings(saved.inputs.load);

@@ -177,7 +177,7 @@ double DrawChart(Page& page, const ReportContent& content, double y) {
   y = Heading(page, y, QStringLiteral("張力・弛度表"));
   if (!content.chart.ok()) {
     page.Text(kMargin, y, kContentWidth, 5,
-              QStringLiteral("作成できません（") + QText(content.chart.failure().English()) +
+              QStringLiteral("作成できません（") + QText(content.chart.failure().Japanese()) +
                   QStringLiteral("）"),
               8.5);
     return y + 6;

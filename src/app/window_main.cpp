@@ -40,7 +40,7 @@ int RunWindow(int argc, char** argv) {
   const WireDataResult wires = ReadWireData(folder + "/SetDT.dat");
   if (!wires.ok()) {
     std::cerr << "sarn: " << wires.failure().English() << '\n';
-    dialogs.MessageOk(wires.failure().English());
+    dialogs.MessageOk(wires.failure().Japanese());
     return 1;
   }
 

@@ -6,6 +6,7 @@
 
 #include "output/result_text.h"
 #include "session/raster_pixels.h"
+#include "session/trace_reason.h"
 #include "state/numeric.h"
 #include "tracing/hi_dat.h"
 #include "tracing/scan_check.h"
@@ -303,8 +304,10 @@ void MeasurementSession::Scan() {
     if (trace_->credible)
       PlaceGuidesOnRows(trace_->StationRows, img_scale_, &guides_);
     else
-      // The tracer words its reason in English only; it is carried as a value.
-      measurement_failure_ = Failure(MessageId::kTraceNotCredible, {trace_->reason});
+      // The tracer words its reason in English only; the catalogue's entry
+      // for it gives the window its Japanese.
+      measurement_failure_ =
+          Failure(MessageId::kTraceNotCredible, {TraceReasonFailure(trace_->reason)});
   }
   events_->Scanned();
   if (measurement_failure_) {

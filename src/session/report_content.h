@@ -69,7 +69,7 @@ struct ReportResults {
   bool ratio_red = false;                     // Label4(1) on red (above 100), else yellow
   std::string specified_sag_m;                // Label4(6)
   std::optional<double> specified_sag_value;  // m, for the mark on the chart
-  std::string failure;                        // why the evaluation stopped, if it did
+  std::string failure;                        // why the evaluation stopped, if it did (Japanese)
 };
 
 inline constexpr const char* kDefaultReportTitle = "架空電線 弛度・張力測定報告書";

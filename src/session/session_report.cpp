@@ -66,7 +66,7 @@ ReportContent BuildReportContent(const MeasurementSession& session, const std::s
   results.ratio_red = shown.ratio_red;
   results.specified_sag_m = LabelCaption(shown.specified_sag);
   results.specified_sag_value = session.Tension().SpecifiedSag;
-  results.failure = session.Tension().ok() ? std::string() : session.Tension().failure->English();
+  results.failure = session.Tension().ok() ? std::string() : session.Tension().failure->Japanese();
 
   if (session.Scanned()) {
     const ScanGuides& guides = session.GuideLines();

@@ -273,6 +273,42 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
     {kTermResultText, "result text", "結果テキスト"},
     {kTermRed, "red", "赤"},
     {kTermYellow, "yellow", "黄"},
+    // Precision tracing's reasons for finding no credible conductor.
+    {kTraceNoPicture, "There is no picture to trace.", "トレースする画像がありません。"},
+    {kTraceLineTooShort,
+     "The drawn line is too short, or lies outside the picture, to trace the conductor along it.",
+     "引いた線が短すぎるか画像の外にあるため、線に沿って電線をトレースできません。"},
+    {kTraceNoConductorInBand, "No conductor was found in the band below the drawn line.",
+     "引いた線の下の帯に電線が見つかりません。"},
+    {kTraceByChance,
+     "The traced curve stands out of the band's own texture too little: it could arise by "
+     "chance {0} times; less than once is credible.",
+     "トレースした曲線が帯の模様からほとんど際立っていません。偶然に {0} "
+     "回生じうる曲線です。信頼できるのは 1 回未満です。"},
+    {kTraceTooFewColumns,
+     "Only {0} % of the columns between the line's ends agree on one conductor curve; at least "
+     "{1} % must.",
+     "線の両端の間の列のうち、一つの電線の曲線に一致するのは {0} % だけです。{1} % "
+     "以上が必要です。"},
+    {kTraceEndMissing, "The conductor was not found near one end of the drawn line.",
+     "引いた線の一方の端の近くで電線が見つかりません。"},
+    {kTraceStationMissing, "The conductor was not found near station {0}.",
+     "測点 {0} の近くで電線が見つかりません。"},
+    {kTraceScatter,
+     "The conductor's points scatter {0} px around the fitted curve; at most {1} px is credible.",
+     "電線の点が当てはめた曲線の周りに {0} px ばらついています。信頼できるのは {1} px "
+     "までです。"},
+    {kTraceFainterLineAbove,
+     "A fainter line runs above the traced conductor; draw the line just above the conductor "
+     "meant.",
+     "トレースした電線の上に、より淡い線があります。測る電線のすぐ上に線を引いてください。"},
+    {kTraceOther, "{0}", "電線の曲線が信頼できる条件を満たしません ({0})"},
+    // The window's own messages.
+    {kWindowChartNoMeasurement, "no measurement yet", "まだ測定がありません"},
+    {kWindowChartCannotMake, "the stringing chart cannot be made ({0})",
+     "張力・弛度表を作成できません（{0}）"},
+    {kWindowCannotSaveFile, "the file cannot be saved\n{0}", "ファイルを保存できません\n{0}"},
+    {kWindowReportNotSaved, "the report was not saved\n{0}", "報告書を保存できませんでした\n{0}"},
 }};
 
 constexpr bool InEnumOrder() {

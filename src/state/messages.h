@@ -183,6 +183,23 @@ enum class MessageId : uint16_t {
   kTermResultText,
   kTermRed,
   kTermYellow,
+  // Precision tracing's reasons for finding no credible conductor: the
+  // tracer's own English texts, found again by TraceReasonFailure.
+  kTraceNoPicture,
+  kTraceLineTooShort,
+  kTraceNoConductorInBand,
+  kTraceByChance,       // {0} how many times the curve could arise by chance
+  kTraceTooFewColumns,  // {0} the share found, {1} the share needed, per cent
+  kTraceEndMissing,
+  kTraceStationMissing,  // {0} the station
+  kTraceScatter,         // {0} the scatter, {1} the most credible, pixels
+  kTraceFainterLineAbove,
+  kTraceOther,  // {0} a reason the catalogue does not know, as the tracer wrote it
+  // The window's own messages.
+  kWindowChartNoMeasurement,
+  kWindowChartCannotMake,  // {0} why
+  kWindowCannotSaveFile,   // {0} why (naming the path)
+  kWindowReportNotSaved,   // {0} why (naming the path)
 
   kCount  // not a message: the number of entries
 };

@@ -39,13 +39,15 @@ class FakeDialogs : public tk::Dialogs {
     save_suggested.push_back(suggested_name);
     return save_result;
   }
-  std::optional<std::string> OpenFileName(const std::string& caption, const std::string&,
+  std::optional<std::string> OpenFileName(const std::string& caption, const std::string& initial,
                                           const std::string&) override {
     open_captions.push_back(caption);
+    open_initial.push_back(initial);
     return open_file_result;
   }
   void EndProgram() override { ++end_program_calls; }
   std::vector<std::string> open_captions;
+  std::vector<std::string> open_initial;
   std::optional<std::string> open_file_result;  // nullopt: the user cancels
   std::vector<std::string> save_captions;
   std::vector<std::string> save_suggested;

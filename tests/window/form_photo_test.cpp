@@ -346,6 +346,14 @@ TEST_F(FormPhoto, PrecisionTracingDrawsTheCurveAndCopiesItsResult) {
   form_->PrecisionAction->trigger();
   EXPECT_FALSE(form_->Curve1[0]->Visible());
   EXPECT_EQ(clipboard_.text, scanned);
+
+  // A line too short to trace: the window says why, in Japanese.
+  form_->PrecisionAction->trigger();
+  DrawLine(600, 300, 620, 300);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0],
+            "精密トレースで信頼できる電線が見つかりません: "
+            "引いた線が短すぎるか画像の外にあるため、線に沿って電線をトレースできません。");
 }
 
 // The chart dialog follows the measurement; the report is written where the
@@ -372,7 +380,8 @@ TEST_F(FormPhoto, ChartDialogAndReportFromTheContextMenu) {
 
 // What the window remembers from one session to the next, in the user's
 // configuration folder (a temporary one here): the photo dialog's folder, the
-// recent photos that the submenu 最近使った写真 opens, the report's folder.
+// recent photos and measurements that the submenu 最近使った写真 opens, the
+// report's and the measurements' folders.
 TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   ASSERT_NE(config, nullptr);
@@ -390,6 +399,11 @@ TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   const TempFolder reports;
   dialogs_.save_result = reports.PathOf("first.pdf");
   form_->ReportAction->trigger();
+  const TempFolder measurements;
+  dialogs_.save_result = measurements.PathOf("first.sarn.json");
+  form_->SaveMeasurementAction->trigger();
+  ASSERT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  const std::string copied = clipboard_.text;
 
   // A new session: the dialogs start where the last ones ended.
   form_.reset();
@@ -397,9 +411,12 @@ TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   dialogs_.open_result.reset();
   form_->Command1->click();
   EXPECT_EQ(dialogs_.initial_names.back(), elsewhere.path());
+  dialogs_.open_file_result.reset();
+  form_->OpenMeasurementAction->trigger();
+  EXPECT_EQ(dialogs_.open_initial.back(), measurements.path());
   emit form_->RecentMenu->aboutToShow();
   const QList<QAction*> entries = form_->RecentMenu->actions();
-  ASSERT_EQ(entries.size(), 2);
+  ASSERT_EQ(entries.size(), 4);  // two photos, a separator, the measurement
   EXPECT_EQ(entries[1]->data().toString().toStdString(), photo_);
   EXPECT_NE(entries[1]->text().indexOf(QStringLiteral("span.JPG")), -1);
   entries[1]->trigger();
@@ -407,6 +424,14 @@ TEST_F(FormPhoto, RemembersPlacesFromOneSessionToTheNext) {
   dialogs_.save_result.reset();
   form_->ReportAction->trigger();
   EXPECT_EQ(dialogs_.save_suggested.back(), reports.PathOf("span-report.pdf"));
+  DrawSampleLine();
+  form_->SaveMeasurementAction->trigger();
+  EXPECT_EQ(dialogs_.save_suggested.back(), measurements.PathOf("span.sarn.json"));
+  EXPECT_EQ(entries[3]->data().toString().toStdString(), measurements.PathOf("first.sarn.json"));
+  clipboard_.text.clear();
+  entries[3]->trigger();
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  EXPECT_EQ(clipboard_.text, copied);
 }
 
 // 測定を保存… and 測定を開く…: a measurement saved with inputs, a mode and a

@@ -56,7 +56,7 @@ SyntheticMeasurement MakeSyntheticMeasurement(int width, int height) {
   c.results.ratio_red = outcome.shown.ratio_red;
   c.results.specified_sag_m = outcome.shown.specified_sag.value_or("");
   c.results.specified_sag_value = outcome.SpecifiedSag;
-  c.results.failure = outcome.ok() ? std::string() : outcome.failure->English();
+  c.results.failure = outcome.ok() ? std::string() : outcome.failure->Japanese();
   c.chart = ComputeStringingChart(state, outcome.PresentTension);
   c.version = "0.1.0";
   return m;

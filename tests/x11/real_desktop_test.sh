@@ -12,7 +12,10 @@
 # they were; 画像ファイル読み込み opens Qt's file dialog in Japanese (its
 # screenshot file_dialog.png stays in ARTIFACT_DIR). Then unticks 上下を削除:
 # the whole photo's overview is taller than the screen, so the window grows to
-# the outer height recorded while it was maximised.
+# the outer height recorded while it was maximised. Between those, 測定を保存…
+# (Ctrl+Shift+S) saves the measurement through Qt's dialog, the window is
+# closed, a new sarn opens the file with 測定を開く… (Ctrl+O) and must put
+# the same text on the clipboard (screenshots save_dialog.png, reopened.png).
 # Exits 77 (skipped) when a tool is missing. Every process it starts is
 # ended on exit.
 set -uo pipefail
@@ -239,8 +242,59 @@ timeout 10 xdotool key --window "$dialog" Escape
 dialog_closed() { ! timeout 5 xdotool search --onlyvisible --pid "$sarn_pid" | grep -qvx "$window"; }
 wait_for 15 dialog_closed || fail "the file dialog did not close on Escape"
 
-# The measurement saved, the window closed and the file reopened: the same
-# clipboard text (the step goes here, before the photo is reloaded below).
+echo "-- 測定を保存… (Ctrl+Shift+S), the window closed, sarn started again, 測定を開く… (Ctrl+O)"
+saved=$work/span.sarn.json
+# choose_file PATH: in the file dialog that opens, types PATH over the name
+# offered and accepts it (a second Return when the first only closed the
+# name completion's list).
+choose_file() {
+  wait_for 30 find_dialog || fail "no file dialog opened"
+  sleep 0.5
+  timeout 10 xdotool windowactivate --sync "$dialog" key ctrl+a type --delay 5 "$1" ||
+    fail "xdotool could not type into the file dialog"
+  sleep 0.3
+  timeout 10 xdotool key Return || fail "xdotool could not accept the file"
+  sleep 0.5
+  if find_dialog; then timeout 10 xdotool key Return; fi
+}
+timeout 10 xdotool windowactivate --sync "$window" key ctrl+shift+s || fail "xdotool: Ctrl+Shift+S"
+wait_for 30 find_dialog || fail "Ctrl+Shift+S opened no dialog"
+sleep 1
+timeout 20 import -window root "$artifact_dir/save_dialog.png" ||
+  echo "   (no screenshot: import failed)"
+echo "   dialog \"$(timeout 5 xdotool getwindowname "$dialog")\"; screenshot" \
+     "$artifact_dir/save_dialog.png"
+choose_file "$saved"
+wait_for 15 test -s "$saved" || fail "no measurement file $saved"
+wait_for 15 dialog_closed || fail "a box stayed open after saving"
+grep -q '"version"' "$saved" || fail "$saved is not a saved measurement"
+# Closed through the window manager (openbox's Alt+F4), as a user closes it.
+timeout 10 xdotool windowactivate --sync "$window" key alt+F4 || fail "xdotool: Alt+F4"
+ended() { [ ! -d "/proc/$sarn_pid" ] || grep -q '^[^)]*) Z' "/proc/$sarn_pid/stat"; }
+wait_for 30 ended || fail "sarn did not end when its window was closed"
+wait "$sarn_pid" || fail "sarn ended with status $? when its window was closed"
+# The clipboard went with the window; only the reopened one can fill it again.
+if timeout 5 xclip -selection clipboard -o >"$work/closed.txt" 2>/dev/null &&
+  [ -s "$work/closed.txt" ]; then
+  fail "the clipboard still holds text after sarn ended"
+fi
+start_sarn reopen.log
+last="" steady=0
+wait_for 30 steady_in maximised 3 || fail "the new window did not open maximised"
+timeout 10 xdotool windowactivate --sync "$window" key ctrl+o || fail "xdotool: Ctrl+O"
+choose_file "$saved"
+wait_for 60 clipboard_changed || fail "the reopened measurement put no result text on the clipboard"
+if ! cmp -s "$work/window.txt" "$work/measure.txt"; then
+  diff <(od -c "$work/window.txt") <(od -c "$work/measure.txt")
+  fail "the reopened measurement's clipboard differs from the first window's"
+fi
+last="" steady=0
+wait_for 60 steady_in normal 10 || fail "the reopened window did not settle (last: $last)"
+find_dialog && fail "a box opened with the measurement: $(xdotool getwindowname "$dialog")"
+timeout 20 import -window root "$artifact_dir/reopened.png" || echo "   (no screenshot: import failed)"
+[ "$(geometry "$window")" = "$inner_x $inner_y $inner_width $inner_height" ] ||
+  fail "the reopened window is at $(geometry "$window"), not $inner_x $inner_y $inner_width $inner_height"
+echo "   the same clipboard text; screenshot $artifact_dir/reopened.png"
 
 echo "-- untick 上下を削除 (Check4, at 4,52 in the bottom panel)"
 timeout 10 xdotool mousemove --sync --window "$window" 12 $((inner_height - 75 + 60)) click 1 ||
@@ -259,5 +313,5 @@ wait_for 60 grown ||
   fail "outer height $height at top $top, not the maximised outer height $max_outer_height at 0"
 echo "   outer height $height, the maximised window's"
 echo "PASS: window placed at 0,0, ${inner_width} px wide inside; clipboard equals sarn measure;" \
-     "a click changes nothing; the file dialog speaks Japanese; the whole photo fills the" \
-     "maximised height"
+     "a click changes nothing; the file dialog speaks Japanese; a saved measurement reopened" \
+     "in a new window gives the same clipboard; the whole photo fills the maximised height"
