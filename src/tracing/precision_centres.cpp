@@ -332,8 +332,6 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
     int row = 0;
   };
   std::array<std::array<Best, 2>, kWidths.size()> best{};  // [width][dark, bright]
-  double strongest = 0;
-  std::size_t sign = 0;
   for (std::size_t w = 0; w < kWidths.size(); ++w) {
     const int reach = kWidths[w].half + kSearchHalfRows;
     for (int r = kHalf - reach; r <= kHalf + reach; ++r) {
@@ -343,13 +341,20 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
       if (c.bright > best[w][1].contrast)
         best[w][1] = {c.bright, r};
     }
-    for (std::size_t s = 0; s < 2; ++s) {
-      if (best[w][s].contrast > strongest) {
-        strongest = best[w][s].contrast;
-        sign = s;
-      }
-    }
   }
+  // The sign of the line the candidates followed: their width's stronger
+  // response at the model's row (between two bright conductors the gap is
+  // a dark line, which may answer more strongly than either).
+  Contrast at_model{0, 0};
+  for (int r = kHalf - kSearchHalfRows; r <= kHalf + kSearchHalfRows; ++r) {
+    const Contrast c = LineContrast(sums.data(), r, kWidths[static_cast<std::size_t>(fallback)]);
+    at_model.dark = std::max(at_model.dark, c.dark);
+    at_model.bright = std::max(at_model.bright, c.bright);
+  }
+  const std::size_t sign = at_model.dark >= at_model.bright ? 0 : 1;
+  double strongest = 0;
+  for (const auto& b : best)
+    strongest = std::max(strongest, b[sign].contrast);
   if (strongest < kMinContrast)
     return none;
   ConductorWidthAt out = none;
