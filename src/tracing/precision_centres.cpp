@@ -396,4 +396,61 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
   }
   return points;
 }
+bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                        int width) {
+  constexpr int kUp = 140, kDown = kWidestReach + 2;  // rows kept above and below the curve
+  constexpr int kRows = kUp + kDown + 1;
+  std::array<int64_t, kRows> profile{};
+  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
+  int summed = 0;
+  double nearest_line = kUp;  // the least rows from the drawn line down to the curve
+  for (int k = 0; k < columns; ++k) {
+    const int x =
+        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
+                                                std::max(1, columns - 1)));
+    const double row = Evaluate(curve, frame.U(x));
+    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
+      continue;
+    nearest_line = std::min(nearest_line, row - frame.LineRow(x));
+    const int top = RoundToInt(row) - kUp;
+    if (top < 0 || top + kRows > image.height)
+      continue;
+    for (int j = 0; j < kRows; ++j)
+      profile[static_cast<std::size_t>(j)] +=
+          Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
+    ++summed;
+  }
+  if (summed == 0)
+    return false;
+  std::array<int32_t, kRows> mean{};
+  for (int j = 0; j < kRows; ++j)
+    mean[static_cast<std::size_t>(j)] =
+        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
+  std::array<int32_t, kRows + 1> sums{};
+  PrefixSums(mean.data(), kRows, sums.data());
+  const LineWidth& own = kWidths[static_cast<std::size_t>(width)];
+  Contrast conductor{0, 0};
+  for (int r = kUp - 1; r <= kUp + 1; ++r) {
+    const Contrast c = LineContrast(sums.data(), r, own);
+    conductor.dark = std::max(conductor.dark, c.dark);
+    conductor.bright = std::max(conductor.bright, c.bright);
+  }
+  const bool dark = conductor.dark >= conductor.bright;
+  const double floor = kLineAboveShare * std::max(conductor.dark, conductor.bright);
+  // Rows above the curve that lie below the drawn line, and cores clear of
+  // the conductor (half the thickest it may be); a lower flank inside the
+  // conductor, of the same tone, only lowers a response.
+  const int highest = kUp - static_cast<int>(std::floor(std::min<double>(kUp, nearest_line)));
+  const int clear = kUp - static_cast<int>(std::ceil(OuterReach(own)));
+  for (std::size_t w = 0; w <= static_cast<std::size_t>(width); ++w) {
+    const LineWidth& lw = kWidths[w];
+    for (int r = std::max(highest + lw.half, ReachOf(lw)); r + lw.half < clear; ++r) {
+      const Contrast c = LineContrast(sums.data(), r, lw);
+      if ((dark ? c.dark : c.bright) >= floor && floor >= kMinContrast)
+        return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace sarn::precision

@@ -50,4 +50,15 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
                                   const SpanFrame& frame, const Coefficients& model, int search,
                                   int along, const LineWidth& width);
 
+// Whether a line of the conductor's tone runs between the drawn line and
+// the traced conductor (of width index `width`, its curve `curve`): in the
+// mean profile of up to kProfileColumns columns aligned on the curve, a
+// box no wider than the conductor's, wholly above it and below the drawn
+// line, answers with at least kLineAboveShare of the conductor's own
+// contrast. Texture averages out along the curve; a conductor parallel to
+// it does not.
+inline constexpr double kLineAboveShare = 0.35;
+bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                        int width);
+
 }  // namespace sarn::precision

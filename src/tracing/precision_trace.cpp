@@ -205,6 +205,10 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
                   "px is credible.",
                   double{out.residual_px}, double{kMaxCredibleResidualPx});
     out.reason = text;
+  } else if (precision::LineAboveConductor(image, span, c, width_index)) {
+    out.reason =
+        "A fainter line runs above the traced conductor; draw the line just above the "
+        "conductor meant.";
   } else {
     out.credible = true;
     out.reason.clear();

@@ -1,6 +1,6 @@
 // The stages of precision tracing on their own: the fit, the a-contrario
 // test, the candidates of a thick conductor, its centre, and the choice of
-// the nearest of two conductors.
+// the nearest of two conductors (and a conductor seen above the one traced).
 
 #include <gtest/gtest.h>
 
@@ -109,6 +109,11 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     ASSERT_GT(centres.size(), 60u);
     for (const Point& p : centres)
       EXPECT_NEAR(p.y, c.want, 0.5);
+    // Traced on the lower conductor, the upper one shows between it and the
+    // drawn line; on the upper one nothing does.
+    const Coefficients lower{c.rows.back(), 0, 0, 0, 0}, upper{c.want, 0, 0, 0, 0};
+    EXPECT_EQ(LineAboveConductor(view, span, lower, measured.width), c.rows.size() > 1);
+    EXPECT_FALSE(LineAboveConductor(view, span, upper, measured.width));
   }
 }
 
