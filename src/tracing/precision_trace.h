@@ -47,8 +47,10 @@
 //     kMaxCredibleResidualPx. For a thick conductor the candidates are
 //     counted within a quarter of its core (tol grows, and p with it), along
 //     the line they followed when its middle lies elsewhere (the offset, one
-//     of 2 (half core + 3) + 1, multiplies N_tests). A curve that fails is
-//     refused with the reason.
+//     of 2 (half core + 3) + 1, multiplies N_tests). A line of the
+//     conductor's tone between the drawn line and the curve, in the mean
+//     profile along it, means a conductor above the one traced. A curve that
+//     fails is refused with the reason.
 //
 // Cost: on a 5000 x 1667 working image with a span of 4800 columns, a first
 // trace in a fresh process stays within a few milliseconds (see
