@@ -5,6 +5,8 @@
 # make accuracy builds the release tree and runs the accuracy campaign (real
 #            backgrounds from Debian's wallpaper packages, installed when missing)
 # make install [PREFIX=/usr/local]  builds the program alone and installs it
+# make lens-accuracy renders distorted photos of four cameras and measures them
+#            with lens correction on and off (release tree)
 # make package builds a release tree of the program alone and a .deb with CPack
 
 BUILD_DIR ?= build
@@ -14,7 +16,7 @@ PKG_DIR ?= build-pkg
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench accuracy install package format clean
+.PHONY: all deps build run test bench accuracy lens-accuracy install package format clean
 
 all: build
 
@@ -53,6 +55,15 @@ ACCURACY_COUNT ?= 320
 accuracy: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	bash scripts/accuracy.sh $(BENCH_DIR) $(ACCURACY_COUNT)
+
+# Spans at four cameras' own sizes, distorted by their lenses as lensfun models
+# them, measured with --lens auto --precision and --lens off --precision
+# against the undistorted truth: a table by camera and chord height.
+LENS_WORK ?= $(BENCH_DIR)/lens-accuracy
+lens-accuracy: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BENCH_DIR) --target sarn sarn_data sarn_lens_accuracy -j$(JOBS)
+	$(BENCH_DIR)/tests/support/sarn_lens_accuracy $(BENCH_DIR)/src/app/sarn $(LENS_WORK)
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)

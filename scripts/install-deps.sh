@@ -12,6 +12,7 @@ packages=(
   libjpeg-dev           # libjpeg API of libjpeg-turbo: scaled, row-streamed photo decoding
   libexif-dev           # EXIF of a photo: capture date, orientation, camera and lens
   libheif-dev           # HEIC/HEIF photos: decoding, their rotation and mirroring, their EXIF
+  liblensfun-dev liblensfun-data-v1  # lensfun: camera and lens database, lens distortion correction
   libgtest-dev libgmock-dev
   libbenchmark-dev
   fonts-ipafont-gothic  # Japanese captions (stands in for "ＭＳ Ｐゴシック"), embedded in reports

@@ -78,6 +78,16 @@ void AddMeasureOptions(CLI::App& command, MeasureOptions& options) {
                 "precision tracing: follow the conductor across every column and take the sag "
                 "from the fitted curve")
       ->disable_flag_override();
+  command
+      .add_option_function<std::string>(
+          "--lens", [&options](const std::string& text) { options.lens = *ParseLensChoice(text); },
+          "lens distortion correction: auto (camera, lens and focal length from the photo's "
+          "EXIF), off (default), or \"MAKER|MODEL|LENS|FOCAL_MM\" from the lens database (LENS "
+          "empty for a fixed-lens camera, FOCAL_MM empty for a prime)")
+      ->check(TextRule(
+          "auto|off|MAKER|MODEL|LENS|FOCAL_MM",
+          [](const std::string& text) { return ParseLensChoice(text).has_value(); },
+          "takes auto, off or \"MAKER|MODEL|LENS|FOCAL_MM\""));
   command.add_flag("--chart", options.chart, "add the stringing chart to the JSON")
       ->disable_flag_override();
   AddChartRangeOptions(command, options.range, &options.saved_from);
@@ -108,6 +118,7 @@ constexpr const char* kInputOptions[] = {"--line",
                                          "--height-correction",
                                          "--view-width",
                                          "--precision",
+                                         "--lens",
                                          "--save"};
 
 }  // namespace
@@ -133,6 +144,7 @@ PreparedSession PrepareSession(const std::string& photo, const MeasureOptions& o
   inputs.threshold_text = options.threshold_text;
   inputs.criterion = options.criterion;
   inputs.precision = options.precision;
+  inputs.lens = options.lens;
   session.SetInputs(data, inputs);
 
   LoadQuestions no_questions;  // a retry is never asked: the answer is no

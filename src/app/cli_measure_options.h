@@ -28,6 +28,7 @@ struct MeasureOptions {
   int view_width = 1004;
   bool json = false;
   bool precision = false;  // trace the whole conductor, sag from the fitted curve
+  LensChoice lens;         // lens distortion correction (off by default)
   bool chart = false;      // add the stringing chart to the JSON
   TemperatureRange range;  // of the chart
   std::string report;      // PDF to write (a folder with --batch)

@@ -81,7 +81,8 @@ SavedRun MeasureSaved(const std::string& file, const WireData& data, const CliCo
   }
   RestoreMeasurement(saved, plan.wire_index, *session);
   const std::vector<ResultDifference> differences = CompareResults(saved.results, *session);
-  run.reproduction = ReproductionText(saved, plan, differences, Language::kEnglish);
+  run.reproduction =
+      ReproductionText(saved, plan, session->LensNotApplied(), differences, Language::kEnglish);
   run.saved_json = SavedJson(file, saved, plan, differences);
   run.session = std::move(session);
   return run;

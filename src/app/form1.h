@@ -108,7 +108,15 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   // measurements saved or opened last; filled each time the menu opens, from
   // RecentFiles.
   QMenu* RecentMenu = nullptr;
+  // レンズ補正 (Ctrl+L): lens correction on (from the photo's EXIF, or the
+  // camera and lens chosen below) or off, kept for the session.
+  void SetLensCorrection(bool on);
+  // カメラ・レンズ… (Ctrl+K): a camera and lens from the database, for photos
+  // without EXIF; choosing one switches correction on.
+  void ChooseCameraLens();
   QAction* PrecisionAction = nullptr;
+  QAction* LensAction = nullptr;
+  QAction* CameraLensAction = nullptr;
   QAction* ChartAction = nullptr;
   QAction* ReportAction = nullptr;
   // 測定を保存… (Ctrl+Shift+S): the measurement as NAME.sarn.json.
@@ -189,6 +197,10 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   // The distance and height boxes follow the correction boxes.
   void EnableCorrectionInputs();
   void ShowTrace();
+  void CreateLensActions();
+  // With correction off: once per photo, after the chain has run, says how
+  // much correction would change the sag when it matters.
+  void AdviseLensCorrection();
   void UpdateChart();
   void BindHandlers();
   // After a photo loads, the window's height follows the overview.
@@ -237,6 +249,8 @@ class Form1 : public tk::Window, private SessionEvents, private LoadQuestions {
   // The settings the shown photo was loaded at (Text5 may have been retyped since).
   std::optional<LoadSettings> loaded_settings_;
   std::optional<tk::BusyCursor> busy_;  // while a photo loads
+  LensChoice manual_lens_;              // the camera and lens chosen in the dialog, if any
+  std::string lens_advised_for_;        // the photo whose lens advice was shown
 };
 
 }  // namespace sarn

@@ -47,7 +47,8 @@ void Form1::CreateContextMenu() {
   ReportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   ReportAction->setShortcutContext(Qt::WindowShortcut);
   QObject::connect(ReportAction, &QAction::triggered, [this] { SaveReport(); });
-  for (QAction* action : {PrecisionAction, ChartAction, ReportAction})
+  CreateLensActions();
+  for (QAction* action : {PrecisionAction, LensAction, CameraLensAction, ChartAction, ReportAction})
     Frame1->addAction(action);
   // The panel's children keep their own menus (a text box's edit menu).
 }

@@ -11,6 +11,7 @@ void Form1::SagComputed() {
   Label4[0]->SetCaption(LabelCaption(shown.present_sag));
   for (size_t i = 0; i < 3; ++i)
     Label4[3 + i]->SetCaption(LabelCaption(shown.estimates[i]));
+  AdviseLensCorrection();
 }
 
 void Form1::Evaluated() {

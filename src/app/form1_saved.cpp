@@ -161,7 +161,8 @@ bool Form1::OpenMeasurementFile(const std::string& path) {
   ShowTrace();
 
   const std::string said =
-      ReproductionText(saved, plan, CompareResults(saved.results, session_), Language::kJapanese);
+      ReproductionText(saved, plan, session_.LensNotApplied(),
+                       CompareResults(saved.results, session_), Language::kJapanese);
   if (!said.empty())
     dialogs_.MessageOk(said);
   return true;
@@ -194,6 +195,13 @@ void Form1::ShowSavedInputs(const SavedMeasurement& saved, int16_t wire_index) {
   EnableCorrectionInputs();
   const QSignalBlocker blocker(PrecisionAction);
   PrecisionAction->setChecked(saved.modes.precision);
+  // The tick shows the saved lens mode; a saved manual choice becomes the
+  // dialog's, a saved "auto" ticks the tick for the photo's EXIF.
+  const LensChoice lens = ParseLensChoice(saved.modes.lens).value_or(LensChoice{});
+  if (lens.mode != LensMode::Off)
+    manual_lens_ = lens.mode == LensMode::Manual ? lens : LensChoice{};
+  const QSignalBlocker lens_blocker(LensAction);
+  LensAction->setChecked(lens.mode != LensMode::Off);
 }
 
 }  // namespace sarn

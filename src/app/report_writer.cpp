@@ -196,6 +196,39 @@ double DrawResults(Page& page, const ReportResults& results, double y) {
   return bottom + 1;
 }
 
+// "カメラ …　レンズ …　焦点距離 … mm"
+QString CameraLine(const ReportCamera& camera) {
+  QString line = QStringLiteral("カメラ ") +
+                 (camera.camera.empty() ? QStringLiteral("（EXIFなし）") : QText(camera.camera));
+  if (!camera.lens.empty())
+    line += QStringLiteral("　レンズ ") + QText(camera.lens);
+  if (!camera.focal_mm.empty())
+    line += QStringLiteral("　焦点距離 ") + QText(camera.focal_mm) + QStringLiteral(" mm");
+  return line;
+}
+
+// "レンズ補正 あり（ptlens a=… b=… c=…、弛度 −7.4 %）　精密追跡 あり（弛度の不確かさ ±0.4 mm）"
+QString CorrectionLine(const ReportCamera& camera) {
+  QString line = QStringLiteral("レンズ補正 ");
+  QStringList details;
+  if (!camera.lens_model.empty())
+    details << QText(camera.lens_model);
+  if (!camera.sag_change_percent.empty())
+    details << QStringLiteral("補正による弛度の変化 ") + QText(camera.sag_change_percent) +
+                   QStringLiteral(" %");
+  if (!camera.lens_note.empty() && camera.lens_model.empty())
+    details << QText(camera.lens_note);
+  line += camera.lens_corrected ? QStringLiteral("あり") : QStringLiteral("なし");
+  if (!details.isEmpty())
+    line += QStringLiteral("（") + details.join(QStringLiteral("、")) + QStringLiteral("）");
+  line += QStringLiteral("　精密追跡 ") +
+          (camera.precision ? QStringLiteral("あり") : QStringLiteral("なし"));
+  if (!camera.sag_uncertainty_mm.empty())
+    line += QStringLiteral("（弛度の不確かさ ±") + QText(camera.sag_uncertainty_mm) +
+            QStringLiteral(" mm）");
+  return line;
+}
+
 void DrawPage(QPainter& painter, const ReportContent& content, const ReportImages& images) {
   Page page(painter);
   double y = kMargin;
@@ -210,6 +243,10 @@ void DrawPage(QPainter& painter, const ReportContent& content, const ReportImage
   if (!content.photo_orientation.empty())
     photo += QStringLiteral("　向き ") + QText(content.photo_orientation);
   page.Text(kMargin, y, kContentWidth, 5, photo, 8.5);
+  y += 5;
+  page.Text(kMargin, y, kContentWidth, 5, CameraLine(content.camera), 8);
+  y += 5;
+  page.Text(kMargin, y, kContentWidth, 5, CorrectionLine(content.camera), 8);
   y += 6;
   y = DrawOverview(page, content, images, y);
   const double block = 50;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "output/number_format.h"
 #include "tension/tension_evaluation.h"
@@ -108,15 +109,21 @@ SagOutcome ComputeSag(const MeasurementState& state, const SagInputs& inputs) {
     // With precision rows, p is formed from the fractional rows in double
     // precision (no 16-bit sum).
     Step p;
-    if (inputs.PreciseRows) {
+    Step extent = Checked(double{inputs.ChordX2} - double{inputs.ChordX1});
+    if (inputs.Corrected) {
+      const CorrectedPoints& c = *inputs.Corrected;
+      if (const std::optional<double> pixels =
+              ChordSagPixels(c.x[i], c.y[i], c.x[4], c.y[4], c.x[8 - i], c.y[8 - i]))
+        p = Checked(*pixels);
+      extent = Checked(c.chord_x2 - c.chord_x1);
+    } else if (inputs.PreciseRows) {
       const std::array<float, 9>& rows = *inputs.PreciseRows;
       p = Checked(double{rows[4]} - (double{rows[i]} + double{rows[8 - i]}) / 2.0);
     } else if (const std::optional<int16_t> ends = RowSum(inputs.WireY[i], inputs.WireY[8 - i])) {
       p = inputs.WireY[4] - *ends / 2.0;
     }
     bool sag_stored = false;
-    if (p) {
-      const Step extent = Checked(double{inputs.ChordX2} - double{inputs.ChordX1});
+    if (p && extent) {
       if (const Step ratio = Divide(*p, extent))
         sag_stored = Store(Checked(span * std::fabs(*ratio) * out.WidthFactor), &sag[i]);
     }
@@ -163,6 +170,22 @@ SagOutcome ComputeSag(const MeasurementState& state, const SagInputs& inputs) {
   Store(Divide(double{present}, 3.0), &present);
   out.MeanTension = present;
   return out;
+}
+
+std::optional<double> ChordSagPixels(double ax, double ay, double mx, double my, double bx,
+                                     double by) {
+  if (bx < ax) {
+    std::swap(ax, bx);
+    std::swap(ay, by);
+  }
+  const double left = mx - ax, right = bx - mx, w = bx - ax;
+  if (!(left > 0) || !(right > 0))
+    return std::nullopt;
+  const double chord_at_m = ay + (by - ay) * left / w;
+  const double p = (my - chord_at_m) * (w / 2) * (w / 2) / (left * right);
+  if (!std::isfinite(p))
+    return std::nullopt;
+  return p;
 }
 
 bool WithinOneThirtieth(float present_tension, float estimate) {

@@ -20,6 +20,28 @@
 
 namespace sarn {
 
+// The conductor at the nine stations and the chord's ends, mapped to where a
+// distortion-free lens would have imaged them. The stations are no longer
+// evenly spaced, nor the chord's middle at station 4, so the pixel sag of
+// pass i is formed from the three points a = station i, m = station 4,
+// b = station 8 - i: the conductor is taken as the parabola through them and
+// its vertical distance below the chord ab at the chord's horizontal midpoint
+//   p = (m.y - chord(m.x)) * (w/2)^2 / ((m.x - a.x) (b.x - m.x)),  w = b.x - a.x
+// is the sag (the same as m.y - (a.y + b.y) / 2 when m lies at the midpoint;
+// exact for a parabola, and the catenaries measured here differ from one by
+// far less than a pixel). Metres per pixel: L / (chord_x2 - chord_x1), the
+// corrected horizontal extent of the chord, the same for every pass (the
+// corrected image has one scale).
+struct CorrectedPoints {
+  std::array<double, 9> x{}, y{};  // stations 0..8
+  double chord_x1 = 0, chord_x2 = 0;
+};
+
+// The pixel sag p above from three corrected points; nullopt when m does not
+// lie strictly between a and b.
+std::optional<double> ChordSagPixels(double ax, double ay, double mx, double my, double bx,
+                                     double by);
+
 struct SagInputs {
   std::array<int16_t, 9> WireY{};  // working-image row of the conductor per station
   float ChordX1 = 0;               // Line3(1).X1, working-image column of station 0
@@ -31,6 +53,10 @@ struct SagInputs {
   // in double precision and WireY is not read; when absent, WireY is used as
   // above.
   std::optional<std::array<float, 9>> PreciseRows;
+  // Lens-corrected points (working-image coordinates, pixel i spanning
+  // i..i+1): when present, they replace WireY, PreciseRows and the chord's
+  // columns. See CorrectedPoints.
+  std::optional<CorrectedPoints> Corrected;
 };
 
 struct SagOutcome {

@@ -21,10 +21,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "photo/lens_correction.h"
 #include "photo/photo_loader.h"
 #include "sag/sag_computation.h"
 #include "session/session_events.h"
@@ -55,6 +57,7 @@ struct SessionInputs {
   std::string threshold_text = "40";
   Criterion criterion = Criterion::ChangeValue;
   bool precision = false;
+  LensChoice lens;  // lens correction, off by default
 };
 
 class MeasurementSession {
@@ -129,6 +132,32 @@ class MeasurementSession {
   // curve's rows at the stations; a scan already made is traced at once.
   void SetPrecision(bool on);
   bool Precision() const { return precision_; }
+  // Lens correction: off (the default), from the photo's EXIF, or a camera
+  // and lens chosen by the user. With it on, the conductor points and the
+  // chord's ends are mapped to undistorted coordinates before the sag is
+  // formed (CorrectedPoints); a scan already made is recomputed at once.
+  void SetLens(const LensChoice& choice);
+  const LensChoice& Lens() const { return lens_choice_; }
+  // The photo's camera and lens fields, and the profile found for the
+  // present choice (with correction off, the one the EXIF names, so that
+  // the change correction would make can be said) or why there is none.
+  const PhotoExif& PhotoCamera() const { return camera_exif_; }
+  const LensLookup& LensFound() const { return lens_lookup_; }
+  // Whether the sag shown is lens-corrected.
+  bool LensApplied() const;
+  // The change lens correction makes to the 4/4 sag, percent
+  // (corrected / uncorrected - 1), once a sag exists and a profile is known.
+  std::optional<double> LensSagChange() const { return lens_sag_change_; }
+  // With correction off: the change correction would make, when the photo's
+  // camera and lens are in the database and it exceeds 1 %.
+  std::optional<double> LensCorrectionAdvised() const;
+  // What is to be said about the lens beside the result: the advice above
+  // (kLensAdvised), or with correction on, why it could not be applied
+  // (kLensNotApplied); none otherwise.
+  std::optional<Failure> LensWarning() const;
+  // With correction on and a photo loaded, why it is not applied; none when
+  // it is, or when correction is off.
+  std::optional<Failure> LensNotApplied() const;
   // A whole combination at once (command line): one evaluation.
   void SetWindCombination(WindCombination combination);
   // The estimates as given (command line `evaluate`), then one evaluation.
@@ -198,6 +227,8 @@ class MeasurementSession {
   void StoreDistanceTexts(const std::string& distance, const std::string& height);
   void StoreDesignTempText(int index, const std::string& text);
   bool StoreWindCombination(WindCombination combination);
+  void ResolveLens();
+  std::optional<CorrectedPoints> CorrectedStations() const;
 
   SessionEvents no_events_;
   SessionEvents* events_ = &no_events_;
@@ -239,6 +270,12 @@ class MeasurementSession {
   int evaluations_ = 0;
   // Warnings() of the last scan, made on its first call.
   mutable std::optional<std::vector<std::string>> warnings_;
+
+  LensChoice lens_choice_;
+  PhotoExif camera_exif_;
+  LensLookup lens_lookup_;
+  std::shared_ptr<const LensMapper> lens_mapper_;  // for lens_lookup_'s profile and the photo
+  std::optional<double> lens_sag_change_;
 };
 
 }  // namespace sarn

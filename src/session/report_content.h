@@ -72,6 +72,22 @@ struct ReportResults {
   std::string failure;                        // why the evaluation stopped, if it did (Japanese)
 };
 
+// The camera and lens of the photo and how the measurement treated them.
+struct ReportCamera {
+  std::string camera;    // "DJI FC6310"; empty when the photo names none
+  std::string lens;      // the lens as the database names it, or EXIF's
+  std::string focal_mm;  // "8.8"; empty when unknown
+  // Lens correction: whether it was applied, its model ("ptlens a=… b=… c="),
+  // the change it makes (or, off, would make) to the 4/4 sag ("-7.4"), and,
+  // when no profile was found, why (the catalogue's Japanese, kLens…).
+  bool lens_corrected = false;
+  std::string lens_model;
+  std::string sag_change_percent;
+  std::string lens_note;
+  bool precision = false;          // precision tracing on
+  std::string sag_uncertainty_mm;  // precision tracing's 4/4 sag uncertainty, mm
+};
+
 inline constexpr const char* kDefaultReportTitle = "架空電線 弛度・張力測定報告書";
 
 struct ReportContent {
@@ -83,6 +99,7 @@ struct ReportContent {
   // (EXIF Orientation of a JPEG; HEIC/HEIF photos are turned by libheif and
   // say "1（そのまま）"); empty without a photo.
   std::string photo_orientation;
+  ReportCamera camera;
   ReportInputs inputs;
   ReportResults results;
   ReportOverlay overlay;

@@ -181,7 +181,7 @@ SavedMeasurement ReadFields(const Json& root, int version) {
   // Lens correction came later than the first files: absent means off.
   if (modes.is_object() && modes.contains("lens")) {
     saved.modes.lens = TextField(modes, "lens", "modes");
-    if (saved.modes.lens.empty())
+    if (!ParseLensChoice(saved.modes.lens))
       throw FieldError{"modes.lens"};
   }
   saved.results = ReadResults(root);
@@ -348,6 +348,7 @@ Result<SavedMeasurement> CaptureMeasurement(const MeasurementSession& session,
   in.ticks = session.Ticks();
   in.view_width = session.ViewWidth();
   saved.modes.precision = session.Precision();
+  saved.modes.lens = LensChoiceText(session.Lens());
   saved.results.shown = session.Shown();
   saved.results.result_text = session.ResultText();
   return saved;
@@ -412,6 +413,7 @@ void RestoreMeasurement(const SavedMeasurement& saved, int16_t wire_index,
   session.SetThresholdText(in.threshold);
   session.SetCriterion(in.criterion);
   session.SetPrecision(saved.modes.precision);
+  session.SetLens(ParseLensChoice(saved.modes.lens).value_or(LensChoice{}));
   // The line scans and runs the chain, whose preselection ticks the
   // consistent estimates; the user's own ticks come last.
   session.SetPhotoLine(saved.line[0], saved.line[1], saved.line[2], saved.line[3]);
@@ -449,6 +451,7 @@ std::vector<ResultDifference> CompareResults(const SavedResults& saved,
 }
 
 std::string ReproductionText(const SavedMeasurement& saved, const OpeningPlan& plan,
+                             const std::optional<Failure>& lens_not_applied,
                              const std::vector<ResultDifference>& differences, Language language) {
   std::string text;
   auto add = [&text, language](MessageId id, std::vector<Failure::Argument> arguments = {}) {
@@ -456,8 +459,8 @@ std::string ReproductionText(const SavedMeasurement& saved, const OpeningPlan& p
   };
   if (!plan.photo_matches)
     add(MessageId::kSavedPhotoDiffers, {plan.photo_path});
-  if (saved.modes.lens != "off")
-    add(MessageId::kSavedLensUnavailable, {saved.modes.lens});
+  if (lens_not_applied)
+    add(MessageId::kSavedLensUnavailable, {saved.modes.lens, *lens_not_applied});
   if (!differences.empty())
     add(MessageId::kSavedResultsDiffer);
   for (const ResultDifference& d : differences) {

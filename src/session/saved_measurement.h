@@ -66,8 +66,8 @@ struct SavedInputs {
 
 struct SavedModes {
   bool precision = false;  // 精密追跡
-  // Lens correction: "off", "auto", or "MAKER|MODEL|LENS|FOCAL". Kept as
-  // read; this Sarn has no lens correction and measures as "off".
+  // Lens correction as --lens takes it (LensChoiceText): "off", "auto", or
+  // "MAKER|MODEL|LENS|FOCAL_MM"; a file without it measures as "off".
   std::string lens = "off";
 };
 
@@ -137,10 +137,12 @@ struct ResultDifference {
 std::vector<ResultDifference> CompareResults(const SavedResults& saved,
                                              const MeasurementSession& session);
 
-// What opening has to say: the photo that differs, a lens correction this
-// Sarn cannot apply, the results that differ (each named, with both values);
+// What opening has to say: the photo that differs, a saved lens correction
+// that cannot be applied now (`lens_not_applied`: the session's
+// LensNotApplied()), the results that differ (each named, with both values);
 // "" when the measurement reproduced.
 std::string ReproductionText(const SavedMeasurement& saved, const OpeningPlan& plan,
+                             const std::optional<Failure>& lens_not_applied,
                              const std::vector<ResultDifference>& differences, Language language);
 
 }  // namespace sarn

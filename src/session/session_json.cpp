@@ -21,6 +21,39 @@ Json OptionalText(const std::optional<std::string>& text) {
 
 }  // namespace
 
+Json LensJson(const MeasurementSession& session) {
+  static constexpr const char* kModes[] = {"off", "auto", "manual"};
+  Json lens = Json::object();
+  lens["mode"] = kModes[static_cast<int>(session.Lens().mode)];
+  const LensLookup& found = session.LensFound();
+  const bool manual = session.Lens().mode == LensMode::Manual;
+  if (const auto& p = found.profile) {
+    lens["camera"] = p->CameraName();
+    lens["lens"] = p->LensName();
+    lens["focal_mm"] = JsonNumber(p->focal_mm);
+    lens["model"] = p->model;
+    Json terms = Json::array();
+    for (double t : p->terms)
+      terms.push_back(JsonNumber(t));
+    lens["terms"] = std::move(terms);
+    lens["source"] = manual ? "manual" : "exif";
+  } else {
+    lens["camera"] = nullptr;
+    lens["lens"] = nullptr;
+    lens["focal_mm"] = nullptr;
+    lens["model"] = nullptr;
+    lens["terms"] = Json::array();
+    lens["source"] = "none";
+    lens["why_not"] = found.why_not ? Json(found.why_not->English()) : Json(nullptr);
+  }
+  lens["corrected"] = session.LensApplied();
+  // The change correction makes (or would make) to the 4/4 sag, percent.
+  const std::optional<double> change = session.LensSagChange();
+  lens["sag_change_percent"] =
+      change ? JsonNumber(std::round(*change * 100.0) / 100.0) : Json(nullptr);
+  return lens;
+}
+
 Json JsonNumber(double value) {
   if (!std::isfinite(value))
     return nullptr;
@@ -165,6 +198,7 @@ Json MeasurementJson(const MeasurementSession& session, const std::vector<std::s
     }
     json["precision"] = std::move(precision);
   }
+  json["lens"] = LensJson(session);
   AddTensionJson(session, json);
   json["warnings"] = warnings;
   json["result_text"] = session.ResultText();

@@ -27,9 +27,16 @@ Json JsonNumber(std::optional<float> value);
 // bc_class, governing, ratio, specified_sag, shown{...}, error.
 void AddTensionJson(const MeasurementSession& session, Json& object);
 
+// The lens correction: mode (off, auto, manual), camera, lens, focal_mm,
+// model and terms of the distortion model, source (exif, manual, none; with
+// why_not when none: the reason in English, null when no lookup was made),
+// corrected, and sag_change_percent, the change
+// correction makes (or with it off would make) to the 4/4 sag.
+Json LensJson(const MeasurementSession& session);
+
 // A whole measurement: photo, working_image, line, stations, hi_dat, sag,
 // chord_length, tension_estimates, ticks, sag_resolution_m, precision (when
-// on), the evaluation's keys, warnings and result_text.
+// on), lens, the evaluation's keys, warnings and result_text.
 Json MeasurementJson(const MeasurementSession& session,
                      const std::vector<std::string>& warnings = {});
 

@@ -1,5 +1,6 @@
 #include "session/session_report.h"
 
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <variant>
@@ -11,6 +12,45 @@ namespace {
 
 ReportSegment SegmentOf(const GuideSegment& segment) {
   return ReportSegment{segment.X1, segment.Y1, segment.X2, segment.Y2};
+}
+
+std::string Fixed(double value, int decimals) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+ReportCamera ReportCameraOf(const MeasurementSession& session) {
+  ReportCamera camera;
+  const PhotoExif& exif = session.PhotoCamera();
+  const LensLookup& found = session.LensFound();
+  if (const auto& p = found.profile) {
+    camera.camera = p->CameraName();
+    camera.lens = p->LensName();
+    camera.focal_mm = Fixed(p->focal_mm, 1);
+    std::string model = p->model;
+    static constexpr const char* kNames[] = {"a", "b", "c"};
+    for (size_t i = 0; i < p->terms.size(); ++i) {
+      const char* name = p->model == "ptlens" ? kNames[i] : (i == 0 ? "k1" : "k2");
+      model += std::string(" ") + name + "=" + Fixed(p->terms[i], 5);
+    }
+    camera.lens_model = model;
+  } else {
+    camera.camera = exif.make.empty() ? exif.model : exif.make + " " + exif.model;
+    camera.lens = exif.lens_model;
+    if (exif.focal_length_mm)
+      camera.focal_mm = Fixed(*exif.focal_length_mm, 1);
+    if (found.why_not)
+      camera.lens_note = found.why_not->Japanese();
+  }
+  camera.lens_corrected = session.LensApplied();
+  if (const std::optional<double> change = session.LensSagChange())
+    camera.sag_change_percent = (*change >= 0 ? "+" : "") + Fixed(*change, 1);
+  camera.precision = session.Precision();
+  if (const auto& trace = session.Trace(); trace && session.Precision() && trace->credible)
+    camera.sag_uncertainty_mm =
+        Fixed(trace->sag_uncertainty_px * session.SagResolution() * 1000.0, 1);
+  return camera;
 }
 
 }  // namespace
@@ -81,6 +121,7 @@ ReportContent BuildReportContent(const MeasurementSession& session, const std::s
     }
   }
   content.chart = session.Chart();
+  content.camera = ReportCameraOf(session);
   return content;
 }
 

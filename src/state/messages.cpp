@@ -155,6 +155,31 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
      "測点 {0} が写真の欠けた行にかかっています: {1}"},
     {kTraceNotCredible, "precision tracing found no credible conductor: {0}",
      "精密トレースで信頼できる電線が見つかりません: {0}"},
+    // Lens distortion correction.
+    {kLensNoCamera, "the photo names no camera (no EXIF Make and Model)",
+     "写真の EXIF にカメラのメーカー・機種がありません"},
+    {kLensCameraUnknown, "camera '{0}' is not in the lens database",
+     "カメラ「{0}」はレンズのデータベースにありません"},
+    {kLensNoLensNamed, "the photo names no lens and {0} takes interchangeable lenses",
+     "写真にレンズの名前がなく、{0} はレンズ交換式です"},
+    {kLensUnknown, "lens '{0}' is not in the lens database",
+     "レンズ「{0}」はレンズのデータベースにありません"},
+    {kLensNoFocalLength, "the photo gives no focal length for the zoom lens {0}",
+     "ズームレンズ {0} の焦点距離が写真にありません"},
+    {kLensNoCalibration, "the lens database holds no distortion calibration for {0}",
+     "レンズのデータベースに {0} の歪曲のデータがありません"},
+    {kLensNotApplied, "lens correction: {0}; the sag is not corrected",
+     "レンズ補正: {0}。弛度は補正されていません"},
+    {kLensNotAppliedPick,
+     "lens correction: {0}; choose the camera and lens with --lens \"MAKER|MODEL|LENS|FOCAL_MM\"",
+     "このカメラ・レンズはレンズ補正のデータベースにないため、補正できません（{0}）。"
+     "「カメラ・レンズ…」(Ctrl+K) で選んでください。"},
+    {kLensAdvised,
+     "lens correction is off: the photo's camera ({0}) and lens ({1}) are in the lens database, "
+     "and correcting their distortion changes the 4/4 sag by {2} %; switch it on with --lens "
+     "auto (window: レンズ補正, Ctrl+L)",
+     "この写真のカメラ ({0}) とレンズ ({1}) は歪曲が大きく、レンズ補正をすると弛度が {2} % "
+     "変わります。右クリックのメニューの「レンズ補正」(Ctrl+L) で補正できます。"},
     // The state equation and the tension evaluation; {0} of the first four is a term below.
     {kNotFinite, "{0} is not a finite number", "{0} が有限の数値ではありません"},
     {kOverflowsFloat, "{0} overflows a 32-bit float",
@@ -257,8 +282,8 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
     {kSavedPhotoDiffers, "the photo differs from the one saved (its SHA-256 does not match): {0}",
      "写真が保存時と異なります (SHA-256 が一致しません): {0}"},
     {kSavedLensUnavailable,
-     "the saved lens correction ({0}) is not available in this Sarn; measured without it",
-     "保存時のレンズ補正 ({0}) はこの Sarn にないため、補正なしで測定しました"},
+     "the saved lens correction ({0}) cannot be applied ({1}); measured without it",
+     "保存時のレンズ補正 ({0}) を適用できないため ({1})、補正なしで測定しました"},
     {kSavedResultsDiffer, "the results differ from those saved:", "保存時と結果が異なります:"},
     {kSavedResultDiffers, "  {0}: saved {1}, now {2}", "  {0}: 保存時 {1}、今 {2}"},
     {kSavedResultTextDiffers, "  the {0} differs", "  {0}が異なります"},

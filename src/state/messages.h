@@ -98,6 +98,16 @@ enum class MessageId : uint16_t {
   kSagUnknown,
   kStationReachesMissingRows,
   kTraceNotCredible,
+  // Lens distortion correction.
+  kLensNoCamera,
+  kLensCameraUnknown,   // {0}: the camera as the photo or the user names it
+  kLensNoLensNamed,     // {0}: the camera's model
+  kLensUnknown,         // {0}: the lens's model
+  kLensNoFocalLength,   // {0}: the lens's model
+  kLensNoCalibration,   // {0}: the lens's model
+  kLensNotApplied,      // {0}: why (one of the above)
+  kLensNotAppliedPick,  // {0}: why; the window's advice to choose the lens
+  kLensAdvised,         // {0}: camera, {1}: lens, {2}: the change to the 4/4 sag, "+7.4"
   // The state equation and the tension evaluation; {0} of the first four is a term below.
   kNotFinite,
   kOverflowsFloat,
@@ -168,7 +178,7 @@ enum class MessageId : uint16_t {
   kSavedNotWritten,  // {0}: the failure of the write
   kSavedNotUtf8,
   kSavedPhotoDiffers,     // {0}: the photo's path
-  kSavedLensUnavailable,  // {0}: the saved lens mode
+  kSavedLensUnavailable,  // {0}: the saved lens mode, {1}: why it cannot be applied
   kSavedResultsDiffer,
   kSavedResultDiffers,      // {0}: a term below, {1}: the saved value, {2}: the value now
   kSavedResultTextDiffers,  // {0}: a term below

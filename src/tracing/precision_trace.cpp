@@ -148,6 +148,11 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
   out.sag_uncertainty_px =
       static_cast<float>(std::sqrt(std::max(0.0, variance * s2 * precision::kColumnsPerSample)));
 
+  out.centres.clear();
+  out.centres.reserve(inliers.size());
+  for (const Point& p : inliers)
+    out.centres.push_back({span.centre_x + p.u * span.half_width, p.y, p.weight});
+
   out.polyline.clear();
   const int segments = std::min(kPolylineSegments, xb - xa);
   out.polyline.reserve(static_cast<std::size_t>(segments) + 1);
@@ -216,6 +221,25 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
 }
 
 }  // namespace
+
+std::optional<PrecisionCurve> RefitMovedCentres(
+    const PrecisionTrace& trace, const std::function<TracedCentre(TracedCentre)>& move,
+    double centre_x, double half_width) {
+  if (!(half_width > 0) || trace.centres.size() < 2 * kPrecisionCurveTerms)
+    return std::nullopt;
+  std::vector<Point> points;
+  points.reserve(trace.centres.size());
+  for (const TracedCentre& c : trace.centres) {
+    const TracedCentre moved = move(c);
+    points.push_back({(moved.x - centre_x) / half_width, moved.y, moved.weight});
+  }
+  PrecisionCurve curve;
+  curve.centre_x = centre_x;
+  curve.half_width = half_width;
+  if (!precision::FitPolynomial(points, {}, kPrecisionCurveTerms, &curve.coefficients))
+    return std::nullopt;
+  return curve;
+}
 
 double PrecisionCurve::RowAt(double x) const {
   return Evaluate(coefficients, (x - centre_x) / half_width);

@@ -61,6 +61,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,13 @@ struct CurvePoint {
   float x = 0, y = 0;  // working-image pixels
 };
 
+// A column's located conductor centre that the final fit kept, with its
+// weight in that fit.
+struct TracedCentre {
+  double x = 0, y = 0;  // working-image pixels
+  double weight = 1;
+};
+
 struct PrecisionTrace {
   // False when no credible curve was found; `reason` then says why in plain
   // English and no sag should be shown from this trace.
@@ -101,7 +110,8 @@ struct PrecisionTrace {
 
   bool fitted = false;  // a curve exists (possibly not credible); the fields below hold it
   PrecisionCurve curve;
-  std::vector<CurvePoint> polyline;  // the curve from the first to the last column, for drawing
+  std::vector<CurvePoint> polyline;   // the curve from the first to the last column, for drawing
+  std::vector<TracedCentre> centres;  // the final fit's inliers, one per column at most
   // The curve's row at the nine stations' columns StationColumn(line, img_scale, i).
   std::array<float, kStations> StationRows{};
   std::array<int32_t, kStations> StationX{};
@@ -123,6 +133,16 @@ struct PrecisionTrace {
 // and their RMS distance from the curve is at most kMaxCredibleResidualPx.
 inline constexpr float kMinCredibleColumnShare = 0.35f;
 inline constexpr float kMaxCredibleResidualPx = 1.5f;
+
+// The trace's centres moved by `move` (to a lens's undistorted coordinates,
+// say) and fitted again with the quartic, weighted as in the trace, in the
+// frame u = (x - centre_x) / half_width. A conductor that a lens bent is no
+// quartic where the photo shows it, but it is one again where the lens's
+// distortion is undone; none when the trace has too few centres or the fit
+// is singular.
+std::optional<PrecisionCurve> RefitMovedCentres(
+    const PrecisionTrace& trace, const std::function<TracedCentre(TracedCentre)>& move,
+    double centre_x, double half_width);
 
 // Traces the conductor below `line` (overview units; working-image pixels =
 // overview units x img_scale, as for RunScan). Pure: reads `image` only.

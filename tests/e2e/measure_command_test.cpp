@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -463,6 +464,7 @@ TEST_F(MeasureCommand, SavedMeasurementReproducesTheMeasurementByteForByte) {
        "--threshold", "35"},
       {"--no-cut", "--limit", "1500", "--criterion", "dark", "--threshold", "60", "--classes", "C",
        "--view-width", "1266"},
+      {"--precision", "--lens", "DJI|FC6310||8.8"},
   };
   for (size_t row = 0; row < inputs.size(); ++row) {
     const std::vector<std::string>& options = inputs[row];
@@ -489,7 +491,11 @@ TEST_F(MeasureCommand, SavedMeasurementReproducesTheMeasurementByteForByte) {
     const std::string shared = measured.out.substr(0, measured.out.size() - 2);
     EXPECT_EQ(from_json.out.substr(0, shared.size()), shared);
     EXPECT_EQ(from_json.out.compare(shared.size(), 9, ",\"saved\":"), 0) << from_json.out;
-    EXPECT_NE(from_json.out.find("\"photo_matches\":true,\"lens\":\"off\",\"results_match\":true"),
+    // The lens mode is saved and measured with again.
+    const auto lens = std::find(options.begin(), options.end(), "--lens");
+    const std::string lens_text = lens == options.end() ? "off" : *(lens + 1);
+    EXPECT_NE(from_json.out.find("\"photo_matches\":true,\"lens\":\"" + lens_text +
+                                 "\",\"results_match\":true"),
               std::string::npos)
         << from_json.out;
     const std::vector<uint8_t> bytes = ReadBytes(file);

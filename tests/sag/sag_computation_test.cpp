@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -291,6 +292,47 @@ TEST(SagComputationTest, PreciseRowsFormTheSagInFloatingPoint) {
   const SagOutcome nan_row = ComputeSag(ExampleState(), inputs);
   EXPECT_FALSE(nan_row.SagDefined[0]);
   EXPECT_TRUE(nan_row.SagDefined[1]);
+}
+
+// Lens-corrected points: the stations no longer evenly spaced and the middle
+// one off each chord's midpoint. On a parabola the sag of every pass is its
+// vertical distance below the chord at the chord's middle, c (w / 2)^2, in
+// metres by the corrected extent; WireY and PreciseRows are not read.
+TEST(SagComputationTest, CorrectedPointsGiveTheSagAtEachChordsMiddle) {
+  const double c = 40.0 / (400.0 * 400.0);  // rows per column^2, downwards
+  CorrectedPoints points;
+  for (size_t j = 0; j < 9; ++j) {
+    const double n = static_cast<double>(j);
+    points.x[j] = 100.0 + 100.0 * n + 30.0 * std::sin(0.9 * n) + 4.0 * n * n;
+    // A sloping parabola: its distance from any chord is c (x - a)(b - x).
+    points.y[j] = 300.0 + 0.1 * points.x[j] + c * (points.x[j] - 550) * (points.x[j] - 550);
+  }
+  points.chord_x1 = points.x[0] - 2;
+  points.chord_x2 = points.x[8] + 3;
+  SagInputs inputs = ExampleInputs();
+  inputs.WireY = {};
+  inputs.Corrected = points;
+  const SagOutcome out = ComputeSag(ExampleState(), inputs);
+  const double extent = points.chord_x2 - points.chord_x1;
+  for (size_t i = 0; i < 4; ++i) {
+    const double w = points.x[8 - i] - points.x[i];
+    EXPECT_NEAR(out.SagEst[i], 40.0 * c * w * w / 4 / extent, 2e-6) << i;
+    EXPECT_TRUE(out.SagDefined[i]) << i;
+  }
+  // Evenly spaced points give the formula of the uncorrected chain.
+  for (size_t j = 0; j < 9; ++j) {
+    points.x[j] = 100.0 + 100.0 * static_cast<double>(j);
+    points.y[j] = kParabola[j];
+  }
+  points.chord_x1 = 100;
+  points.chord_x2 = 900;
+  inputs.Corrected = points;
+  const SagOutcome even = ComputeSag(ExampleState(), inputs);
+  const SagOutcome plain = ComputeSag(ExampleState(), ExampleInputs());
+  for (size_t i = 0; i < 4; ++i)
+    EXPECT_FLOAT_EQ(even.SagEst[i], plain.SagEst[i]) << i;
+  // A middle point outside its chord leaves that pass's sag undefined.
+  EXPECT_FALSE(ChordSagPixels(0, 0, 10, 5, 5, 0).has_value());
 }
 
 }  // namespace

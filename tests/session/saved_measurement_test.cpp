@@ -146,6 +146,8 @@ TEST(SavedMeasurement, RefusesWhatIsNotAReadableMeasurementOfThisVersion) {
        MessageId::kSavedBrokenField, "results.ratio_colour"},
       {"an empty lens", Changed([](Json& j) { j["modes"]["lens"] = ""; }),
        MessageId::kSavedBrokenField, "modes.lens"},
+      {"a lens that is no mode", Changed([](Json& j) { j["modes"]["lens"] = "on"; }),
+       MessageId::kSavedBrokenField, "modes.lens"},
   };
   for (const BadFile& row : table) {
     const Result<SavedMeasurement> read = ParseSavedMeasurement(row.text(), "bad.sarn.json");

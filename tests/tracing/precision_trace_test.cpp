@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace sarn {
@@ -68,6 +69,19 @@ TEST(PrecisionTrace, FindsTheCentreAtEveryStationEitherWay) {
     EXPECT_LT(trace.sag_uncertainty_px, 0.05f);
     ASSERT_FALSE(trace.polyline.empty());
     EXPECT_NEAR(trace.polyline.front().y, CentreRow(trace.polyline.front().x), 0.05);
+    // The centres moved (as a lens's correction moves them) and fitted again
+    // follow the move: the refitted curve is the moved conductor.
+    const auto bend = [](double x) { return 1e-4 * (x - 400) * (x - 400); };
+    const std::optional<PrecisionCurve> moved = RefitMovedCentres(
+        trace,
+        [&bend](TracedCentre p) {
+          p.y += bend(p.x);
+          return p;
+        },
+        400, 350);
+    ASSERT_TRUE(moved);
+    for (double x : {60.0, 225.0, 400.0, 575.0, 740.0})
+      EXPECT_NEAR(moved->RowAt(x), CentreRow(x) + bend(x), 0.03) << x;
   }
 }
 

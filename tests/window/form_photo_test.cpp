@@ -356,6 +356,27 @@ TEST_F(FormPhoto, PrecisionTracingDrawsTheCurveAndCopiesItsResult) {
             "引いた線が短すぎるか画像の外にあるため、線に沿って電線をトレースできません。");
 }
 
+// The context menu's lens correction on a photo that names no camera: the
+// tick switches the session to EXIF correction, a message says it cannot
+// correct and how to choose the camera, and the results stay as they were.
+TEST_F(FormPhoto, LensCorrectionWithoutExifSaysSoAndKeepsTheResult) {
+  Choose(photo_);
+  DrawSampleLine();
+  const std::string scanned = clipboard_.text;
+  ASSERT_EQ(form_->LensAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+  EXPECT_EQ(form_->CameraLensAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
+  form_->LensAction->trigger();
+  EXPECT_EQ(form_->Session().Lens().mode, LensMode::Auto);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_NE(dialogs_.messages[0].find("カメラ・レンズ…"), std::string::npos);
+  EXPECT_NE(dialogs_.messages[0].find("写真の EXIF にカメラのメーカー・機種がありません"),
+            std::string::npos)
+      << dialogs_.messages[0];
+  EXPECT_EQ(form_->Session().ResultText(), scanned);
+  form_->LensAction->trigger();
+  EXPECT_EQ(form_->Session().Lens().mode, LensMode::Off);
+}
+
 // The chart dialog follows the measurement; the report is written where the
 // save dialog says.
 TEST_F(FormPhoto, ChartDialogAndReportFromTheContextMenu) {

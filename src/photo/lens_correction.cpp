@@ -1,0 +1,364 @@
+#include "photo/lens_correction.h"
+
+#include <lensfun/lensfun.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+namespace sarn {
+namespace {
+
+// lensfun's database as Debian installs it (liblensfun-data-v1).
+constexpr const char* kDatabaseFolder = "/usr/share/lensfun/version_1";
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string Trimmed(std::string text) {
+  const auto not_space = [](unsigned char c) { return !std::isspace(c) && c != '\0'; };
+  text.erase(std::find_if(text.rbegin(), text.rend(), not_space).base(), text.end());
+  text.erase(text.begin(), std::find_if(text.begin(), text.end(), not_space));
+  return text;
+}
+
+std::string Text(const char* text) {
+  return text ? std::string(text) : std::string();
+}
+
+// The one database of the process; files are added as lookups need them.
+struct SharedDatabase {
+  std::mutex mutex;
+  lfDatabase db;
+  std::set<std::string> loaded;
+  bool whole = false;
+
+  static SharedDatabase& Get() {
+    static SharedDatabase shared;
+    return shared;
+  }
+
+  static std::vector<std::string> Files() {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(kDatabaseFolder, error)) {
+      if (entry.path().extension() == ".xml")
+        files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  void LoadFile(const std::string& file) {
+    if (loaded.insert(file).second)
+      db.Load(file.c_str());
+  }
+
+  // Every file (caller holds the mutex).
+  void LoadWhole() {
+    if (whole)
+      return;
+    for (const std::string& file : Files())
+      LoadFile(file);
+    whole = true;
+  }
+
+  // The files whose text names `model` between tags, case-insensitively
+  // (caller holds the mutex).
+  void LoadMentioning(const std::string& model) {
+    if (whole || model.empty())
+      return;
+    const std::string needle = ">" + Lower(model) + "<";
+    for (const std::string& file : Files()) {
+      if (loaded.count(file))
+        continue;
+      std::ifstream in(file, std::ios::binary);
+      const std::string text = Lower(std::string(std::istreambuf_iterator<char>(in), {}));
+      if (text.find(needle) != std::string::npos)
+        LoadFile(file);
+    }
+  }
+};
+
+const char* ModelName(lfDistortionModel model) {
+  switch (model) {
+    case LF_DIST_MODEL_POLY3:
+      return "poly3";
+    case LF_DIST_MODEL_POLY5:
+      return "poly5";
+    case LF_DIST_MODEL_PTLENS:
+      return "ptlens";
+    default:
+      return nullptr;
+  }
+}
+
+int TermCount(lfDistortionModel model) {
+  return model == LF_DIST_MODEL_PTLENS ? 3 : model == LF_DIST_MODEL_POLY5 ? 2 : 1;
+}
+
+// A fixed-lens camera: lensfun names the mount of such a camera in lower
+// case (interchangeable mounts start with a capital: "Canon EF-S").
+bool FixedLens(const lfCamera* camera) {
+  return camera->Mount && std::islower(static_cast<unsigned char>(camera->Mount[0]));
+}
+
+// The camera's lens: the named one, else for a fixed-lens camera its own.
+const lfLens* FindLens(const lfDatabase& db, const lfCamera* camera, const std::string& lens_make,
+                       const std::string& lens_model, std::optional<Failure>* why_not) {
+  const lfLens* found = nullptr;
+  if (!lens_model.empty()) {
+    if (const lfLens** lenses = db.FindLenses(
+            camera, lens_make.empty() ? nullptr : lens_make.c_str(), lens_model.c_str())) {
+      found = lenses[0];
+      lf_free(lenses);
+    }
+  }
+  if (found == nullptr && FixedLens(camera)) {
+    if (const lfLens** lenses = db.FindLenses(camera, nullptr, nullptr)) {
+      found = lenses[0];
+      lf_free(lenses);
+    }
+  }
+  if (found == nullptr) {
+    *why_not = lens_model.empty() ? Failure(MessageId::kLensNoLensNamed, {Text(camera->Model)})
+                                  : Failure(MessageId::kLensUnknown, {lens_model});
+  }
+  return found;
+}
+
+LensLookup ProfileOf(const lfCamera* camera, const lfLens* lens, float focal_mm) {
+  LensLookup lookup;
+  float focal = focal_mm;
+  if (focal <= 0) {
+    if (lens->MinFocal > 0 && lens->MinFocal == lens->MaxFocal) {
+      focal = lens->MinFocal;
+    } else {
+      lookup.why_not = Failure(MessageId::kLensNoFocalLength, {Text(lens->Model)});
+      return lookup;
+    }
+  }
+  lfLensCalibDistortion calibration{};
+  const char* name = nullptr;
+  if (lens->InterpolateDistortion(focal, calibration))
+    name = ModelName(calibration.Model);
+  if (name == nullptr) {
+    lookup.why_not = Failure(MessageId::kLensNoCalibration, {Text(lens->Model)});
+    return lookup;
+  }
+  LensProfile p;
+  p.camera_maker = Text(camera->Maker);
+  p.camera_model = Text(camera->Model);
+  p.lens_maker = Text(lens->Maker);
+  p.lens_model = Text(lens->Model);
+  p.focal_mm = focal;
+  p.camera_crop = camera->CropFactor > 0 ? camera->CropFactor : 1.0f;
+  p.model = name;
+  for (int i = 0; i < TermCount(calibration.Model); ++i)
+    p.terms.push_back(calibration.Terms[i]);
+  p.lens = std::make_shared<const lfLens>(*lens);
+  lookup.profile = std::move(p);
+  return lookup;
+}
+
+LensLookup FindIn(SharedDatabase& shared, const std::string& make, const std::string& model,
+                  const std::string& lens_make, const std::string& lens_model, float focal_mm) {
+  LensLookup lookup;
+  const lfCamera** cameras = shared.db.FindCameras(make.c_str(), model.c_str());
+  if (cameras == nullptr) {
+    lookup.why_not = Failure(MessageId::kLensCameraUnknown, {Trimmed(make + " " + model)});
+    return lookup;
+  }
+  const lfCamera* camera = cameras[0];
+  lf_free(cameras);
+  const lfLens* lens = FindLens(shared.db, camera, lens_make, lens_model, &lookup.why_not);
+  if (lens == nullptr)
+    return lookup;
+  return ProfileOf(camera, lens, focal_mm);
+}
+
+}  // namespace
+
+std::optional<LensChoice> ParseLensChoice(const std::string& text) {
+  LensChoice choice;
+  if (text == "auto") {
+    choice.mode = LensMode::Auto;
+    return choice;
+  }
+  if (text == "off")
+    return choice;
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  std::string part;
+  while (std::getline(in, part, '|'))
+    parts.push_back(Trimmed(part));
+  if (!text.empty() && text.back() == '|')
+    parts.emplace_back();
+  if (parts.size() != 4 || parts[0].empty() || parts[1].empty())
+    return std::nullopt;
+  choice.mode = LensMode::Manual;
+  choice.maker = parts[0];
+  choice.model = parts[1];
+  choice.lens = parts[2];
+  if (!parts[3].empty()) {
+    char* end = nullptr;
+    const double focal = std::strtod(parts[3].c_str(), &end);
+    if (end == parts[3].c_str() || *end != '\0' || !(focal > 0) || focal > 10000)
+      return std::nullopt;
+    choice.focal_mm = static_cast<float>(focal);
+  }
+  return choice;
+}
+
+std::string LensChoiceText(const LensChoice& choice) {
+  switch (choice.mode) {
+    case LensMode::Off:
+      return "off";
+    case LensMode::Auto:
+      return "auto";
+    case LensMode::Manual:
+      break;
+  }
+  std::ostringstream focal;
+  if (choice.focal_mm > 0)
+    focal << choice.focal_mm;
+  return choice.maker + "|" + choice.model + "|" + choice.lens + "|" + focal.str();
+}
+
+std::string LensProfile::CameraName() const {
+  // lensfun's models usually repeat the maker ("Canon EOS 600D").
+  if (Lower(camera_model).rfind(Lower(camera_maker), 0) == 0)
+    return camera_model;
+  return Trimmed(camera_maker + " " + camera_model);
+}
+
+std::string LensProfile::LensName() const {
+  if (Lower(lens_model).rfind(Lower(lens_maker), 0) == 0)
+    return lens_model;
+  return Trimmed(lens_maker + " " + lens_model);
+}
+
+LensLookup LensDatabase::Find(const PhotoExif& exif, bool whole) {
+  if (!NamesCamera(exif))
+    return LensLookup{std::nullopt, Failure(MessageId::kLensNoCamera)};
+  SharedDatabase& shared = SharedDatabase::Get();
+  const std::lock_guard<std::mutex> lock(shared.mutex);
+  if (whole)
+    shared.LoadWhole();
+  else
+    shared.LoadMentioning(exif.model);
+  return FindIn(shared, exif.make, exif.model, exif.lens_make, exif.lens_model,
+                static_cast<float>(exif.focal_length_mm.value_or(0.0)));
+}
+
+LensLookup LensDatabase::Find(const LensChoice& choice) {
+  SharedDatabase& shared = SharedDatabase::Get();
+  const std::lock_guard<std::mutex> lock(shared.mutex);
+  shared.LoadWhole();
+  return FindIn(shared, choice.maker, choice.model, "", choice.lens, choice.focal_mm);
+}
+
+std::vector<LensDatabase::Camera> LensDatabase::SearchCameras(const std::string& query,
+                                                              size_t limit) {
+  std::vector<std::string> words;
+  std::istringstream in(Lower(query));
+  for (std::string word; in >> word;)
+    words.push_back(word);
+  SharedDatabase& shared = SharedDatabase::Get();
+  const std::lock_guard<std::mutex> lock(shared.mutex);
+  shared.LoadWhole();
+  std::vector<Camera> found;
+  const lfCamera* const* cameras = shared.db.GetCameras();
+  for (size_t i = 0; cameras && cameras[i] && found.size() < limit; ++i) {
+    const std::string maker = Text(cameras[i]->Maker), model = Text(cameras[i]->Model);
+    const std::string name = Lower(maker + " " + model);
+    if (std::all_of(words.begin(), words.end(),
+                    [&name](const std::string& w) { return name.find(w) != std::string::npos; }))
+      found.push_back(Camera{maker, model, cameras[i]->CropFactor});
+  }
+  return found;
+}
+
+std::vector<LensDatabase::Lens> LensDatabase::LensesFor(const std::string& maker,
+                                                        const std::string& model) {
+  SharedDatabase& shared = SharedDatabase::Get();
+  const std::lock_guard<std::mutex> lock(shared.mutex);
+  shared.LoadWhole();
+  std::vector<Lens> found;
+  const lfCamera** cameras = shared.db.FindCameras(maker.c_str(), model.c_str());
+  if (cameras == nullptr)
+    return found;
+  if (const lfLens** lenses = shared.db.FindLenses(cameras[0], nullptr, nullptr)) {
+    for (size_t i = 0; lenses[i]; ++i) {
+      lfLensCalibDistortion calibration{};
+      if (lenses[i]->InterpolateDistortion(lenses[i]->MinFocal, calibration) &&
+          ModelName(calibration.Model))
+        found.push_back(Lens{Text(lenses[i]->Maker), Text(lenses[i]->Model), lenses[i]->MinFocal,
+                             lenses[i]->MaxFocal});
+    }
+    lf_free(lenses);
+  }
+  lf_free(cameras);
+  return found;
+}
+
+struct LensMapper::Modifiers {
+  std::unique_ptr<lfModifier> undistort;  // reverse: distorted -> undistorted
+  std::unique_ptr<lfModifier> distort;    // correction: undistorted -> distorted
+};
+
+LensMapper::LensMapper(const LensProfile& profile, int width, int height)
+    : m_(std::make_unique<Modifiers>()), width_(width), height_(height) {
+  const lfLens* lens = profile.lens.get();
+  for (bool reverse : {true, false}) {
+    auto modifier = std::make_unique<lfModifier>(lens, profile.camera_crop, width, height);
+    // Aperture and focus distance matter to vignetting only.
+    modifier->Initialize(lens, LF_PF_F32, profile.focal_mm, 4.0f, 1000.0f, 1.0f, lens->Type,
+                         LF_MODIFY_DISTORTION, reverse);
+    (reverse ? m_->undistort : m_->distort) = std::move(modifier);
+  }
+}
+
+LensMapper::~LensMapper() = default;
+
+namespace {
+
+PhotoPoint Apply(const lfModifier& modifier, PhotoPoint p) {
+  // lensfun's pixel centres are at whole numbers, ours at halves.
+  alignas(16) float out[2] = {0, 0};
+  if (!modifier.ApplyGeometryDistortion(static_cast<float>(p.x - 0.5),
+                                        static_cast<float>(p.y - 0.5), 1, 1, out))
+    return p;
+  return PhotoPoint{double{out[0]} + 0.5, double{out[1]} + 0.5};
+}
+
+}  // namespace
+
+// lensfun inverts the model by Newton's method to about 0.02 px at the
+// corners; two fixed-point steps on the forward model, u += p - D(u) (D is
+// close to the identity), bring the point to the float precision of D.
+PhotoPoint LensMapper::Undistort(PhotoPoint p) const {
+  PhotoPoint u = Apply(*m_->undistort, p);
+  for (int step = 0; step < 2; ++step) {
+    const PhotoPoint d = Apply(*m_->distort, u);
+    u.x += p.x - d.x;
+    u.y += p.y - d.y;
+  }
+  return u;
+}
+
+PhotoPoint LensMapper::Distort(PhotoPoint p) const {
+  return Apply(*m_->distort, p);
+}
+
+}  // namespace sarn
