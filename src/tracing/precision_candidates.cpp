@@ -211,6 +211,27 @@ class CandidateBlock {
     list = kept;
   }
 
+  // The middle of the rows about a maximum at row r whose contrast stays
+  // within kPlateauShare of it, at most the width's half core either side: a
+  // box narrower than a thick conductor answers equally anywhere inside it
+  // (and a wider one anywhere around it), so that the first row of that
+  // plateau, which a local maximum takes, may lie half a width off the
+  // conductor's middle.
+  static constexpr double kPlateauShare = 0.9;
+  static double PlateauMiddle(const std::vector<int32_t>& keys, int r, std::size_t l, int32_t key) {
+    const int reach = kWidths[static_cast<std::size_t>(WidthOfKey(key))].half;
+    const auto floor = static_cast<int32_t>(kPlateauShare * ContrastOfKey(key));
+    const auto contrast = [&](int row) {
+      return ContrastOfKey(keys[static_cast<std::size_t>(row) * kLanes + l]);
+    };
+    int up = 0, down = 0;
+    while (up < reach && r - up - 1 >= 0 && contrast(r - up - 1) >= floor)
+      ++up;
+    while (down < reach && r + down + 1 < kBand && contrast(r + down + 1) >= floor)
+      ++down;
+    return r + 0.5 * (down - up);
+  }
+
   // The candidates of one sign (keys dark_ or bright_): local maxima of the
   // contrast above kMinContrast that stand out of their background's
   // roughness, kept in strongest[lane][sign]. Row by row across the lanes,
@@ -266,8 +287,10 @@ class CandidateBlock {
         ++responses_;
         const int r = maxima_[m] / kLanes;
         const auto l = static_cast<std::size_t>(maxima_[m] % kLanes);
-        const int width = WidthOfKey(keys[static_cast<std::size_t>(maxima_[m])]);
-        found_[l].push_back({static_cast<double>(tops[l] + r), WeightOf(snr_[m]), snr_[m], width});
+        const int32_t key = keys[static_cast<std::size_t>(maxima_[m])];
+        const int width = WidthOfKey(key);
+        found_[l].push_back(
+            {tops[l] + PlateauMiddle(keys, r, l, key), WeightOf(snr_[m]), snr_[m], width});
       }
     }
     for (std::size_t l = 0; l < kLanes; ++l)

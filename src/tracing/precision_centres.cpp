@@ -91,6 +91,83 @@ constexpr int CentreMargin(const LineWidth& w) {
 }
 static_assert((2 * CentreMargin(kWidths.back()) + kSumChunk) / kSumChunk * kSumChunk <= kMaxWindow);
 
+// A conductor of width w with w.half >= kEdgeHalf (5 rows and more), or a
+// thinner one before a smooth background (kSmoothSpread), is centred
+// midway between its edges rather than on its contrast: a lit top and a
+// shaded underside weigh its contrast unevenly, and before a background
+// brighter than the shade its underside even counts against it. Before
+// rough texture (a tree line) a thin conductor's edges are less sure than
+// its contrast's centroid.
+constexpr int kEdgeHalf = 2;
+// A background is smooth when its rows spread at most this much about
+// their means, in R + G + B of one column (sensor noise of a few grey
+// levels per channel; foliage and trees spread far more).
+constexpr double kSmoothSpread = 4 * kRoughnessFloor;
+
+// The edge of the line of width w about row c (after the centroid) on side
+// `side` (-1 the top, +1 the underside): the steepest step of the profile b
+// in the line's direction (b falls into a dark line from above and rises
+// out of it below; a bright line the other way) between 0.7 half core and
+// the reach of the next wider box (the conductor may be up to a quarter
+// wider than that box's core) from c, less the background's own `slope`
+// per row (a tree line's gradient would shift both edges alike), located
+// to a fraction of a row by the centroid of the steps about it. NaN when
+// there is none.
+constexpr int kEdgeRows = 2;
+// Half the thickness of the thickest conductor width w is taken for: the
+// next wider box's core, of which the conductor may be a quarter wider.
+double OuterReach(const LineWidth& w) {
+  const auto wi = static_cast<std::size_t>(&w - kWidths.data());
+  return wi + 1 < kWidths.size() ? (2 * kWidths[wi + 1].half + 1) / 2.0 / 0.8 : w.half + 3.0;
+}
+
+double EdgeOf(const int32_t* b, int n, double c, double sign, double slope, const LineWidth& w,
+              int side) {
+  const double outer = OuterReach(w);
+  const int near = RoundToInt(0.7 * w.half), far = static_cast<int>(std::ceil(outer)) + 1;
+  const int rc = RoundToInt(c);
+  // step(r) = b(r + 1) - b(r), the step between rows r and r + 1, turned so
+  // that the edge sought is positive.
+  const double turn = side < 0 ? -sign : sign;
+  const auto step = [&](int r) { return turn * (b[r + 1] - b[r] - slope); };
+  int best_r = -1;
+  double best = 0;
+  for (int k = near; k <= far; ++k) {
+    const int r = side < 0 ? rc - k : rc + k - 1;
+    if (r < 1 || r + 2 >= n)
+      continue;
+    if (step(r) > best) {
+      best = step(r);
+      best_r = r;
+    }
+  }
+  if (best_r < 0)
+    return std::numeric_limits<double>::quiet_NaN();
+  // The centroid of the positive steps within kEdgeRows of the steepest: an
+  // anti-aliased or blurred edge spreads its step over neighbouring rows in
+  // proportion to the coverage, so that the centroid is the edge itself.
+  double sum = 0, moment = 0;
+  for (int r = std::max(0, best_r - kEdgeRows); r <= std::min(n - 2, best_r + kEdgeRows); ++r) {
+    const double d = std::max(0.0, step(r));
+    sum += d;
+    moment += d * (r + 0.5);
+  }
+  return moment / sum;
+}
+
+double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope,
+                  const LineWidth& w) {
+  const double top = EdgeOf(b, n, c, sign, slope, w, -1),
+               bottom = EdgeOf(b, n, c, sign, slope, w, 1);
+  // Edges further apart than the conductor width w is taken for (a thin
+  // one's at most 2 rows wider than its core), or nearer than half its
+  // core, are not both the conductor's.
+  const double widest = w.half >= kEdgeHalf ? 2 * OuterReach(w) + 1 : 2 * w.half + 3;
+  if (!(bottom - top >= 0.5 * (2 * w.half + 1) && bottom - top <= widest))
+    return std::numeric_limits<double>::quiet_NaN();
+  return (top + bottom) / 2;
+}
+
 // The conductor's centre in column x near the model's row there: the
 // profile of the column summed with those of its `along` neighbours on
 // either side, each shifted by the model's change of row so that the
@@ -150,8 +227,8 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     s_below += below;
     q_below += below * below;
   }
-  const double weight =
-      WeightOf(SignalToNoise(best, FlankSpread(s_above, q_above, s_below, q_below, w), count));
+  const double spread = FlankSpread(s_above, q_above, s_below, q_below, w);
+  const double weight = WeightOf(SignalToNoise(best, spread, count));
   if (weight <= 0)
     return {};
 
@@ -173,6 +250,7 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   const double t2 = hw * (hw + 1) * (2 * hw + 1) / 3.0;
   const double flank_distance = 2 * hw + flank + 1;  // rows between the flanks' centres
   double c = best_r;
+  double background_slope = 0;  // per row, between the flanks' means
   for (int iteration = 0; iteration < 4; ++iteration) {
     const int rc = RoundToInt(c);
     if (rc - hw - flank < 0 || rc + hw + flank >= n)
@@ -180,6 +258,7 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     const double above = sums.MeanOf(rc - hw - flank, rc - hw - 1);
     const double below = sums.MeanOf(rc + hw + 1, rc + hw + flank);
     const double mid = (above + below) / 2, slope = (below - above) / flank_distance;
+    background_slope = slope;
     const int32_t sum_b = sums.At(rc + hw + 1) - sums.At(rc - hw);
     const int32_t sum_rb =
         moments[static_cast<std::size_t>(rc + hw + 1)] - moments[static_cast<std::size_t>(rc - hw)];
@@ -196,6 +275,14 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     if (settled)
       break;
   }
+  if (w.half >= kEdgeHalf || spread <= kSmoothSpread * count) {
+    // Within the core about the centroid (a thin conductor's within a row
+    // of it): an edge of the background beside the conductor (a tree line)
+    // is not one of its edges.
+    const double middle = EdgeMiddle(buffer.data(), n, c, sign, background_slope, w);
+    if (std::fabs(middle - c) <= (w.half >= kEdgeHalf ? w.half + 1 : 1))
+      c = middle;
+  }
   const double row = top + c;
   if (std::fabs(row - predicted) > search + 1)
     return {};
@@ -203,6 +290,80 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
 }
 
 }  // namespace
+
+ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
+                                const Coefficients& model, int fallback) {
+  // Rows kept about the model's row: the widest width's reach beyond its
+  // search, half its core plus kSearchHalfRows either side.
+  constexpr int kHalf = kWidestReach + kWidths.back().half + kSearchHalfRows + 1;
+  constexpr int kRows = 2 * kHalf + 1;
+  std::array<int64_t, kRows> profile{};
+  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
+  int summed = 0;
+  for (int k = 0; k < columns; ++k) {
+    const int x =
+        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
+                                                std::max(1, columns - 1)));
+    const double row = Evaluate(model, frame.U(x));
+    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
+      continue;
+    const int top = RoundToInt(row) - kHalf;
+    if (top < 0 || top + kRows > image.height)
+      continue;
+    for (int j = 0; j < kRows; ++j)
+      profile[static_cast<std::size_t>(j)] +=
+          Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
+    ++summed;
+  }
+  const ConductorWidthAt none{fallback, 0};
+  if (summed == 0)
+    return none;
+  // Prefix sums of the mean profile (whole grey levels of one column).
+  std::array<int32_t, kRows> mean{};
+  for (int j = 0; j < kRows; ++j)
+    mean[static_cast<std::size_t>(j)] =
+        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
+  std::array<int32_t, kRows + 1> sums{};
+  PrefixSums(mean.data(), kRows, sums.data());
+  // Each width's strongest response of each sign whose core holds the
+  // model's row, within kSearchHalfRows of that core.
+  struct Best {
+    double contrast = 0;
+    int row = 0;
+  };
+  std::array<std::array<Best, 2>, kWidths.size()> best{};  // [width][dark, bright]
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    const int reach = kWidths[w].half + kSearchHalfRows;
+    for (int r = kHalf - reach; r <= kHalf + reach; ++r) {
+      const Contrast c = LineContrast(sums.data(), r, kWidths[w]);
+      if (c.dark > best[w][0].contrast)
+        best[w][0] = {c.dark, r};
+      if (c.bright > best[w][1].contrast)
+        best[w][1] = {c.bright, r};
+    }
+  }
+  // The sign of the line the candidates followed: their width's stronger
+  // response at the model's row (between two bright conductors the gap is
+  // a dark line, which may answer more strongly than either).
+  Contrast at_model{0, 0};
+  for (int r = kHalf - kSearchHalfRows; r <= kHalf + kSearchHalfRows; ++r) {
+    const Contrast c = LineContrast(sums.data(), r, kWidths[static_cast<std::size_t>(fallback)]);
+    at_model.dark = std::max(at_model.dark, c.dark);
+    at_model.bright = std::max(at_model.bright, c.bright);
+  }
+  const std::size_t sign = at_model.dark >= at_model.bright ? 0 : 1;
+  double strongest = 0;
+  for (const auto& b : best)
+    strongest = std::max(strongest, b[sign].contrast);
+  if (strongest < kMinContrast)
+    return none;
+  ConductorWidthAt out = none;
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    if (best[w][sign].contrast >= kWidthContrastShare * strongest)
+      out = {static_cast<int>(w), best[w][sign].row - kHalf};
+  }
+  return out;
+}
 
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
@@ -235,4 +396,61 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
   }
   return points;
 }
+bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                        int width) {
+  constexpr int kUp = 140, kDown = kWidestReach + 2;  // rows kept above and below the curve
+  constexpr int kRows = kUp + kDown + 1;
+  std::array<int64_t, kRows> profile{};
+  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
+  int summed = 0;
+  double nearest_line = kUp;  // the least rows from the drawn line down to the curve
+  for (int k = 0; k < columns; ++k) {
+    const int x =
+        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
+                                                std::max(1, columns - 1)));
+    const double row = Evaluate(curve, frame.U(x));
+    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
+      continue;
+    nearest_line = std::min(nearest_line, row - frame.LineRow(x));
+    const int top = RoundToInt(row) - kUp;
+    if (top < 0 || top + kRows > image.height)
+      continue;
+    for (int j = 0; j < kRows; ++j)
+      profile[static_cast<std::size_t>(j)] +=
+          Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
+    ++summed;
+  }
+  if (summed == 0)
+    return false;
+  std::array<int32_t, kRows> mean{};
+  for (int j = 0; j < kRows; ++j)
+    mean[static_cast<std::size_t>(j)] =
+        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
+  std::array<int32_t, kRows + 1> sums{};
+  PrefixSums(mean.data(), kRows, sums.data());
+  const LineWidth& own = kWidths[static_cast<std::size_t>(width)];
+  Contrast conductor{0, 0};
+  for (int r = kUp - 1; r <= kUp + 1; ++r) {
+    const Contrast c = LineContrast(sums.data(), r, own);
+    conductor.dark = std::max(conductor.dark, c.dark);
+    conductor.bright = std::max(conductor.bright, c.bright);
+  }
+  const bool dark = conductor.dark >= conductor.bright;
+  const double floor = kLineAboveShare * std::max(conductor.dark, conductor.bright);
+  // Rows above the curve that lie below the drawn line, and cores clear of
+  // the conductor (half the thickest it may be); a lower flank inside the
+  // conductor, of the same tone, only lowers a response.
+  const int highest = kUp - static_cast<int>(std::floor(std::min<double>(kUp, nearest_line)));
+  const int clear = kUp - static_cast<int>(std::ceil(OuterReach(own)));
+  for (std::size_t w = 0; w <= static_cast<std::size_t>(width); ++w) {
+    const LineWidth& lw = kWidths[w];
+    for (int r = std::max(highest + lw.half, ReachOf(lw)); r + lw.half < clear; ++r) {
+      const Contrast c = LineContrast(sums.data(), r, lw);
+      if ((dark ? c.dark : c.bright) >= floor && floor >= kMinContrast)
+        return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace sarn::precision

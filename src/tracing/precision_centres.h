@@ -22,11 +22,43 @@ inline constexpr int kSearchHalfRows = 3;  // rows searched either side of the m
 // side, aligned along the curve.
 inline constexpr int kAlongColumns = 4;
 
+// The conductor's width (index into kWidths) from its mean profile: the
+// profiles of up to kProfileColumns columns spread over the span, each
+// aligned on the model's row there, are summed; in that sum each width's
+// strongest contrast within kSearchHalfRows of the model (of the sign the
+// strongest of all has) is formed, and the widest width reaching
+// kWidthContrastShare of the strongest is taken. A box no wider than the
+// conductor, its flanks outside it, answers with the conductor's whole
+// contrast; a wider one with the contrast diluted by the background in its
+// core. So the widest box that still answers nearly in full spans the
+// conductor, not a lit stripe or a shaded underside inside it (which the
+// consensus may have followed: `offset` is the rows from the model to that
+// box's middle). `fallback` and no offset when the profile shows no line.
+inline constexpr int kProfileColumns = 256;
+inline constexpr double kWidthContrastShare = 0.8;
+struct ConductorWidthAt {
+  int width;   // index into kWidths
+  int offset;  // rows, the conductor's middle below the model's row
+};
+ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
+                                const Coefficients& model, int fallback);
+
 // The centres of every step-th column of the span near `model` (in the
 // frame `frame`), within `search` rows, from profiles summed over
 // 2 along + 1 columns.
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
                                   int along, const LineWidth& width);
+
+// Whether a line of the conductor's tone runs between the drawn line and
+// the traced conductor (of width index `width`, its curve `curve`): in the
+// mean profile of up to kProfileColumns columns aligned on the curve, a
+// box no wider than the conductor's, wholly above it and below the drawn
+// line, answers with at least kLineAboveShare of the conductor's own
+// contrast. Texture averages out along the curve; a conductor parallel to
+// it does not.
+inline constexpr double kLineAboveShare = 0.35;
+bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                        int width);
 
 }  // namespace sarn::precision

@@ -42,7 +42,12 @@ std::string Percent(double share) {
 // the curve carried over from elsewhere: at least kStationSupport of the
 // columns within a sixteenth of the span either side of it (inside the
 // span) must be inliers. The first station that fails, or -1.
-constexpr double kStationSupport = 0.1;
+constexpr double kStationSupport = 0.07;
+// The outermost inliers lie within kEndGapShare of the span (at least
+// kMinEndGapPx columns) of its first and last column: a quartic carried
+// further than that beyond the conductor seen bends away from it.
+constexpr double kEndGapShare = 0.04;
+constexpr double kMinEndGapPx = 8;
 int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
                        const std::vector<Point>& inliers) {
   const double reach = std::max(2.0, (span.xb - span.xa) / 16.0);
@@ -68,8 +73,12 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
                  PrecisionTrace& out) {
   const int xa = span.xa, xb = span.xb;
   int width_index = 0;
-  const Coefficients coarse =
+  Coefficients coarse =
       precision::RefineConsensus(set.cols, slots, set.cands, consensus.c, &width_index);
+  const precision::ConductorWidthAt measured =
+      precision::ConductorWidth(image, span, coarse, width_index);
+  width_index = measured.width;
+  coarse[0] += measured.offset;
   const precision::LineWidth width = precision::kWidths[static_cast<std::size_t>(width_index)];
 
   // The centres in every third column of the span, near the consensus
@@ -100,12 +109,15 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
   curve.coefficients = c;
   double sum2 = 0, weighted_sum2 = 0;
   int near_first = 0, near_last = 0;
+  double first_u = 1, last_u = -1;
   for (const Point& p : inliers) {
     const double r = p.y - Evaluate(c, p.u);
     sum2 += r * r;
     weighted_sum2 += p.weight * r * r;
     near_first += p.u < -0.5 ? 1 : 0;
     near_last += p.u > 0.5 ? 1 : 0;
+    first_u = std::min(first_u, p.u);
+    last_u = std::max(last_u, p.u);
   }
   const auto n = static_cast<double>(inliers.size());
   out.residual_px = static_cast<float>(std::sqrt(sum2 / n));
@@ -151,11 +163,28 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
 
   // Credibility: the a-contrario test of the fitted curve against the
   // band's own responses, then the share, ends and scatter of its columns.
-  const double log10_nfa = precision::Log10Nfa(
-      set.columns_read, precision::SupportOf(set.cols, slots, c, kFinalTolerancePx), xb - xa + 1,
-      precision::CandidatesPerColumn(set), kFinalTolerancePx);
+  // When the conductor's middle was moved from the line the candidates
+  // followed (a lit stripe or an edge of a thick conductor), the candidates
+  // are counted along that line, and the offset, one of the
+  // 2 (half core + kSearchHalfRows) + 1 the width's search could choose,
+  // multiplies the tests.
+  // A thick conductor's candidates lie anywhere on the plateau of its box
+  // response: they are counted within a quarter of the width's core of the
+  // curve (at least kFinalTolerancePx), and the NFA is formed for that
+  // tolerance.
+  const double tolerance = std::max(kFinalTolerancePx, width.half / 2.0);
+  Coefficients followed = c;
+  followed[0] -= measured.offset;
+  const int support = measured.offset != 0
+                          ? precision::SupportOf(set.cols, slots, followed, tolerance)
+                          : precision::SupportOf(set.cols, slots, c, tolerance);
+  double log10_nfa = precision::Log10Nfa(set.columns_read, support, xb - xa + 1,
+                                         precision::CandidatesPerColumn(set), tolerance);
+  if (measured.offset != 0)
+    log10_nfa += std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
   const double share = out.columns_used;
   const double quarter = 0.02 * out.columns_total;
+  const double end_gap = std::max(kMinEndGapPx, kEndGapShare * out.columns_total);
   if (log10_nfa >= precision::kMaxLog10Nfa) {
     char text[200];
     std::snprintf(text, sizeof text,
@@ -168,7 +197,9 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
                  " % of the columns between the line's ends agree on one conductor curve; at "
                  "least " +
                  Percent(kMinCredibleColumnShare) + " % must.";
-  } else if (near_first < quarter || near_last < quarter) {
+  } else if (near_first < quarter || near_last < quarter ||
+             span.centre_x + first_u * span.half_width > xa + end_gap ||
+             span.centre_x + last_u * span.half_width < xb - end_gap) {
     out.reason = "The conductor was not found near one end of the drawn line.";
   } else if (const int bare = UnsupportedStation(out, span, inliers); bare >= 0) {
     out.reason = "The conductor was not found near station " + std::to_string(bare) + ".";
@@ -179,6 +210,10 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
                   "px is credible.",
                   double{out.residual_px}, double{kMaxCredibleResidualPx});
     out.reason = text;
+  } else if (precision::LineAboveConductor(image, span, c, width_index)) {
+    out.reason =
+        "A fainter line runs above the traced conductor; draw the line just above the "
+        "conductor meant.";
   } else {
     out.credible = true;
     out.reason.clear();

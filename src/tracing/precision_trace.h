@@ -15,14 +15,20 @@
 //  2. Candidates (precision_candidates.h): on 600 columns spread over the
 //     span, lines darker or brighter than both flanks at seven widths from
 //     1 to 41 rows (a conductor up to 40 px thick), weighted by their
-//     contrast over the roughness of their flanks.
+//     contrast over the roughness of their flanks; a wide response is
+//     placed at the middle of its plateau.
 //  3. Consensus and the choice of conductor (precision_consensus.h): RANSAC
 //     parabolas over the candidates, up to four curves in turn; of those
 //     that pass the a-contrario test and are seen along at least half as many
 //     columns as the best, the nearest one below the drawn line.
-//  4. Centres (precision_centres.h): in every column near the curve, the
-//     centroid of the line's contrast against its flanks, in a profile summed
-//     along the curve over 9 columns.
+//  4. Centres (precision_centres.h): the conductor's width from its mean
+//     profile along the curve (the widest box that still answers nearly in
+//     full, which also moves the curve from a lit stripe to the conductor's
+//     middle); then in every column near the curve, in a profile summed
+//     along the curve over 9 columns, the centroid of the line's contrast
+//     against its flanks, and for a conductor 5 px thick or more (or a
+//     thinner one before a smooth background) the middle between its two
+//     edges.
 //  5. Fit (precision_fit.h): a quartic in the chord frame by iteratively
 //     reweighted least squares (Tukey's biweight), then least squares over
 //     the inliers.
@@ -36,8 +42,15 @@
 //     (the parabolas a consensus can propose, four curves per trace). The
 //     fitted curve is credible only when NFA < 1 at tol = 1.5 px, and when
 //     kMinCredibleColumnShare of the columns agree with it, some lie in each
-//     outer quarter, and they scatter at most kMaxCredibleResidualPx. A
-//     curve that fails is refused with the reason.
+//     outer quarter and within 4 % of the span of each end, every station
+//     is backed by columns near it, and they scatter at most
+//     kMaxCredibleResidualPx. For a thick conductor the candidates are
+//     counted within a quarter of its core (tol grows, and p with it), along
+//     the line they followed when its middle lies elsewhere (the offset, one
+//     of 2 (half core + 3) + 1, multiplies N_tests). A line of the
+//     conductor's tone between the drawn line and the curve, in the mean
+//     profile along it, means a conductor above the one traced. A curve that
+//     fails is refused with the reason.
 //
 // Cost: on a 5000 x 1667 working image with a span of 4800 columns, a first
 // trace in a fresh process stays within a few milliseconds (see

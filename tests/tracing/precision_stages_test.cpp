@@ -1,6 +1,6 @@
 // The stages of precision tracing on their own: the fit, the a-contrario
 // test, the candidates of a thick conductor, its centre, and the choice of
-// the nearest of two conductors.
+// the nearest of two conductors (and a conductor seen above the one traced).
 
 #include <gtest/gtest.h>
 
@@ -83,7 +83,8 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     double thickness;
     double want;  // the centre of the conductor nearest below the line
   };
-  const Case cases[] = {{{120}, 24, 120}, {{110, 150}, 6, 110}, {{100, 160}, 16, 100}};
+  const Case cases[] = {
+      {{120}, 24, 120}, {{110, 150}, 6, 110}, {{100, 160}, 16, 100}, {{130}, 36, 130}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.thickness);
     const std::vector<uint32_t> pixels = Conductors(c.rows, c.thickness);
@@ -95,13 +96,24 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     ASSERT_FALSE(curves.empty());
     EXPECT_NEAR(Evaluate(curves.front().c, 0), c.want, c.thickness / 2);
     int width = 0;
-    const Coefficients coarse =
-        RefineConsensus(set.cols, slots, set.cands, curves.front().c, &width);
-    const std::vector<Point> centres = CollectCentres(
-        view, span.xa, span.xb, 7, span, coarse, kSearchHalfRows, kAlongColumns, kWidths[width]);
+    Coefficients coarse = RefineConsensus(set.cols, slots, set.cands, curves.front().c, &width);
+    // The width measured along the curve spans the conductor, and moves the
+    // curve to its middle; the centres lie midway between its edges, which
+    // the lit top's weight in the contrast would not give.
+    const ConductorWidthAt measured = ConductorWidth(view, span, coarse, width);
+    EXPECT_GE(2 * kWidths[static_cast<size_t>(measured.width)].half + 1, 0.6 * c.thickness);
+    coarse[0] += measured.offset;
+    const std::vector<Point> centres =
+        CollectCentres(view, span.xa, span.xb, 7, span, coarse, kSearchHalfRows, kAlongColumns,
+                       kWidths[static_cast<size_t>(measured.width)]);
     ASSERT_GT(centres.size(), 60u);
     for (const Point& p : centres)
-      EXPECT_NEAR(p.y, c.want, c.thickness / 2);
+      EXPECT_NEAR(p.y, c.want, 0.5);
+    // Traced on the lower conductor, the upper one shows between it and the
+    // drawn line; on the upper one nothing does.
+    const Coefficients lower{c.rows.back(), 0, 0, 0, 0}, upper{c.want, 0, 0, 0, 0};
+    EXPECT_EQ(LineAboveConductor(view, span, lower, measured.width), c.rows.size() > 1);
+    EXPECT_FALSE(LineAboveConductor(view, span, upper, measured.width));
   }
 }
 
