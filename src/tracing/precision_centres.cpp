@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace sarn::precision {
 
@@ -289,6 +290,44 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   return {true, row, weight};
 }
 
+// The mean brightness profile across the curve: at up to kProfileColumns
+// columns spread evenly over the span, the rows [row - above, row - above +
+// count) about the curve's row, averaged to whole grey levels of one column
+// and written as prefix sums into `sums` (count + 1 entries). `seen(x, row)`
+// is told each column's curve row where it is finite. False when no column
+// had all its rows inside the image.
+template <typename Seen>
+bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                     int above, int count, int32_t* sums, Seen seen) {
+  std::vector<int64_t> profile(static_cast<std::size_t>(count), 0);
+  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
+  int summed = 0;
+  for (int k = 0; k < columns; ++k) {
+    const int x =
+        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
+                                                std::max(1, columns - 1)));
+    const double row = Evaluate(curve, frame.U(x));
+    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
+      continue;
+    seen(x, row);
+    const int top = RoundToInt(row) - above;
+    if (top < 0 || top + count > image.height)
+      continue;
+    for (int j = 0; j < count; ++j)
+      profile[static_cast<std::size_t>(j)] +=
+          Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
+    ++summed;
+  }
+  if (summed == 0)
+    return false;
+  std::vector<int32_t> mean(static_cast<std::size_t>(count));
+  for (int j = 0; j < count; ++j)
+    mean[static_cast<std::size_t>(j)] =
+        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
+  PrefixSums(mean.data(), count, sums);
+  return true;
+}
+
 }  // namespace
 
 ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
@@ -297,34 +336,10 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
   // search, half its core plus kSearchHalfRows either side.
   constexpr int kHalf = kWidestReach + kWidths.back().half + kSearchHalfRows + 1;
   constexpr int kRows = 2 * kHalf + 1;
-  std::array<int64_t, kRows> profile{};
-  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
-  int summed = 0;
-  for (int k = 0; k < columns; ++k) {
-    const int x =
-        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
-                                                std::max(1, columns - 1)));
-    const double row = Evaluate(model, frame.U(x));
-    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
-      continue;
-    const int top = RoundToInt(row) - kHalf;
-    if (top < 0 || top + kRows > image.height)
-      continue;
-    for (int j = 0; j < kRows; ++j)
-      profile[static_cast<std::size_t>(j)] +=
-          Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
-    ++summed;
-  }
   const ConductorWidthAt none{fallback, 0};
-  if (summed == 0)
-    return none;
-  // Prefix sums of the mean profile (whole grey levels of one column).
-  std::array<int32_t, kRows> mean{};
-  for (int j = 0; j < kRows; ++j)
-    mean[static_cast<std::size_t>(j)] =
-        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
   std::array<int32_t, kRows + 1> sums{};
-  PrefixSums(mean.data(), kRows, sums.data());
+  if (!MeanProfileSums(image, frame, model, kHalf, kRows, sums.data(), [](int, double) {}))
+    return none;
   // Each width's strongest response of each sign whose core holds the
   // model's row, within kSearchHalfRows of that core.
   struct Best {
@@ -396,38 +411,17 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
   }
   return points;
 }
+
 bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
                         int width) {
   constexpr int kUp = 140, kDown = kWidestReach + 2;  // rows kept above and below the curve
   constexpr int kRows = kUp + kDown + 1;
-  std::array<int64_t, kRows> profile{};
-  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
-  int summed = 0;
   double nearest_line = kUp;  // the least rows from the drawn line down to the curve
-  for (int k = 0; k < columns; ++k) {
-    const int x =
-        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
-                                                std::max(1, columns - 1)));
-    const double row = Evaluate(curve, frame.U(x));
-    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
-      continue;
-    nearest_line = std::min(nearest_line, row - frame.LineRow(x));
-    const int top = RoundToInt(row) - kUp;
-    if (top < 0 || top + kRows > image.height)
-      continue;
-    for (int j = 0; j < kRows; ++j)
-      profile[static_cast<std::size_t>(j)] +=
-          Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
-    ++summed;
-  }
-  if (summed == 0)
-    return false;
-  std::array<int32_t, kRows> mean{};
-  for (int j = 0; j < kRows; ++j)
-    mean[static_cast<std::size_t>(j)] =
-        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
   std::array<int32_t, kRows + 1> sums{};
-  PrefixSums(mean.data(), kRows, sums.data());
+  if (!MeanProfileSums(image, frame, curve, kUp, kRows, sums.data(), [&](int x, double row) {
+        nearest_line = std::min(nearest_line, row - frame.LineRow(x));
+      }))
+    return false;
   const LineWidth& own = kWidths[static_cast<std::size_t>(width)];
   Contrast conductor{0, 0};
   for (int r = kUp - 1; r <= kUp + 1; ++r) {
