@@ -10,9 +10,9 @@ namespace {
 using enum MessageId;
 
 constexpr std::array kTraceReasons = {
-    kTraceNoPicture,      kTraceLineTooShort,  kTraceNoConductorInBand,
-    kTraceByChance,       kTraceTooFewColumns, kTraceEndMissing,
-    kTraceStationMissing, kTraceScatter,       kTraceFainterLineAbove,
+    kTraceNoPicture,        kTraceLineTooShort,         kTraceNoConductorInBand,     kTraceByChance,
+    kTraceTooFewColumns,    kTraceEndMissing,           kTraceStationMissing,        kTraceScatter,
+    kTraceFainterLineAbove, kTraceBetweenOppositeLines, kTraceClearerConductorBelow,
 };
 
 // Matches `text` against `pattern`, a catalogue text whose placeholders

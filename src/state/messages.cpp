@@ -327,6 +327,16 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
      "A fainter line runs above the traced conductor; draw the line just above the conductor "
      "meant.",
      "トレースした電線の上に、より淡い線があります。測る電線のすぐ上に線を引いてください。"},
+    {kTraceBetweenOppositeLines,
+     "The traced line lies between two lines of the opposite tone, as the gap between two "
+     "conductors does; draw the line just above the conductor meant.",
+     "トレースした線は、2 本の電線の間の隙間のように、明暗が逆の 2 本の線に挟まれています。"
+     "測る電線のすぐ上に線を引いてください。"},
+    {kTraceClearerConductorBelow,
+     "The traced line barely stands out of the band's texture, and a clearer conductor runs "
+     "below it; draw the line just above the conductor meant.",
+     "トレースした線は帯の模様からほとんど際立たず、その下により明瞭な電線があります。"
+     "測る電線のすぐ上に線を引いてください。"},
     {kTraceOther, "{0}", "電線の曲線が信頼できる条件を満たしません ({0})"},
     // The window's own messages.
     {kWindowChartNoMeasurement, "no measurement yet", "まだ測定がありません"},

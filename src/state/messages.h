@@ -204,6 +204,8 @@ enum class MessageId : uint16_t {
   kTraceStationMissing,  // {0} the station
   kTraceScatter,         // {0} the scatter, {1} the most credible, pixels
   kTraceFainterLineAbove,
+  kTraceBetweenOppositeLines,
+  kTraceClearerConductorBelow,
   kTraceOther,  // {0} a reason the catalogue does not know, as the tracer wrote it
   // The window's own messages.
   kWindowChartNoMeasurement,

@@ -33,22 +33,29 @@ inline constexpr int kAlongColumns = 4;
 // core. So the widest box that still answers nearly in full spans the
 // conductor, not a lit stripe or a shaded underside inside it (which the
 // consensus may have followed: `offset` is the rows from the model to that
-// box's middle). `fallback` and no offset when the profile shows no line.
+// box's middle). `tone` is the line's: +1 darker than its background, -1
+// brighter. `fallback`, no offset and either tone (0) when the profile
+// shows no line.
 inline constexpr int kProfileColumns = 256;
 inline constexpr double kWidthContrastShare = 0.8;
 struct ConductorWidthAt {
-  int width;   // index into kWidths
-  int offset;  // rows, the conductor's middle below the model's row
+  int width;     // index into kWidths
+  int offset;    // rows, the conductor's middle below the model's row
+  int tone = 0;  // +1 dark, -1 bright, 0 either
 };
 ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
                                 const Coefficients& model, int fallback);
 
 // The centres of every step-th column of the span near `model` (in the
 // frame `frame`), within `search` rows, from profiles summed over
-// 2 along + 1 columns.
+// 2 along + 1 columns; of lines of the given tone only (+1 dark, -1
+// bright) unless it is 0. A conductor with a lit top and a shaded
+// underside shows, before a background of its own brightness, a line of
+// either tone off its middle; the tone of the whole conductor keeps the
+// centres on it.
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
-                                  int along, const LineWidth& width);
+                                  int along, const LineWidth& width, int tone = 0);
 
 // Whether a line of the conductor's tone runs between the drawn line and
 // the traced conductor (of width index `width`, its curve `curve`): in the
@@ -60,5 +67,20 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
 inline constexpr double kLineAboveShare = 0.35;
 bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
                         int width);
+
+// Whether the traced line (of width index `width`, its curve `curve`) is
+// the gap between two lines of the opposite tone, as the sky between two
+// dark conductors is a bright line: in the mean profile along the curve, a
+// box of the opposite tone whose core lies wholly above the traced core
+// (and below the drawn line), and one whose core lies wholly below it, each
+// answer with at least kGapSideShare of the traced line's own contrast, and
+// the traced core stands out from the background above the upper one (that
+// box's upper flank) by less than kGapSideShare of that contrast. A
+// conductor stands out from its background; a gap is background. A stripe
+// of the other tone inside a conductor (a lit top, a shaded underside)
+// lies on one side of its middle only.
+inline constexpr double kGapSideShare = 0.5;
+bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                          int width);
 
 }  // namespace sarn::precision

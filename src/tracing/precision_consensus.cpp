@@ -205,6 +205,18 @@ bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& cho
   return false;
 }
 
+const Consensus* ConductorBelow(const std::vector<Consensus>& curves, const Consensus& chosen) {
+  const double row = MeanRow(chosen.c);
+  const Consensus* below = nullptr;
+  for (const Consensus& c : curves) {
+    const double gap = MeanRow(c.c) - row;
+    if (c.conductor && gap >= kFainterGapPx && gap <= kNeighbourRows &&
+        (below == nullptr || MeanRow(c.c) < MeanRow(below->c)))
+      below = &c;
+  }
+  return below;
+}
+
 // The coarse candidates of a consensus curve refined by weighted least
 // squares, with a tolerance narrowing from 3 to 2 px: first a parabola, then
 // a quartic where the candidates cover both outer quarters of the span (a

@@ -69,6 +69,12 @@ inline constexpr double kFainterSupportShare = 0.3;
 inline constexpr double kFainterGapPx = 12.0;
 bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen);
 
+// The nearest conductor curve below the chosen one by at least
+// kFainterGapPx at its mean row (a second curve along the same conductor
+// lies nearer) and at most kNeighbourRows; null when there is none.
+inline constexpr double kNeighbourRows = 100.0;
+const Consensus* ConductorBelow(const std::vector<Consensus>& curves, const Consensus& chosen);
+
 // The candidates of a consensus curve refined by weighted least squares;
 // also returns the most frequent line width among them (index into kWidths).
 Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,

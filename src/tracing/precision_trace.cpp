@@ -66,11 +66,19 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
   return -1;
 }
 
+// A traced curve whose log10 NFA is above kDistinctLog10Nfa (it could
+// arise by chance more than once in 100 000 bands) barely stands out of the
+// band's texture: when a conductor seen along more columns runs below it
+// (a straight edge of the background may lie between the drawn line and the
+// conductor meant), which of them was meant is not safe to say.
+constexpr double kDistinctLog10Nfa = -5.0;
+
 // One consensus curve followed through centres, the robust fit and the
-// credibility tests, into `out` (which holds the stations' columns).
-void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateSet& set,
-                 const std::vector<precision::ColumnSlots>& slots, const Consensus& consensus,
-                 PrecisionTrace& out) {
+// credibility tests, into `out` (which holds the stations' columns); the
+// fitted curve's log10 NFA (0 when none was fitted).
+double FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateSet& set,
+                   const std::vector<precision::ColumnSlots>& slots, const Consensus& consensus,
+                   PrecisionTrace& out) {
   const int xa = span.xa, xb = span.xb;
   int width_index = 0;
   Coefficients coarse =
@@ -85,11 +93,12 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
   // curve; a robust quartic through them; the centres in every column, nearer
   // that quartic, and the robust quartic again.
   double sigma = 1;
-  std::vector<Point> points =
-      precision::CollectCentres(image, xa, xb, kFirstPassStep, span, coarse,
-                                precision::kSearchHalfRows, precision::kAlongColumns, width);
+  std::vector<Point> points = precision::CollectCentres(
+      image, xa, xb, kFirstPassStep, span, coarse, precision::kSearchHalfRows,
+      precision::kAlongColumns, width, measured.tone);
   Coefficients c = precision::RobustFit(points, coarse, &sigma);
-  points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns, width);
+  points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns, width,
+                                     measured.tone);
   c = precision::RobustFit(points, c, &sigma);
   std::vector<Point> inliers;
   inliers.reserve(points.size());
@@ -101,7 +110,7 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
   if (inliers.size() < 2 * kPrecisionCurveTerms ||
       !precision::FitPolynomial(inliers, {}, kPrecisionCurveTerms, &c, &inverse)) {
     out.reason = "No conductor was found in the band below the drawn line.";
-    return;
+    return 0;
   }
 
   PrecisionCurve& curve = out.curve;
@@ -210,6 +219,10 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
                   "px is credible.",
                   double{out.residual_px}, double{kMaxCredibleResidualPx});
     out.reason = text;
+  } else if (precision::BetweenOppositeLines(image, span, c, width_index)) {
+    out.reason =
+        "The traced line lies between two lines of the opposite tone, as the gap between two "
+        "conductors does; draw the line just above the conductor meant.";
   } else if (precision::LineAboveConductor(image, span, c, width_index)) {
     out.reason =
         "A fainter line runs above the traced conductor; draw the line just above the "
@@ -218,6 +231,7 @@ void FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateS
     out.credible = true;
     out.reason.clear();
   }
+  return log10_nfa;
 }
 
 }  // namespace
@@ -296,12 +310,20 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // The nearest conductor below the line. When it fails the final tests the
   // trace is refused: a conductor further below is not the one the line
   // was drawn for.
-  FollowCurve(image, span, set, slots, *chosen, out);
+  const double log10_nfa = FollowCurve(image, span, set, slots, *chosen, out);
   if (out.credible && precision::FainterLineAbove(curves, *chosen)) {
     out.credible = false;
     out.reason =
         "A fainter line runs above the traced conductor; draw the line just above the "
         "conductor meant.";
+  } else if (out.credible && log10_nfa > kDistinctLog10Nfa) {
+    const Consensus* below = precision::ConductorBelow(curves, *chosen);
+    if (below != nullptr && below->support > chosen->support) {
+      out.credible = false;
+      out.reason =
+          "The traced line barely stands out of the band's texture, and a clearer conductor "
+          "runs below it; draw the line just above the conductor meant.";
+    }
   }
   return out;
 }

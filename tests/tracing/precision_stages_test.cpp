@@ -1,6 +1,7 @@
 // The stages of precision tracing on their own: the fit, the a-contrario
 // test, the candidates of a thick conductor, its centre, and the choice of
-// the nearest of two conductors (and a conductor seen above the one traced).
+// the nearest of two conductors (and a conductor seen above the one traced,
+// or the gap between two taken for one).
 
 #include <gtest/gtest.h>
 
@@ -114,7 +115,14 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     const Coefficients lower{c.rows.back(), 0, 0, 0, 0}, upper{c.want, 0, 0, 0, 0};
     EXPECT_EQ(LineAboveConductor(view, span, lower, measured.width), c.rows.size() > 1);
     EXPECT_FALSE(LineAboveConductor(view, span, upper, measured.width));
+    EXPECT_FALSE(BetweenOppositeLines(view, span, upper, measured.width));
   }
+  // The sky between two thick conductors is a bright line with a dark one
+  // on either side: traced there, it is told from a conductor.
+  const std::vector<uint32_t> pair = Conductors({100, 135}, 24);
+  const ImageView view{pair.data(), kWidth, kHeight};
+  EXPECT_TRUE(BetweenOppositeLines(view, Span(68), {117.5, 0, 0, 0, 0}, 3));
+  EXPECT_FALSE(BetweenOppositeLines(view, Span(68), {100, 0, 0, 0, 0}, 5));
 }
 
 }  // namespace
