@@ -179,7 +179,7 @@ double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope,
 // flanks, recentred until it settles. model_rows[j] is the model's row at
 // column x + j, for j in -along..along.
 ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, int search,
-                            int along, const LineWidth& w, int tone) {
+                            int along, const LineWidth& w) {
   const int hw = w.half + w.gap + 1;       // half window of the centroid
   const int flank = std::max(w.flank, 3);  // background rows each side
   const int margin = CentreMargin(w);
@@ -205,12 +205,12 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   double best = kMinContrast * count, sign = 1;
   for (int r = margin - search; r <= margin + search; ++r) {
     const Contrast c = LineContrast(prefix.data(), r, w);
-    if (c.dark > best && tone >= 0) {
+    if (c.dark > best) {
       best = c.dark;
       best_r = r;
       sign = 1;
     }
-    if (c.bright > best && tone <= 0) {
+    if (c.bright > best) {
       best = c.bright;
       best_r = r;
       sign = -1;
@@ -292,19 +292,16 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
 
 // The mean brightness profile across the curve: at up to kProfileColumns
 // columns spread evenly over the span, the rows [row - above, row - above +
-// count) about the curve's row, each averaged over the columns where it lies
-// inside the picture (a row outside it in every column takes the nearest
-// averaged row's value), to whole grey levels of one column, and written as
-// prefix sums into `sums` (count + 1 entries). `seen(x, row)` is told each
-// column's curve row where it is finite. False when the curve lies outside
-// the picture in every column.
+// count) about the curve's row, averaged to whole grey levels of one column
+// and written as prefix sums into `sums` (count + 1 entries). `seen(x, row)`
+// is told each column's curve row where it is finite. False when no column
+// had all its rows inside the image.
 template <typename Seen>
 bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
                      int above, int count, int32_t* sums, Seen seen) {
   std::vector<int64_t> profile(static_cast<std::size_t>(count), 0);
-  std::vector<int32_t> summed(static_cast<std::size_t>(count), 0);
   const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
-  bool any = false;
+  int summed = 0;
   for (int k = 0; k < columns; ++k) {
     const int x =
         frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
@@ -313,35 +310,20 @@ bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coeff
     if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
       continue;
     seen(x, row);
-    const int centre = RoundToInt(row);
-    if (centre < 0 || centre >= image.height)
+    const int top = RoundToInt(row) - above;
+    if (top < 0 || top + count > image.height)
       continue;
-    any = true;
-    const int top = centre - above;
-    const int first = std::max(0, -top), last = std::min(count, image.height - top);
-    for (int j = first; j < last; ++j) {
+    for (int j = 0; j < count; ++j)
       profile[static_cast<std::size_t>(j)] +=
           Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
-      ++summed[static_cast<std::size_t>(j)];
-    }
+    ++summed;
   }
-  if (!any)
+  if (summed == 0)
     return false;
   std::vector<int32_t> mean(static_cast<std::size_t>(count));
-  for (int j = 0; j < count; ++j) {
-    const auto i = static_cast<std::size_t>(j);
-    mean[i] = summed[i] > 0 ? static_cast<int32_t>(profile[i] / summed[i]) : -1;
-  }
-  // Rows outside the picture in every column: the nearest averaged row (the
-  // curve's own row, at index `above`, always is one).
-  for (int j = above - 1; j >= 0; --j) {
-    if (mean[static_cast<std::size_t>(j)] < 0)
-      mean[static_cast<std::size_t>(j)] = mean[static_cast<std::size_t>(j) + 1];
-  }
-  for (int j = above + 1; j < count; ++j) {
-    if (mean[static_cast<std::size_t>(j)] < 0)
-      mean[static_cast<std::size_t>(j)] = mean[static_cast<std::size_t>(j) - 1];
-  }
+  for (int j = 0; j < count; ++j)
+    mean[static_cast<std::size_t>(j)] =
+        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
   PrefixSums(mean.data(), count, sums);
   return true;
 }
@@ -391,17 +373,16 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
   if (strongest < kMinContrast)
     return none;
   ConductorWidthAt out = none;
-  out.tone = sign == 0 ? 1 : -1;
   for (std::size_t w = 0; w < kWidths.size(); ++w) {
     if (best[w][sign].contrast >= kWidthContrastShare * strongest)
-      out = {static_cast<int>(w), best[w][sign].row - kHalf, out.tone};
+      out = {static_cast<int>(w), best[w][sign].row - kHalf};
   }
   return out;
 }
 
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
-                                  int along, const LineWidth& width, int tone) {
+                                  int along, const LineWidth& width) {
   std::vector<Point> points;
   points.reserve(static_cast<std::size_t>((xb - xa) / step + 1));
   Tile tile;
@@ -423,7 +404,7 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
               static_cast<int>(std::ceil(high)) + margin);
     for (int x = first + (step - (first - xa) % step) % step; x <= last; x += step) {
       const ColumnCentre c = CentreInColumn(
-          tile, x, &rows[static_cast<std::size_t>(x - first + along)], search, along, width, tone);
+          tile, x, &rows[static_cast<std::size_t>(x - first + along)], search, along, width);
       if (c.found)
         points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
     }

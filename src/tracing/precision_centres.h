@@ -33,29 +33,22 @@ inline constexpr int kAlongColumns = 4;
 // core. So the widest box that still answers nearly in full spans the
 // conductor, not a lit stripe or a shaded underside inside it (which the
 // consensus may have followed: `offset` is the rows from the model to that
-// box's middle). `tone` is the line's: +1 darker than its background, -1
-// brighter. `fallback`, no offset and either tone (0) when the profile
-// shows no line.
+// box's middle). `fallback` and no offset when the profile shows no line.
 inline constexpr int kProfileColumns = 256;
 inline constexpr double kWidthContrastShare = 0.8;
 struct ConductorWidthAt {
-  int width;     // index into kWidths
-  int offset;    // rows, the conductor's middle below the model's row
-  int tone = 0;  // +1 dark, -1 bright, 0 either
+  int width;   // index into kWidths
+  int offset;  // rows, the conductor's middle below the model's row
 };
 ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
                                 const Coefficients& model, int fallback);
 
 // The centres of every step-th column of the span near `model` (in the
 // frame `frame`), within `search` rows, from profiles summed over
-// 2 along + 1 columns; of lines of the given tone only (+1 dark, -1
-// bright) unless it is 0. A conductor with a lit top and a shaded
-// underside shows, before a background of its own brightness, a line of
-// either tone off its middle; the tone of the whole conductor keeps the
-// centres on it.
+// 2 along + 1 columns.
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
-                                  int along, const LineWidth& width, int tone = 0);
+                                  int along, const LineWidth& width);
 
 // Whether a line of the conductor's tone runs between the drawn line and
 // the traced conductor (of width index `width`, its curve `curve`): in the

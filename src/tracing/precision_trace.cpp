@@ -41,8 +41,15 @@ std::string Percent(double share) {
 // Each station's row must come from the conductor seen around it, not from
 // the curve carried over from elsewhere: at least kStationSupport of the
 // columns within a sixteenth of the span either side of it (inside the
-// span) must be inliers. The first station that fails, or -1.
+// span) must be inliers, and their weights must add up to
+// kStationWeightSupport of those columns, kEndStationWeightSupport at the
+// first and last station (centres that barely stand out of the texture
+// steer the fit little, and the curve there is carried over from where the
+// conductor is seen; at an end, from one side only). The first station that
+// fails, or -1.
 constexpr double kStationSupport = 0.07;
+constexpr double kStationWeightSupport = 0.05;
+constexpr double kEndStationWeightSupport = 0.1;
 // The outermost inliers lie within kEndGapShare of the span (at least
 // kMinEndGapPx columns) of its first and last column: a quartic carried
 // further than that beyond the conductor seen bends away from it.
@@ -56,11 +63,17 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
     const double lo = std::max<double>(span.xa, x - reach),
                  hi = std::min<double>(span.xb, x + reach);
     int count = 0;
+    double weight = 0;
     for (const Point& p : inliers) {
       const double px = span.centre_x + p.u * span.half_width;
-      count += px >= lo - 0.5 && px <= hi + 0.5 ? 1 : 0;
+      if (px >= lo - 0.5 && px <= hi + 0.5) {
+        ++count;
+        weight += p.weight;
+      }
     }
-    if (count < kStationSupport * (hi - lo + 1))
+    const double least_weight =
+        i == 0 || i == kStations - 1 ? kEndStationWeightSupport : kStationWeightSupport;
+    if (count < kStationSupport * (hi - lo + 1) || weight < least_weight * (hi - lo + 1))
       return i;
   }
   return -1;
@@ -93,12 +106,11 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   // curve; a robust quartic through them; the centres in every column, nearer
   // that quartic, and the robust quartic again.
   double sigma = 1;
-  std::vector<Point> points = precision::CollectCentres(
-      image, xa, xb, kFirstPassStep, span, coarse, precision::kSearchHalfRows,
-      precision::kAlongColumns, width, measured.tone);
+  std::vector<Point> points =
+      precision::CollectCentres(image, xa, xb, kFirstPassStep, span, coarse,
+                                precision::kSearchHalfRows, precision::kAlongColumns, width);
   Coefficients c = precision::RobustFit(points, coarse, &sigma);
-  points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns, width,
-                                     measured.tone);
+  points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns, width);
   c = precision::RobustFit(points, c, &sigma);
   std::vector<Point> inliers;
   inliers.reserve(points.size());

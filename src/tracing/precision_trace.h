@@ -43,14 +43,19 @@
 //     fitted curve is credible only when NFA < 1 at tol = 1.5 px, and when
 //     kMinCredibleColumnShare of the columns agree with it, some lie in each
 //     outer quarter and within 4 % of the span of each end, every station
-//     is backed by columns near it, and they scatter at most
-//     kMaxCredibleResidualPx. For a thick conductor the candidates are
+//     is backed by columns near it (enough of them, and weighing enough),
+//     and they scatter at most kMaxCredibleResidualPx. For a thick conductor the candidates are
 //     counted within a quarter of its core (tol grows, and p with it), along
 //     the line they followed when its middle lies elsewhere (the offset, one
 //     of 2 (half core + 3) + 1, multiplies N_tests). A line of the
 //     conductor's tone between the drawn line and the curve, in the mean
-//     profile along it, means a conductor above the one traced. A curve that
-//     fails is refused with the reason.
+//     profile along it, means a conductor above the one traced; lines of the
+//     other tone on either side of it, with the traced core no different
+//     from the background above them, mean the gap between two conductors.
+//     A curve that passes with NFA above 1e-5 while a conductor seen along
+//     more columns runs just below it may be an edge of the background
+//     between the drawn line and the conductor meant. A curve that fails is
+//     refused with the reason.
 //
 // Cost: on a 5000 x 1667 working image with a span of 4800 columns, a first
 // trace in a fresh process stays within a few milliseconds (see
