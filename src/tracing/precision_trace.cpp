@@ -41,15 +41,14 @@ std::string Percent(double share) {
 // Each station's row must come from the conductor seen around it, not from
 // the curve carried over from elsewhere: at least kStationSupport of the
 // columns within a sixteenth of the span either side of it (inside the
-// span) must be inliers, and their weights must add up to
-// kStationWeightSupport of those columns, kEndStationWeightSupport at the
-// first and last station (centres that barely stand out of the texture
-// steer the fit little, and the curve there is carried over from where the
-// conductor is seen; at an end, from one side only). The first station that
-// fails, or -1.
+// span) must be inliers, and at a station between the ends their weights
+// must add up to kStationWeightSupport of those columns: centres that
+// barely stand out of the texture steer the fit little, and the curve there
+// is carried over from where the conductor is seen on either side. (At the
+// ends the outer quarters and the end gap hold the curve.) The first station
+// that fails, or -1.
 constexpr double kStationSupport = 0.07;
 constexpr double kStationWeightSupport = 0.05;
-constexpr double kEndStationWeightSupport = 0.1;
 // The outermost inliers lie within kEndGapShare of the span (at least
 // kMinEndGapPx columns) of its first and last column: a quartic carried
 // further than that beyond the conductor seen bends away from it.
@@ -71,9 +70,9 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
         weight += p.weight;
       }
     }
-    const double least_weight =
-        i == 0 || i == kStations - 1 ? kEndStationWeightSupport : kStationWeightSupport;
-    if (count < kStationSupport * (hi - lo + 1) || weight < least_weight * (hi - lo + 1))
+    const bool inner = i > 0 && i < kStations - 1;
+    if (count < kStationSupport * (hi - lo + 1) ||
+        (inner && weight < kStationWeightSupport * (hi - lo + 1)))
       return i;
   }
   return -1;
