@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "photo/shared_library.h"
+#include "state/shared_library.h"
 
 namespace sarn {
 

@@ -7,7 +7,7 @@
 // as 8-bit RGB (3 bytes a pixel) for the loading's attempts and is turned
 // into working-image rows one row at a time.
 //
-// libheif is opened at the first HEIF file (photo/shared_library.h), not at
+// libheif is opened at the first HEIF file (state/shared_library.h), not at
 // start-up. Without it (the package libheif1) a HEIF file is refused with a
 // message naming the package; JPEG photos never need it.
 

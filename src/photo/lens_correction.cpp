@@ -13,7 +13,7 @@
 #include <set>
 #include <sstream>
 
-#include "photo/shared_library.h"
+#include "state/shared_library.h"
 
 namespace sarn {
 namespace {

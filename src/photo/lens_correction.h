@@ -23,7 +23,7 @@
 // (interpolated between calibrated focal lengths; a prime's own when the
 // photo gives none).
 //
-// lensfun is opened at the first lookup (photo/shared_library.h), not at
+// lensfun is opened at the first lookup (state/shared_library.h), not at
 // start-up. Without it (the package liblensfun1) a lookup fails with a
 // message naming the package, the camera search finds nothing, and with
 // correction off nothing is advised.

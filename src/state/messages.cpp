@@ -275,6 +275,11 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
      "測定の写真を読めません。{0}"},
     {kSavedPhotoChanged, "{0}: the file changed while it was read",
      "{0}: 読み込み中にファイルが変わりました"},
+    {kDigestLibraryMissing,
+     "the SHA-256 digest needs libcrypto, which cannot be loaded ({0}); install the package "
+     "libssl3",
+     "SHA-256 の計算に必要な libcrypto を読み込めません ({0})。パッケージ libssl3 "
+     "をインストールしてください"},
     {kSavedUnknownConductor, "{0}: the conductor '{1}' is not in the conductor data",
      "{0}: 電線サイズ「{1}」が電線データにありません"},
     {kSavedNothingToSave, "there is no measurement to save: no photo, or no line scanned on it",

@@ -174,6 +174,7 @@ enum class MessageId : uint16_t {
   kSavedNewerVersion,      // {1}: the file's version, {2}: the newest this reads
   kSavedPhotoUnreadable,   // {0}: the photo's failure
   kSavedPhotoChanged,      // {0}: the photo's path
+  kDigestLibraryMissing,   // {0}: the dynamic loader's words
   kSavedUnknownConductor,  // {1}: the conductor's name
   kSavedNothingToSave,
   kSavedStaleResults,

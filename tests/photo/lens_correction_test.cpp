@@ -1,6 +1,6 @@
 // Lens correction: finding the camera and lens from a photo's EXIF, and the
-// point mapping against lensfun's own transform; HEIC photos and lens
-// correction on a machine without libheif or lensfun.
+// point mapping against lensfun's own transform; what needs libheif, lensfun
+// or libcrypto on a machine without them.
 
 #include "photo/lens_correction.h"
 
@@ -10,11 +10,13 @@
 #include <string_view>
 
 #include "photo/heif_decoder.h"
-#include "photo/shared_library.h"
+#include "state/file_digest.h"
+#include "state/shared_library.h"
 #include "support/exif_block.h"
 #include "support/heic_photo.h"
 #include "support/lens_photo.h"
 #include "support/span_photo.h"
+#include "support/temp_folder.h"
 
 namespace sarn {
 namespace {
@@ -129,10 +131,10 @@ TEST(LensMapperTest, UndoesLensfunsDistortionAcrossTheFrame) {
 }
 
 // Without the library's package (a soname no library has stands for it), a
-// HEIC photo and lens correction fail naming the package, the lookup with
-// correction off finds no profile (so nothing is advised), the camera search
-// finds nothing; none crashes, and once the library is back the same call
-// succeeds.
+// HEIC photo, lens correction and the photo digest of a saved measurement
+// fail naming the package, the lookup with correction off finds no profile
+// (so nothing is advised), the camera search finds nothing; none crashes,
+// and once the library is back the same call succeeds.
 struct MissingLibraryCase {
   const char* name;
   const char* soname;
@@ -167,6 +169,12 @@ const MissingLibraryCase kMissingLibraries[] = {
      [] { return FailureText(LensDatabase::Find(*ParseLensChoice("DJI|FC6310||"))); }},
     {"camera_search", kLensfunSoname, "no camera",
      [] { return LensDatabase::SearchCameras("fc6310").empty() ? std::string("no camera") : ""; }},
+    {"photo_digest", kCryptoSoname, "install the package libssl3",
+     [] {
+       const test::TempFolder folder;
+       const Result<std::string> digest = FileSha256(folder.Write("photo.jpg", "abc"));
+       return digest ? std::string() : digest.failure().English();
+     }},
 };
 
 class MissingLibraryTest : public ::testing::TestWithParam<MissingLibraryCase> {};

@@ -1,4 +1,4 @@
-#include "photo/shared_library.h"
+#include "state/shared_library.h"
 
 #include <dlfcn.h>
 
