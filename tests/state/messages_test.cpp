@@ -47,8 +47,9 @@ TEST(MessageCatalogueTest, EveryEntryHasJapaneseWithTheSamePlaceholders) {
     SCOPED_TRACE(std::string(entry.english));
     EXPECT_FALSE(entry.english.empty());
     EXPECT_FALSE(entry.japanese.empty());
-    if (HasEnglishWord(entry.english))
+    if (HasEnglishWord(entry.english)) {
       EXPECT_TRUE(HasJapanese(entry.japanese)) << "not translated: " << entry.japanese;
+    }
     EXPECT_EQ(Placeholders(entry.english), Placeholders(entry.japanese));
   }
 
