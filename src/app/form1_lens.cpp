@@ -35,8 +35,11 @@ void Form1::SetLensCorrection(bool on) {
       choice.mode = LensMode::Auto;
   }
   session_.SetLens(choice);
+  // Choosing another lens does not help when lensfun itself is missing.
   if (const std::optional<Failure> why = session_.LensNotApplied(); on && why)
-    dialogs_.MessageOk(Failure(MessageId::kLensNotAppliedPick, {*why}).Japanese());
+    dialogs_.MessageOk(why->message() == MessageId::kLensLibraryMissing
+                           ? why->Japanese()
+                           : Failure(MessageId::kLensNotAppliedPick, {*why}).Japanese());
 }
 
 void Form1::ChooseCameraLens() {

@@ -13,8 +13,47 @@
 #include <set>
 #include <sstream>
 
+#include "state/shared_library.h"
+
 namespace sarn {
 namespace {
+
+// lensfun's functions (its C interface), resolved from the library at the
+// first lens lookup.
+struct LensfunApi {
+  std::string error;  // why lensfun cannot be used; empty when it can
+  decltype(&lf_free) free = nullptr;
+  decltype(&lf_db_new) db_new = nullptr;
+  decltype(&lf_db_load_file) db_load_file = nullptr;
+  decltype(&lf_db_find_cameras) db_find_cameras = nullptr;
+  decltype(&lf_db_find_lenses_hd) db_find_lenses = nullptr;
+  decltype(&lf_db_get_cameras) db_get_cameras = nullptr;
+  decltype(&lf_lens_new) lens_new = nullptr;
+  decltype(&lf_lens_copy) lens_copy = nullptr;
+  decltype(&lf_lens_destroy) lens_destroy = nullptr;
+  decltype(&lf_lens_interpolate_distortion) lens_interpolate_distortion = nullptr;
+  decltype(&lf_modifier_new) modifier_new = nullptr;
+  decltype(&lf_modifier_initialize) modifier_initialize = nullptr;
+  decltype(&lf_modifier_apply_geometry_distortion) modifier_apply_geometry_distortion = nullptr;
+  decltype(&lf_modifier_destroy) modifier_destroy = nullptr;
+
+  void Resolve(SharedLibrary& library) {
+    library.Resolve(free, "lf_free");
+    library.Resolve(db_new, "lf_db_new");
+    library.Resolve(db_load_file, "lf_db_load_file");
+    library.Resolve(db_find_cameras, "lf_db_find_cameras");
+    library.Resolve(db_find_lenses, "lf_db_find_lenses_hd");
+    library.Resolve(db_get_cameras, "lf_db_get_cameras");
+    library.Resolve(lens_new, "lf_lens_new");
+    library.Resolve(lens_copy, "lf_lens_copy");
+    library.Resolve(lens_destroy, "lf_lens_destroy");
+    library.Resolve(lens_interpolate_distortion, "lf_lens_interpolate_distortion");
+    library.Resolve(modifier_new, "lf_modifier_new");
+    library.Resolve(modifier_initialize, "lf_modifier_initialize");
+    library.Resolve(modifier_apply_geometry_distortion, "lf_modifier_apply_geometry_distortion");
+    library.Resolve(modifier_destroy, "lf_modifier_destroy");
+  }
+};
 
 // lensfun's database as Debian installs it (liblensfun-data-v1).
 constexpr const char* kDatabaseFolder = "/usr/share/lensfun/version_1";
@@ -37,15 +76,32 @@ std::string Text(const char* text) {
 }
 
 // The one database of the process; files are added as lookups need them.
+// Made with lensfun at the first lookup and kept to the end of the process.
 struct SharedDatabase {
   std::mutex mutex;
-  lfDatabase db;
+  const LensfunApi* api = nullptr;  // the library the database was made with
+  lfDatabase* db = nullptr;
   std::set<std::string> loaded;
   bool whole = false;
 
   static SharedDatabase& Get() {
     static SharedDatabase shared;
     return shared;
+  }
+
+  // Loads lensfun and makes the database at the first lookup (caller holds
+  // the mutex); why not when lensfun cannot be loaded.
+  std::optional<Failure> Open() {
+    const LensfunApi& library = LoadLibraryOnce<LensfunApi>(kLensfunSoname);
+    if (!library.error.empty())
+      return Failure(MessageId::kLensLibraryMissing, {library.error});
+    if (db == nullptr) {
+      db = library.db_new();
+      if (db == nullptr)
+        return Failure(MessageId::kLensLibraryMissing, {"lf_db_new failed"});
+      api = &library;
+    }
+    return std::nullopt;
   }
 
   static std::vector<std::string> Files() {
@@ -61,7 +117,7 @@ struct SharedDatabase {
 
   void LoadFile(const std::string& file) {
     if (loaded.insert(file).second)
-      db.Load(file.c_str());
+      api->db_load_file(db, file.c_str());
   }
 
   // Every file (caller holds the mutex).
@@ -114,20 +170,23 @@ bool FixedLens(const lfCamera* camera) {
 }
 
 // The camera's lens: the named one, else for a fixed-lens camera its own.
-const lfLens* FindLens(const lfDatabase& db, const lfCamera* camera, const std::string& lens_make,
-                       const std::string& lens_model, std::optional<Failure>* why_not) {
+const lfLens* FindLens(const SharedDatabase& shared, const lfCamera* camera,
+                       const std::string& lens_make, const std::string& lens_model,
+                       std::optional<Failure>* why_not) {
+  const LensfunApi& api = *shared.api;
   const lfLens* found = nullptr;
   if (!lens_model.empty()) {
-    if (const lfLens** lenses = db.FindLenses(
-            camera, lens_make.empty() ? nullptr : lens_make.c_str(), lens_model.c_str())) {
+    if (const lfLens** lenses =
+            api.db_find_lenses(shared.db, camera, lens_make.empty() ? nullptr : lens_make.c_str(),
+                               lens_model.c_str(), 0)) {
       found = lenses[0];
-      lf_free(lenses);
+      api.free(lenses);
     }
   }
   if (found == nullptr && FixedLens(camera)) {
-    if (const lfLens** lenses = db.FindLenses(camera, nullptr, nullptr)) {
+    if (const lfLens** lenses = api.db_find_lenses(shared.db, camera, nullptr, nullptr, 0)) {
       found = lenses[0];
-      lf_free(lenses);
+      api.free(lenses);
     }
   }
   if (found == nullptr) {
@@ -137,7 +196,8 @@ const lfLens* FindLens(const lfDatabase& db, const lfCamera* camera, const std::
   return found;
 }
 
-LensLookup ProfileOf(const lfCamera* camera, const lfLens* lens, float focal_mm) {
+LensLookup ProfileOf(const LensfunApi& api, const lfCamera* camera, const lfLens* lens,
+                     float focal_mm) {
   LensLookup lookup;
   float focal = focal_mm;
   if (focal <= 0) {
@@ -150,7 +210,7 @@ LensLookup ProfileOf(const lfCamera* camera, const lfLens* lens, float focal_mm)
   }
   lfLensCalibDistortion calibration{};
   const char* name = nullptr;
-  if (lens->InterpolateDistortion(focal, calibration))
+  if (api.lens_interpolate_distortion(lens, focal, &calibration))
     name = ModelName(calibration.Model);
   if (name == nullptr) {
     lookup.why_not = Failure(MessageId::kLensNoCalibration, {Text(lens->Model)});
@@ -166,7 +226,11 @@ LensLookup ProfileOf(const lfCamera* camera, const lfLens* lens, float focal_mm)
   p.model = name;
   for (int i = 0; i < TermCount(calibration.Model); ++i)
     p.terms.push_back(calibration.Terms[i]);
-  p.lens = std::make_shared<const lfLens>(*lens);
+  // A copy of the database's lens, for the modifier.
+  lfLens* copy = api.lens_new();
+  api.lens_copy(copy, lens);
+  p.lens = std::shared_ptr<const lfLens>(
+      copy, [destroy = api.lens_destroy](const lfLens* l) { destroy(const_cast<lfLens*>(l)); });
   lookup.profile = std::move(p);
   return lookup;
 }
@@ -174,17 +238,18 @@ LensLookup ProfileOf(const lfCamera* camera, const lfLens* lens, float focal_mm)
 LensLookup FindIn(SharedDatabase& shared, const std::string& make, const std::string& model,
                   const std::string& lens_make, const std::string& lens_model, float focal_mm) {
   LensLookup lookup;
-  const lfCamera** cameras = shared.db.FindCameras(make.c_str(), model.c_str());
+  const LensfunApi& api = *shared.api;
+  const lfCamera** cameras = api.db_find_cameras(shared.db, make.c_str(), model.c_str());
   if (cameras == nullptr) {
     lookup.why_not = Failure(MessageId::kLensCameraUnknown, {Trimmed(make + " " + model)});
     return lookup;
   }
   const lfCamera* camera = cameras[0];
-  lf_free(cameras);
-  const lfLens* lens = FindLens(shared.db, camera, lens_make, lens_model, &lookup.why_not);
+  api.free(cameras);
+  const lfLens* lens = FindLens(shared, camera, lens_make, lens_model, &lookup.why_not);
   if (lens == nullptr)
     return lookup;
-  return ProfileOf(camera, lens, focal_mm);
+  return ProfileOf(api, camera, lens, focal_mm);
 }
 
 }  // namespace
@@ -253,6 +318,8 @@ LensLookup LensDatabase::Find(const PhotoExif& exif, bool whole) {
     return LensLookup{std::nullopt, Failure(MessageId::kLensNoCamera)};
   SharedDatabase& shared = SharedDatabase::Get();
   const std::lock_guard<std::mutex> lock(shared.mutex);
+  if (std::optional<Failure> why_not = shared.Open())
+    return LensLookup{std::nullopt, std::move(why_not)};
   if (whole)
     shared.LoadWhole();
   else
@@ -264,6 +331,8 @@ LensLookup LensDatabase::Find(const PhotoExif& exif, bool whole) {
 LensLookup LensDatabase::Find(const LensChoice& choice) {
   SharedDatabase& shared = SharedDatabase::Get();
   const std::lock_guard<std::mutex> lock(shared.mutex);
+  if (std::optional<Failure> why_not = shared.Open())
+    return LensLookup{std::nullopt, std::move(why_not)};
   shared.LoadWhole();
   return FindIn(shared, choice.maker, choice.model, "", choice.lens, choice.focal_mm);
 }
@@ -276,9 +345,11 @@ std::vector<LensDatabase::Camera> LensDatabase::SearchCameras(const std::string&
     words.push_back(word);
   SharedDatabase& shared = SharedDatabase::Get();
   const std::lock_guard<std::mutex> lock(shared.mutex);
-  shared.LoadWhole();
   std::vector<Camera> found;
-  const lfCamera* const* cameras = shared.db.GetCameras();
+  if (shared.Open())
+    return found;
+  shared.LoadWhole();
+  const lfCamera* const* cameras = shared.api->db_get_cameras(shared.db);
   for (size_t i = 0; cameras && cameras[i] && found.size() < limit; ++i) {
     const std::string maker = Text(cameras[i]->Maker), model = Text(cameras[i]->Model);
     const std::string name = Lower(maker + " " + model);
@@ -293,38 +364,62 @@ std::vector<LensDatabase::Lens> LensDatabase::LensesFor(const std::string& maker
                                                         const std::string& model) {
   SharedDatabase& shared = SharedDatabase::Get();
   const std::lock_guard<std::mutex> lock(shared.mutex);
-  shared.LoadWhole();
   std::vector<Lens> found;
-  const lfCamera** cameras = shared.db.FindCameras(maker.c_str(), model.c_str());
+  if (shared.Open())
+    return found;
+  shared.LoadWhole();
+  const LensfunApi& api = *shared.api;
+  const lfCamera** cameras = api.db_find_cameras(shared.db, maker.c_str(), model.c_str());
   if (cameras == nullptr)
     return found;
-  if (const lfLens** lenses = shared.db.FindLenses(cameras[0], nullptr, nullptr)) {
+  if (const lfLens** lenses = api.db_find_lenses(shared.db, cameras[0], nullptr, nullptr, 0)) {
     for (size_t i = 0; lenses[i]; ++i) {
       lfLensCalibDistortion calibration{};
-      if (lenses[i]->InterpolateDistortion(lenses[i]->MinFocal, calibration) &&
+      if (api.lens_interpolate_distortion(lenses[i], lenses[i]->MinFocal, &calibration) &&
           ModelName(calibration.Model))
         found.push_back(Lens{Text(lenses[i]->Maker), Text(lenses[i]->Model), lenses[i]->MinFocal,
                              lenses[i]->MaxFocal});
     }
-    lf_free(lenses);
+    api.free(lenses);
   }
-  lf_free(cameras);
+  api.free(cameras);
   return found;
 }
 
+namespace {
+
+struct ModifierRelease {
+  const LensfunApi* api;
+  void operator()(lfModifier* m) const { api->modifier_destroy(m); }
+};
+using ModifierPtr = std::unique_ptr<lfModifier, ModifierRelease>;
+
+}  // namespace
+
 struct LensMapper::Modifiers {
-  std::unique_ptr<lfModifier> undistort;  // reverse: distorted -> undistorted
-  std::unique_ptr<lfModifier> distort;    // correction: undistorted -> distorted
+  const LensfunApi* api = nullptr;
+  ModifierPtr undistort;  // reverse: distorted -> undistorted
+  ModifierPtr distort;    // correction: undistorted -> distorted
 };
 
 LensMapper::LensMapper(const LensProfile& profile, int width, int height)
     : m_(std::make_unique<Modifiers>()), width_(width), height_(height) {
   const lfLens* lens = profile.lens.get();
+  {
+    // The library the profile's lens was made with.
+    SharedDatabase& shared = SharedDatabase::Get();
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    m_->api = shared.api;
+  }
+  if (m_->api == nullptr || lens == nullptr)
+    return;  // no profile comes without lensfun: points stay as they are
+  const LensfunApi& api = *m_->api;
   for (bool reverse : {true, false}) {
-    auto modifier = std::make_unique<lfModifier>(lens, profile.camera_crop, width, height);
+    ModifierPtr modifier(api.modifier_new(lens, profile.camera_crop, width, height),
+                         ModifierRelease{&api});
     // Aperture and focus distance matter to vignetting only.
-    modifier->Initialize(lens, LF_PF_F32, profile.focal_mm, 4.0f, 1000.0f, 1.0f, lens->Type,
-                         LF_MODIFY_DISTORTION, reverse);
+    api.modifier_initialize(modifier.get(), lens, LF_PF_F32, profile.focal_mm, 4.0f, 1000.0f, 1.0f,
+                            lens->Type, LF_MODIFY_DISTORTION, reverse);
     (reverse ? m_->undistort : m_->distort) = std::move(modifier);
   }
 }
@@ -333,11 +428,13 @@ LensMapper::~LensMapper() = default;
 
 namespace {
 
-PhotoPoint Apply(const lfModifier& modifier, PhotoPoint p) {
+PhotoPoint Apply(const LensfunApi* api, lfModifier* modifier, PhotoPoint p) {
+  if (modifier == nullptr)
+    return p;
   // lensfun's pixel centres are at whole numbers, ours at halves.
   alignas(16) float out[2] = {0, 0};
-  if (!modifier.ApplyGeometryDistortion(static_cast<float>(p.x - 0.5),
-                                        static_cast<float>(p.y - 0.5), 1, 1, out))
+  if (!api->modifier_apply_geometry_distortion(modifier, static_cast<float>(p.x - 0.5),
+                                               static_cast<float>(p.y - 0.5), 1, 1, out))
     return p;
   return PhotoPoint{double{out[0]} + 0.5, double{out[1]} + 0.5};
 }
@@ -348,9 +445,9 @@ PhotoPoint Apply(const lfModifier& modifier, PhotoPoint p) {
 // corners; two fixed-point steps on the forward model, u += p - D(u) (D is
 // close to the identity), bring the point to the float precision of D.
 PhotoPoint LensMapper::Undistort(PhotoPoint p) const {
-  PhotoPoint u = Apply(*m_->undistort, p);
+  PhotoPoint u = Apply(m_->api, m_->undistort.get(), p);
   for (int step = 0; step < 2; ++step) {
-    const PhotoPoint d = Apply(*m_->distort, u);
+    const PhotoPoint d = Apply(m_->api, m_->distort.get(), u);
     u.x += p.x - d.x;
     u.y += p.y - d.y;
   }
@@ -358,7 +455,7 @@ PhotoPoint LensMapper::Undistort(PhotoPoint p) const {
 }
 
 PhotoPoint LensMapper::Distort(PhotoPoint p) const {
-  return Apply(*m_->distort, p);
+  return Apply(m_->api, m_->distort.get(), p);
 }
 
 }  // namespace sarn

@@ -23,6 +23,11 @@
 // (interpolated between calibrated focal lengths; a prime's own when the
 // photo gives none).
 //
+// lensfun is opened at the first lookup (state/shared_library.h), not at
+// start-up. Without it (the package liblensfun1) a lookup fails with a
+// message naming the package, the camera search finds nothing, and with
+// correction off nothing is advised.
+//
 // Photo coordinates here are continuous: pixel i spans i..i+1, so its centre
 // is i + 0.5 (lensfun's own puts pixel centres at whole numbers).
 
@@ -38,6 +43,9 @@
 struct lfLens;
 
 namespace sarn {
+
+// lensfun's runtime name, opened at the first lens lookup.
+inline constexpr const char* kLensfunSoname = "liblensfun.so.1";
 
 enum class LensMode {
   Off,     // no correction (the chain is as without this feature)

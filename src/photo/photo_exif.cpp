@@ -1,7 +1,6 @@
 #include "photo/photo_exif.h"
 
 #include <libexif/exif-data.h>
-#include <libheif/heif.h>
 
 #include <cmath>
 #include <cstring>
@@ -95,39 +94,6 @@ std::span<const uint8_t> SkipHeifExifOffset(std::span<const uint8_t> item) {
   if (offset > item.size() - 4)
     return {};
   return item.subspan(4 + offset);
-}
-
-struct HeifContextRelease {
-  void operator()(heif_context* c) const { heif_context_free(c); }
-};
-struct HeifHandleRelease {
-  void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
-};
-
-// The EXIF of the primary image of a HEIF file in memory; empty when none.
-std::vector<uint8_t> HeifExifItem(std::span<const uint8_t> file) {
-  std::unique_ptr<heif_context, HeifContextRelease> ctx(heif_context_alloc());
-  if (!ctx ||
-      heif_context_read_from_memory_without_copy(ctx.get(), file.data(), file.size(), nullptr)
-              .code != heif_error_Ok)
-    return {};
-  heif_image_handle* raw = nullptr;
-  if (heif_context_get_primary_image_handle(ctx.get(), &raw).code != heif_error_Ok)
-    return {};
-  std::unique_ptr<heif_image_handle, HeifHandleRelease> handle(raw);
-  heif_item_id id = 0;
-  if (heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), "Exif", &id, 1) < 1)
-    return {};
-  const size_t size = heif_image_handle_get_metadata_size(handle.get(), id);
-  // An EXIF block of a photo is at most 64 KiB in a JPEG; a HEIF file could
-  // claim gigabytes.
-  constexpr size_t kLargestExifBytes = size_t{16} << 20;
-  if (size == 0 || size > kLargestExifBytes)
-    return {};
-  std::vector<uint8_t> item(size);
-  if (heif_image_handle_get_metadata(handle.get(), id, item.data()).code != heif_error_Ok)
-    return {};
-  return item;
 }
 
 // The largest HEIF file whose EXIF is looked for (as the photo loader's bound).

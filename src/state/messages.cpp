@@ -125,6 +125,10 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
      "HEIF デコーダー: この写真の復号には {0} MB を超えるメモリーが必要です"},
     {kHeifUnexpectedOutput, "HEIF decoder: unexpected output",
      "HEIF デコーダー: 出力が想定と異なります"},
+    {kHeifLibraryMissing,
+     "HEIF decoder: libheif cannot be loaded ({0}); install the package libheif1",
+     "HEIF デコーダー: libheif を読み込めません ({0})。パッケージ libheif1 "
+     "をインストールしてください"},
     {kWorkingImageNegative, "negative working-image size {0} x {1}",
      "作業画像のサイズが負です ({0} x {1})"},
     {kWorkingImageEmpty, "empty working image {0} x {1}", "作業画像が空です ({0} x {1})"},
@@ -168,6 +172,10 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
      "ズームレンズ {0} の焦点距離が写真にありません"},
     {kLensNoCalibration, "the lens database holds no distortion calibration for {0}",
      "レンズのデータベースに {0} の歪曲のデータがありません"},
+    {kLensLibraryMissing,
+     "the lens database library lensfun cannot be loaded ({0}); install the package liblensfun1",
+     "レンズのデータベースのライブラリー lensfun を読み込めません ({0})。パッケージ liblensfun1 "
+     "をインストールしてください"},
     {kLensNotApplied, "lens correction: {0}; the sag is not corrected",
      "レンズ補正: {0}。弛度は補正されていません"},
     {kLensNotAppliedPick,
@@ -267,6 +275,11 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
      "測定の写真を読めません。{0}"},
     {kSavedPhotoChanged, "{0}: the file changed while it was read",
      "{0}: 読み込み中にファイルが変わりました"},
+    {kDigestLibraryMissing,
+     "the SHA-256 digest needs libcrypto, which cannot be loaded ({0}); install the package "
+     "libssl3",
+     "SHA-256 の計算に必要な libcrypto を読み込めません ({0})。パッケージ libssl3 "
+     "をインストールしてください"},
     {kSavedUnknownConductor, "{0}: the conductor '{1}' is not in the conductor data",
      "{0}: 電線サイズ「{1}」が電線データにありません"},
     {kSavedNothingToSave, "there is no measurement to save: no photo, or no line scanned on it",

@@ -82,6 +82,7 @@ enum class MessageId : uint16_t {
   kHeifCannotDecode,
   kHeifNeedsMore,
   kHeifUnexpectedOutput,
+  kHeifLibraryMissing,  // {0}: the dynamic loader's words
   kWorkingImageNegative,
   kWorkingImageEmpty,
   kWorkingImageEmptyCut,
@@ -105,6 +106,7 @@ enum class MessageId : uint16_t {
   kLensUnknown,         // {0}: the lens's model
   kLensNoFocalLength,   // {0}: the lens's model
   kLensNoCalibration,   // {0}: the lens's model
+  kLensLibraryMissing,  // {0}: the dynamic loader's words
   kLensNotApplied,      // {0}: why (one of the above)
   kLensNotAppliedPick,  // {0}: why; the window's advice to choose the lens
   kLensAdvised,         // {0}: camera, {1}: lens, {2}: the change to the 4/4 sag, "+7.4"
@@ -172,6 +174,7 @@ enum class MessageId : uint16_t {
   kSavedNewerVersion,      // {1}: the file's version, {2}: the newest this reads
   kSavedPhotoUnreadable,   // {0}: the photo's failure
   kSavedPhotoChanged,      // {0}: the photo's path
+  kDigestLibraryMissing,   // {0}: the dynamic loader's words
   kSavedUnknownConductor,  // {1}: the conductor's name
   kSavedNothingToSave,
   kSavedStaleResults,

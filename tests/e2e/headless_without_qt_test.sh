@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The program links no Qt library, and the headless commands on a JPEG load
-# none (the dynamic loader's own record, LD_DEBUG=files); a photo of another
-# format loads the Qt module for its decoder. Without the module beside it the
-# headless commands still work, and what needs the module fails with status 2
-# and names the file.
+# The program links no Qt library, nor libheif, lensfun or libcrypto, and
+# the headless commands on a JPEG load none (the dynamic loader's own record,
+# LD_DEBUG=files); a photo of another format loads the Qt module for its
+# decoder. Without the module beside it the headless commands still work, and
+# what needs the module fails with status 2 and names the file.
 #
 #   headless_without_qt_test.sh SARN SETDT_DAT PHOTO.jpg LINE WORK_DIR
 set -u
@@ -14,8 +14,10 @@ fail() { echo "FAIL: $*"; failed=1; }
 rm -rf "$work" && mkdir -p "$work"
 printf 'not a photo\n' >"$work/notes.txt"
 
-if readelf -d "$sarn" | grep -q 'NEEDED.*libQt'; then
-  fail "the program links Qt: $(readelf -d "$sarn" | grep 'NEEDED.*libQt' | tr -s ' ')"
+# Neither Qt nor libheif, lensfun (and GLib with it) or libcrypto: they are
+# opened when first needed.
+if readelf -d "$sarn" | grep -Eq 'NEEDED.*(libQt|libheif|liblensfun|libglib|libcrypto)'; then
+  fail "the program links $(readelf -d "$sarn" | grep -E 'NEEDED.*(libQt|libheif|liblensfun|libglib|libcrypto)' | tr -s ' ')"
 fi
 
 # run EXPECTED_STATUS NAME ARGS...: the status, the loader's record in $work/NAME.log
@@ -29,6 +31,8 @@ run() {
 
 run 0 measure "$sarn" measure "$photo" --line "$line"
 grep -q 'libQt6' "$work/measure.log" && fail "sarn measure on a JPEG loaded Qt"
+grep -Eq 'file=.*(libheif|liblensfun|libcrypto)' "$work/measure.log" &&
+  fail "sarn measure on a JPEG without a camera loaded libheif, lensfun or libcrypto"
 run 0 evaluate "$sarn" evaluate
 grep -q 'libQt6' "$work/evaluate.log" && fail "sarn evaluate loaded Qt"
 run 2 other_format "$sarn" measure "$work/notes.txt" --line "$line"

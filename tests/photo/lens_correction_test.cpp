@@ -1,15 +1,22 @@
 // Lens correction: finding the camera and lens from a photo's EXIF, and the
-// point mapping against lensfun's own transform.
+// point mapping against lensfun's own transform; what needs libheif, lensfun
+// or libcrypto on a machine without them.
 
 #include "photo/lens_correction.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string_view>
 
+#include "photo/heif_decoder.h"
+#include "state/file_digest.h"
+#include "state/shared_library.h"
 #include "support/exif_block.h"
+#include "support/heic_photo.h"
 #include "support/lens_photo.h"
 #include "support/span_photo.h"
+#include "support/temp_folder.h"
 
 namespace sarn {
 namespace {
@@ -122,6 +129,74 @@ TEST(LensMapperTest, UndoesLensfunsDistortionAcrossTheFrame) {
     EXPECT_NEAR(centre.y, camera.height / 2.0, 1e-3);
   }
 }
+
+// Without the library's package (a soname no library has stands for it), a
+// HEIC photo, lens correction and the photo digest of a saved measurement
+// fail naming the package, the lookup with correction off finds no profile
+// (so nothing is advised), the camera search finds nothing; none crashes,
+// and once the library is back the same call succeeds.
+struct MissingLibraryCase {
+  const char* name;
+  const char* soname;
+  const char* expected;  // in the failure's English text
+  // The call's failure in English, or "" when it succeeded.
+  std::string (*run)();
+};
+
+std::string FailureText(const LensLookup& found) {
+  if (found.profile)
+    return "";
+  return found.why_not ? found.why_not->English() : "no profile and no reason";
+}
+
+PhotoExif DroneExif() {
+  return test::ReadBack(Fields("DJI", "FC6310", "", 8.8));
+}
+
+const MissingLibraryCase kMissingLibraries[] = {
+    {"heic_photo", kHeifSoname, "install the package libheif1",
+     [] {
+       const test::RgbImage image =
+           test::RenderSpanPhoto(test::ScaledScene(test::SpanScene{}, 64, 48));
+       const auto decoded = DecodeHeif(test::EncodeHeic(image, 90), 1e9);
+       return decoded ? std::string() : decoded.failure().English();
+     }},
+    {"lens_auto", kLensfunSoname, "install the package liblensfun1",
+     [] { return FailureText(LensDatabase::Find(DroneExif(), true)); }},
+    {"lens_off", kLensfunSoname, "install the package liblensfun1",
+     [] { return FailureText(LensDatabase::Find(DroneExif(), false)); }},
+    {"lens_manual", kLensfunSoname, "install the package liblensfun1",
+     [] { return FailureText(LensDatabase::Find(*ParseLensChoice("DJI|FC6310||"))); }},
+    {"camera_search", kLensfunSoname, "no camera",
+     [] { return LensDatabase::SearchCameras("fc6310").empty() ? std::string("no camera") : ""; }},
+    {"photo_digest", kCryptoSoname, "install the package libssl3",
+     [] {
+       const test::TempFolder folder;
+       const Result<std::string> digest = FileSha256(folder.Write("photo.jpg", "abc"));
+       return digest ? std::string() : digest.failure().English();
+     }},
+};
+
+class MissingLibraryTest : public ::testing::TestWithParam<MissingLibraryCase> {};
+
+TEST_P(MissingLibraryTest, FailsNamingThePackageAndWorksOnceItIsBack) {
+  const MissingLibraryCase& c = GetParam();
+  if (std::string_view(c.soname) == kHeifSoname) {
+    if (const std::string missing = test::HeicEncoderMissing(); !missing.empty())
+      GTEST_SKIP() << missing;
+  }
+  {
+    const ReplaceLibraryForTest absent(c.soname, "libsarn-absent.so.0");
+    const std::string failed = c.run();
+    EXPECT_NE(failed.find(c.expected), std::string::npos) << failed;
+  }
+  EXPECT_EQ(c.run(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, MissingLibraryTest, ::testing::ValuesIn(kMissingLibraries),
+                         [](const ::testing::TestParamInfo<MissingLibraryCase>& param) {
+                           return std::string(param.param.name);
+                         });
 
 }  // namespace
 }  // namespace sarn
