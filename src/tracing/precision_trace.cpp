@@ -44,18 +44,22 @@ std::string Percent(double share) {
 // span) must be inliers, and at a station between the ends their weights
 // must add up to kStationWeightSupport of those columns: centres that
 // barely stand out of the texture steer the fit little, and the curve there
-// is carried over from where the conductor is seen on either side. (At the
-// ends the outer quarters and the end gap hold the curve.) The first station
+// is carried over from where the conductor is seen on either side. At the
+// ends the outer quarters and the end gap hold the curve of a conductor of
+// some thickness; a wire whose core is one row (width 0) is matched by the
+// texture's own fine lines as well, and its first and last station must be
+// backed by kThinEndWeightSupport of the columns' weight. The first station
 // that fails, or -1.
 constexpr double kStationSupport = 0.07;
 constexpr double kStationWeightSupport = 0.05;
+constexpr double kThinEndWeightSupport = 0.1;
 // The outermost inliers lie within kEndGapShare of the span (at least
 // kMinEndGapPx columns) of its first and last column: a quartic carried
 // further than that beyond the conductor seen bends away from it.
 constexpr double kEndGapShare = 0.04;
 constexpr double kMinEndGapPx = 8;
 int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
-                       const std::vector<Point>& inliers) {
+                       const std::vector<Point>& inliers, int width_index) {
   const double reach = std::max(2.0, (span.xb - span.xa) / 16.0);
   for (int i = 0; i < kStations; ++i) {
     const double x = out.StationX[static_cast<std::size_t>(i)];
@@ -71,8 +75,10 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
       }
     }
     const bool inner = i > 0 && i < kStations - 1;
-    if (count < kStationSupport * (hi - lo + 1) ||
-        (inner && weight < kStationWeightSupport * (hi - lo + 1)))
+    const double least_weight = inner              ? kStationWeightSupport
+                                : width_index == 0 ? kThinEndWeightSupport
+                                                   : 0.0;
+    if (count < kStationSupport * (hi - lo + 1) || weight < least_weight * (hi - lo + 1))
       return i;
   }
   return -1;
@@ -221,7 +227,7 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
              span.centre_x + first_u * span.half_width > xa + end_gap ||
              span.centre_x + last_u * span.half_width < xb - end_gap) {
     out.reason = "The conductor was not found near one end of the drawn line.";
-  } else if (const int bare = UnsupportedStation(out, span, inliers); bare >= 0) {
+  } else if (const int bare = UnsupportedStation(out, span, inliers, width_index); bare >= 0) {
     out.reason = "The conductor was not found near station " + std::to_string(bare) + ".";
   } else if (out.residual_px > kMaxCredibleResidualPx) {
     char text[160];
