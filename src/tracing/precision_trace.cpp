@@ -44,22 +44,27 @@ std::string Percent(double share) {
 // span) must be inliers, and at a station between the ends their weights
 // must add up to kStationWeightSupport of those columns: centres that
 // barely stand out of the texture steer the fit little, and the curve there
-// is carried over from where the conductor is seen on either side. At the
-// ends the outer quarters and the end gap hold the curve of a conductor of
-// some thickness; a wire whose core is one row (width 0) is matched by the
-// texture's own fine lines as well, and its first and last station must be
-// backed by kThinEndWeightSupport of the columns' weight. The first station
+// is carried over from where the conductor is seen on either side. At an
+// end the curve is carried over from one side only: when the centres there
+// weigh less than kEndWeightSupport of the columns (they may follow the
+// texture's own fine lines rather than the conductor), the curve fitted
+// without them must put the station within kEndAgreementPx, or
+// kEndAgreementSigmas standard errors of that curve's row there, of the row
+// they give it. Standard error as for the sag: sqrt(g^T (A^T W A)^-1 g s^2
+// kColumnsPerSample), g = (1, u, u^2, ...) at the station. The first station
 // that fails, or -1.
 constexpr double kStationSupport = 0.07;
 constexpr double kStationWeightSupport = 0.05;
-constexpr double kThinEndWeightSupport = 0.1;
+constexpr double kEndWeightSupport = 0.1;
+constexpr double kEndAgreementPx = 0.5;
+constexpr double kEndAgreementSigmas = 3;
 // The outermost inliers lie within kEndGapShare of the span (at least
 // kMinEndGapPx columns) of its first and last column: a quartic carried
 // further than that beyond the conductor seen bends away from it.
 constexpr double kEndGapShare = 0.04;
 constexpr double kMinEndGapPx = 8;
 int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
-                       const std::vector<Point>& inliers, int width_index) {
+                       const std::vector<Point>& inliers) {
   const double reach = std::max(2.0, (span.xb - span.xa) / 16.0);
   for (int i = 0; i < kStations; ++i) {
     const double x = out.StationX[static_cast<std::size_t>(i)];
@@ -75,11 +80,46 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
       }
     }
     const bool inner = i > 0 && i < kStations - 1;
-    const double least_weight = inner              ? kStationWeightSupport
-                                : width_index == 0 ? kThinEndWeightSupport
-                                                   : 0.0;
-    if (count < kStationSupport * (hi - lo + 1) || weight < least_weight * (hi - lo + 1))
+    if (count < kStationSupport * (hi - lo + 1) ||
+        (inner && weight < kStationWeightSupport * (hi - lo + 1)))
       return i;
+    if (!inner && weight < kEndWeightSupport * (hi - lo + 1)) {
+      std::vector<Point> rest;
+      rest.reserve(inliers.size());
+      for (const Point& p : inliers) {
+        const double px = span.centre_x + p.u * span.half_width;
+        if (px < lo - 0.5 || px > hi + 0.5)
+          rest.push_back(p);
+      }
+      Coefficients without{};
+      precision::Matrix inverse{};
+      if (!precision::FitPolynomial(rest, {}, kPrecisionCurveTerms, &without, &inverse))
+        return i;
+      const double u = span.U(x);
+      std::array<double, kPrecisionCurveTerms> g{};
+      double power = 1;
+      for (double& term : g) {
+        term = power;
+        power *= u;
+      }
+      double variance = 0;
+      for (std::size_t a = 0; a < g.size(); ++a) {
+        for (std::size_t b = 0; b < g.size(); ++b)
+          variance += g[a] * inverse[a][b] * g[b];
+      }
+      double weighted_sum2 = 0;
+      for (const Point& p : rest) {
+        const double r = p.y - Evaluate(without, p.u);
+        weighted_sum2 += p.weight * r * r;
+      }
+      const double s2 =
+          weighted_sum2 / std::max(1.0, static_cast<double>(rest.size()) - kPrecisionCurveTerms);
+      const double spread = std::sqrt(std::max(0.0, variance * s2 * precision::kColumnsPerSample));
+      const double apart =
+          std::fabs(Evaluate(without, u) - out.StationRows[static_cast<std::size_t>(i)]);
+      if (apart > std::max(kEndAgreementPx, kEndAgreementSigmas * spread))
+        return i;
+    }
   }
   return -1;
 }
@@ -227,7 +267,7 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
              span.centre_x + first_u * span.half_width > xa + end_gap ||
              span.centre_x + last_u * span.half_width < xb - end_gap) {
     out.reason = "The conductor was not found near one end of the drawn line.";
-  } else if (const int bare = UnsupportedStation(out, span, inliers, width_index); bare >= 0) {
+  } else if (const int bare = UnsupportedStation(out, span, inliers); bare >= 0) {
     out.reason = "The conductor was not found near station " + std::to_string(bare) + ".";
   } else if (out.residual_px > kMaxCredibleResidualPx) {
     char text[160];
