@@ -423,12 +423,7 @@ bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Co
       }))
     return false;
   const LineWidth& own = kWidths[static_cast<std::size_t>(width)];
-  Contrast conductor{0, 0};
-  for (int r = kUp - 1; r <= kUp + 1; ++r) {
-    const Contrast c = LineContrast(sums.data(), r, own);
-    conductor.dark = std::max(conductor.dark, c.dark);
-    conductor.bright = std::max(conductor.bright, c.bright);
-  }
+  const Contrast conductor = TracedContrast(sums.data(), kUp, own);
   const bool dark = conductor.dark >= conductor.bright;
   const double floor = kLineAboveShare * std::max(conductor.dark, conductor.bright);
   // Rows above the curve that lie below the drawn line, and cores clear of
@@ -461,12 +456,7 @@ bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const 
     return false;
   const Sums profile{sums.data()};
   const LineWidth& own = kWidths[static_cast<std::size_t>(width)];
-  Contrast traced{0, 0};
-  for (int r = kSide - 1; r <= kSide + 1; ++r) {
-    const Contrast c = LineContrast(sums.data(), r, own);
-    traced.dark = std::max(traced.dark, c.dark);
-    traced.bright = std::max(traced.bright, c.bright);
-  }
+  const Contrast traced = TracedContrast(sums.data(), kSide, own);
   const bool dark = traced.dark >= traced.bright;
   const double contrast = std::max(traced.dark, traced.bright);
   if (contrast < kMinContrast)

@@ -93,6 +93,18 @@ inline Contrast LineContrast(const int32_t* s, int r, const LineWidth& w) {
   return {std::min(above - core, below - core), std::min(core - above, core - below)};
 }
 
+// The traced line's contrast: the strongest of each tone on the rows r - 1,
+// r and r + 1, which a curve rounded to whole rows may straddle.
+inline Contrast TracedContrast(const int32_t* s, int r, const LineWidth& w) {
+  Contrast best{0, 0};
+  for (int i = r - 1; i <= r + 1; ++i) {
+    const Contrast c = LineContrast(s, i, w);
+    best.dark = std::max(best.dark, c.dark);
+    best.bright = std::max(best.bright, c.bright);
+  }
+  return best;
+}
+
 // A line response counts when its contrast stands kMinSignalToNoise times
 // above the roughness of its background (the spread of the flank rows about
 // their means, at least one grey level per channel); its weight grows with the
