@@ -20,39 +20,23 @@ namespace {
 
 // lensfun's functions (its C interface), resolved from the library at the
 // first lens lookup.
+#define SARN_LENSFUN_FUNCTIONS(F)          \
+  F(lf_free)                               \
+  F(lf_db_new)                             \
+  F(lf_db_load_file)                       \
+  F(lf_db_find_cameras)                    \
+  F(lf_db_find_lenses_hd)                  \
+  F(lf_db_get_cameras)                     \
+  F(lf_lens_new)                           \
+  F(lf_lens_copy)                          \
+  F(lf_lens_destroy)                       \
+  F(lf_lens_interpolate_distortion)        \
+  F(lf_modifier_new)                       \
+  F(lf_modifier_initialize)                \
+  F(lf_modifier_apply_geometry_distortion) \
+  F(lf_modifier_destroy)
 struct LensfunApi {
-  std::string error;  // why lensfun cannot be used; empty when it can
-  decltype(&lf_free) free = nullptr;
-  decltype(&lf_db_new) db_new = nullptr;
-  decltype(&lf_db_load_file) db_load_file = nullptr;
-  decltype(&lf_db_find_cameras) db_find_cameras = nullptr;
-  decltype(&lf_db_find_lenses_hd) db_find_lenses = nullptr;
-  decltype(&lf_db_get_cameras) db_get_cameras = nullptr;
-  decltype(&lf_lens_new) lens_new = nullptr;
-  decltype(&lf_lens_copy) lens_copy = nullptr;
-  decltype(&lf_lens_destroy) lens_destroy = nullptr;
-  decltype(&lf_lens_interpolate_distortion) lens_interpolate_distortion = nullptr;
-  decltype(&lf_modifier_new) modifier_new = nullptr;
-  decltype(&lf_modifier_initialize) modifier_initialize = nullptr;
-  decltype(&lf_modifier_apply_geometry_distortion) modifier_apply_geometry_distortion = nullptr;
-  decltype(&lf_modifier_destroy) modifier_destroy = nullptr;
-
-  void Resolve(SharedLibrary& library) {
-    library.Resolve(free, "lf_free");
-    library.Resolve(db_new, "lf_db_new");
-    library.Resolve(db_load_file, "lf_db_load_file");
-    library.Resolve(db_find_cameras, "lf_db_find_cameras");
-    library.Resolve(db_find_lenses, "lf_db_find_lenses_hd");
-    library.Resolve(db_get_cameras, "lf_db_get_cameras");
-    library.Resolve(lens_new, "lf_lens_new");
-    library.Resolve(lens_copy, "lf_lens_copy");
-    library.Resolve(lens_destroy, "lf_lens_destroy");
-    library.Resolve(lens_interpolate_distortion, "lf_lens_interpolate_distortion");
-    library.Resolve(modifier_new, "lf_modifier_new");
-    library.Resolve(modifier_initialize, "lf_modifier_initialize");
-    library.Resolve(modifier_apply_geometry_distortion, "lf_modifier_apply_geometry_distortion");
-    library.Resolve(modifier_destroy, "lf_modifier_destroy");
-  }
+  SARN_LIBRARY_API(SARN_LENSFUN_FUNCTIONS)
 };
 
 // lensfun's database as Debian installs it (liblensfun-data-v1).
@@ -96,7 +80,7 @@ struct SharedDatabase {
     if (!library.error.empty())
       return Failure(MessageId::kLensLibraryMissing, {library.error});
     if (db == nullptr) {
-      db = library.db_new();
+      db = library.lf_db_new();
       if (db == nullptr)
         return Failure(MessageId::kLensLibraryMissing, {"lf_db_new failed"});
       api = &library;
@@ -117,7 +101,7 @@ struct SharedDatabase {
 
   void LoadFile(const std::string& file) {
     if (loaded.insert(file).second)
-      api->db_load_file(db, file.c_str());
+      api->lf_db_load_file(db, file.c_str());
   }
 
   // Every file (caller holds the mutex).
@@ -176,17 +160,17 @@ const lfLens* FindLens(const SharedDatabase& shared, const lfCamera* camera,
   const LensfunApi& api = *shared.api;
   const lfLens* found = nullptr;
   if (!lens_model.empty()) {
-    if (const lfLens** lenses =
-            api.db_find_lenses(shared.db, camera, lens_make.empty() ? nullptr : lens_make.c_str(),
-                               lens_model.c_str(), 0)) {
+    if (const lfLens** lenses = api.lf_db_find_lenses_hd(
+            shared.db, camera, lens_make.empty() ? nullptr : lens_make.c_str(), lens_model.c_str(),
+            0)) {
       found = lenses[0];
-      api.free(lenses);
+      api.lf_free(lenses);
     }
   }
   if (found == nullptr && FixedLens(camera)) {
-    if (const lfLens** lenses = api.db_find_lenses(shared.db, camera, nullptr, nullptr, 0)) {
+    if (const lfLens** lenses = api.lf_db_find_lenses_hd(shared.db, camera, nullptr, nullptr, 0)) {
       found = lenses[0];
-      api.free(lenses);
+      api.lf_free(lenses);
     }
   }
   if (found == nullptr) {
@@ -210,7 +194,7 @@ LensLookup ProfileOf(const LensfunApi& api, const lfCamera* camera, const lfLens
   }
   lfLensCalibDistortion calibration{};
   const char* name = nullptr;
-  if (api.lens_interpolate_distortion(lens, focal, &calibration))
+  if (api.lf_lens_interpolate_distortion(lens, focal, &calibration))
     name = ModelName(calibration.Model);
   if (name == nullptr) {
     lookup.why_not = Failure(MessageId::kLensNoCalibration, {Text(lens->Model)});
@@ -227,10 +211,10 @@ LensLookup ProfileOf(const LensfunApi& api, const lfCamera* camera, const lfLens
   for (int i = 0; i < TermCount(calibration.Model); ++i)
     p.terms.push_back(calibration.Terms[i]);
   // A copy of the database's lens, for the modifier.
-  lfLens* copy = api.lens_new();
-  api.lens_copy(copy, lens);
+  lfLens* copy = api.lf_lens_new();
+  api.lf_lens_copy(copy, lens);
   p.lens = std::shared_ptr<const lfLens>(
-      copy, [destroy = api.lens_destroy](const lfLens* l) { destroy(const_cast<lfLens*>(l)); });
+      copy, [destroy = api.lf_lens_destroy](const lfLens* l) { destroy(const_cast<lfLens*>(l)); });
   lookup.profile = std::move(p);
   return lookup;
 }
@@ -239,13 +223,13 @@ LensLookup FindIn(SharedDatabase& shared, const std::string& make, const std::st
                   const std::string& lens_make, const std::string& lens_model, float focal_mm) {
   LensLookup lookup;
   const LensfunApi& api = *shared.api;
-  const lfCamera** cameras = api.db_find_cameras(shared.db, make.c_str(), model.c_str());
+  const lfCamera** cameras = api.lf_db_find_cameras(shared.db, make.c_str(), model.c_str());
   if (cameras == nullptr) {
     lookup.why_not = Failure(MessageId::kLensCameraUnknown, {Trimmed(make + " " + model)});
     return lookup;
   }
   const lfCamera* camera = cameras[0];
-  api.free(cameras);
+  api.lf_free(cameras);
   const lfLens* lens = FindLens(shared, camera, lens_make, lens_model, &lookup.why_not);
   if (lens == nullptr)
     return lookup;
@@ -349,7 +333,7 @@ std::vector<LensDatabase::Camera> LensDatabase::SearchCameras(const std::string&
   if (shared.Open())
     return found;
   shared.LoadWhole();
-  const lfCamera* const* cameras = shared.api->db_get_cameras(shared.db);
+  const lfCamera* const* cameras = shared.api->lf_db_get_cameras(shared.db);
   for (size_t i = 0; cameras && cameras[i] && found.size() < limit; ++i) {
     const std::string maker = Text(cameras[i]->Maker), model = Text(cameras[i]->Model);
     const std::string name = Lower(maker + " " + model);
@@ -369,20 +353,21 @@ std::vector<LensDatabase::Lens> LensDatabase::LensesFor(const std::string& maker
     return found;
   shared.LoadWhole();
   const LensfunApi& api = *shared.api;
-  const lfCamera** cameras = api.db_find_cameras(shared.db, maker.c_str(), model.c_str());
+  const lfCamera** cameras = api.lf_db_find_cameras(shared.db, maker.c_str(), model.c_str());
   if (cameras == nullptr)
     return found;
-  if (const lfLens** lenses = api.db_find_lenses(shared.db, cameras[0], nullptr, nullptr, 0)) {
+  if (const lfLens** lenses =
+          api.lf_db_find_lenses_hd(shared.db, cameras[0], nullptr, nullptr, 0)) {
     for (size_t i = 0; lenses[i]; ++i) {
       lfLensCalibDistortion calibration{};
-      if (api.lens_interpolate_distortion(lenses[i], lenses[i]->MinFocal, &calibration) &&
+      if (api.lf_lens_interpolate_distortion(lenses[i], lenses[i]->MinFocal, &calibration) &&
           ModelName(calibration.Model))
         found.push_back(Lens{Text(lenses[i]->Maker), Text(lenses[i]->Model), lenses[i]->MinFocal,
                              lenses[i]->MaxFocal});
     }
-    api.free(lenses);
+    api.lf_free(lenses);
   }
-  api.free(cameras);
+  api.lf_free(cameras);
   return found;
 }
 
@@ -390,7 +375,7 @@ namespace {
 
 struct ModifierRelease {
   const LensfunApi* api;
-  void operator()(lfModifier* m) const { api->modifier_destroy(m); }
+  void operator()(lfModifier* m) const { api->lf_modifier_destroy(m); }
 };
 using ModifierPtr = std::unique_ptr<lfModifier, ModifierRelease>;
 
@@ -415,11 +400,11 @@ LensMapper::LensMapper(const LensProfile& profile, int width, int height)
     return;  // no profile comes without lensfun: points stay as they are
   const LensfunApi& api = *m_->api;
   for (bool reverse : {true, false}) {
-    ModifierPtr modifier(api.modifier_new(lens, profile.camera_crop, width, height),
+    ModifierPtr modifier(api.lf_modifier_new(lens, profile.camera_crop, width, height),
                          ModifierRelease{&api});
     // Aperture and focus distance matter to vignetting only.
-    api.modifier_initialize(modifier.get(), lens, LF_PF_F32, profile.focal_mm, 4.0f, 1000.0f, 1.0f,
-                            lens->Type, LF_MODIFY_DISTORTION, reverse);
+    api.lf_modifier_initialize(modifier.get(), lens, LF_PF_F32, profile.focal_mm, 4.0f, 1000.0f,
+                               1.0f, lens->Type, LF_MODIFY_DISTORTION, reverse);
     (reverse ? m_->undistort : m_->distort) = std::move(modifier);
   }
 }
@@ -433,8 +418,8 @@ PhotoPoint Apply(const LensfunApi* api, lfModifier* modifier, PhotoPoint p) {
     return p;
   // lensfun's pixel centres are at whole numbers, ours at halves.
   alignas(16) float out[2] = {0, 0};
-  if (!api->modifier_apply_geometry_distortion(modifier, static_cast<float>(p.x - 0.5),
-                                               static_cast<float>(p.y - 0.5), 1, 1, out))
+  if (!api->lf_modifier_apply_geometry_distortion(modifier, static_cast<float>(p.x - 0.5),
+                                                  static_cast<float>(p.y - 0.5), 1, 1, out))
     return p;
   return PhotoPoint{double{out[0]} + 0.5, double{out[1]} + 0.5};
 }

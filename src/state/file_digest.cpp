@@ -14,23 +14,15 @@ namespace {
 constexpr size_t kLargestDigestedFileBytes = size_t{1} << 31;
 
 // libcrypto's functions, resolved from the library at the first digest.
+#define SARN_CRYPTO_FUNCTIONS(F) \
+  F(EVP_MD_CTX_new)              \
+  F(EVP_MD_CTX_free)             \
+  F(EVP_sha256)                  \
+  F(EVP_DigestInit_ex)           \
+  F(EVP_DigestUpdate)            \
+  F(EVP_DigestFinal_ex)
 struct CryptoApi {
-  std::string error;  // why libcrypto cannot be used; empty when it can
-  decltype(&EVP_MD_CTX_new) md_ctx_new = nullptr;
-  decltype(&EVP_MD_CTX_free) md_ctx_free = nullptr;
-  decltype(&EVP_sha256) sha256 = nullptr;
-  decltype(&EVP_DigestInit_ex) digest_init = nullptr;
-  decltype(&EVP_DigestUpdate) digest_update = nullptr;
-  decltype(&EVP_DigestFinal_ex) digest_final = nullptr;
-
-  void Resolve(SharedLibrary& library) {
-    library.Resolve(md_ctx_new, "EVP_MD_CTX_new");
-    library.Resolve(md_ctx_free, "EVP_MD_CTX_free");
-    library.Resolve(sha256, "EVP_sha256");
-    library.Resolve(digest_init, "EVP_DigestInit_ex");
-    library.Resolve(digest_update, "EVP_DigestUpdate");
-    library.Resolve(digest_final, "EVP_DigestFinal_ex");
-  }
+  SARN_LIBRARY_API(SARN_CRYPTO_FUNCTIONS)
 };
 
 const CryptoApi& Crypto() {
@@ -39,7 +31,7 @@ const CryptoApi& Crypto() {
 
 struct DigestContextFree {
   const CryptoApi* api;
-  void operator()(EVP_MD_CTX* context) const { api->md_ctx_free(context); }
+  void operator()(EVP_MD_CTX* context) const { api->EVP_MD_CTX_free(context); }
 };
 
 }  // namespace
@@ -50,13 +42,13 @@ std::string Sha256Hex(std::span<const uint8_t> bytes) {
     return {};
   std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int length = 0;
-  const std::unique_ptr<EVP_MD_CTX, DigestContextFree> context(api.md_ctx_new(),
+  const std::unique_ptr<EVP_MD_CTX, DigestContextFree> context(api.EVP_MD_CTX_new(),
                                                                DigestContextFree{&api});
   // The calls fail only when libcrypto cannot allocate; the digest is then
   // empty and matches no saved digest.
-  if (!context || api.digest_init(context.get(), api.sha256(), nullptr) != 1 ||
-      api.digest_update(context.get(), bytes.data(), bytes.size()) != 1 ||
-      api.digest_final(context.get(), digest.data(), &length) != 1)
+  if (!context || api.EVP_DigestInit_ex(context.get(), api.EVP_sha256(), nullptr) != 1 ||
+      api.EVP_DigestUpdate(context.get(), bytes.data(), bytes.size()) != 1 ||
+      api.EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1)
     return {};
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;

@@ -52,6 +52,19 @@ class ReplaceLibraryForTest {
   std::string soname_;
 };
 
+// A library's function table, from FUNCTIONS(F) naming each function once
+// as F(name): a member `name` pointing to the library's own function (null
+// until resolved), `error` (why the library cannot be used; empty when it
+// can) and the Resolve that LoadLibraryOnce calls.
+#define SARN_LIBRARY_FUNCTION_MEMBER(name) decltype(&::name) name = nullptr;
+#define SARN_LIBRARY_FUNCTION_RESOLVE(name) library.Resolve(name, #name);
+#define SARN_LIBRARY_API(FUNCTIONS)          \
+  std::string error;                         \
+  FUNCTIONS(SARN_LIBRARY_FUNCTION_MEMBER)    \
+  void Resolve(SharedLibrary& library) {     \
+    FUNCTIONS(SARN_LIBRARY_FUNCTION_RESOLVE) \
+  }
+
 // The function table `Api` of the library `soname`, filled once per process
 // (thread-safe) by `Api::Resolve(SharedLibrary&)`; `Api::error` holds why it
 // cannot be used, empty when it can. The table lives to the end of the
