@@ -2,14 +2,15 @@
 // photographs (see support/composite_check.h), precision tracing beside the
 // default scan, tabled by background and by condition.
 //
-//   accuracy_campaign [--count N] [--first K] [--dump DIR] BACKGROUND.jpg...
+//   accuracy_campaign [--count N] [--first K] [--list] [--dump DIR] BACKGROUND.jpg...
 //
 // Prints Markdown tables, and on standard error each composite whose
 // precision result is refused or has a station off the conductor, with the
-// drawn line in working-image pixels; --dump writes every composite as
-// DIR/K.jpg and lists each. Exit status 1 when a target is missed: a credible result with a station
-// off the conductor, more than 5 % refused, or fewer than 99.5 % of the credible results' stations
-// on the conductor.
+// conductor's contrast against the background along its path and the drawn
+// line in working-image pixels; --list lists every composite so, --dump
+// also writes each as DIR/K.jpg. Exit status 1 when a target is missed: a credible result with a
+// station off the conductor, more than 5 % refused, or fewer than 99.5 % of the credible results'
+// stations on the conductor.
 
 #include <cstdio>
 #include <cstdlib>
@@ -68,28 +69,42 @@ std::string ThicknessClass(double t) {
   return "25-30 px";
 }
 
+// The conductor's contrast along the weakest tenth of its path (the tenth
+// percentile of the columns' |conductor - background| / background spread).
+std::string ContrastClass(double low) {
+  if (low < 1.5)
+    return "low (weakest tenth under 1.5 spreads)";
+  if (low < 4)
+    return "medium (1.5-4 spreads)";
+  return "high (4 spreads and more)";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int count = 300, first = 0;
   std::string dump;
+  bool list = false;
   std::vector<std::string> backgrounds;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--count") == 0 && i + 1 < argc)
       count = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "--first") == 0 && i + 1 < argc)
       first = std::atoi(argv[++i]);
+    else if (std::strcmp(argv[i], "--list") == 0)
+      list = true;
     else if (std::strcmp(argv[i], "--dump") == 0 && i + 1 < argc)
       dump = argv[++i];
     else
       backgrounds.emplace_back(argv[i]);
   }
   if (backgrounds.empty()) {
-    std::fprintf(stderr,
-                 "usage: accuracy_campaign [--count N] [--first K] [--dump DIR] BG.jpg...\n");
+    std::fprintf(
+        stderr,
+        "usage: accuracy_campaign [--count N] [--first K] [--list] [--dump DIR] BG.jpg...\n");
     return 2;
   }
-  std::map<std::string, Tally> by_bg, by_thickness, by_count, by_texture, by_tone, all;
+  std::map<std::string, Tally> by_bg, by_thickness, by_count, by_texture, by_tone, by_contrast, all;
   for (int k = first; k < first + count; ++k) {
     const CampaignCase c = sarn::test::MakeCampaignCase(k, backgrounds);
     const CaseResult r = sarn::test::CheckCase(
@@ -99,11 +114,14 @@ int main(int argc, char** argv) {
       continue;
     }
     const bool bad = !r.credible || r.precision_on < 9;
-    if (bad || !dump.empty()) {
-      std::fprintf(stderr, "composite %d %s %dx%d t=%.1f n=%zu %s %s: %s, on %d/9, errors", k,
-                   c.background_name.c_str(), c.scene.width, c.scene.height, c.thickness_w,
-                   c.scene.below.size() + 1, c.bright ? "bright" : "dark",
-                   c.sky_crossing ? "sky" : "texture",
+    if (bad || list || !dump.empty()) {
+      std::fprintf(stderr,
+                   "composite %d %s %dx%d t=%.1f n=%zu %s %s contrast %.2f low %.2f grey %.0f: %s, "
+                   "on %d/9, errors",
+                   k, c.background_name.c_str(), c.scene.width, c.scene.height, c.thickness_w,
+                   c.scene.below.size() + 1, r.bright ? "bright" : "dark",
+                   c.sky_crossing ? "sky" : "texture", r.contrast.median, r.contrast.low,
+                   r.contrast.grey_difference,
                    r.credible ? "credible" : ("refused (" + r.reason + ")").c_str(),
                    r.precision_on);
       for (const auto& s : r.stations)
@@ -115,7 +133,8 @@ int main(int argc, char** argv) {
     by_thickness[ThicknessClass(c.thickness_w)].Add(r);
     by_count[std::to_string(c.scene.below.size() + 1)].Add(r);
     by_texture[c.sky_crossing ? "sky into texture" : "texture throughout"].Add(r);
-    by_tone[c.bright ? "bright" : "dark"].Add(r);
+    by_tone[r.bright ? "bright" : "dark"].Add(r);
+    by_contrast[ContrastClass(r.contrast.low)].Add(r);
     all["all"].Add(r);
   }
   PrintTable("background", by_bg);
@@ -123,6 +142,7 @@ int main(int argc, char** argv) {
   PrintTable("conductors", by_count);
   PrintTable("texture", by_texture);
   PrintTable("conductor", by_tone);
+  PrintTable("contrast", by_contrast);
   PrintTable("total", all);
   const Tally& t = all["all"];
   const bool met =

@@ -39,6 +39,128 @@ double WorkingScale(int width) {
   return width > 5000 ? 5000.0 / width : 1.0;
 }
 
+// The background's luma around the upper conductor at one column.
+struct ColumnBackground {
+  double mean = 0, spread = 0;
+};
+
+constexpr int kContrastColumns = 64;
+
+// The composite without its conductors (moved far above the picture), before
+// blur and noise, read at kContrastColumns columns along the upper
+// conductor's path (see PathContrast).
+std::vector<ColumnBackground> BackgroundAlongPath(const CompositeScene& s) {
+  CompositeScene probe = s;
+  probe.left_y = probe.right_y = -1e6;
+  probe.sag = 0;
+  probe.below.clear();
+  probe.blur = 0;
+  probe.noise = 0;
+  const RgbImage bg = RenderComposite(probe);
+  std::vector<ColumnBackground> out;
+  if (bg.width == 0)
+    return out;
+  const double half = s.thickness / 2, margin = std::max(3.0, s.thickness);
+  for (int j = 0; j < kContrastColumns; ++j) {
+    const double x = s.width * (0.02 + 0.96 * j / (kContrastColumns - 1));
+    const double centre = s.CentreRow(0, x);
+    const int y0 = std::max(0, static_cast<int>(std::floor(centre - half - margin)));
+    const int y1 = std::min(bg.height - 1, static_cast<int>(std::ceil(centre + half + margin)));
+    const int xc = std::clamp(static_cast<int>(x), 1, bg.width - 2);
+    double sum = 0, sum2 = 0;
+    int n = 0;
+    for (int y = y0; y <= y1; ++y) {
+      for (int xx = xc - 1; xx <= xc + 1; ++xx) {
+        const uint8_t* p = bg.At(xx, y);
+        const double luma = 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+        sum += luma;
+        sum2 += luma * luma;
+        ++n;
+      }
+    }
+    if (n == 0)
+      continue;
+    const double mean = sum / n;
+    out.push_back({mean, std::sqrt(std::max(0.0, sum2 / n - mean * mean))});
+  }
+  return out;
+}
+
+// The conductor's grey averaged across it: the lit top adds 0.3 lit on
+// average over the profile, the shaded underside takes 0.25 shade.
+double MeanGrey(const CompositeScene& s) {
+  return s.body + 0.3 * s.lit - 0.25 * s.shade;
+}
+
+double Quantile(std::vector<double> v, double q) {
+  if (v.empty())
+    return 0;
+  const auto k = static_cast<size_t>(q * static_cast<double>(v.size() - 1) + 0.5);
+  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(k), v.end());
+  return v[k];
+}
+
+PathContrast ContrastAgainst(const std::vector<ColumnBackground>& columns, double grey) {
+  std::vector<double> ratio, difference;
+  for (const ColumnBackground& c : columns) {
+    difference.push_back(std::fabs(grey - c.mean));
+    ratio.push_back(difference.back() / std::max(3.0, c.spread));
+  }
+  return {Quantile(ratio, 0.5), Quantile(ratio, 0.1), Quantile(difference, 0.5)};
+}
+
+// The conductor's polarity and grey against the background along its path.
+// The reference is the path's darkest tenth (tenth percentile of the
+// columns' mean luma) for a dark conductor, its brightest tenth for a
+// bright one; the polarity leaving more room between that reference and
+// the grey range (8..247 for the mean grey) is taken. The mean grey lies
+// D = 15 + 75 pick grey levels beyond the reference, at least 1.5 times
+// the path's median spread, at most the room: a conductor stays visible
+// along its whole path, faintly where the room or the pick is small.
+void ChooseGrey(const CampaignCase& c, const std::vector<ColumnBackground>& columns,
+                CompositeScene& s, bool* bright) {
+  std::vector<double> mean, spread;
+  for (const ColumnBackground& col : columns) {
+    mean.push_back(col.mean);
+    spread.push_back(col.spread);
+  }
+  const double darkest = Quantile(mean, 0.1), brightest = Quantile(mean, 0.9);
+  const double room_below = darkest - 8, room_above = 247 - brightest;
+  *bright = room_above > room_below;
+  const double wanted = std::max(15 + 75 * c.contrast_pick, 1.5 * Quantile(spread, 0.5));
+  const double grey = *bright ? brightest + std::clamp(wanted, 0.0, std::max(0.0, room_above))
+                              : darkest - std::clamp(wanted, 0.0, std::max(0.0, room_below));
+  if (*bright) {
+    s.lit = 10 + 20 * c.lit_pick;
+    s.shade = 50 + 60 * c.shade_pick;
+  } else {
+    s.lit = 20 + 60 * c.lit_pick;
+    s.shade = 5 + 20 * c.shade_pick;
+  }
+  s.body = std::clamp(grey - 0.3 * s.lit + 0.25 * s.shade, 0.0, 255.0);
+}
+
+// Resolves a crop given as a share of the background's width (crop_w < 0)
+// against the background's size; false when the background cannot be read.
+bool ResolveCrop(CompositeScene& s) {
+  if (s.crop_w >= 0)
+    return true;
+  const RgbImage bg = DecodeJpegFile(s.background);
+  if (bg.width == 0)
+    return false;
+  double cw = -s.crop_w * bg.width;
+  double ch = cw * s.height / s.width;
+  if (ch > bg.height) {
+    ch = bg.height;
+    cw = ch * s.width / s.height;
+  }
+  s.crop_x = s.crop_x * (bg.width - cw);
+  s.crop_y = s.crop_y * (bg.height - ch);
+  s.crop_w = cw;
+  s.crop_h = ch;
+  return true;
+}
+
 }  // namespace
 
 CampaignCase MakeCampaignCase(int index, const std::vector<std::string>& backgrounds) {
@@ -82,16 +204,18 @@ CampaignCase MakeCampaignCase(int index, const std::vector<std::string>& backgro
   }
   s.sag_step = d.Uniform(0, 4) * wpx;
 
+  // The grey is chosen against the background when the composite is made
+  // (ChooseGrey), from picks of their own; these four draws are kept so
+  // that every other condition keeps its draw.
   c.bright = d.Uniform(0, 1) < 0.4;
-  if (c.bright) {
-    s.body = d.Uniform(170, 225);
-    s.lit = d.Uniform(10, 30);
-    s.shade = d.Uniform(50, 110);
-  } else {
-    s.body = d.Uniform(25, 90);
-    s.lit = d.Uniform(20, 80);
-    s.shade = d.Uniform(5, 25);
-  }
+  s.body = d.Uniform(0, 1);
+  s.lit = d.Uniform(0, 1);
+  s.shade = d.Uniform(0, 1);
+  Draw grey(static_cast<uint64_t>(index) + 0x6A09E667ull);
+  c.grey_from_background = true;
+  c.contrast_pick = grey.Uniform(0, 1);
+  c.lit_pick = grey.Uniform(0, 1);
+  c.shade_pick = grey.Uniform(0, 1);
 
   // The chord: the conductor spans the photo; its ends lie in the middle
   // half of the height (the working image's default cut), steep or shallow.
@@ -134,23 +258,15 @@ CampaignCase MakeCampaignCase(int index, const std::vector<std::string>& backgro
 CaseResult CheckCase(const CampaignCase& c, const std::string& dump_path) {
   CampaignCase placed = c;
   CompositeScene& s = placed.scene;
-  if (s.crop_w < 0) {
-    // Resolve the crop share against the background's size.
-    const RgbImage bg = DecodeJpegFile(s.background);
-    if (bg.width == 0)
-      return {};
-    double cw = -s.crop_w * bg.width;
-    double ch = cw * s.height / s.width;
-    if (ch > bg.height) {
-      ch = bg.height;
-      cw = ch * s.width / s.height;
-    }
-    s.crop_x = s.crop_x * (bg.width - cw);
-    s.crop_y = s.crop_y * (bg.height - ch);
-    s.crop_w = cw;
-    s.crop_h = ch;
-  }
-  return CheckComposite(placed, RenderComposite(s), dump_path);
+  if (!ResolveCrop(s))
+    return {};
+  const std::vector<ColumnBackground> background = BackgroundAlongPath(s);
+  if (c.grey_from_background)
+    ChooseGrey(c, background, s, &placed.bright);
+  CaseResult out = CheckComposite(placed, RenderComposite(s), dump_path);
+  out.contrast = ContrastAgainst(background, MeanGrey(s));
+  out.bright = placed.bright;
+  return out;
 }
 
 CaseResult CheckComposite(const CampaignCase& c, const RgbImage& composed,
