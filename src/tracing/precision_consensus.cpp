@@ -43,6 +43,29 @@ double EvaluateParabola(const Coefficients& c, double u) {
   return (c[2] * u + c[1]) * u + c[0];
 }
 
+// An active slot of a column (which has one), drawn with probability
+// proportional to its candidate's weight plus kPickFloor: a column holds
+// up to six candidates, and the conductor's is mostly the strongest, so that
+// a draw in proportion to the weights meets the conductor in all three
+// thirds far more often than a uniform one (one round in 6^3 at worst).
+constexpr double kPickFloor = 0.05;
+int PickSlot(const ColumnSlots& col, Random& random) {
+  double total = 0;
+  for (int k = 0; k < kSlots; ++k)
+    total += col.Active(k) ? col.strength[static_cast<std::size_t>(k)] + kPickFloor : 0;
+  double draw = total * static_cast<double>(random.Next() >> 11) / 9007199254740992.0;
+  int last = 0;
+  for (int k = 0; k < kSlots; ++k) {
+    if (!col.Active(k))
+      continue;
+    last = k;
+    draw -= col.strength[static_cast<std::size_t>(k)] + kPickFloor;
+    if (draw < 0)
+      return k;
+  }
+  return last;
+}
+
 // RANSAC: parabolas through one active candidate from each third of the span,
 // scored by the summed weights of the nearest active candidates within the
 // tolerance, one per coarse column.
@@ -70,11 +93,7 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
     for (std::size_t s = 0; s < 3; ++s) {
       const auto i = static_cast<std::size_t>(
           thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))]);
-      const int count = std::min(cols[i].count, kSlots);
-      int k = random.Below(count);
-      for (int tries = 0; tries < count && !slots[i].Active(k); ++tries)
-        k = (k + 1) % count;
-      p[s] = {cols[i].u, slots[i].y[static_cast<std::size_t>(k)]};
+      p[s] = {cols[i].u, slots[i].y[static_cast<std::size_t>(PickSlot(slots[i], random))]};
     }
     // The parabola through the three points.
     const double s12 = (p[1].y - p[0].y) / (p[1].u - p[0].u);
@@ -195,10 +214,11 @@ std::vector<Consensus> ConductorCurves(const CandidateSet& set,
   return out;
 }
 
-bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen) {
+bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen,
+                      bool chosen_faint) {
+  const double limit = chosen_faint ? kNearlyCredibleLog10Nfa : kMaxLog10Nfa;
   for (const Consensus& c : curves) {
-    if (!c.conductor && c.log10_nfa < kMaxLog10Nfa &&
-        c.support >= kFainterSupportShare * chosen.support &&
+    if (!c.conductor && c.log10_nfa < limit && c.support >= kFainterSupportShare * chosen.support &&
         MeanRow(c.c) < MeanRow(chosen.c) - kFainterGapPx)
       return true;
   }

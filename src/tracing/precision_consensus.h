@@ -64,10 +64,15 @@ std::vector<Consensus> ConductorCurves(const CandidateSet& set,
 // share, yet is seen along at least kFainterSupportShare of the chosen
 // one's columns, runs more than
 // kFainterGapPx above it: a fainter conductor may be the one the line was
-// drawn for, and the choice is then not safe.
+// drawn for, and the choice is then not safe. When the chosen curve itself
+// barely stands out (`chosen_faint`), a curve above that nearly passes the
+// test (log10 NFA below kNearlyCredibleLog10Nfa) counts too: the two differ
+// too little for the lower one to be taken.
 inline constexpr double kFainterSupportShare = 0.3;
 inline constexpr double kFainterGapPx = 12.0;
-bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen);
+inline constexpr double kNearlyCredibleLog10Nfa = 2.0;
+bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen,
+                      bool chosen_faint);
 
 // The nearest conductor curve below the chosen one by at least
 // kFainterGapPx at its mean row (a second curve along the same conductor

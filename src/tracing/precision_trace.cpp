@@ -50,13 +50,17 @@ std::string Percent(double share) {
 // texture's own fine lines rather than the conductor), the curve fitted
 // without them must put the station within kEndAgreementPx, or
 // kEndAgreementSigmas standard errors of that curve's row there, of the row
-// they give it. Standard error as for the sag: sqrt(g^T (A^T W A)^-1 g s^2
+// they give it, and the centres near the next station must weigh
+// kEndNeighbourWeightSupport of its columns (else the quartic is carried
+// from the middle of the span over a quarter of it, and bends on the way).
+// Standard error as for the sag: sqrt(g^T (A^T W A)^-1 g s^2
 // kColumnsPerSample), g = (1, u, u^2, ...) at the station. The first station
 // that fails, or -1.
 constexpr double kStationSupport = 0.07;
 constexpr double kStationWeightSupport = 0.05;
 constexpr double kEndWeightSupport = 0.1;
 constexpr double kEndAgreementPx = 0.5;
+constexpr double kEndNeighbourWeightSupport = 0.2;
 constexpr double kEndAgreementSigmas = 3;
 // The outermost inliers lie within kEndGapShare of the span (at least
 // kMinEndGapPx columns) of its first and last column: a quartic carried
@@ -66,24 +70,36 @@ constexpr double kMinEndGapPx = 8;
 int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
                        const std::vector<Point>& inliers) {
   const double reach = std::max(2.0, (span.xb - span.xa) / 16.0);
-  for (int i = 0; i < kStations; ++i) {
-    const double x = out.StationX[static_cast<std::size_t>(i)];
-    const double lo = std::max<double>(span.xa, x - reach),
-                 hi = std::min<double>(span.xb, x + reach);
+  struct Support {
+    double lo, hi;  // columns near the station, inside the span
     int count = 0;
     double weight = 0;
+  };
+  std::array<Support, kStations> near{};
+  for (int i = 0; i < kStations; ++i) {
+    const double x = out.StationX[static_cast<std::size_t>(i)];
+    Support& s = near[static_cast<std::size_t>(i)];
+    s.lo = std::max<double>(span.xa, x - reach);
+    s.hi = std::min<double>(span.xb, x + reach);
     for (const Point& p : inliers) {
       const double px = span.centre_x + p.u * span.half_width;
-      if (px >= lo - 0.5 && px <= hi + 0.5) {
-        ++count;
-        weight += p.weight;
+      if (px >= s.lo - 0.5 && px <= s.hi + 0.5) {
+        ++s.count;
+        s.weight += p.weight;
       }
     }
+  }
+  for (int i = 0; i < kStations; ++i) {
+    const double x = out.StationX[static_cast<std::size_t>(i)];
+    const auto [lo, hi, count, weight] = near[static_cast<std::size_t>(i)];
     const bool inner = i > 0 && i < kStations - 1;
     if (count < kStationSupport * (hi - lo + 1) ||
         (inner && weight < kStationWeightSupport * (hi - lo + 1)))
       return i;
     if (!inner && weight < kEndWeightSupport * (hi - lo + 1)) {
+      const Support& next = near[i == 0 ? 1 : kStations - 2];
+      if (next.weight < kEndNeighbourWeightSupport * (next.hi - next.lo + 1))
+        return i;
       std::vector<Point> rest;
       rest.reserve(inliers.size());
       for (const Point& p : inliers) {
@@ -368,7 +384,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // trace is refused: a conductor further below is not the one the line
   // was drawn for.
   const double log10_nfa = FollowCurve(image, span, set, slots, *chosen, out);
-  if (out.credible && precision::FainterLineAbove(curves, *chosen)) {
+  if (out.credible && precision::FainterLineAbove(curves, *chosen, log10_nfa > kDistinctLog10Nfa)) {
     out.credible = false;
     out.reason =
         "A fainter line runs above the traced conductor; draw the line just above the "
