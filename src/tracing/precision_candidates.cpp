@@ -289,8 +289,8 @@ class CandidateBlock {
         const auto l = static_cast<std::size_t>(maxima_[m] % kLanes);
         const int32_t key = keys[static_cast<std::size_t>(maxima_[m])];
         const int width = WidthOfKey(key);
-        found_[l].push_back(
-            {tops[l] + PlateauMiddle(keys, r, l, key), WeightOf(snr_[m]), snr_[m], width});
+        found_[l].push_back({tops[l] + PlateauMiddle(keys, r, l, key), WeightOf(snr_[m]), snr_[m],
+                             width, sign == 1});
       }
     }
     for (std::size_t l = 0; l < kLanes; ++l)

@@ -157,6 +157,7 @@ struct Candidate {
   double strength;  // weight of the response, 0..1
   double snr;       // its signal-to-noise ratio, which ranks the candidates
   int width;        // index into kWidths
+  bool bright;      // brighter than its flanks (else darker)
 };
 
 struct CoarseColumn {

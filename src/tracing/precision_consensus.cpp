@@ -43,20 +43,29 @@ double EvaluateParabola(const Coefficients& c, double u) {
   return (c[2] * u + c[1]) * u + c[0];
 }
 
-// An active slot of a column (which has one), drawn with probability
-// proportional to its candidate's weight plus kPickFloor: a column holds
-// up to six candidates, and the conductor's is mostly the strongest, so that
-// a draw in proportion to the weights meets the conductor in all three
-// thirds far more often than a uniform one (one round in 6^3 at worst).
+// An active slot of a column, drawn with probability proportional to its
+// candidate's weight plus kPickFloor, among the candidates of one tone
+// (tone 0 dark, 1 bright, -1 either); -1 when the column has none. A
+// column holds up to six candidates, three of each tone, and the
+// conductor's is mostly among the strongest: the first point of a round
+// takes either tone, the other two the first one's tone (a conductor is
+// darker or brighter than its background all along), so that a round meets
+// the conductor in all three thirds far more often than uniform draws do.
 constexpr double kPickFloor = 0.05;
-int PickSlot(const ColumnSlots& col, Random& random) {
+constexpr int kToneTries = 4;
+int PickSlot(const ColumnSlots& col, int tone, Random& random) {
+  const auto eligible = [&](int k) {
+    return col.Active(k) && (tone < 0 || col.bright[static_cast<std::size_t>(k)] == (tone == 1));
+  };
   double total = 0;
   for (int k = 0; k < kSlots; ++k)
-    total += col.Active(k) ? col.strength[static_cast<std::size_t>(k)] + kPickFloor : 0;
+    total += eligible(k) ? col.strength[static_cast<std::size_t>(k)] + kPickFloor : 0;
+  if (total <= 0)
+    return -1;
   double draw = total * static_cast<double>(random.Next() >> 11) / 9007199254740992.0;
-  int last = 0;
+  int last = -1;
   for (int k = 0; k < kSlots; ++k) {
-    if (!col.Active(k))
+    if (!eligible(k))
       continue;
     last = k;
     draw -= col.strength[static_cast<std::size_t>(k)] + kPickFloor;
@@ -89,12 +98,28 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
   const int ncols = static_cast<int>(cols.size());
   double best_preview = 0;
   for (int round = 0; round < kRansacRounds; ++round) {
+    // The first point from the middle third, of either tone; the others of
+    // its tone (a few columns tried in each outer third).
     std::array<Point, 3> p{};
-    for (std::size_t s = 0; s < 3; ++s) {
-      const auto i = static_cast<std::size_t>(
-          thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))]);
-      p[s] = {cols[i].u, slots[i].y[static_cast<std::size_t>(PickSlot(slots[i], random))]};
+    int tone = -1;
+    bool drawn = true;
+    for (const std::size_t s : {std::size_t{1}, std::size_t{0}, std::size_t{2}}) {
+      int k = -1;
+      std::size_t i = 0;
+      for (int tries = 0; tries < kToneTries && k < 0; ++tries) {
+        i = static_cast<std::size_t>(
+            thirds[s][static_cast<std::size_t>(random.Below(static_cast<int>(thirds[s].size())))]);
+        k = PickSlot(slots[i], tone, random);
+      }
+      if (k < 0) {
+        drawn = false;
+        break;
+      }
+      tone = slots[i].bright[static_cast<std::size_t>(k)] ? 1 : 0;
+      p[s] = {cols[i].u, slots[i].y[static_cast<std::size_t>(k)]};
     }
+    if (!drawn)
+      continue;
     // The parabola through the three points.
     const double s12 = (p[1].y - p[0].y) / (p[1].u - p[0].u);
     const double s13 = (p[2].y - p[0].y) / (p[2].u - p[0].u);
@@ -137,6 +162,41 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
       best.found = true;
     }
   }
+  // The best parabola through three candidates, polished: refitted by
+  // weighted least squares to the candidates it gathers, as long as that
+  // gathers more weight (at most kPolishRounds times). A parabola through
+  // three candidates follows the conductor well only near them; the refit
+  // follows all of it, whichever three were drawn.
+  constexpr int kPolishRounds = 3;
+  std::vector<Point> gathered;
+  for (int round = 0; best.found && round < kPolishRounds; ++round) {
+    gathered.clear();
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      int slot = 0;
+      if (NearestDistance(slots[i], EvaluateParabola(best.c, cols[i].u), &slot) <=
+          kConsensusTolerancePx)
+        gathered.push_back({cols[i].u, slots[i].y[static_cast<std::size_t>(slot)],
+                            slots[i].strength[static_cast<std::size_t>(slot)] + kPickFloor});
+    }
+    Coefficients c{};
+    if (!FitPolynomial(gathered, {}, 3, &c))
+      break;
+    int support = 0;
+    double strength = 0;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      int slot = 0;
+      if (NearestDistance(slots[i], EvaluateParabola(c, cols[i].u), &slot) <=
+          kConsensusTolerancePx) {
+        ++support;
+        strength += slots[i].strength[static_cast<std::size_t>(slot)];
+      }
+    }
+    if (strength <= best.strength)
+      break;
+    best.c = c;
+    best.support = support;
+    best.strength = strength;
+  }
   return best;
 }
 
@@ -157,10 +217,12 @@ std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
   for (std::size_t i = 0; i < cols.size(); ++i) {
     slots[i].y.fill(std::numeric_limits<double>::infinity());
     slots[i].strength.fill(0);
+    slots[i].bright.fill(false);
     for (int k = 0; k < cols[i].count && k < kSlots; ++k) {
       const Candidate& cand = cands[static_cast<std::size_t>(cols[i].first + k)];
       slots[i].y[static_cast<std::size_t>(k)] = cand.y;
       slots[i].strength[static_cast<std::size_t>(k)] = cand.strength;
+      slots[i].bright[static_cast<std::size_t>(k)] = cand.bright;
     }
   }
   return slots;

@@ -2,8 +2,10 @@
 
 // Consensus of precision tracing and the choice of conductor. RANSAC over
 // the candidates: kRansacRounds parabolas through one candidate from each
-// third of the span, scored by the summed weights of the columns with a
-// candidate within kConsensusTolerancePx. The best curve's candidates are
+// third of the span (drawn in proportion to their weights, all three of one
+// tone), scored by the summed weights of the columns with a candidate
+// within kConsensusTolerancePx; the best one refitted to the candidates it
+// gathers while that gathers more weight. The best curve's candidates are
 // then removed and the search repeated, up to kMaxConductorCurves curves;
 // each must pass the a-contrario test (precision_credibility.h) and have at
 // least kConductorSupportShare of the best one's columns. Of those, the
@@ -40,6 +42,7 @@ inline constexpr int kSlots = 2 * kCandidatesPerSign;
 struct ColumnSlots {
   std::array<double, kSlots> y;
   std::array<double, kSlots> strength;
+  std::array<bool, kSlots> bright;
   bool Active(int slot) const { return std::isfinite(y[static_cast<std::size_t>(slot)]); }
 };
 

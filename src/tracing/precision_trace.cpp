@@ -50,9 +50,9 @@ std::string Percent(double share) {
 // texture's own fine lines rather than the conductor), the curve fitted
 // without them must put the station within kEndAgreementPx, or
 // kEndAgreementSigmas standard errors of that curve's row there, of the row
-// they give it, and the centres near the next station must weigh
-// kEndNeighbourWeightSupport of its columns (else the quartic is carried
-// from the middle of the span over a quarter of it, and bends on the way).
+// they give it, and the centres near the next station must not be faint as
+// well (else the quartic is carried from the middle of the span over a
+// quarter of it, and bends on the way).
 // Standard error as for the sag: sqrt(g^T (A^T W A)^-1 g s^2
 // kColumnsPerSample), g = (1, u, u^2, ...) at the station. The first station
 // that fails, or -1.
@@ -60,7 +60,6 @@ constexpr double kStationSupport = 0.07;
 constexpr double kStationWeightSupport = 0.05;
 constexpr double kEndWeightSupport = 0.1;
 constexpr double kEndAgreementPx = 0.5;
-constexpr double kEndNeighbourWeightSupport = 0.2;
 constexpr double kEndAgreementSigmas = 3;
 // The outermost inliers lie within kEndGapShare of the span (at least
 // kMinEndGapPx columns) of its first and last column: a quartic carried
@@ -98,7 +97,7 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
       return i;
     if (!inner && weight < kEndWeightSupport * (hi - lo + 1)) {
       const Support& next = near[i == 0 ? 1 : kStations - 2];
-      if (next.weight < kEndNeighbourWeightSupport * (next.hi - next.lo + 1))
+      if (next.weight < kEndWeightSupport * (next.hi - next.lo + 1))
         return i;
       std::vector<Point> rest;
       rest.reserve(inliers.size());
@@ -374,7 +373,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   const std::vector<precision::ColumnSlots> slots = precision::SlotsOf(set.cols, set.cands);
   const std::vector<Consensus> curves =
       precision::ConductorCurves(set, slots, span.xb - span.xa + 1);
-  const auto chosen =
+  auto chosen =
       std::find_if(curves.begin(), curves.end(), [](const Consensus& c) { return c.conductor; });
   if (chosen == curves.end()) {
     out.reason = "No conductor was found in the band below the drawn line.";
@@ -382,8 +381,23 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   }
   // The nearest conductor below the line. When it fails the final tests the
   // trace is refused: a conductor further below is not the one the line
-  // was drawn for.
-  const double log10_nfa = FollowCurve(image, span, set, slots, *chosen, out);
+  // was drawn for. Only when the fitted curve turns out to be no line at
+  // all (its log10 NFA at least kNearlyCredibleLog10Nfa: it could arise by
+  // chance a hundred times or more; the consensus joined pieces of
+  // texture) is the next conductor curve below followed instead.
+  const PrecisionTrace blank = out;
+  double log10_nfa = FollowCurve(image, span, set, slots, *chosen, out);
+  for (auto next = chosen + 1;
+       !out.credible && log10_nfa >= precision::kNearlyCredibleLog10Nfa && next != curves.end();
+       ++next) {
+    if (!next->conductor)
+      continue;
+    PrecisionTrace again = blank;
+    const double again_log10_nfa = FollowCurve(image, span, set, slots, *next, again);
+    out = std::move(again);
+    log10_nfa = again_log10_nfa;
+    chosen = next;
+  }
   if (out.credible && precision::FainterLineAbove(curves, *chosen, log10_nfa > kDistinctLog10Nfa)) {
     out.credible = false;
     out.reason =
