@@ -139,6 +139,40 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
   return -1;
 }
 
+// Whether the curve bends away at an end from the conductor seen over the
+// rest of the span: a parabola fitted to the inliers outside one outer
+// quarter (u beyond -0.5, or below 0.5), carried to that end's station,
+// must lie within kEndBendPx, kEndBendShare of the span's columns or the
+// conductor's half core (whose centres scatter more), whichever is most, of
+// the curve's row there. A conductor over the whole span is close to a
+// parabola (a catenary of the sags photographed, bent a little by a lens);
+// a curve that follows the conductor over most of the span and a line of
+// the texture crossing it near an end (a plank's groove, a branch) is not.
+constexpr double kEndBendPx = 4.0;
+constexpr double kEndBendShare = 0.01;
+bool BentEnd(const PrecisionTrace& out, const SpanFrame& span, const std::vector<Point>& inliers,
+             const precision::LineWidth& width) {
+  const double limit =
+      std::max({kEndBendPx, kEndBendShare * out.columns_total, static_cast<double>(width.half)});
+  std::vector<Point> rest;
+  rest.reserve(inliers.size());
+  for (const int end : {0, kStations - 1}) {
+    const double side = end == 0 ? -1 : 1;
+    rest.clear();
+    for (const Point& p : inliers) {
+      if (p.u * side < 0.5)
+        rest.push_back(p);
+    }
+    Coefficients c{};
+    if (!precision::FitPolynomial(rest, {}, 3, &c))
+      return true;
+    const auto i = static_cast<std::size_t>(end);
+    if (std::fabs(Evaluate(c, span.U(out.StationX[i])) - out.StationRows[i]) > limit)
+      return true;
+  }
+  return false;
+}
+
 // A traced curve whose log10 NFA is above kDistinctLog10Nfa (it could
 // arise by chance more than once in 100 000 bands) barely stands out of the
 // band's texture: when a conductor seen along more columns runs below it
@@ -246,9 +280,12 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   // band's own responses, then the share, ends and scatter of its columns.
   // When the conductor's middle was moved from the line the candidates
   // followed (a lit stripe or an edge of a thick conductor), the candidates
-  // are counted along that line, and the offset, one of the
+  // are also counted along that line, the offset, one of the
   // 2 (half core + kSearchHalfRows) + 1 the width's search could choose,
-  // multiplies the tests.
+  // multiplying that test's count; the better of the two tests is taken,
+  // and the count doubles for the choice. (The centres may as well have
+  // settled back on the line the candidates mark, the move being wrong: a
+  // thin wire whose lit top shifts its widest full answer.)
   // A thick conductor's candidates lie anywhere on the plateau of its box
   // response: they are counted within a quarter of the width's core of the
   // curve (at least kFinalTolerancePx), and the NFA is formed for that
@@ -256,13 +293,17 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   const double tolerance = std::max(kFinalTolerancePx, width.half / 2.0);
   Coefficients followed = c;
   followed[0] -= measured.offset;
-  const int support = measured.offset != 0
-                          ? precision::SupportOf(set.cols, slots, followed, tolerance)
-                          : precision::SupportOf(set.cols, slots, c, tolerance);
+  const int support = precision::SupportOf(set.cols, slots, c, tolerance);
   double log10_nfa = precision::Log10Nfa(set.columns_read, support, xb - xa + 1,
                                          precision::CandidatesPerColumn(set), tolerance);
-  if (measured.offset != 0)
-    log10_nfa += std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
+  if (measured.offset != 0) {
+    const int along_followed = precision::SupportOf(set.cols, slots, followed, tolerance);
+    const double followed_log10_nfa =
+        precision::Log10Nfa(set.columns_read, along_followed, xb - xa + 1,
+                            precision::CandidatesPerColumn(set), tolerance) +
+        std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
+    log10_nfa = std::min(log10_nfa, followed_log10_nfa) + std::log10(2.0);
+  }
   const double share = out.columns_used;
   const double quarter = 0.02 * out.columns_total;
   const double end_gap = std::max(kMinEndGapPx, kEndGapShare * out.columns_total);
@@ -280,7 +321,8 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
                  Percent(kMinCredibleColumnShare) + " % must.";
   } else if (near_first < quarter || near_last < quarter ||
              span.centre_x + first_u * span.half_width > xa + end_gap ||
-             span.centre_x + last_u * span.half_width < xb - end_gap) {
+             span.centre_x + last_u * span.half_width < xb - end_gap ||
+             BentEnd(out, span, inliers, width)) {
     out.reason = "The conductor was not found near one end of the drawn line.";
   } else if (const int bare = UnsupportedStation(out, span, inliers); bare >= 0) {
     out.reason = "The conductor was not found near station " + std::to_string(bare) + ".";

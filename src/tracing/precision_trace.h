@@ -43,12 +43,15 @@
 //     (the parabolas a consensus can propose, four curves per trace). The
 //     fitted curve is credible only when NFA < 1 at tol = 1.5 px, and when
 //     kMinCredibleColumnShare of the columns agree with it, some lie in each
-//     outer quarter and within 4 % of the span of each end, every station
+//     outer quarter and within 4 % of the span of each end, a parabola
+//     through the centres off each outer quarter meets the curve at that
+//     end (the curve does not bend onto a line of the texture), every station
 //     is backed by columns near it (enough of them, and weighing enough),
 //     and they scatter at most kMaxCredibleResidualPx. For a thick conductor the candidates are
-//     counted within a quarter of its core (tol grows, and p with it), along
-//     the line they followed when its middle lies elsewhere (the offset, one
-//     of 2 (half core + 3) + 1, multiplies N_tests). A line of the
+//     counted within a quarter of its core (tol grows, and p with it), and
+//     also along the line they followed when its middle lies elsewhere (the
+//     offset, one of 2 (half core + 3) + 1, multiplies that count's
+//     N_tests; the better count is taken, and N_tests doubles). A line of the
 //     conductor's tone between the drawn line and the curve, in the mean
 //     profile along it, means a conductor above the one traced; lines of the
 //     other tone on either side of it, with the traced core no different
@@ -62,8 +65,9 @@
 // trace in a fresh process stays within a few milliseconds (see
 // bench/chain_bench.cpp): the candidates read 600 x 216 pixels, 32 columns
 // at a time, with the box contrasts formed by loops the compiler vectorises;
-// the consensus makes at most 4 x 200 x 600 x 6 distance tests; the centres
-// read the band of about 80 rows around the curve once per 64-column tile.
+// the consensus makes at most 4 x 600 x 600 x 6 distance tests (most rounds
+// stop after a look at every 8th column); the centres read the band of
+// about 80 rows around the curve once per 64-column tile.
 
 #include <array>
 #include <cstdint>
