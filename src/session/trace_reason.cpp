@@ -10,9 +10,18 @@ namespace {
 using enum MessageId;
 
 constexpr std::array kTraceReasons = {
-    kTraceNoPicture,        kTraceLineTooShort,         kTraceNoConductorInBand,     kTraceByChance,
-    kTraceTooFewColumns,    kTraceEndMissing,           kTraceStationMissing,        kTraceScatter,
-    kTraceFainterLineAbove, kTraceBetweenOppositeLines, kTraceClearerConductorBelow,
+    kTraceNoPicture,
+    kTraceLineTooShort,
+    kTraceNoConductorInBand,
+    kTraceByChance,
+    kTraceTooFewColumns,
+    kTraceEndMissing,
+    kTraceStationMissing,
+    kTraceScatter,
+    kTraceFainterLineAbove,
+    kTraceBetweenOppositeLines,
+    kTraceClearerConductorBelow,
+    kTraceSeenMoreBelow,
 };
 
 // Matches `text` against `pattern`, a catalogue text whose placeholders

@@ -350,6 +350,11 @@ constexpr std::array<MessageEntry, static_cast<size_t>(kCount)> kCatalogue = {{
      "below it; draw the line just above the conductor meant.",
      "トレースした線は帯の模様からほとんど際立たず、その下により明瞭な電線があります。"
      "測る電線のすぐ上に線を引いてください。"},
+    {kTraceSeenMoreBelow,
+     "A conductor seen along more of the span runs just below the traced line; draw the line "
+     "just above the conductor meant.",
+     "トレースした線のすぐ下に、径間のより多くの部分で見える電線があります。"
+     "測る電線のすぐ上に線を引いてください。"},
     {kTraceOther, "{0}", "電線の曲線が信頼できる条件を満たしません ({0})"},
     // The window's own messages.
     {kWindowChartNoMeasurement, "no measurement yet", "まだ測定がありません"},

@@ -209,6 +209,7 @@ enum class MessageId : uint16_t {
   kTraceFainterLineAbove,
   kTraceBetweenOppositeLines,
   kTraceClearerConductorBelow,
+  kTraceSeenMoreBelow,
   kTraceOther,  // {0} a reason the catalogue does not know, as the tracer wrote it
   // The window's own messages.
   kWindowChartNoMeasurement,

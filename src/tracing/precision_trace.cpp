@@ -179,6 +179,28 @@ bool BentEnd(const PrecisionTrace& out, const SpanFrame& span, const std::vector
 // (a straight edge of the background may lie between the drawn line and the
 // conductor meant), which of them was meant is not safe to say.
 constexpr double kDistinctLog10Nfa = -5.0;
+// Whatever the traced curve's NFA, a conductor curve just below it seen
+// along more than 1 / kSeenMoreShare times its columns, and not running
+// parallel to it, makes the choice unsafe: a straight line of the texture
+// (a plank's edge, a furrow) may run between the drawn line and a sagging
+// conductor, nearer the line than the conductor's middle. Conductors of one
+// span run nearly parallel: the rows between the two curves vary along the
+// span by at most kParallelPx, or kParallelShare of their mean.
+constexpr double kSeenMoreShare = 0.8;
+constexpr double kParallelPx = 6.0;
+constexpr double kParallelShare = 0.25;
+bool Parallel(const Coefficients& upper, const Coefficients& lower) {
+  constexpr int kSteps = 16;
+  double least = 1e300, most = -1e300, sum = 0;
+  for (int s = 0; s <= kSteps; ++s) {
+    const double u = -1.0 + 2.0 * s / kSteps;
+    const double gap = Evaluate(lower, u) - Evaluate(upper, u);
+    least = std::min(least, gap);
+    most = std::max(most, gap);
+    sum += gap;
+  }
+  return most - least <= std::max(kParallelPx, kParallelShare * sum / (kSteps + 1));
+}
 
 // One consensus curve followed through centres, the robust fit and the
 // credibility tests, into `out` (which holds the stations' columns); the
@@ -445,13 +467,19 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
     out.reason =
         "A fainter line runs above the traced conductor; draw the line just above the "
         "conductor meant.";
-  } else if (out.credible && log10_nfa > kDistinctLog10Nfa) {
+  } else if (out.credible) {
     const Consensus* below = precision::ConductorBelow(curves, *chosen);
-    if (below != nullptr && below->support > chosen->support) {
+    if (below != nullptr && log10_nfa > kDistinctLog10Nfa && below->support > chosen->support) {
       out.credible = false;
       out.reason =
           "The traced line barely stands out of the band's texture, and a clearer conductor "
           "runs below it; draw the line just above the conductor meant.";
+    } else if (below != nullptr && kSeenMoreShare * below->support > chosen->support &&
+               !Parallel(chosen->c, below->c)) {
+      out.credible = false;
+      out.reason =
+          "A conductor seen along more of the span runs just below the traced line; draw the "
+          "line just above the conductor meant.";
     }
   }
   return out;
