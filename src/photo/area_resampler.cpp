@@ -409,16 +409,38 @@ uint32_t PackHalves(__m128i sum) {
 }
 }  // namespace
 
-// Two taps per column (fx below 2, the usual working image): both source
-// pixels widened to eight 16-bit lanes, multiplied by their weights (at most
-// 255 x 256, no overflow), the halves added, rounded and packed back.
+// Two taps per column (fx below 2, the usual working image), two columns at a
+// time: each column's two source pixels widened to eight 16-bit lanes and
+// multiplied by their weights (at most 255 x 256, no overflow), the products
+// of the first taps of both columns added to those of the second taps, then
+// rounded, divided by 256 and packed to two pixels. The weights come as
+// (w0, w1) pairs spread over the lanes by three shuffles. The same sums and
+// rounding as PackHalves, which makes an odd last column.
 void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
   const int dw = column_count_;
   const __m128i zero = _mm_setzero_si128();
+  const __m128i half = _mm_set1_epi16(128);
   const uint16_t* w = column_weights_.data();
-  for (int x = 0; x < dw; ++x, w += 2) {
-    const __m128i pixels = _mm_unpacklo_epi8(
-        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + column_first_[x])), zero);
+  const int* first = column_first_.data();
+  int x = 0;
+  for (; x + 2 <= dw; x += 2, w += 4) {
+    const __m128i a =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x])), zero);
+    const __m128i b = _mm_unpacklo_epi8(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x + 1])), zero);
+    // (w0a, w1a, w0b, w1b) -> (w0a w0a w1a w1a w0b w0b w1b w1b) -> each
+    // weight over the four bytes of its pixel.
+    const __m128i pairs = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w));
+    const __m128i doubled = _mm_unpacklo_epi16(pairs, pairs);
+    const __m128i ma = _mm_mullo_epi16(a, _mm_unpacklo_epi32(doubled, doubled));
+    const __m128i mb = _mm_mullo_epi16(b, _mm_unpackhi_epi32(doubled, doubled));
+    __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(ma, mb), _mm_unpackhi_epi64(ma, mb));
+    sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(sum, sum));
+  }
+  for (; x < dw; ++x, w += 2) {
+    const __m128i pixels =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x])), zero);
     const __m128i weights = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(w[0])),
                                                _mm_set1_epi16(static_cast<short>(w[1])));
     out[x] = PackHalves(_mm_mullo_epi16(pixels, weights));
