@@ -168,7 +168,6 @@ Result<Raster> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan, size_t
       // RGB rows turned into 0xFFRRGGBB words one at a time, straight into
       // the resampler.
       Raster out = MakeUnsetRaster(plan.W2, plan.H2);
-      const PagesAhead pages(out.pixels);
       AreaResampler resampler(width_, height_, width_ / static_cast<double>(plan.draw_width),
                               height_ / static_cast<double>(plan.draw_height), top, &out);
       for (int y = resampler.FirstSourceRow(); y < resampler.EndSourceRow(); ++y) {
@@ -190,7 +189,6 @@ Result<Raster> PhotoFile::BuildWorkingImage(const WorkingImagePlan& plan, size_t
     }
     // The resampler writes every pixel.
     Raster out = MakeUnsetRaster(plan.W2, plan.H2);
-    const PagesAhead pages(out.pixels);
     // Sizes upright; the decoder works on the stored photo, the resampler
     // turns it (see AreaResampler).
     const JpegSize full{width_, height_};

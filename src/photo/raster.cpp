@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <system_error>
 #include <utility>
 
 #include "photo/area_resampler.h"
@@ -56,10 +55,6 @@ uint32_t* Allocate(size_t count) {
   ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
   return reinterpret_cast<uint32_t*>(aligned);
 }
-
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23  // linux/mman.h, 5.14
-#endif
 
 void Free(uint32_t* data, size_t count) noexcept {
   if (data == nullptr)
@@ -139,26 +134,6 @@ void PixelBuffer::assign(size_t count, uint32_t value) {
 
 bool operator==(const PixelBuffer& a, const PixelBuffer& b) {
   return a.size_ == b.size_ && std::equal(a.begin(), a.end(), b.begin());
-}
-
-PagesAhead::PagesAhead(PixelBuffer& buffer) {
-  const size_t bytes = buffer.size() * sizeof(uint32_t);
-  if (bytes < kHugePage)
-    return;
-  void* start = buffer.data();
-  const size_t length = RoundUpToHugePage(bytes);
-  try {
-    // The result is not needed: a page the kernel did not supply is supplied
-    // at its first write.
-    thread_ = std::thread([start, length] { ::madvise(start, length, MADV_POPULATE_WRITE); });
-  } catch (const std::system_error&) {
-    // No thread to be had: the writer touches the pages itself.
-  }
-}
-
-PagesAhead::~PagesAhead() {
-  if (thread_.joinable())
-    thread_.join();
 }
 
 int32_t Raster::Point(int32_t x, int32_t y) const {

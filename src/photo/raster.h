@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
-#include <thread>
 
 namespace sarn {
 
@@ -58,27 +57,6 @@ class PixelBuffer {
 
   uint32_t* data_ = nullptr;
   size_t size_ = 0;
-};
-
-// Has the kernel supply the pages of a fresh buffer on a thread of its own
-// (madvise MADV_POPULATE_WRITE, Linux 5.14 on) while the caller goes on to
-// produce what fills it. A fresh page is zeroed by the kernel at its first
-// write: for the 33 MB working raster of a 24 MP photo that is about a tenth
-// of the first load, spent on the other core while the JPEG decoder runs
-// instead of in the resampler's writes. The kernel only maps pages that are
-// not yet there and never changes what a page holds, so the writer may write
-// at the same time. Small (heap) buffers are left alone; without the call
-// (older kernels) the writer touches the pages itself as before. The
-// destructor waits for the thread; the buffer must outlive this object.
-class PagesAhead {
- public:
-  explicit PagesAhead(PixelBuffer& buffer);
-  ~PagesAhead();
-  PagesAhead(const PagesAhead&) = delete;
-  PagesAhead& operator=(const PagesAhead&) = delete;
-
- private:
-  std::thread thread_;
 };
 
 struct Raster {
