@@ -42,6 +42,33 @@ Footprint Cover(double a, double b, int size) {
 
 constexpr int kOne = 256;  // weight 1 in fixed point
 
+// The blends of two and three rows of bytes below are built twice, for AVX2
+// (32 bytes a step) and for the baseline x86-64 (SSE2, 16), and the dynamic
+// loader picks the one the processor runs; the integer sums are the same, so
+// are the bytes.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define SARN_WITH_AVX2 __attribute__((target_clones("avx2", "default")))
+#else
+#define SARN_WITH_AVX2
+#endif
+
+// out = (b0 w0 + b1 w1 + 128) / 256 byte by byte (w0 + w1 = 256).
+SARN_WITH_AVX2 void BlendTwoRows(const uint8_t* b0, const uint8_t* b1, uint16_t w0, uint16_t w1,
+                                 size_t bytes, uint8_t* out) {
+  for (size_t j = 0; j < bytes; ++j)
+    out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
+}
+
+// The same for three rows (w0 + w1 + w2 = 256).
+SARN_WITH_AVX2 void BlendThreeRows(const uint8_t* b0, const uint8_t* b1, const uint8_t* b2,
+                                   uint16_t w0, uint16_t w1, uint16_t w2, size_t bytes,
+                                   uint8_t* out) {
+  for (size_t j = 0; j < bytes; ++j) {
+    out[j] = static_cast<uint8_t>(
+        static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + b2[j] * w2 + 128u) >> 8);
+  }
+}
+
 // Weights of the cells of `f` for the area [a, b), in 1/256 steps summing to
 // exactly 256 (the rounding remainder goes to the largest weight).
 void Weights(double a, double b, int size, Footprint f, uint16_t* out) {
@@ -293,22 +320,14 @@ const uint32_t* AreaResampler::StoredRowsMean(double a, double b, int upright_co
   auto* out = reinterpret_cast<uint8_t*>(mean_out);
   if (f.count == 2) {
     // The common case (fy below 2, every row straddling two): one pass.
-    const auto* b0 = reinterpret_cast<const uint8_t*>(rows_[0]);
-    const auto* b1 = reinterpret_cast<const uint8_t*>(rows_[1]);
-    const uint16_t w0 = weights[0], w1 = weights[1];
-    for (size_t j = 0; j < bytes; ++j)
-      out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
+    BlendTwoRows(reinterpret_cast<const uint8_t*>(rows_[0]),
+                 reinterpret_cast<const uint8_t*>(rows_[1]), weights[0], weights[1], bytes, out);
   } else if (f.count == 3) {
     // fy between 1 and 2 where a row straddles three (8000 -> 5000 wide
     // photos at full scale): one pass, the same sums as the loop below.
-    const auto* b0 = reinterpret_cast<const uint8_t*>(rows_[0]);
-    const auto* b1 = reinterpret_cast<const uint8_t*>(rows_[1]);
-    const auto* b2 = reinterpret_cast<const uint8_t*>(rows_[2]);
-    const uint16_t w0 = weights[0], w1 = weights[1], w2 = weights[2];
-    for (size_t j = 0; j < bytes; ++j) {
-      out[j] = static_cast<uint8_t>(
-          static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + b2[j] * w2 + 128u) >> 8);
-    }
+    BlendThreeRows(
+        reinterpret_cast<const uint8_t*>(rows_[0]), reinterpret_cast<const uint8_t*>(rows_[1]),
+        reinterpret_cast<const uint8_t*>(rows_[2]), weights[0], weights[1], weights[2], bytes, out);
   } else {
     uint16_t* sum = row_sum_.data();
     std::fill(sum, sum + bytes, uint16_t{0});
