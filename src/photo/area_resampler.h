@@ -81,6 +81,11 @@ class AreaResampler {
   // destination row itself when rows are copied unchanged.
   uint32_t* RowBuffer();
 
+  // Tests: resamplers made from now on use the baseline (SSE2) loops even
+  // where the processor runs AVX2, so that both can be checked to give the
+  // same bytes.
+  static void BaselineOnlyForTest(bool on);
+
   // Completes the destination when the source ended before EndSourceRow (a
   // broken file): the rows not reached repeat the last row made, or are mid
   // grey when none was.
@@ -108,8 +113,12 @@ class AreaResampler {
   void Across(const uint32_t* row, uint32_t* out);
   template <int kTaps>
   void ResampleColumns(const uint32_t* row, uint32_t* out);
-  void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out);
-  void ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out);
+  // The columns from `from` on.
+  void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out, int from = 0);
+  void ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out, int from = 0);
+  void ResampleTwoColumnsAvx2(const uint32_t* row, uint32_t* out);
+  void ResampleThreeColumnsAvx2(const uint32_t* row, uint32_t* out);
+  bool avx2_ = false;  // the processor runs AVX2
   void ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out);
 
   int source_width_, source_height_;
