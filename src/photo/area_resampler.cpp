@@ -220,7 +220,10 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
   // A ring slot holds a stored row, or (transposed) what the pass across made
   // of one.
   const int slot_width = transposed_ ? column_count_ : stored_width_;
-  ring_capacity_ = widest;
+  // One slot more than a destination row reads, so that the row after the
+  // next can be written (RowBuffer(1)) while the next one's destination rows
+  // still read the slots before it.
+  ring_capacity_ = widest + kRowsAhead - 1;
   ring_.resize(static_cast<size_t>(ring_capacity_) * slot_width);
   ring_rows_.assign(ring_capacity_, nullptr);
   row_sum_.resize(static_cast<size_t>(4) * slot_width);
@@ -256,8 +259,9 @@ AreaResampler::Span AreaResampler::StepSpan(int j) const {
   return {stored_height_ - f.first - f.count, f.count};
 }
 
-uint32_t* AreaResampler::RowBuffer() {
-  const int r = next_source_row_;
+uint32_t* AreaResampler::RowBuffer(int ahead) {
+  ahead = std::clamp(ahead, 0, kRowsAhead - 1);
+  const int r = next_source_row_ + ahead;
   if (identity_) {
     const int y = r + static_cast<int>(top_);
     if (y >= 0 && y < dest_->height && source_width_ == dest_->width)
@@ -265,8 +269,9 @@ uint32_t* AreaResampler::RowBuffer() {
   } else if (ring_capacity_ > 0 && !transposed_) {
     return &ring_[static_cast<size_t>(r % ring_capacity_) * stored_width_];
   }
-  scratch_.resize(std::max(stored_width_, 1));
-  return scratch_.data();
+  const size_t width = std::max(stored_width_, 1);
+  scratch_.resize(width * kRowsAhead);
+  return scratch_.data() + width * ahead;
 }
 
 void AreaResampler::PushRow(const uint32_t* row, bool row_stays) {

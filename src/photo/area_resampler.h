@@ -76,10 +76,13 @@ class AreaResampler {
   // copied.
   void PushRow(const uint32_t* row, bool row_stays = false);
 
-  // Where the caller may write the next row (source_width pixels) before
+  // Where the caller may write the next row (StoredWidth() pixels) before
   // pushing it, to save a copy: a slot of the resampler's own, or the
-  // destination row itself when rows are copied unchanged.
-  uint32_t* RowBuffer();
+  // destination row itself when rows are copied unchanged. RowBuffer(1) is
+  // the place of the row after it, so that a decoder can write two rows
+  // before pushing them in order.
+  static constexpr int kRowsAhead = 2;
+  uint32_t* RowBuffer(int ahead = 0);
 
   // Tests: resamplers made from now on use the baseline (SSE2) loops even
   // where the processor runs AVX2, so that both can be checked to give the
