@@ -194,13 +194,14 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
   }
 
 #if defined(__SSE2__)
-  if (taps_ == 3 || taps_ == 4) {
-    // Each column's weights spread over the 16-bit lanes of two SSE words:
-    // (w0 x 4, w1 x 4) and (w2 x 4, w3 x 4), one per colour byte; w3 is 0 at
-    // three taps.
-    lane_weights_.assign(static_cast<size_t>(column_count_) * 16, 0);
+  if (taps_ == 3 || taps_ == 4 || (taps_ == 2 && avx2_)) {
+    // Each column's weights spread over the 16-bit lanes of SSE words, one
+    // per colour byte: (w0 x 4, w1 x 4), and at three and four taps (w2 x 4,
+    // w3 x 4), w3 0 at three.
+    const size_t per_column = taps_ == 2 ? 8 : 16;
+    lane_weights_.assign(static_cast<size_t>(column_count_) * per_column, 0);
     for (int x = 0; x < column_count_; ++x) {
-      uint16_t* lanes = &lane_weights_[static_cast<size_t>(x) * 16];
+      uint16_t* lanes = &lane_weights_[static_cast<size_t>(x) * per_column];
       for (int t = 0; t < taps_; ++t)
         std::fill(lanes + 4 * t, lanes + 4 * t + 4,
                   column_weights_[static_cast<size_t>(x) * taps_ + t]);
@@ -558,27 +559,23 @@ void AreaResampler::ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out) 
 __attribute__((target("avx2"))) void AreaResampler::ResampleTwoColumnsAvx2(const uint32_t* row,
                                                                            uint32_t* out) {
   const int dw = column_count_;
-  const uint16_t* w = column_weights_.data();
   const int* first = column_first_.data();
   const __m256i half = _mm256_set1_epi16(128);
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   int x = 0;
-  for (; x + 4 <= dw; x += 4, w += 8) {
+  for (; x + 4 <= dw; x += 4) {
     const __m256i ab = _mm256_cvtepu8_epi16(
         _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x])),
                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x + 1]))));
     const __m256i cd = _mm256_cvtepu8_epi16(
         _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x + 2])),
                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x + 3]))));
-    // (w0a w1a w0b w1b ...) -> (w0a w0a w1a w1a w0b w0b w1b w1b) -> with the
-    // 64-bit quarters (q0 q0 q1 q1), (w0 x4, w1 x4) in each 128-bit half.
-    const __m128i pairs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
-    const __m256i dab =
-        _mm256_permute4x64_epi64(_mm256_castsi128_si256(_mm_unpacklo_epi16(pairs, pairs)), 0x50);
-    const __m256i dcd =
-        _mm256_permute4x64_epi64(_mm256_castsi128_si256(_mm_unpackhi_epi16(pairs, pairs)), 0x50);
-    const __m256i mab = _mm256_mullo_epi16(ab, _mm256_unpacklo_epi32(dab, dab));
-    const __m256i mcd = _mm256_mullo_epi16(cd, _mm256_unpacklo_epi32(dcd, dcd));
+    // Each column's (w0 x4, w1 x4): a's and b's make one AVX word, c's and
+    // d's the next.
+    const auto* lanes =
+        reinterpret_cast<const __m256i*>(lane_weights_.data() + 8 * static_cast<size_t>(x));
+    const __m256i mab = _mm256_mullo_epi16(ab, _mm256_loadu_si256(lanes));
+    const __m256i mcd = _mm256_mullo_epi16(cd, _mm256_loadu_si256(lanes + 1));
     // Low half: a, c; high half: b, d.
     __m256i sum =
         _mm256_add_epi16(_mm256_unpacklo_epi64(mab, mcd), _mm256_unpackhi_epi64(mab, mcd));
