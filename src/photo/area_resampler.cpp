@@ -209,6 +209,27 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
   }
 #endif
 
+#if defined(SARN_AVX2_PATHS)
+  if (taps_ == 3 && avx2_) {
+    // Most columns of a three-tap ratio cover two source pixels only (their
+    // third weight, in front or behind, is 0; at 6000 -> 5000 rows with a
+    // half-row top four in five): every column is made as two taps from
+    // where its weights start, and the few with three weights again.
+    pair_first_.resize(column_count_);
+    pair_lanes_.assign(static_cast<size_t>(column_count_) * 8, 0);
+    for (int x = 0; x < column_count_; ++x) {
+      const uint16_t* cw = &column_weights_[static_cast<size_t>(x) * 3];
+      const int skip = cw[0] == 0 ? 1 : 0;
+      if (cw[0] != 0 && cw[2] != 0)
+        three_tap_columns_.push_back(x);
+      pair_first_[x] = column_first_[x] + skip;
+      uint16_t* lanes = &pair_lanes_[static_cast<size_t>(x) * 8];
+      std::fill(lanes, lanes + 4, cw[skip]);
+      std::fill(lanes + 4, lanes + 8, cw[skip + 1]);
+    }
+  }
+#endif
+
   int widest = 1;
   first_row_ = stored_height_;
   end_row_ = 0;
@@ -424,7 +445,7 @@ void AreaResampler::Across(const uint32_t* row, uint32_t* out) {
     case 2:
 #if defined(SARN_AVX2_PATHS)
       if (avx2_) {
-        ResampleTwoColumnsAvx2(row, out);
+        ResampleTwoColumnsAvx2(row, out, column_first_.data(), lane_weights_.data());
         break;
       }
 #endif
@@ -437,7 +458,11 @@ void AreaResampler::Across(const uint32_t* row, uint32_t* out) {
     case 3:
 #if defined(SARN_AVX2_PATHS)
       if (avx2_) {
-        ResampleThreeColumnsAvx2(row, out);
+        // Every column as two taps, then the few with three weights made
+        // again with three.
+        ResampleTwoColumnsAvx2(row, out, pair_first_.data(), pair_lanes_.data());
+        for (const int x : three_tap_columns_)
+          out[x] = ThreeTapColumn(row, x);
         break;
       }
 #endif
@@ -478,13 +503,14 @@ uint32_t PackHalves(__m128i sum) {
 // rounded, divided by 256 and packed to two pixels. The weights come as
 // (w0, w1) pairs spread over the lanes by three shuffles. The same sums and
 // rounding as PackHalves, which makes an odd last column.
-void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out, int from) {
+void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
   const int dw = column_count_;
   const __m128i zero = _mm_setzero_si128();
   const __m128i half = _mm_set1_epi16(128);
-  const uint16_t* w = column_weights_.data() + 2 * static_cast<size_t>(from);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const uint16_t* w = column_weights_.data();
   const int* first = column_first_.data();
-  int x = from;
+  int x = 0;
   for (; x + 2 <= dw; x += 2, w += 4) {
     const __m128i a =
         _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x])), zero);
@@ -498,14 +524,15 @@ void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out, i
     const __m128i mb = _mm_mullo_epi16(b, _mm_unpackhi_epi32(doubled, doubled));
     __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(ma, mb), _mm_unpackhi_epi64(ma, mb));
     sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(sum, sum));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x),
+                     _mm_or_si128(_mm_packus_epi16(sum, sum), opaque));
   }
   for (; x < dw; ++x, w += 2) {
     const __m128i pixels =
         _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x])), zero);
     const __m128i weights = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(w[0])),
                                                _mm_set1_epi16(static_cast<short>(w[1])));
-    out[x] = PackHalves(_mm_mullo_epi16(pixels, weights));
+    out[x] = PackHalves(_mm_mullo_epi16(pixels, weights)) | 0xFF000000u;
   }
 }
 
@@ -515,19 +542,21 @@ void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out, i
 // per colour byte (at most 255 x 256 + 128, no overflow), rounded and packed.
 // The same sums and rounding as ResampleColumns<3>, which also writes the top
 // byte as 0xFF.
-void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out, int from) {
-  const int dw = column_count_;
+uint32_t AreaResampler::ThreeTapColumn(const uint32_t* row, int x) const {
   const __m128i zero = _mm_setzero_si128();
-  const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data()) + 2 * from;
-  for (int x = from; x < dw; ++x, w += 2) {
-    const uint32_t* p = row + column_first_[x];
-    const __m128i first_two =
-        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
-    const __m128i third = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[2])), zero);
-    out[x] = PackHalves(_mm_add_epi16(_mm_mullo_epi16(first_two, _mm_loadu_si128(w)),
-                                      _mm_mullo_epi16(third, _mm_loadu_si128(w + 1)))) |
-             0xFF000000u;
-  }
+  const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data()) + 2 * x;
+  const uint32_t* p = row + column_first_[x];
+  const __m128i first_two =
+      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+  const __m128i third = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[2])), zero);
+  return PackHalves(_mm_add_epi16(_mm_mullo_epi16(first_two, _mm_loadu_si128(w)),
+                                  _mm_mullo_epi16(third, _mm_loadu_si128(w + 1)))) |
+         0xFF000000u;
+}
+
+void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out) {
+  for (int x = 0; x < column_count_; ++x)
+    out[x] = ThreeTapColumn(row, x);
 }
 
 // Four taps per column (fx between 2 and 3, as the overview of a 5000 pixel
@@ -550,75 +579,46 @@ void AreaResampler::ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out) 
 #endif
 
 #if defined(SARN_AVX2_PATHS)
-// Two taps, four columns a step (a, b, c, d): the pixel pairs of a and b,
-// and of c and d, widened to sixteen 16-bit lanes, a's in the low 128-bit
-// half and b's in the high one; the (w0, w1) pairs spread over the lanes by
-// shuffles; the products of the first taps added to those of the second,
-// rounded, divided by 256 and packed, then put in column order. The same
-// sums and rounding as ResampleTwoColumnsSse2.
+// Two taps, four columns a step (a, b, c, d), from the columns' first
+// source pixels `first` and their weights spread over the lanes (w0 x4,
+// w1 x4) in `lanes`: the pixel pairs of a and b, and of c and d, widened to
+// sixteen 16-bit lanes, a's in the low 128-bit half and b's in the high one,
+// times their weights; the products of the first taps added to those of the
+// second, rounded, divided by 256 and packed, then put in column order. The
+// same sums and rounding as ResampleTwoColumnsSse2.
 __attribute__((target("avx2"))) void AreaResampler::ResampleTwoColumnsAvx2(const uint32_t* row,
-                                                                           uint32_t* out) {
+                                                                           uint32_t* out,
+                                                                           const int* first,
+                                                                           const uint16_t* lanes) {
   const int dw = column_count_;
-  const int* first = column_first_.data();
   const __m256i half = _mm256_set1_epi16(128);
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const auto pair = [row, first](int x) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x]));
+  };
   int x = 0;
   for (; x + 4 <= dw; x += 4) {
-    const __m256i ab = _mm256_cvtepu8_epi16(
-        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x])),
-                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x + 1]))));
-    const __m256i cd = _mm256_cvtepu8_epi16(
-        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x + 2])),
-                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x + 3]))));
-    // Each column's (w0 x4, w1 x4): a's and b's make one AVX word, c's and
-    // d's the next.
-    const auto* lanes =
-        reinterpret_cast<const __m256i*>(lane_weights_.data() + 8 * static_cast<size_t>(x));
-    const __m256i mab = _mm256_mullo_epi16(ab, _mm256_loadu_si256(lanes));
-    const __m256i mcd = _mm256_mullo_epi16(cd, _mm256_loadu_si256(lanes + 1));
+    const __m256i ab = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(pair(x), pair(x + 1)));
+    const __m256i cd = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(pair(x + 2), pair(x + 3)));
+    // a's and b's weights make one AVX word, c's and d's the next.
+    const auto* w = reinterpret_cast<const __m256i*>(lanes + 8 * static_cast<size_t>(x));
+    const __m256i mab = _mm256_mullo_epi16(ab, _mm256_loadu_si256(w));
+    const __m256i mcd = _mm256_mullo_epi16(cd, _mm256_loadu_si256(w + 1));
     // Low half: a, c; high half: b, d.
     __m256i sum =
         _mm256_add_epi16(_mm256_unpacklo_epi64(mab, mcd), _mm256_unpackhi_epi64(mab, mcd));
     sum = _mm256_srli_epi16(_mm256_add_epi16(sum, half), 8);
     const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(sum, sum), order);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(packed));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                     _mm_or_si128(_mm256_castsi256_si128(packed), opaque));
   }
-  ResampleTwoColumnsSse2(row, out, x);
-}
-
-// Three taps, two columns a step (a, b): the first two pixels of each in
-// one 128-bit half, the third pixels beside zeros, each times its lane
-// weights, the halves of each column's sum added, rounded and packed. The same
-// sums and rounding as ResampleThreeColumnsSse2.
-__attribute__((target("avx2"))) void AreaResampler::ResampleThreeColumnsAvx2(const uint32_t* row,
-                                                                             uint32_t* out) {
-  const int dw = column_count_;
-  const int* first = column_first_.data();
-  const uint16_t* lanes = lane_weights_.data();
-  const __m256i half = _mm256_set1_epi16(128);
-  int x = 0;
-  for (; x + 2 <= dw; x += 2) {
-    const uint32_t* pa = row + first[x];
-    const uint32_t* pb = row + first[x + 1];
-    // Each column's lane weights: (w0 x4, w1 x4), then (w2 x4, 0 x4).
-    const auto* wa = reinterpret_cast<const __m128i*>(lanes + static_cast<size_t>(x) * 16);
-    const __m128i* wb = wa + 2;
-    const __m256i two = _mm256_cvtepu8_epi16(
-        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pa)),
-                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pb))));
-    const __m256i third =
-        _mm256_cvtepu8_epi16(_mm_set_epi32(0, static_cast<int>(pb[2]), 0, static_cast<int>(pa[2])));
-    __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(two, _mm256_loadu2_m128i(wb, wa)),
-                                   _mm256_mullo_epi16(third, _mm256_loadu2_m128i(wb + 1, wa + 1)));
-    sum = _mm256_add_epi16(sum, _mm256_srli_si256(sum, 8));
-    sum = _mm256_srli_epi16(_mm256_add_epi16(sum, half), 8);
-    const __m256i packed = _mm256_packus_epi16(sum, sum);
-    const __m128i both =
-        _mm_unpacklo_epi32(_mm256_castsi256_si128(packed), _mm256_extracti128_si256(packed, 1));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x),
-                     _mm_or_si128(both, _mm_set1_epi32(static_cast<int>(0xFF000000u))));
+  for (; x < dw; ++x) {
+    const __m128i pixels = _mm_unpacklo_epi8(pair(x), _mm_setzero_si128());
+    const __m128i weights =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + 8 * static_cast<size_t>(x)));
+    out[x] = PackHalves(_mm_mullo_epi16(pixels, weights)) | 0xFF000000u;
   }
-  ResampleThreeColumnsSse2(row, out, x);
 }
 #endif
 

@@ -116,11 +116,11 @@ class AreaResampler {
   void Across(const uint32_t* row, uint32_t* out);
   template <int kTaps>
   void ResampleColumns(const uint32_t* row, uint32_t* out);
-  // The columns from `from` on.
-  void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out, int from = 0);
-  void ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out, int from = 0);
-  void ResampleTwoColumnsAvx2(const uint32_t* row, uint32_t* out);
-  void ResampleThreeColumnsAvx2(const uint32_t* row, uint32_t* out);
+  void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out);
+  void ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out);
+  uint32_t ThreeTapColumn(const uint32_t* row, int x) const;
+  void ResampleTwoColumnsAvx2(const uint32_t* row, uint32_t* out, const int* first,
+                              const uint16_t* lanes);
   bool avx2_ = false;  // the processor runs AVX2
   void ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out);
 
@@ -144,8 +144,17 @@ class AreaResampler {
   int taps_ = 0;                          // source columns per destination column
   std::vector<int> column_first_;         // first source column of each
   std::vector<uint16_t> column_weights_;  // taps_ per column, 1/256 steps
-  std::vector<uint16_t> lane_weights_;    // 16 per column at three or four taps (SSE2)
-  std::vector<uint64_t> expanded_;        // a row with each byte in a 16-bit lane
+  // Each column's weights spread over 16-bit lanes, one per colour byte:
+  // (w0 x4, w1 x4) at two taps (AVX2), and (w2 x4, w3 x4) after them at three
+  // and four (SSE2).
+  std::vector<uint16_t> lane_weights_;
+  // Three taps with AVX2: each column as two taps (its first source pixel
+  // with a weight, and those two weights spread over lanes), and the columns
+  // whose three weights are all used.
+  std::vector<int> pair_first_;
+  std::vector<uint16_t> pair_lanes_;
+  std::vector<int> three_tap_columns_;
+  std::vector<uint64_t> expanded_;  // a row with each byte in a 16-bit lane
   // The last source rows, a ring indexed by source row % capacity: each
   // points into `ring_` or at a row the caller keeps in place.
   int ring_capacity_ = 0;
