@@ -24,8 +24,10 @@
 // row: 4 (ceil(fy) + 1) byte multiply-adds per source pixel, then ceil(fx) + 1 64-bit multiply-adds
 // per destination pixel (the four bytes ride in 16-bit lanes of one word;
 // every column has the same number of taps, padded with zero weights, so the
-// loop does not branch; two and three taps have SSE2 loops with the same sums
-// and rounding).
+// loop does not branch; two, three and four taps have SSE2 loops with the
+// same sums and rounding, and where the processor runs AVX2 two taps are made
+// four columns a step and three taps as two taps plus the columns that use
+// all three; the row blends are built for AVX2 too; the bytes are the same).
 
 #include <cstdint>
 #include <vector>
