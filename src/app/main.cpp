@@ -9,7 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "app/cli.h"
 #include "app/qt_module_loader.h"
@@ -38,11 +46,43 @@ bool HasDisplay() {
   return false;
 }
 
+// A command runs for a fraction of a second, and every fresh page of memory
+// costs a page fault when it is first touched (10-20 us on a virtual
+// machine; a command touches a few hundred heap pages). So the heap it will
+// use is mapped in one call at the start (MADV_POPULATE_WRITE, Linux 5.14;
+// a no-op before), and what the command frees is kept for its next
+// allocations instead of being given back to the kernel (glibc trims the heap
+// top above 128 kB free and maps blocks from 128 kB on afresh). The window,
+// which runs for hours, keeps glibc's defaults.
+void PrepareHeapForTheCommand() {
+#if defined(__GLIBC__)
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  constexpr size_t kHeap = size_t{2} << 20;
+  if (void* block = std::malloc(kHeap)) {
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page > 0) {
+      const auto first = (reinterpret_cast<uintptr_t>(block) + page - 1) / page * page;
+      const auto end = (reinterpret_cast<uintptr_t>(block) + kHeap) / page * page;
+#if defined(MADV_POPULATE_WRITE)
+      if (end > first)
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+      if (end > first)
+        ::madvise(reinterpret_cast<void*>(first), end - first, 23);
+#endif
+    }
+    std::free(block);
+  }
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && sarn::IsCliCommand(args[0])) {
+    PrepareHeapForTheCommand();
     sarn::CliContext context;
     context.program_folder = sarn::ProgramFolder();
     context.hi_dat_folder = sarn::HiDatFolder(context.program_folder);

@@ -10,6 +10,13 @@
 #include <emmintrin.h>
 #endif
 
+// AVX2 paths for two and three taps, compiled for AVX2 whatever the baseline
+// and taken when the processor has it (GCC and Clang on x86-64).
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define SARN_AVX2_PATHS 1
+#endif
+
 namespace sarn {
 
 static_assert(std::endian::native == std::endian::little,
@@ -41,6 +48,35 @@ Footprint Cover(double a, double b, int size) {
 }
 
 constexpr int kOne = 256;  // weight 1 in fixed point
+
+bool g_baseline_only = false;  // see BaselineOnlyForTest
+
+// The blends of two and three rows of bytes below are built twice, for AVX2
+// (32 bytes a step) and for the baseline x86-64 (SSE2, 16), and the dynamic
+// loader picks the one the processor runs; the integer sums are the same, so
+// are the bytes.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define SARN_WITH_AVX2 __attribute__((target_clones("avx2", "default")))
+#else
+#define SARN_WITH_AVX2
+#endif
+
+// out = (b0 w0 + b1 w1 + 128) / 256 byte by byte (w0 + w1 = 256).
+SARN_WITH_AVX2 void BlendTwoRows(const uint8_t* b0, const uint8_t* b1, uint16_t w0, uint16_t w1,
+                                 size_t bytes, uint8_t* out) {
+  for (size_t j = 0; j < bytes; ++j)
+    out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
+}
+
+// The same for three rows (w0 + w1 + w2 = 256).
+SARN_WITH_AVX2 void BlendThreeRows(const uint8_t* b0, const uint8_t* b1, const uint8_t* b2,
+                                   uint16_t w0, uint16_t w1, uint16_t w2, size_t bytes,
+                                   uint8_t* out) {
+  for (size_t j = 0; j < bytes; ++j) {
+    out[j] = static_cast<uint8_t>(
+        static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + b2[j] * w2 + 128u) >> 8);
+  }
+}
 
 // Weights of the cells of `f` for the area [a, b), in 1/256 steps summing to
 // exactly 256 (the rounding remainder goes to the largest weight).
@@ -149,22 +185,47 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
     }
   }
   single_tap_ = taps_ == 1;
+#if defined(SARN_AVX2_PATHS)
+  avx2_ = __builtin_cpu_supports("avx2") && !g_baseline_only;
+#endif
   if (column_count_ > 0) {
     first_column_ = *std::min_element(column_first_.begin(), column_first_.end());
     end_column_ = *std::max_element(column_first_.begin(), column_first_.end()) + taps_;
   }
 
 #if defined(__SSE2__)
-  if (taps_ == 3 || taps_ == 4) {
-    // Each column's weights spread over the 16-bit lanes of two SSE words:
-    // (w0 x 4, w1 x 4) and (w2 x 4, w3 x 4), one per colour byte; w3 is 0 at
-    // three taps.
-    lane_weights_.assign(static_cast<size_t>(column_count_) * 16, 0);
+  if (taps_ == 3 || taps_ == 4 || (taps_ == 2 && avx2_)) {
+    // Each column's weights spread over the 16-bit lanes of SSE words, one
+    // per colour byte: (w0 x 4, w1 x 4), and at three and four taps (w2 x 4,
+    // w3 x 4), w3 0 at three.
+    const size_t per_column = taps_ == 2 ? 8 : 16;
+    lane_weights_.assign(static_cast<size_t>(column_count_) * per_column, 0);
     for (int x = 0; x < column_count_; ++x) {
-      uint16_t* lanes = &lane_weights_[static_cast<size_t>(x) * 16];
+      uint16_t* lanes = &lane_weights_[static_cast<size_t>(x) * per_column];
       for (int t = 0; t < taps_; ++t)
         std::fill(lanes + 4 * t, lanes + 4 * t + 4,
                   column_weights_[static_cast<size_t>(x) * taps_ + t]);
+    }
+  }
+#endif
+
+#if defined(SARN_AVX2_PATHS)
+  if (taps_ == 3 && avx2_) {
+    // Most columns of a three-tap ratio cover two source pixels only (their
+    // third weight, in front or behind, is 0; at 6000 -> 5000 rows with a
+    // half-row top four in five): every column is made as two taps from
+    // where its weights start, and the few with three weights again.
+    pair_first_.resize(column_count_);
+    pair_lanes_.assign(static_cast<size_t>(column_count_) * 8, 0);
+    for (int x = 0; x < column_count_; ++x) {
+      const uint16_t* cw = &column_weights_[static_cast<size_t>(x) * 3];
+      const int skip = cw[0] == 0 ? 1 : 0;
+      if (cw[0] != 0 && cw[2] != 0)
+        three_tap_columns_.push_back(x);
+      pair_first_[x] = column_first_[x] + skip;
+      uint16_t* lanes = &pair_lanes_[static_cast<size_t>(x) * 8];
+      std::fill(lanes, lanes + 4, cw[skip]);
+      std::fill(lanes + 4, lanes + 8, cw[skip + 1]);
     }
   }
 #endif
@@ -181,7 +242,10 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
   // A ring slot holds a stored row, or (transposed) what the pass across made
   // of one.
   const int slot_width = transposed_ ? column_count_ : stored_width_;
-  ring_capacity_ = widest;
+  // One slot more than a destination row reads, so that the row after the
+  // next can be written (RowBuffer(1)) while the next one's destination rows
+  // still read the slots before it.
+  ring_capacity_ = widest + kRowsAhead - 1;
   ring_.resize(static_cast<size_t>(ring_capacity_) * slot_width);
   ring_rows_.assign(ring_capacity_, nullptr);
   row_sum_.resize(static_cast<size_t>(4) * slot_width);
@@ -189,6 +253,10 @@ AreaResampler::AreaResampler(int source_width, int source_height, double fx, dou
   rows_.resize(widest);
   expanded_.resize(stored_width_);
   next_source_row_ = first_row_;
+}
+
+void AreaResampler::BaselineOnlyForTest(bool on) {
+  g_baseline_only = on;
 }
 
 AreaResampler::Span AreaResampler::RowSpan(int y) const {
@@ -213,8 +281,9 @@ AreaResampler::Span AreaResampler::StepSpan(int j) const {
   return {stored_height_ - f.first - f.count, f.count};
 }
 
-uint32_t* AreaResampler::RowBuffer() {
-  const int r = next_source_row_;
+uint32_t* AreaResampler::RowBuffer(int ahead) {
+  ahead = std::clamp(ahead, 0, kRowsAhead - 1);
+  const int r = next_source_row_ + ahead;
   if (identity_) {
     const int y = r + static_cast<int>(top_);
     if (y >= 0 && y < dest_->height && source_width_ == dest_->width)
@@ -222,8 +291,9 @@ uint32_t* AreaResampler::RowBuffer() {
   } else if (ring_capacity_ > 0 && !transposed_) {
     return &ring_[static_cast<size_t>(r % ring_capacity_) * stored_width_];
   }
-  scratch_.resize(std::max(stored_width_, 1));
-  return scratch_.data();
+  const size_t width = std::max(stored_width_, 1);
+  scratch_.resize(width * kRowsAhead);
+  return scratch_.data() + width * ahead;
 }
 
 void AreaResampler::PushRow(const uint32_t* row, bool row_stays) {
@@ -293,22 +363,14 @@ const uint32_t* AreaResampler::StoredRowsMean(double a, double b, int upright_co
   auto* out = reinterpret_cast<uint8_t*>(mean_out);
   if (f.count == 2) {
     // The common case (fy below 2, every row straddling two): one pass.
-    const auto* b0 = reinterpret_cast<const uint8_t*>(rows_[0]);
-    const auto* b1 = reinterpret_cast<const uint8_t*>(rows_[1]);
-    const uint16_t w0 = weights[0], w1 = weights[1];
-    for (size_t j = 0; j < bytes; ++j)
-      out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
+    BlendTwoRows(reinterpret_cast<const uint8_t*>(rows_[0]),
+                 reinterpret_cast<const uint8_t*>(rows_[1]), weights[0], weights[1], bytes, out);
   } else if (f.count == 3) {
     // fy between 1 and 2 where a row straddles three (8000 -> 5000 wide
     // photos at full scale): one pass, the same sums as the loop below.
-    const auto* b0 = reinterpret_cast<const uint8_t*>(rows_[0]);
-    const auto* b1 = reinterpret_cast<const uint8_t*>(rows_[1]);
-    const auto* b2 = reinterpret_cast<const uint8_t*>(rows_[2]);
-    const uint16_t w0 = weights[0], w1 = weights[1], w2 = weights[2];
-    for (size_t j = 0; j < bytes; ++j) {
-      out[j] = static_cast<uint8_t>(
-          static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + b2[j] * w2 + 128u) >> 8);
-    }
+    BlendThreeRows(
+        reinterpret_cast<const uint8_t*>(rows_[0]), reinterpret_cast<const uint8_t*>(rows_[1]),
+        reinterpret_cast<const uint8_t*>(rows_[2]), weights[0], weights[1], weights[2], bytes, out);
   } else {
     uint16_t* sum = row_sum_.data();
     std::fill(sum, sum + bytes, uint16_t{0});
@@ -355,10 +417,19 @@ void AreaResampler::FlushBlock() {
   const int dw = dest_->width;
   const int dh = dest_->height;
   const int n = block_hi_ - block_lo_;
-  for (int y = 0; y < dh; ++y) {
-    const uint32_t* from =
-        block_.data() + static_cast<size_t>(y) * kBlock + (block_lo_ - block_first_);
-    std::copy(from, from + n, dest_->pixels.data() + static_cast<size_t>(y) * dw + block_lo_);
+  uint32_t* to = dest_->pixels.data() + block_lo_;
+  const uint32_t* from = block_.data() + (block_lo_ - block_first_);
+  if (n == kBlock) {
+    // A whole block: a copy of known size, made inline rather than by a
+    // library call per row (a 5000 x 1667 image: half a million of them).
+    for (int y = 0; y < dh; ++y)
+      std::memcpy(to + static_cast<size_t>(y) * dw, from + static_cast<size_t>(y) * kBlock,
+                  kBlock * sizeof(uint32_t));
+  } else {
+    for (int y = 0; y < dh; ++y) {
+      std::copy(from + static_cast<size_t>(y) * kBlock, from + static_cast<size_t>(y) * kBlock + n,
+                to + static_cast<size_t>(y) * dw);
+    }
   }
   block_first_ = -1;
 }
@@ -372,6 +443,12 @@ void AreaResampler::Across(const uint32_t* row, uint32_t* out) {
   }
   switch (taps_) {
     case 2:
+#if defined(SARN_AVX2_PATHS)
+      if (avx2_) {
+        ResampleTwoColumnsAvx2(row, out, column_first_.data(), lane_weights_.data());
+        break;
+      }
+#endif
 #if defined(__SSE2__)
       ResampleTwoColumnsSse2(row, out);
 #else
@@ -379,6 +456,16 @@ void AreaResampler::Across(const uint32_t* row, uint32_t* out) {
 #endif
       break;
     case 3:
+#if defined(SARN_AVX2_PATHS)
+      if (avx2_) {
+        // Every column as two taps, then the few with three weights made
+        // again with three.
+        ResampleTwoColumnsAvx2(row, out, pair_first_.data(), pair_lanes_.data());
+        for (const int x : three_tap_columns_)
+          out[x] = ThreeTapColumn(row, x);
+        break;
+      }
+#endif
 #if defined(__SSE2__)
       ResampleThreeColumnsSse2(row, out);
 #else
@@ -409,19 +496,43 @@ uint32_t PackHalves(__m128i sum) {
 }
 }  // namespace
 
-// Two taps per column (fx below 2, the usual working image): both source
-// pixels widened to eight 16-bit lanes, multiplied by their weights (at most
-// 255 x 256, no overflow), the halves added, rounded and packed back.
+// Two taps per column (fx below 2, the usual working image), two columns at a
+// time: each column's two source pixels widened to eight 16-bit lanes and
+// multiplied by their weights (at most 255 x 256, no overflow), the products
+// of the first taps of both columns added to those of the second taps, then
+// rounded, divided by 256 and packed to two pixels. The weights come as
+// (w0, w1) pairs spread over the lanes by three shuffles. The same sums and
+// rounding as PackHalves, which makes an odd last column.
 void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
   const int dw = column_count_;
   const __m128i zero = _mm_setzero_si128();
+  const __m128i half = _mm_set1_epi16(128);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   const uint16_t* w = column_weights_.data();
-  for (int x = 0; x < dw; ++x, w += 2) {
-    const __m128i pixels = _mm_unpacklo_epi8(
-        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + column_first_[x])), zero);
+  const int* first = column_first_.data();
+  int x = 0;
+  for (; x + 2 <= dw; x += 2, w += 4) {
+    const __m128i a =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x])), zero);
+    const __m128i b = _mm_unpacklo_epi8(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x + 1])), zero);
+    // (w0a, w1a, w0b, w1b) -> (w0a w0a w1a w1a w0b w0b w1b w1b) -> each
+    // weight over the four bytes of its pixel.
+    const __m128i pairs = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w));
+    const __m128i doubled = _mm_unpacklo_epi16(pairs, pairs);
+    const __m128i ma = _mm_mullo_epi16(a, _mm_unpacklo_epi32(doubled, doubled));
+    const __m128i mb = _mm_mullo_epi16(b, _mm_unpackhi_epi32(doubled, doubled));
+    __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(ma, mb), _mm_unpackhi_epi64(ma, mb));
+    sum = _mm_srli_epi16(_mm_add_epi16(sum, half), 8);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x),
+                     _mm_or_si128(_mm_packus_epi16(sum, sum), opaque));
+  }
+  for (; x < dw; ++x, w += 2) {
+    const __m128i pixels =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x])), zero);
     const __m128i weights = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(w[0])),
                                                _mm_set1_epi16(static_cast<short>(w[1])));
-    out[x] = PackHalves(_mm_mullo_epi16(pixels, weights));
+    out[x] = PackHalves(_mm_mullo_epi16(pixels, weights)) | 0xFF000000u;
   }
 }
 
@@ -431,19 +542,21 @@ void AreaResampler::ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out) {
 // per colour byte (at most 255 x 256 + 128, no overflow), rounded and packed.
 // The same sums and rounding as ResampleColumns<3>, which also writes the top
 // byte as 0xFF.
-void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out) {
-  const int dw = column_count_;
+uint32_t AreaResampler::ThreeTapColumn(const uint32_t* row, int x) const {
   const __m128i zero = _mm_setzero_si128();
-  const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data());
-  for (int x = 0; x < dw; ++x, w += 2) {
-    const uint32_t* p = row + column_first_[x];
-    const __m128i first_two =
-        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
-    const __m128i third = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[2])), zero);
-    out[x] = PackHalves(_mm_add_epi16(_mm_mullo_epi16(first_two, _mm_loadu_si128(w)),
-                                      _mm_mullo_epi16(third, _mm_loadu_si128(w + 1)))) |
-             0xFF000000u;
-  }
+  const auto* w = reinterpret_cast<const __m128i*>(lane_weights_.data()) + 2 * x;
+  const uint32_t* p = row + column_first_[x];
+  const __m128i first_two =
+      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+  const __m128i third = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p[2])), zero);
+  return PackHalves(_mm_add_epi16(_mm_mullo_epi16(first_two, _mm_loadu_si128(w)),
+                                  _mm_mullo_epi16(third, _mm_loadu_si128(w + 1)))) |
+         0xFF000000u;
+}
+
+void AreaResampler::ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out) {
+  for (int x = 0; x < column_count_; ++x)
+    out[x] = ThreeTapColumn(row, x);
 }
 
 // Four taps per column (fx between 2 and 3, as the overview of a 5000 pixel
@@ -461,6 +574,50 @@ void AreaResampler::ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out) 
                  _mm_mullo_epi16(_mm_unpacklo_epi8(four, zero), _mm_loadu_si128(w)),
                  _mm_mullo_epi16(_mm_unpackhi_epi8(four, zero), _mm_loadu_si128(w + 1)))) |
              0xFF000000u;
+  }
+}
+#endif
+
+#if defined(SARN_AVX2_PATHS)
+// Two taps, four columns a step (a, b, c, d), from the columns' first
+// source pixels `first` and their weights spread over the lanes (w0 x4,
+// w1 x4) in `lanes`: the pixel pairs of a and b, and of c and d, widened to
+// sixteen 16-bit lanes, a's in the low 128-bit half and b's in the high one,
+// times their weights; the products of the first taps added to those of the
+// second, rounded, divided by 256 and packed, then put in column order. The
+// same sums and rounding as ResampleTwoColumnsSse2.
+__attribute__((target("avx2"))) void AreaResampler::ResampleTwoColumnsAvx2(const uint32_t* row,
+                                                                           uint32_t* out,
+                                                                           const int* first,
+                                                                           const uint16_t* lanes) {
+  const int dw = column_count_;
+  const __m256i half = _mm256_set1_epi16(128);
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const auto pair = [row, first](int x) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + first[x]));
+  };
+  int x = 0;
+  for (; x + 4 <= dw; x += 4) {
+    const __m256i ab = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(pair(x), pair(x + 1)));
+    const __m256i cd = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(pair(x + 2), pair(x + 3)));
+    // a's and b's weights make one AVX word, c's and d's the next.
+    const auto* w = reinterpret_cast<const __m256i*>(lanes + 8 * static_cast<size_t>(x));
+    const __m256i mab = _mm256_mullo_epi16(ab, _mm256_loadu_si256(w));
+    const __m256i mcd = _mm256_mullo_epi16(cd, _mm256_loadu_si256(w + 1));
+    // Low half: a, c; high half: b, d.
+    __m256i sum =
+        _mm256_add_epi16(_mm256_unpacklo_epi64(mab, mcd), _mm256_unpackhi_epi64(mab, mcd));
+    sum = _mm256_srli_epi16(_mm256_add_epi16(sum, half), 8);
+    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(sum, sum), order);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                     _mm_or_si128(_mm256_castsi256_si128(packed), opaque));
+  }
+  for (; x < dw; ++x) {
+    const __m128i pixels = _mm_unpacklo_epi8(pair(x), _mm_setzero_si128());
+    const __m128i weights =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + 8 * static_cast<size_t>(x)));
+    out[x] = PackHalves(_mm_mullo_epi16(pixels, weights)) | 0xFF000000u;
   }
 }
 #endif

@@ -24,8 +24,10 @@
 // row: 4 (ceil(fy) + 1) byte multiply-adds per source pixel, then ceil(fx) + 1 64-bit multiply-adds
 // per destination pixel (the four bytes ride in 16-bit lanes of one word;
 // every column has the same number of taps, padded with zero weights, so the
-// loop does not branch; two and three taps have SSE2 loops with the same sums
-// and rounding).
+// loop does not branch; two, three and four taps have SSE2 loops with the
+// same sums and rounding, and where the processor runs AVX2 two taps are made
+// four columns a step and three taps as two taps plus the columns that use
+// all three; the row blends are built for AVX2 too; the bytes are the same).
 
 #include <cstdint>
 #include <vector>
@@ -76,10 +78,18 @@ class AreaResampler {
   // copied.
   void PushRow(const uint32_t* row, bool row_stays = false);
 
-  // Where the caller may write the next row (source_width pixels) before
+  // Where the caller may write the next row (StoredWidth() pixels) before
   // pushing it, to save a copy: a slot of the resampler's own, or the
-  // destination row itself when rows are copied unchanged.
-  uint32_t* RowBuffer();
+  // destination row itself when rows are copied unchanged. RowBuffer(1) is
+  // the place of the row after it, so that a decoder can write two rows
+  // before pushing them in order.
+  static constexpr int kRowsAhead = 2;
+  uint32_t* RowBuffer(int ahead = 0);
+
+  // Tests: resamplers made from now on use the baseline (SSE2) loops even
+  // where the processor runs AVX2, so that both can be checked to give the
+  // same bytes.
+  static void BaselineOnlyForTest(bool on);
 
   // Completes the destination when the source ended before EndSourceRow (a
   // broken file): the rows not reached repeat the last row made, or are mid
@@ -110,6 +120,10 @@ class AreaResampler {
   void ResampleColumns(const uint32_t* row, uint32_t* out);
   void ResampleTwoColumnsSse2(const uint32_t* row, uint32_t* out);
   void ResampleThreeColumnsSse2(const uint32_t* row, uint32_t* out);
+  uint32_t ThreeTapColumn(const uint32_t* row, int x) const;
+  void ResampleTwoColumnsAvx2(const uint32_t* row, uint32_t* out, const int* first,
+                              const uint16_t* lanes);
+  bool avx2_ = false;  // the processor runs AVX2
   void ResampleFourColumnsSse2(const uint32_t* row, uint32_t* out);
 
   int source_width_, source_height_;
@@ -132,8 +146,17 @@ class AreaResampler {
   int taps_ = 0;                          // source columns per destination column
   std::vector<int> column_first_;         // first source column of each
   std::vector<uint16_t> column_weights_;  // taps_ per column, 1/256 steps
-  std::vector<uint16_t> lane_weights_;    // 16 per column at three or four taps (SSE2)
-  std::vector<uint64_t> expanded_;        // a row with each byte in a 16-bit lane
+  // Each column's weights spread over 16-bit lanes, one per colour byte:
+  // (w0 x4, w1 x4) at two taps (AVX2), and (w2 x4, w3 x4) after them at three
+  // and four (SSE2).
+  std::vector<uint16_t> lane_weights_;
+  // Three taps with AVX2: each column as two taps (its first source pixel
+  // with a weight, and those two weights spread over lanes), and the columns
+  // whose three weights are all used.
+  std::vector<int> pair_first_;
+  std::vector<uint16_t> pair_lanes_;
+  std::vector<int> three_tap_columns_;
+  std::vector<uint64_t> expanded_;  // a row with each byte in a 16-bit lane
   // The last source rows, a ring indexed by source row % capacity: each
   // points into `ring_` or at a row the caller keeps in place.
   int ring_capacity_ = 0;

@@ -8,6 +8,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <climits>
 #include <string>
@@ -278,16 +279,28 @@ Result<void> DecodeJpegInto(std::span<const uint8_t> bytes, int scale_eighths,
     return Ok();
   }
   while (cinfo.output_scanline < end && cinfo.output_scanline < cinfo.output_height) {
-    // Decoded straight into the resampler's row (or the working image's).
-    uint32_t* target = resampler->RowBuffer();
-    JSAMPROW row = reinterpret_cast<JSAMPROW>(target + column_offset);
-    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
+    // Decoded straight into the resampler's rows (or the working image's),
+    // two at a time: with 4:2:0 chroma libjpeg makes two rows in one go, and
+    // asked for one it makes both and copies the second out later.
+    const auto want = static_cast<int>(
+        std::min<JDIMENSION>(AreaResampler::kRowsAhead, end - cinfo.output_scanline));
+    std::array<uint32_t*, AreaResampler::kRowsAhead> targets{};
+    std::array<JSAMPROW, AreaResampler::kRowsAhead> rows{};
+    for (int k = 0; k < want; ++k) {
+      targets[k] = resampler->RowBuffer(k);
+      rows[k] = reinterpret_cast<JSAMPROW>(targets[k] + column_offset);
+    }
+    const int got =
+        static_cast<int>(jpeg_read_scanlines(&cinfo, rows.data(), static_cast<JDIMENSION>(want)));
+    if (got == 0) {
       MarkMissingFrom(&err, photo_row_of(cinfo.output_scanline));
       break;
     }
-    if (cmyk)
-      CmykToBgrx(row, static_cast<int>(cinfo.output_width));
-    resampler->PushRow(target);
+    for (int k = 0; k < got; ++k) {
+      if (cmyk)
+        CmykToBgrx(rows[k], static_cast<int>(cinfo.output_width));
+      resampler->PushRow(targets[k]);
+    }
   }
   // The rows below are not needed; abandon the image without reading them.
   report_missing();

@@ -248,7 +248,10 @@ Result<MappedFile> MapWholeFile(const std::string& path, size_t max_bytes) {
   if (status.st_size == 0)
     return file;
   const auto size = static_cast<size_t>(status.st_size);
-  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+  // MAP_POPULATE maps the file's pages in this one call rather than one
+  // fault per 64 kB as the decoder reads on (a photo of 5 MB: some 80
+  // faults, each 10-20 us on a virtual machine).
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
   if (data == MAP_FAILED) {
     return Failure(kFileReadError, {path, std::strerror(errno)});
   }
