@@ -2,15 +2,16 @@
 // photographs (see support/composite_check.h), precision tracing beside the
 // default scan, tabled by background and by condition.
 //
-//   accuracy_campaign [--count N] [--first K] [--list] [--dump DIR] BACKGROUND.jpg...
+//   accuracy_campaign [--count N] [--first K] [--list] [--absolute-grey] [--dump DIR] BG.jpg...
 //
 // Prints Markdown tables, and on standard error each composite whose
 // precision result is refused or has a station off the conductor, with the
 // conductor's contrast against the background along its path and the drawn
 // line in working-image pixels; --list lists every composite so, --dump
-// also writes each as DIR/K.jpg. Exit status 1 when a target is missed: a credible result with a
-// station off the conductor, more than 5 % refused, or fewer than 99.5 % of the credible results'
-// stations on the conductor.
+// also writes each as DIR/K.jpg; --absolute-grey keeps each conductor's
+// grey as first drawn, without regard to the background behind it. Exit status 1 when a target is
+// missed: a credible result with a station off the conductor, more than 5 % refused, or fewer
+// than 99.5 % of the credible results' stations on the conductor.
 
 #include <cstdio>
 #include <cstdlib>
@@ -84,7 +85,7 @@ std::string ContrastClass(double low) {
 int main(int argc, char** argv) {
   int count = 300, first = 0;
   std::string dump;
-  bool list = false;
+  bool list = false, absolute_grey = false;
   std::vector<std::string> backgrounds;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--count") == 0 && i + 1 < argc)
@@ -93,20 +94,23 @@ int main(int argc, char** argv) {
       first = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "--list") == 0)
       list = true;
+    else if (std::strcmp(argv[i], "--absolute-grey") == 0)
+      absolute_grey = true;
     else if (std::strcmp(argv[i], "--dump") == 0 && i + 1 < argc)
       dump = argv[++i];
     else
       backgrounds.emplace_back(argv[i]);
   }
   if (backgrounds.empty()) {
-    std::fprintf(
-        stderr,
-        "usage: accuracy_campaign [--count N] [--first K] [--list] [--dump DIR] BG.jpg...\n");
+    std::fprintf(stderr,
+                 "usage: accuracy_campaign [--count N] [--first K] [--list] [--absolute-grey] "
+                 "[--dump DIR] BG.jpg...\n");
     return 2;
   }
   std::map<std::string, Tally> by_bg, by_thickness, by_count, by_texture, by_tone, by_contrast, all;
   for (int k = first; k < first + count; ++k) {
-    const CampaignCase c = sarn::test::MakeCampaignCase(k, backgrounds);
+    CampaignCase c = sarn::test::MakeCampaignCase(k, backgrounds);
+    c.grey_from_background = !absolute_grey;
     const CaseResult r = sarn::test::CheckCase(
         c, dump.empty() ? std::string{} : dump + "/" + std::to_string(k) + ".jpg");
     if (!r.loaded) {

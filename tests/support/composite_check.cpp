@@ -204,13 +204,19 @@ CampaignCase MakeCampaignCase(int index, const std::vector<std::string>& backgro
   }
   s.sag_step = d.Uniform(0, 4) * wpx;
 
-  // The grey is chosen against the background when the composite is made
-  // (ChooseGrey), from picks of their own; these four draws are kept so
-  // that every other condition keeps its draw.
+  // A grey drawn without regard to the background; CheckCase replaces it by
+  // one chosen against the background along the path (ChooseGrey, from
+  // picks of their own) unless grey_from_background is cleared.
   c.bright = d.Uniform(0, 1) < 0.4;
-  s.body = d.Uniform(0, 1);
-  s.lit = d.Uniform(0, 1);
-  s.shade = d.Uniform(0, 1);
+  if (c.bright) {
+    s.body = d.Uniform(170, 225);
+    s.lit = d.Uniform(10, 30);
+    s.shade = d.Uniform(50, 110);
+  } else {
+    s.body = d.Uniform(25, 90);
+    s.lit = d.Uniform(20, 80);
+    s.shade = d.Uniform(5, 25);
+  }
   Draw grey(static_cast<uint64_t>(index) + 0x6A09E667ull);
   c.grey_from_background = true;
   c.contrast_pick = grey.Uniform(0, 1);
