@@ -22,7 +22,7 @@
 
 namespace sarn::precision {
 
-inline constexpr int kRansacRounds = 600;
+inline constexpr int kRansacRounds = 400;
 inline constexpr double kConsensusTolerancePx = 3.0;
 inline constexpr double kConductorSupportShare = 0.5;
 

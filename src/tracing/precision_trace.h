@@ -65,7 +65,7 @@
 // trace in a fresh process stays within a few milliseconds (see
 // bench/chain_bench.cpp): the candidates read 600 x 216 pixels, 32 columns
 // at a time, with the box contrasts formed by loops the compiler vectorises;
-// the consensus makes at most 4 x 600 x 600 x 6 distance tests (most rounds
+// the consensus makes at most 4 x 400 x 600 x 6 distance tests (most rounds
 // stop after a look at every 8th column); the centres read the band of
 // about 80 rows around the curve once per 64-column tile.
 
