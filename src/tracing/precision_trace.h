@@ -20,8 +20,9 @@
 //  3. Consensus and the choice of conductor (precision_consensus.h): RANSAC
 //     parabolas over the candidates, up to four curves in turn; of those
 //     that pass the a-contrario test and are seen along at least half as many
-//     columns as the best, the nearest one below the drawn line (the next
-//     one only when the nearest, fitted, proves to be no line at all).
+//     columns as the best, the nearest one below the drawn line; when it
+//     fails the final tests the trace is refused, never a conductor further
+//     below followed instead.
 //  4. Centres (precision_centres.h): the conductor's width from its mean
 //     profile along the curve (the widest box that still answers nearly in
 //     full, which also moves the curve from a lit stripe to the conductor's
