@@ -19,6 +19,10 @@
 #include <malloc.h>
 #endif
 
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23  // linux/mman.h, Linux 5.14
+#endif
+
 #include "app/cli.h"
 #include "app/qt_module_loader.h"
 #include "state/program_folder.h"
@@ -64,13 +68,8 @@ void PrepareHeapForTheCommand() {
     if (page > 0) {
       const auto first = (reinterpret_cast<uintptr_t>(block) + page - 1) / page * page;
       const auto end = (reinterpret_cast<uintptr_t>(block) + kHeap) / page * page;
-#if defined(MADV_POPULATE_WRITE)
       if (end > first)
         ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-#else
-      if (end > first)
-        ::madvise(reinterpret_cast<void*>(first), end - first, 23);
-#endif
     }
     std::free(block);
   }

@@ -437,7 +437,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   const std::vector<precision::ColumnSlots> slots = precision::SlotsOf(set.cols, set.cands);
   const std::vector<Consensus> curves =
       precision::ConductorCurves(set, slots, span.xb - span.xa + 1);
-  auto chosen =
+  const auto chosen =
       std::find_if(curves.begin(), curves.end(), [](const Consensus& c) { return c.conductor; });
   if (chosen == curves.end()) {
     out.reason = "No conductor was found in the band below the drawn line.";
