@@ -72,6 +72,11 @@ class AreaResampler {
   int FirstSourceColumn() const { return first_column_; }
   int EndSourceColumn() const { return end_column_; }
 
+  // How many of the last stored rows pushed with `row_stays` the resampler
+  // may still read: a row must stay in place until this many more are
+  // pushed.
+  int RowsHeld() const { return ring_capacity_; }
+
   // Stored rows must come in order, starting at FirstSourceRow; `row` holds
   // StoredWidth() pixels. With `row_stays` the caller promises the row stays
   // in place until the resampler is done (an in-memory source) and it is not
