@@ -16,6 +16,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -91,18 +92,20 @@ class RowPipeline {
     return std::thread::hardware_concurrency() > 1;
   }
 
-  // Starts the resampling thread; when none can be made, the caller feeds
-  // the resampler itself (started() stays false).
+  // Starts the resampling thread; when its rows or the thread cannot be
+  // had, the caller feeds the resampler itself (started() stays false).
   void Start(AreaResampler* resampler) {
     resampler_ = resampler;
     width_ = static_cast<size_t>(resampler->StoredWidth());
     in_place_ = resampler->RowsHeld() <= kRows;
-    // Every row is written by the decoder before it is read.
-    storage_ = PixelBuffer(width_ * kRows * kBatches);
-    for (int b = 0; b < kBatches; ++b)
-      free_.push_back(b);
     try {
+      // Every row is written by the decoder before it is read.
+      storage_ = PixelBuffer(width_ * kRows * kBatches);
+      for (int b = 0; b < kBatches; ++b)
+        free_.push_back(b);
       worker_ = std::thread([this] { Work(); });
+    } catch (const std::bad_alloc&) {
+      storage_ = PixelBuffer();
     } catch (const std::system_error&) {
       storage_ = PixelBuffer();
     }
