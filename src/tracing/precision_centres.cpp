@@ -104,6 +104,10 @@ constexpr int kEdgeHalf = 2;
 // their means, in R + G + B of one column (sensor noise of a few grey
 // levels per channel; foliage and trees spread far more).
 constexpr double kSmoothSpread = 4 * kRoughnessFloor;
+// The middle found between such a conductor's edges must stand out from
+// the background in the conductor's tone by at least this share of the
+// line's box contrast (as in SolidMiddle).
+constexpr double kBodyShare = kSolidShare;
 
 // The edge of the line of width w about row c (after the centroid) on side
 // `side` (-1 the top, +1 the underside): the steepest step of the profile b
@@ -252,10 +256,13 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   const double flank_distance = 2 * hw + flank + 1;  // rows between the flanks' centres
   double c = best_r;
   double background_slope = 0;  // per row, between the flanks' means
+  bool centroid = true;         // the centroid settled inside the window and the core
   for (int iteration = 0; iteration < 4; ++iteration) {
     const int rc = RoundToInt(c);
-    if (rc - hw - flank < 0 || rc + hw + flank >= n)
-      return {};
+    if (rc - hw - flank < 0 || rc + hw + flank >= n) {
+      centroid = false;
+      break;
+    }
     const double above = sums.MeanOf(rc - hw - flank, rc - hw - 1);
     const double below = sums.MeanOf(rc + hw + 1, rc + hw + flank);
     const double mid = (above + below) / 2, slope = (below - above) / flank_distance;
@@ -269,20 +276,49 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     if (!(sw > 0))
       return {};
     const double next = rc + swt / sw;
-    if (next < rc - hw || next > rc + hw)
-      return {};
+    if (next < rc - hw || next > rc + hw) {
+      centroid = false;
+      break;
+    }
     const bool settled = std::fabs(next - c) < 0.01;
     c = next;
     if (settled)
       break;
   }
-  if (w.half >= kEdgeHalf || spread <= kSmoothSpread * count) {
+  const bool thick = w.half >= kEdgeHalf;
+  const bool striped = w.half >= kStripedHalf;
+  if (!centroid && !striped)
+    return {};
+  if (centroid && (thick || spread <= kSmoothSpread * count)) {
     // Within the core about the centroid (a thin conductor's within a row
     // of it): an edge of the background beside the conductor (a tree line)
     // is not one of its edges.
     const double middle = EdgeMiddle(buffer.data(), n, c, sign, background_slope, w);
-    if (std::fabs(middle - c) <= (w.half >= kEdgeHalf ? w.half + 1 : 1))
+    if (std::fabs(middle - c) <= (thick ? w.half + 1 : 1))
       c = middle;
+  }
+  if (striped && (!centroid || std::fabs(top + c - predicted) > search + 1)) {
+    // A thick conductor's lit top or shaded underside may pull the
+    // centroid half a core off its middle, or out of the window, and the
+    // edge of that stripe inside the conductor then stands in for the
+    // conductor's own: its edges are sought about the strongest box
+    // response instead (a measure of the column independent of the model,
+    // whose edges are looked for from 0.7 half core out), with the
+    // background's slope between that box's flanks.
+    const int a = FirstAbove(best_r, w), b = FirstBelow(best_r, w);
+    const double above = sums.MeanOf(a, a + w.flank - 1), below = sums.MeanOf(b, b + w.flank - 1);
+    const double slope = (below - above) / (b - a);
+    const double middle = EdgeMiddle(buffer.data(), n, best_r, sign, slope, w);
+    if (!(std::fabs(middle - best_r) <= w.half + 1))
+      return {};
+    // The rows about the middle are the conductor's body, of its tone
+    // whatever its stripes; the gap between two conductors taken for one
+    // wide line, whose outer edges look alike, is background there.
+    const int m = RoundToInt(middle);
+    const double background = above + slope * (m - (a + (w.flank - 1) / 2.0));
+    if (sign * (background - sums.MeanOf(m - 1, m + 1)) < kBodyShare * best)
+      return {};
+    c = middle;
   }
   const double row = top + c;
   if (std::fabs(row - predicted) > search + 1)
@@ -440,6 +476,28 @@ bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Co
     }
   }
   return false;
+}
+
+bool SolidMiddle(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                 int width) {
+  constexpr int kSide = kWidestReach + 2;  // rows kept above and below the curve
+  constexpr int kRows = 2 * kSide + 1;
+  std::array<int32_t, kRows + 1> sums{};
+  if (!MeanProfileSums(image, frame, curve, kSide, kRows, sums.data(), [](int, double) {}))
+    return false;
+  const Sums profile{sums.data()};
+  const LineWidth& w = kWidths[static_cast<std::size_t>(width)];
+  const Contrast traced = LineContrast(sums.data(), kSide, w);
+  const bool dark = traced.dark >= traced.bright;
+  const double contrast = std::max(traced.dark, traced.bright);
+  if (contrast < kMinContrast)
+    return false;
+  const double background =
+      (profile.MeanOf(FirstAbove(kSide, w), FirstAbove(kSide, w) + w.flank - 1) +
+       profile.MeanOf(FirstBelow(kSide, w), FirstBelow(kSide, w) + w.flank - 1)) /
+      2;
+  const double middle = profile.MeanOf(kSide - 1, kSide + 1);
+  return (dark ? background - middle : middle - background) >= kSolidShare * contrast;
 }
 
 bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,

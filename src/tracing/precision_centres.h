@@ -10,6 +10,12 @@
 // this centroid is its centre line, unbiased by a brightness gradient; for
 // a thick conductor with a lit top and a shaded underside it lies inside
 // the conductor, and the edges then place the centre midway between them.
+// A lit top brighter than the background may leave that centroid on the
+// shaded underside, half a core off the middle or out of the window, and
+// the lit band's edge inside the conductor then stands in for its top
+// edge: for a conductor of kStripedHalf and more whose centre so strays
+// from the model, the edges are sought about the strongest box response
+// instead.
 
 #include <vector>
 
@@ -18,6 +24,13 @@
 namespace sarn::precision {
 
 inline constexpr int kSearchHalfRows = 3;  // rows searched either side of the model
+// A conductor of width w with w.half >= kStripedHalf (15 core rows and
+// more, a conductor about 12 px thick and more) may carry a lit band or a
+// shaded underside wide enough to pull its contrast's centroid further
+// from its middle than the centres are searched about the model (the
+// centroid moves by up to about half the stripe's width, a third of the
+// conductor's half thickness and more).
+inline constexpr int kStripedHalf = 7;
 // Each pass sums a column's profile with this many neighbours on either
 // side, aligned along the curve.
 inline constexpr int kAlongColumns = 4;
@@ -75,5 +88,17 @@ bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Co
 inline constexpr double kGapSideShare = 0.5;
 bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
                           int width);
+
+// Whether the traced conductor (of width index `width`, its curve `curve`)
+// is one solid band: in the mean profile along the curve, the three rows
+// about its middle stand out from the background (the mean of the box's
+// flanks) in the conductor's tone by at least kSolidShare of the box's
+// own contrast. A conductor's middle is its body, whatever stripes it
+// carries (a lit top, a shaded underside lie off the middle); the gap
+// between two conductors that a wide box answers as one line is
+// background there.
+inline constexpr double kSolidShare = 0.5;
+bool SolidMiddle(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                 int width);
 
 }  // namespace sarn::precision

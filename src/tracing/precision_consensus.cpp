@@ -299,6 +299,19 @@ const Consensus* ConductorBelow(const std::vector<Consensus>& curves, const Cons
   return below;
 }
 
+std::vector<Consensus> CurvesBesideConductor(const std::vector<Consensus>& curves,
+                                             const Consensus& chosen, const Coefficients& traced,
+                                             double half_extent) {
+  const double row = MeanRow(traced);
+  std::vector<Consensus> out;
+  out.reserve(curves.size());
+  for (const Consensus& c : curves) {
+    if (&c == &chosen || std::fabs(MeanRow(c.c) - row) > half_extent)
+      out.push_back(c);
+  }
+  return out;
+}
+
 // The coarse candidates of a consensus curve refined by weighted least
 // squares, with a tolerance narrowing from 3 to 2 px: first a parabola, then
 // a quartic where the candidates cover both outer quarters of the span (a

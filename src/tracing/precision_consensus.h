@@ -83,6 +83,16 @@ bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& cho
 inline constexpr double kNeighbourRows = 100.0;
 const Consensus* ConductorBelow(const std::vector<Consensus>& curves, const Consensus& chosen);
 
+// The curves but those other than `chosen` whose mean row lies within
+// `half_extent` rows of the traced conductor's curve `traced`: a thick
+// conductor's stripes (the thin shaded line along its top edge below a lit
+// band, its shaded underside) are lines of their own to the candidates,
+// and their curves run inside the conductor, not beside it as a second
+// conductor or a line of the background does.
+std::vector<Consensus> CurvesBesideConductor(const std::vector<Consensus>& curves,
+                                             const Consensus& chosen, const Coefficients& traced,
+                                             double half_extent);
+
 // The candidates of a consensus curve refined by weighted least squares;
 // also returns the most frequent line width among them (index into kWidths).
 Coefficients RefineConsensus(const std::vector<CoarseColumn>& cols,

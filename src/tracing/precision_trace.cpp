@@ -189,6 +189,10 @@ constexpr double kDistinctLog10Nfa = -5.0;
 constexpr double kSeenMoreShare = 0.8;
 constexpr double kParallelPx = 6.0;
 constexpr double kParallelShare = 0.25;
+// A consensus curve within half the traced conductor's core and this many
+// rows of its middle runs inside the conductor (its edges blur a row or
+// two beyond the core; the conductor may be a little thicker than it).
+constexpr double kStripeMarginPx = 3.0;
 bool Parallel(const Coefficients& upper, const Coefficients& lower) {
   constexpr int kSteps = 16;
   double least = 1e300, most = -1e300, sum = 0;
@@ -203,11 +207,12 @@ bool Parallel(const Coefficients& upper, const Coefficients& lower) {
 }
 
 // One consensus curve followed through centres, the robust fit and the
-// credibility tests, into `out` (which holds the stations' columns); the
+// credibility tests, into `out` (which holds the stations' columns), and
+// the conductor's width (index into kWidths) into `traced_width`; the
 // fitted curve's log10 NFA (0 when none was fitted).
 double FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateSet& set,
                    const std::vector<precision::ColumnSlots>& slots, const Consensus& consensus,
-                   PrecisionTrace& out) {
+                   PrecisionTrace& out, int* traced_width) {
   const int xa = span.xa, xb = span.xb;
   int width_index = 0;
   Coefficients coarse =
@@ -217,6 +222,7 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   width_index = measured.width;
   coarse[0] += measured.offset;
   const precision::LineWidth width = precision::kWidths[static_cast<std::size_t>(width_index)];
+  *traced_width = width_index;
 
   // The centres in every third column of the span, near the consensus
   // curve; a robust quartic through them; the centres in every column, nearer
@@ -449,26 +455,38 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // line at all refused three fewer composites of the accuracy campaign but
   // traced the lower of two conductors, credibly, where the upper one could
   // hardly be seen.)
-  const double log10_nfa = FollowCurve(image, span, set, slots, *chosen, out);
-  if (out.credible && precision::FainterLineAbove(curves, *chosen, log10_nfa > kDistinctLog10Nfa)) {
+  int traced_width = 0;
+  const double log10_nfa = FollowCurve(image, span, set, slots, *chosen, out, &traced_width);
+  if (!out.credible)
+    return out;
+  // The other curves beside the traced conductor: when it is one solid
+  // band, those that run inside it (within half its core and
+  // kStripeMarginPx of its middle) are its own stripes, not a line above it
+  // or a conductor below it.
+  const bool solid = precision::SolidMiddle(image, span, out.curve.coefficients, traced_width);
+  const std::vector<Consensus> beside = precision::CurvesBesideConductor(
+      curves, *chosen, out.curve.coefficients,
+      solid
+          ? precision::kWidths[static_cast<std::size_t>(traced_width)].half + 0.5 + kStripeMarginPx
+          : 0.0);
+  if (precision::FainterLineAbove(beside, *chosen, log10_nfa > kDistinctLog10Nfa)) {
     out.credible = false;
     out.reason =
         "A fainter line runs above the traced conductor; draw the line just above the "
         "conductor meant.";
-  } else if (out.credible) {
-    const Consensus* below = precision::ConductorBelow(curves, *chosen);
-    if (below != nullptr && log10_nfa > kDistinctLog10Nfa && below->support > chosen->support) {
-      out.credible = false;
-      out.reason =
-          "The traced line barely stands out of the band's texture, and a clearer conductor "
-          "runs below it; draw the line just above the conductor meant.";
-    } else if (below != nullptr && kSeenMoreShare * below->support > chosen->support &&
-               !Parallel(chosen->c, below->c)) {
-      out.credible = false;
-      out.reason =
-          "A conductor seen along more of the span runs just below the traced line; draw the "
-          "line just above the conductor meant.";
-    }
+  } else if (const Consensus* below = precision::ConductorBelow(beside, *chosen);
+             below != nullptr && log10_nfa > kDistinctLog10Nfa &&
+             below->support > chosen->support) {
+    out.credible = false;
+    out.reason =
+        "The traced line barely stands out of the band's texture, and a clearer conductor "
+        "runs below it; draw the line just above the conductor meant.";
+  } else if (below != nullptr && kSeenMoreShare * below->support > chosen->support &&
+             !Parallel(chosen->c, below->c)) {
+    out.credible = false;
+    out.reason =
+        "A conductor seen along more of the span runs just below the traced line; draw the "
+        "line just above the conductor meant.";
   }
   return out;
 }

@@ -30,7 +30,11 @@
 //     along the curve over 9 columns, the centroid of the line's contrast
 //     against its flanks, and for a conductor 5 px thick or more (or a
 //     thinner one before a smooth background) the middle between its two
-//     edges.
+//     edges; for one about 12 px thick or more whose centre so found
+//     strays from the curve (a lit top brighter than the background pulls
+//     the centroid onto the shaded underside), the middle between the
+//     edges found about its strongest box response, when that middle is of
+//     the conductor's tone.
 //  5. Fit (precision_fit.h): a quartic in the chord frame by iteratively
 //     reweighted least squares (Tukey's biweight), then least squares over
 //     the inliers.
@@ -59,8 +63,12 @@
 //     from the background above them, mean the gap between two conductors.
 //     A curve that passes with NFA above 1e-5 while a conductor seen along
 //     more columns runs just below it may be an edge of the background
-//     between the drawn line and the conductor meant. A curve that fails is
-//     refused with the reason.
+//     between the drawn line and the conductor meant. (Consensus curves
+//     that run inside the traced conductor, within half its core of its
+//     middle, are its own stripes: a thick conductor's shaded line along
+//     its top edge below a lit band, its shaded underside. They count as
+//     neither a line above it nor a conductor below it.) A curve that fails
+//     is refused with the reason.
 //
 // Cost: on a 5000 x 1667 working image with a span of 4800 columns, a first
 // trace in a fresh process stays within a few milliseconds (see

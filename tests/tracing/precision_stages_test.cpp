@@ -21,16 +21,20 @@ namespace {
 constexpr int kWidth = 600, kHeight = 300;
 
 // A grey sky (190) with horizontal conductors (grey 60) of the given
-// thickness centred on the given rows, a lit top (+40) over its upper
-// third; anti-aliased (pixel y covers [y - 0.5, y + 0.5)).
-std::vector<uint32_t> Conductors(const std::vector<double>& rows, double thickness) {
+// thickness centred on the given rows, a lit top (grey `lit`) over its
+// upper third, and along its top edge, a fifteenth of its thickness, a
+// line of grey `edge` (none when negative); anti-aliased (pixel y covers
+// [y - 0.5, y + 0.5)).
+std::vector<uint32_t> Conductors(const std::vector<double>& rows, double thickness,
+                                 double lit = 100, double edge = -1) {
   std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight);
   for (int y = 0; y < kHeight; ++y) {
     double v = 190;
     for (double c : rows) {
       const double top = c - thickness / 2, bottom = c + thickness / 2;
       const double cover = std::max(0.0, std::min(y + 0.5, bottom) - std::max(y - 0.5, top));
-      const double body = y < top + thickness / 3 ? 100 : 60;
+      const bool in_edge = edge >= 0 && y < top + thickness / 15;
+      const double body = in_edge ? edge : (y < top + thickness / 3 ? lit : 60);
       v = v * (1 - cover) + body * cover;
     }
     const auto g = static_cast<uint32_t>(std::lround(v));
@@ -82,13 +86,15 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
   struct Case {
     std::vector<double> rows;
     double thickness;
-    double want;  // the centre of the conductor nearest below the line
+    double want;       // the centre of the conductor nearest below the line
+    double lit = 100;  // its lit top's grey
+    double edge = -1;  // its top edge's grey
   };
   const Case cases[] = {
       {{120}, 24, 120}, {{110, 150}, 6, 110}, {{100, 160}, 16, 100}, {{130}, 36, 130}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.thickness);
-    const std::vector<uint32_t> pixels = Conductors(c.rows, c.thickness);
+    const std::vector<uint32_t> pixels = Conductors(c.rows, c.thickness, c.lit, c.edge);
     const ImageView view{pixels.data(), kWidth, kHeight};
     const SpanFrame span = Span(c.rows.front() - c.thickness / 2 - 20);
     const CandidateSet set = FindCandidates(view, span);
@@ -116,6 +122,7 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     EXPECT_EQ(LineAboveConductor(view, span, lower, measured.width), c.rows.size() > 1);
     EXPECT_FALSE(LineAboveConductor(view, span, upper, measured.width));
     EXPECT_FALSE(BetweenOppositeLines(view, span, upper, measured.width));
+    EXPECT_TRUE(SolidMiddle(view, span, upper, measured.width));
   }
   // The sky between two thick conductors is a bright line with a dark one
   // on either side: traced there, it is told from a conductor.
@@ -123,6 +130,8 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
   const ImageView view{pair.data(), kWidth, kHeight};
   EXPECT_TRUE(BetweenOppositeLines(view, Span(68), {117.5, 0, 0, 0, 0}, 3));
   EXPECT_FALSE(BetweenOppositeLines(view, Span(68), {100, 0, 0, 0, 0}, 5));
+  // Taken for one wide line, the pair is no solid band: its middle is sky.
+  EXPECT_FALSE(SolidMiddle(view, Span(68), {117.5, 0, 0, 0, 0}, 6));
 }
 
 }  // namespace
