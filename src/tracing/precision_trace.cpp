@@ -462,13 +462,14 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // The other curves beside the traced conductor: when it is one solid
   // band, those that run inside it (within half its core and
   // kStripeMarginPx of its middle) are its own stripes, not a line above it
-  // or a conductor below it.
-  const bool solid = precision::SolidMiddle(image, span, out.curve.coefficients, traced_width);
-  const std::vector<Consensus> beside = precision::CurvesBesideConductor(
+  // or a conductor below it. (Its mean profile is read only when some curve
+  // runs inside it.)
+  std::vector<Consensus> beside = precision::CurvesBesideConductor(
       curves, *chosen, out.curve.coefficients,
-      solid
-          ? precision::kWidths[static_cast<std::size_t>(traced_width)].half + 0.5 + kStripeMarginPx
-          : 0.0);
+      precision::kWidths[static_cast<std::size_t>(traced_width)].half + 0.5 + kStripeMarginPx);
+  if (beside.size() < curves.size() &&
+      !precision::SolidMiddle(image, span, out.curve.coefficients, traced_width))
+    beside = curves;
   if (precision::FainterLineAbove(beside, *chosen, log10_nfa > kDistinctLog10Nfa)) {
     out.credible = false;
     out.reason =
