@@ -68,6 +68,39 @@ SARN_WITH_AVX2 void BlendTwoRows(const uint8_t* b0, const uint8_t* b1, uint16_t 
     out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
 }
 
+#if defined(SARN_AVX2_PATHS)
+// BlendTwoRows with AVX2, 32 bytes a step, by the identity
+// (b0 w0 + b1 w1 + 128) >> 8 = b0 + (((b1 - b0) w1 + 128) >> 8) for
+// w0 = 256 - w1 (256 b0 is a multiple of 256, so the floor splits off), the
+// second term as _mm256_mulhrs_epi16((b1 - b0) << 7, w1) =
+// ((b1 - b0) 128 w1 + 16384) >> 15: the same floor, exactly
+// ((b1 - b0) << 7 lies within +-32640, w1 within 0..256).
+__attribute__((target("avx2"))) void BlendTwoRowsAvx2(const uint8_t* b0, const uint8_t* b1,
+                                                      uint16_t w0, uint16_t w1, size_t bytes,
+                                                      uint8_t* out) {
+  const __m256i weight = _mm256_set1_epi16(static_cast<short>(w1));
+  const __m256i zero = _mm256_setzero_si256();
+  size_t j = 0;
+  for (; j + 32 <= bytes; j += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b0 + j));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b1 + j));
+    // Bytes widened within each 128-bit half; packing narrows them back in
+    // the same order.
+    const __m256i a_lo = _mm256_unpacklo_epi8(a, zero), a_hi = _mm256_unpackhi_epi8(a, zero);
+    const __m256i d_lo =
+        _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpacklo_epi8(b, zero), a_lo), 7);
+    const __m256i d_hi =
+        _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpackhi_epi8(b, zero), a_hi), 7);
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(out + j),
+        _mm256_packus_epi16(_mm256_add_epi16(a_lo, _mm256_mulhrs_epi16(d_lo, weight)),
+                            _mm256_add_epi16(a_hi, _mm256_mulhrs_epi16(d_hi, weight))));
+  }
+  for (; j < bytes; ++j)
+    out[j] = static_cast<uint8_t>(static_cast<uint16_t>(b0[j] * w0 + b1[j] * w1 + 128u) >> 8);
+}
+#endif
+
 // The same for three rows (w0 + w1 + w2 = 256).
 SARN_WITH_AVX2 void BlendThreeRows(const uint8_t* b0, const uint8_t* b1, const uint8_t* b2,
                                    uint16_t w0, uint16_t w1, uint16_t w2, size_t bytes,
@@ -363,8 +396,15 @@ const uint32_t* AreaResampler::StoredRowsMean(double a, double b, int upright_co
   auto* out = reinterpret_cast<uint8_t*>(mean_out);
   if (f.count == 2) {
     // The common case (fy below 2, every row straddling two): one pass.
-    BlendTwoRows(reinterpret_cast<const uint8_t*>(rows_[0]),
-                 reinterpret_cast<const uint8_t*>(rows_[1]), weights[0], weights[1], bytes, out);
+    const auto* b0 = reinterpret_cast<const uint8_t*>(rows_[0]);
+    const auto* b1 = reinterpret_cast<const uint8_t*>(rows_[1]);
+#if defined(SARN_AVX2_PATHS)
+    if (avx2_) {
+      BlendTwoRowsAvx2(b0, b1, weights[0], weights[1], bytes, out);
+      return mean_out;
+    }
+#endif
+    BlendTwoRows(b0, b1, weights[0], weights[1], bytes, out);
   } else if (f.count == 3) {
     // fy between 1 and 2 where a row straddles three (8000 -> 5000 wide
     // photos at full scale): one pass, the same sums as the loop below.
@@ -394,8 +434,6 @@ void AreaResampler::MakeRow(int y) {
 
 void AreaResampler::MakeColumn(int x) {
   const int dh = dest_->height;
-  const uint32_t* mean = StoredRowsMean(x * fx_, (x + 1) * fx_, source_width_,
-                                        static_cast<size_t>(dh), row_mean_.data());
   const int first = x - x % kBlock;
   if (first != block_first_) {
     FlushBlock();
@@ -406,30 +444,108 @@ void AreaResampler::MakeColumn(int x) {
   // Columns come in one direction, left to right or right to left.
   block_lo_ = std::min(block_lo_, x);
   block_hi_ = std::max(block_hi_, x + 1);
-  uint32_t* out = block_.data() + (x - first);
-  for (int y = 0; y < dh; ++y)
-    out[static_cast<size_t>(y) * kBlock] = mean[y] | 0xFF000000u;
+  uint32_t* column = block_.data() + static_cast<size_t>(x - first) * dh;
+  const uint32_t* mean =
+      StoredRowsMean(x * fx_, (x + 1) * fx_, source_width_, static_cast<size_t>(dh), column);
+  if (mean != column)
+    std::copy(mean, mean + dh, column);
 }
+
+#if defined(SARN_AVX2_PATHS)
+namespace {
+// Rows [0, rows - rows % 8) of a whole block: eight columns of `height`
+// pixels each (column-major, `block`) written as eight pixels of each
+// destination row (`to`, rows `stride` pixels apart), top byte 0xFF. Each
+// 8 x 8 tile is turned in registers: pairs of columns interleaved
+// (unpacklo/hi), pairs of pairs (shuffle), then the 128-bit halves swapped
+// between the two groups of four columns (permute2f128).
+__attribute__((target("avx2"))) int TurnBlockAvx2(const uint32_t* block, int height, uint32_t* to,
+                                                  int stride) {
+  const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const uint32_t* c0 = block;
+  const auto h = static_cast<size_t>(height);
+  int y = 0;
+  for (; y + 8 <= height; y += 8) {
+    // Column c's pixels of rows y .. y + 7 (a lambda would not be built
+    // for AVX2).
+#define SARN_COLUMN(c) \
+  _mm256_castsi256_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c0 + (c)*h + y)))
+    const __m256 r0 = SARN_COLUMN(0), r1 = SARN_COLUMN(1), r2 = SARN_COLUMN(2), r3 = SARN_COLUMN(3);
+    const __m256 r4 = SARN_COLUMN(4), r5 = SARN_COLUMN(5), r6 = SARN_COLUMN(6), r7 = SARN_COLUMN(7);
+#undef SARN_COLUMN
+    const __m256 t0 = _mm256_unpacklo_ps(r0, r1), t1 = _mm256_unpackhi_ps(r0, r1);
+    const __m256 t2 = _mm256_unpacklo_ps(r2, r3), t3 = _mm256_unpackhi_ps(r2, r3);
+    const __m256 t4 = _mm256_unpacklo_ps(r4, r5), t5 = _mm256_unpackhi_ps(r4, r5);
+    const __m256 t6 = _mm256_unpacklo_ps(r6, r7), t7 = _mm256_unpackhi_ps(r6, r7);
+    const __m256 s0 = _mm256_shuffle_ps(t0, t2, 0x44), s1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 s2 = _mm256_shuffle_ps(t1, t3, 0x44), s3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 s4 = _mm256_shuffle_ps(t4, t6, 0x44), s5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 s6 = _mm256_shuffle_ps(t5, t7, 0x44), s7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    const __m256 rows[8] = {
+        _mm256_permute2f128_ps(s0, s4, 0x20), _mm256_permute2f128_ps(s1, s5, 0x20),
+        _mm256_permute2f128_ps(s2, s6, 0x20), _mm256_permute2f128_ps(s3, s7, 0x20),
+        _mm256_permute2f128_ps(s0, s4, 0x31), _mm256_permute2f128_ps(s1, s5, 0x31),
+        _mm256_permute2f128_ps(s2, s6, 0x31), _mm256_permute2f128_ps(s3, s7, 0x31)};
+    for (int k = 0; k < 8; ++k) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + static_cast<size_t>(y + k) * stride),
+                          _mm256_or_si256(_mm256_castps_si256(rows[k]), opaque));
+    }
+  }
+  return y;
+}
+}  // namespace
+#endif
+
+#if defined(__SSE2__)
+namespace {
+// The same with SSE2: 4 x 4 tiles, the two groups of four columns apart.
+int TurnBlockSse2(const uint32_t* block, int height, uint32_t* to, int stride) {
+  const __m128 opaque = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(0xFF000000u)));
+  const auto h = static_cast<size_t>(height);
+  int y = 0;
+  for (; y + 4 <= height; y += 4) {
+    for (int half = 0; half < 8; half += 4) {
+      const uint32_t* c = block + static_cast<size_t>(half) * h + y;
+      __m128 r0 = _mm_loadu_ps(reinterpret_cast<const float*>(c));
+      __m128 r1 = _mm_loadu_ps(reinterpret_cast<const float*>(c + h));
+      __m128 r2 = _mm_loadu_ps(reinterpret_cast<const float*>(c + 2 * h));
+      __m128 r3 = _mm_loadu_ps(reinterpret_cast<const float*>(c + 3 * h));
+      _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+      uint32_t* out = to + static_cast<size_t>(y) * stride + half;
+      _mm_storeu_ps(reinterpret_cast<float*>(out), _mm_or_ps(r0, opaque));
+      _mm_storeu_ps(reinterpret_cast<float*>(out + stride), _mm_or_ps(r1, opaque));
+      _mm_storeu_ps(reinterpret_cast<float*>(out + 2 * static_cast<size_t>(stride)),
+                    _mm_or_ps(r2, opaque));
+      _mm_storeu_ps(reinterpret_cast<float*>(out + 3 * static_cast<size_t>(stride)),
+                    _mm_or_ps(r3, opaque));
+    }
+  }
+  return y;
+}
+}  // namespace
+#endif
 
 void AreaResampler::FlushBlock() {
   if (block_first_ < 0)
     return;
   const int dw = dest_->width;
   const int dh = dest_->height;
-  const int n = block_hi_ - block_lo_;
-  uint32_t* to = dest_->pixels.data() + block_lo_;
-  const uint32_t* from = block_.data() + (block_lo_ - block_first_);
-  if (n == kBlock) {
-    // A whole block: a copy of known size, made inline rather than by a
-    // library call per row (a 5000 x 1667 image: half a million of them).
-    for (int y = 0; y < dh; ++y)
-      std::memcpy(to + static_cast<size_t>(y) * dw, from + static_cast<size_t>(y) * kBlock,
-                  kBlock * sizeof(uint32_t));
-  } else {
-    for (int y = 0; y < dh; ++y) {
-      std::copy(from + static_cast<size_t>(y) * kBlock, from + static_cast<size_t>(y) * kBlock + n,
-                to + static_cast<size_t>(y) * dw);
-    }
+  const uint32_t* block = block_.data();
+  uint32_t* to = dest_->pixels.data();
+  int y = 0;
+#if defined(SARN_AVX2_PATHS)
+  static_assert(kBlock == 8, "TurnBlockAvx2 turns 8 x 8 tiles");
+  if (avx2_ && block_lo_ == block_first_ && block_hi_ == block_first_ + kBlock)
+    y = TurnBlockAvx2(block, dh, to + block_first_, dw);
+#endif
+#if defined(__SSE2__)
+  if (y == 0 && block_lo_ == block_first_ && block_hi_ == block_first_ + kBlock)
+    y = TurnBlockSse2(block, dh, to + block_first_, dw);
+#endif
+  for (; y < dh; ++y) {
+    uint32_t* row = to + static_cast<size_t>(y) * dw;
+    for (int x = block_lo_; x < block_hi_; ++x)
+      row[x] = block[static_cast<size_t>(x - block_first_) * dh + y] | 0xFF000000u;
   }
   block_first_ = -1;
 }

@@ -173,10 +173,11 @@ class AreaResampler {
   std::vector<const uint32_t*> rows_;  // the rows of one mean
   // Transposed, the destination is made a column at a time. Writing a column
   // straight into the destination touches one page per row (a 5000-wide
-  // raster's rows are 20 kB apart), so the columns are gathered in blocks of
-  // kBlock, row-major, and each block's rows are copied out as one run.
-  static constexpr int kBlock = 16;
-  std::vector<uint32_t> block_;      // dest height x kBlock
+  // raster's rows are 20 kB apart), so kBlock columns are gathered, each as
+  // one run, and the block is turned into the destination's rows (8 x 8
+  // pixels at a time with AVX2).
+  static constexpr int kBlock = 8;
+  std::vector<uint32_t> block_;      // kBlock columns of dest height, column-major
   int block_first_ = -1;             // the block's first destination column, -1: empty
   int block_lo_ = 0, block_hi_ = 0;  // the columns made in it, [lo, hi)
   void FlushBlock();

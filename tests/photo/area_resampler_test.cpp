@@ -237,7 +237,9 @@ Raster ResampleStored(const Raster& stored, int orientation, int width, int heig
 
 // Every orientation gives the upright source's result to the bit, for the
 // working images the loading makes (whole, cut, scaled, scaled and cut with
-// a half-row top, 2 to 4 taps, enlarged) and for a source that ends early.
+// a half-row top, 2 to 4 taps, enlarged) and for a source that ends early,
+// with the AVX2 loops where the processor has them and with the baseline's
+// (the turned columns are written in 8 x 8 or 4 x 4 tiles).
 TEST(AreaResampler, EveryOrientationGivesTheUprightResultToTheBit) {
   Raster src = MakeRaster(37, 29);
   uint32_t seed = 12345;
@@ -257,26 +259,31 @@ TEST(AreaResampler, EveryOrientationGivesTheUprightResultToTheBit) {
       {"enlarged", 50, 40, 0.74, 0.0, 1 << 30},    {"ends early", 37, 29, 1.0, 0.0, 11},
       {"scaled, ends early", 23, 18, 1.6, 0.0, 9},
   };
-  for (const auto& c : cases) {
-    const Raster upright = ResampleStored(src, 1, c.width, c.height, c.f, c.top, c.end_early);
-    for (int orientation = 2; orientation <= 8; ++orientation) {
-      const Raster turned = ResampleStored(Stored(src, orientation), orientation, c.width, c.height,
-                                           c.f, c.top, c.end_early);
-      if (c.end_early < (1 << 30)) {
-        // Every pixel written (opaque), also the columns made before the
-        // source ended when stored rows are upright columns.
-        EXPECT_TRUE(std::all_of(turned.pixels.begin(), turned.pixels.end(),
-                                [](uint32_t p) { return (p >> 24) == 0xFFu; }))
-            << c.name << ", orientation " << orientation;
-        // Stored rows are upright rows (from the top) for orientation 2 only.
-        if (orientation == 2) {
-          EXPECT_EQ(turned.pixels, upright.pixels) << c.name << ", orientation 2";
+  for (const bool baseline : {false, true}) {
+    AreaResampler::BaselineOnlyForTest(baseline);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(baseline ? "baseline loops" : "the processor's loops");
+      const Raster upright = ResampleStored(src, 1, c.width, c.height, c.f, c.top, c.end_early);
+      for (int orientation = 2; orientation <= 8; ++orientation) {
+        const Raster turned = ResampleStored(Stored(src, orientation), orientation, c.width,
+                                             c.height, c.f, c.top, c.end_early);
+        if (c.end_early < (1 << 30)) {
+          // Every pixel written (opaque), also the columns made before the
+          // source ended when stored rows are upright columns.
+          EXPECT_TRUE(std::all_of(turned.pixels.begin(), turned.pixels.end(),
+                                  [](uint32_t p) { return (p >> 24) == 0xFFu; }))
+              << c.name << ", orientation " << orientation;
+          // Stored rows are upright rows (from the top) for orientation 2 only.
+          if (orientation == 2) {
+            EXPECT_EQ(turned.pixels, upright.pixels) << c.name << ", orientation 2";
+          }
+          continue;
         }
-        continue;
+        EXPECT_EQ(turned.pixels, upright.pixels) << c.name << ", orientation " << orientation;
       }
-      EXPECT_EQ(turned.pixels, upright.pixels) << c.name << ", orientation " << orientation;
     }
   }
+  AreaResampler::BaselineOnlyForTest(false);
 }
 
 }  // namespace
