@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -364,6 +365,20 @@ bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coeff
   return true;
 }
 
+// Whether the three rows about `row` stand out from the mean of the box's
+// flanks (width `w`) in the line's tone by kSolidShare of the box's own
+// contrast: a conductor's middle is its body, whatever stripes it carries.
+bool SolidAt(const int32_t* sums, int row, const LineWidth& w, bool dark) {
+  const Sums profile{sums};
+  const Contrast c = LineContrast(sums, row, w);
+  const double background = (profile.MeanOf(FirstAbove(row, w), FirstAbove(row, w) + w.flank - 1) +
+                             profile.MeanOf(FirstBelow(row, w), FirstBelow(row, w) + w.flank - 1)) /
+                            2;
+  const double middle = profile.MeanOf(row - 1, row + 1);
+  return (dark ? background - middle : middle - background) >=
+         kSolidShare * (dark ? c.dark : c.bright);
+}
+
 }  // namespace
 
 ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
@@ -403,14 +418,29 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
     at_model.bright = std::max(at_model.bright, c.bright);
   }
   const std::size_t sign = at_model.dark >= at_model.bright ? 0 : 1;
-  double strongest = 0;
-  for (const auto& b : best)
-    strongest = std::max(strongest, b[sign].contrast);
+  std::size_t strongest_width = 0;
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    if (best[w][sign].contrast > best[strongest_width][sign].contrast)
+      strongest_width = w;
+  }
+  const double strongest = best[strongest_width][sign].contrast;
   if (strongest < kMinContrast)
     return none;
+  const int strongest_row = best[strongest_width][sign].row;
   ConductorWidthAt out = none;
   for (std::size_t w = 0; w < kWidths.size(); ++w) {
     if (best[w][sign].contrast >= kWidthContrastShare * strongest)
+      out = {static_cast<int>(w), best[w][sign].row - kHalf};
+  }
+  // A thin outline of a thick conductor, its whole band diluted by a lit
+  // stripe inside it.
+  const int thin = kWidths[static_cast<std::size_t>(out.width)].half;
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    const int apart = std::abs(best[w][sign].row - strongest_row);
+    if (kWidths[w].half >= kStripedHalf && 4 * thin <= kWidths[w].half &&
+        2 * apart >= kWidths[w].half && apart <= kWidths[w].half &&
+        best[w][sign].contrast >= kEnclosingContrastShare * strongest &&
+        SolidAt(sums.data(), best[w][sign].row, kWidths[w], sign == 0))
       out = {static_cast<int>(w), best[w][sign].row - kHalf};
   }
   return out;

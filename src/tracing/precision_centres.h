@@ -49,6 +49,15 @@ inline constexpr int kAlongColumns = 4;
 // box's middle). `fallback` and no offset when the profile shows no line.
 inline constexpr int kProfileColumns = 256;
 inline constexpr double kWidthContrastShare = 0.8;
+// A thick conductor with a lit top and a shaded outline answers a thin box
+// on that outline more strongly than its whole band, the lit stripe inside
+// the band diluting the wide box's contrast: when the width taken above is
+// at most a quarter as wide (half core) as a width of kStripedHalf and more
+// whose core holds the strongest response's row in its outer half (the
+// outline is an edge, not the middle), whose three middle rows stand out
+// by kSolidShare of its contrast (a conductor's body) and which answers with
+// kEnclosingContrastShare of the strongest, that wider width is taken.
+inline constexpr double kEnclosingContrastShare = 0.7;
 struct ConductorWidthAt {
   int width;   // index into kWidths
   int offset;  // rows, the conductor's middle below the model's row

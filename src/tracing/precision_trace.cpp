@@ -470,14 +470,24 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   if (beside.size() < curves.size() &&
       !precision::SolidMiddle(image, span, out.curve.coefficients, traced_width))
     beside = curves;
+  // A thick conductor's candidates are shared among its stripes (a shaded
+  // top edge, a shaded underside), each followed by a curve of its own: the
+  // conductor's support is then the coarse columns with a candidate anywhere
+  // in its core.
+  const int support =
+      beside.size() < curves.size()
+          ? std::max(chosen->support,
+                     precision::SupportOf(
+                         set.cols, slots, out.curve.coefficients,
+                         precision::kWidths[static_cast<std::size_t>(traced_width)].half + 0.5))
+          : chosen->support;
   if (precision::FainterLineAbove(beside, *chosen, log10_nfa > kDistinctLog10Nfa)) {
     out.credible = false;
     out.reason =
         "A fainter line runs above the traced conductor; draw the line just above the "
         "conductor meant.";
   } else if (const Consensus* below = precision::ConductorBelow(beside, *chosen);
-             below != nullptr && log10_nfa > kDistinctLog10Nfa &&
-             below->support > chosen->support) {
+             below != nullptr && log10_nfa > kDistinctLog10Nfa && below->support > support) {
     out.credible = false;
     out.reason =
         "The traced line barely stands out of the band's texture, and a clearer conductor "
