@@ -63,7 +63,7 @@ LENS_WORK ?= $(BENCH_DIR)/lens-accuracy
 lens-accuracy: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BENCH_DIR) --target sarn sarn_data sarn_lens_accuracy -j$(JOBS)
-	$(BENCH_DIR)/tests/support/sarn_lens_accuracy $(BENCH_DIR)/src/app/sarn $(LENS_WORK)
+	$(BENCH_DIR)/tests/support/sarn_lens_accuracy $(BENCH_DIR)/sarn $(LENS_WORK)
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
