@@ -49,6 +49,10 @@ namespace sarn {
 //    first averaged across into one value per destination row (the upright
 //    vertical pass, which comes first), and when the stored rows under a
 //    destination column are in, they are averaged into that column.
+// Whether this process may run on more than one processor (its affinity
+// mask), so that a second thread can share a large resampling.
+bool TwoProcessorsAllowed();
+
 class AreaResampler {
  public:
   // `dest` must already have its size; every pixel of it is written (as rows
@@ -90,6 +94,13 @@ class AreaResampler {
   // before pushing them in order.
   static constexpr int kRowsAhead = 2;
   uint32_t* RowBuffer(int ahead = 0);
+
+  // Makes destination rows [first, end) only, so that two resamplers can
+  // make one destination in parts at the same time; FirstSourceRow and
+  // EndSourceRow then bound the rows those need, and Finish completes that
+  // part only. Only for an upright source that is not copied unchanged, and
+  // before the first row is pushed: false (and nothing changed) otherwise.
+  bool MakeRowsOnly(int first, int end);
 
   // Tests: resamplers made from now on use the baseline (SSE2) loops even
   // where the processor runs AVX2, so that both can be checked to give the
@@ -140,6 +151,7 @@ class AreaResampler {
   int stored_width_ = 0, stored_height_ = 0;
   int steps_ = 0;            // destination rows, or columns when transposed
   int next_step_ = 0;        // the first step not yet made
+  int first_step_ = 0;       // the first step this resampler makes (MakeRowsOnly)
   int column_count_ = 0;     // outputs of the pass across a stored row
   bool single_tap_ = false;  // every output of that pass copies one pixel
   bool identity_ = false;

@@ -6,8 +6,6 @@
 #include <jpeglib.h>
 #include <jerror.h>
 // clang-format on
-#include <sched.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -84,12 +82,7 @@ class RowPipeline {
   static bool Worthwhile(const AreaResampler& resampler) {
     const long long pixels = static_cast<long long>(resampler.StoredWidth()) *
                              (resampler.EndSourceRow() - resampler.FirstSourceRow());
-    if (pixels < (1LL << 20))
-      return false;
-    cpu_set_t allowed;
-    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0)
-      return CPU_COUNT(&allowed) > 1;
-    return std::thread::hardware_concurrency() > 1;
+    return pixels >= (1LL << 20) && TwoProcessorsAllowed();
   }
 
   // Starts the resampling thread; when its rows or the thread cannot be

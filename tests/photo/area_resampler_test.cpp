@@ -84,8 +84,8 @@ TEST(ResampleArea, UpscalingRepeatsPixels) {
 // Random colours against the exact area average computed in double
 // precision: the fixed-point weights and the rounding between the passes stay
 // within 1.5 levels. Ratios with two (7/6), two or three (1.21), three (1.6, as 8000 -> 5000; the
-// SSE2 and AVX2 loops, which must give the same bytes), four and many taps per
-// pixel.
+// SSE2 and AVX2 loops, which must give the same bytes), four (and rows of four, 2.65) and many taps
+// per pixel; and a large source, made in two halves.
 TEST(ResampleArea, WithinOneAndAHalfLevelsOfTheExactAverage) {
   uint32_t state = 12345;
   auto next = [&] {
@@ -95,7 +95,7 @@ TEST(ResampleArea, WithinOneAndAHalfLevelsOfTheExactAverage) {
   Raster src = MakeRaster(70, 45);
   for (uint32_t& p : src.pixels)
     p = 0xFF000000u | (next() & 0xFFFFFFu);
-  for (auto [w, h] : {std::pair{60, 38}, {58, 37}, {44, 28}, {30, 20}, {9, 7}}) {
+  for (auto [w, h] : {std::pair{60, 38}, {58, 37}, {44, 28}, {30, 20}, {26, 17}, {9, 7}}) {
     SCOPED_TRACE(w);
     AreaResampler::BaselineOnlyForTest(true);
     const Raster baseline = ResampleArea(src, w, h);
@@ -124,6 +124,19 @@ TEST(ResampleArea, WithinOneAndAHalfLevelsOfTheExactAverage) {
     }
     EXPECT_LE(worst, 1.5);
   }
+  // From a million source pixels on, the destination's rows are made in two
+  // halves at once (on two processors): the same bytes as one resampler's.
+  Raster large = MakeRaster(1100, 1000);
+  for (uint32_t& p : large.pixels)
+    p = 0xFF000000u | (next() & 0xFFFFFFu);
+  // A band of it, as a cut photo's working image.
+  const double fx = 1100.0 / 420, fy = 2.6, top = -40.25;
+  Raster whole = MakeRaster(420, 300);
+  AreaResampler one(1100, 1000, fx, fy, top, &whole);
+  for (int r = one.FirstSourceRow(); r < one.EndSourceRow(); ++r)
+    one.PushRow(large.pixels.data() + static_cast<size_t>(r) * 1100, true);
+  one.Finish();
+  EXPECT_EQ(ResampleAreaScaled(large, 420, 300, fx, fy, top).pixels, whole.pixels);
 }
 
 TEST(AreaResampler, CutTakesTheMiddleRowsWithoutBlending) {
