@@ -4,6 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define SARN_AVX2_PATHS 1
+#endif
+
 #include "tracing/precision_credibility.h"
 #include "tracing/precision_fit.h"
 
@@ -42,6 +47,111 @@ double NearestDistance(const ColumnSlots& col, double model_row, int* slot) {
 double EvaluateParabola(const Coefficients& c, double u) {
   return (c[2] * u + c[1]) * u + c[0];
 }
+
+bool g_baseline_only = false;    // see BaselineOnlyForTest
+constexpr int kPreviewStep = 8;  // a model's quick look: every 8th column
+
+// The columns' slots laid out slot by slot (row and strength of slot k of
+// column i at [k * stride + i]), padded to a multiple of four columns with
+// empty slots, for scoring four columns a step.
+struct SlotRows {
+  int stride = 0;
+  std::vector<double> u, y, strength;
+};
+
+// Every `step`-th column from the first.
+SlotRows SlotRowsOf(const std::vector<CoarseColumn>& cols, const std::vector<ColumnSlots>& slots,
+                    int step) {
+  SlotRows r;
+  const int n = (static_cast<int>(cols.size()) + step - 1) / step;
+  r.stride = (n + 3) / 4 * 4;
+  const auto size = static_cast<std::size_t>(r.stride);
+  r.u.assign(size, 0.0);
+  r.y.assign(size * kSlots, std::numeric_limits<double>::infinity());
+  r.strength.assign(size * kSlots, 0.0);
+  for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
+    const std::size_t i = j * static_cast<std::size_t>(step);
+    r.u[j] = cols[i].u;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(kSlots); ++k) {
+      r.y[k * size + j] = slots[i].y[k];
+      r.strength[k * size + j] = slots[i].strength[k];
+    }
+  }
+  return r;
+}
+
+// A model's score over all columns: the columns with an active candidate
+// within kConsensusTolerancePx of the parabola (`support`) and the summed
+// weights of their nearest ones, added in column order. Stops early, with a
+// score below `to_beat`, once the columns left (each adds at most 1) cannot
+// lift it above `to_beat`.
+struct Score {
+  int support = 0;
+  double strength = 0;
+};
+
+Score ScoreBaseline(const std::vector<CoarseColumn>& cols, const std::vector<ColumnSlots>& slots,
+                    const Coefficients& c, double to_beat) {
+  Score score;
+  const int ncols = static_cast<int>(cols.size());
+  for (int i = 0; i < ncols; ++i) {
+    if (score.strength + (ncols - i) < to_beat)
+      break;
+    const auto ii = static_cast<std::size_t>(i);
+    int slot = 0;
+    const double d = NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot);
+    if (d <= kConsensusTolerancePx) {
+      ++score.support;
+      score.strength += slots[ii].strength[static_cast<std::size_t>(slot)];
+    }
+  }
+  return score;
+}
+
+#if defined(SARN_AVX2_PATHS)
+// The same four columns a step with AVX2: the parabola's rows, the nearest
+// slot (the first of equals, as NearestDistance) and its weight are formed
+// with the same operations in the same order (multiply and add, no fused
+// multiply-add), so every lane equals the scalar value; the weights are then
+// added one column after another, so the sum is the same to the bit.
+__attribute__((target("avx2"))) Score ScoreAvx2(const SlotRows& rows, int ncols,
+                                                const Coefficients& c, double to_beat) {
+  Score score;
+  const __m256d c0 = _mm256_set1_pd(c[0]), c1 = _mm256_set1_pd(c[1]), c2 = _mm256_set1_pd(c[2]);
+  const __m256d tolerance = _mm256_set1_pd(kConsensusTolerancePx);
+  const __m256d sign = _mm256_set1_pd(-0.0);
+  const auto stride = static_cast<std::size_t>(rows.stride);
+  for (int i = 0; i < ncols; i += 4) {
+    if (score.strength + (ncols - i) < to_beat)
+      break;
+    const auto ii = static_cast<std::size_t>(i);
+    const __m256d u = _mm256_loadu_pd(&rows.u[ii]);
+    const __m256d row =
+        _mm256_add_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(c2, u), c1), u), c0);
+    __m256d best = _mm256_set1_pd(std::numeric_limits<double>::infinity());
+    __m256d weight = _mm256_setzero_pd();
+    for (std::size_t k = 0; k < static_cast<std::size_t>(kSlots); ++k) {
+      const __m256d d =
+          _mm256_andnot_pd(sign, _mm256_sub_pd(_mm256_loadu_pd(&rows.y[k * stride + ii]), row));
+      const __m256d nearer = _mm256_cmp_pd(d, best, _CMP_LT_OQ);
+      best = _mm256_blendv_pd(best, d, nearer);
+      weight = _mm256_blendv_pd(weight, _mm256_loadu_pd(&rows.strength[k * stride + ii]), nearer);
+    }
+    // Lanes outside the tolerance add 0, which leaves the sum unchanged to
+    // the bit; the padding's empty slots are never within it.
+    const __m256d within = _mm256_cmp_pd(best, tolerance, _CMP_LE_OQ);
+    const int lanes = _mm256_movemask_pd(within);
+    alignas(32) double w[4];
+    _mm256_store_pd(w, _mm256_and_pd(weight, within));
+    score.support += __builtin_popcount(static_cast<unsigned>(lanes));
+    score.strength += w[0];
+    score.strength += w[1];
+    score.strength += w[2];
+    score.strength += w[3];
+  }
+  return score;
+}
+#endif
 
 // An active slot of a column, drawn with probability proportional to its
 // candidate's weight plus kPickFloor, among the candidates of one tone
@@ -96,6 +206,19 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
       return best;
   }
   const int ncols = static_cast<int>(cols.size());
+#if defined(SARN_AVX2_PATHS)
+  const bool avx2 = __builtin_cpu_supports("avx2") && !g_baseline_only;
+  const SlotRows rows = avx2 ? SlotRowsOf(cols, slots, 1) : SlotRows{};
+  const SlotRows sampled = avx2 ? SlotRowsOf(cols, slots, kPreviewStep) : SlotRows{};
+  const int nsampled = (ncols + kPreviewStep - 1) / kPreviewStep;
+#endif
+  const auto score_of = [&](const Coefficients& c, double to_beat) {
+#if defined(SARN_AVX2_PATHS)
+    if (avx2)
+      return ScoreAvx2(rows, ncols, c, to_beat);
+#endif
+    return ScoreBaseline(cols, slots, c, to_beat);
+  };
   double best_preview = 0;
   for (int round = 0; round < kRansacRounds; ++round) {
     // The first point from the middle third, of either tone; the others of
@@ -129,36 +252,32 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
     c[0] = p[0].y - c[1] * p[0].u - c[2] * p[0].u * p[0].u;
     if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
       continue;
-    // A quick look at every 8th column first: a model that scores less than
-    // half of the best one's there is not scored in full.
+    // A quick look at every kPreviewStep-th column first: a model that
+    // scores less than half of the best one's there is not scored in full.
     double preview = 0;
-    for (int i = 0; i < ncols; i += 8) {
-      const auto ii = static_cast<std::size_t>(i);
-      int slot = 0;
-      if (NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot) <=
-          kConsensusTolerancePx)
-        preview += slots[ii].strength[static_cast<std::size_t>(slot)];
+#if defined(SARN_AVX2_PATHS)
+    if (avx2) {
+      preview = ScoreAvx2(sampled, nsampled, c, -std::numeric_limits<double>::infinity()).strength;
+    } else
+#endif
+    {
+      for (int i = 0; i < ncols; i += kPreviewStep) {
+        const auto ii = static_cast<std::size_t>(i);
+        int slot = 0;
+        if (NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot) <=
+            kConsensusTolerancePx)
+          preview += slots[ii].strength[static_cast<std::size_t>(slot)];
+      }
     }
     if (preview < 0.5 * best_preview)
       continue;
-    int support = 0;
-    double strength = 0;
-    for (int i = 0; i < ncols; ++i) {
-      if (strength + (ncols - i) < best.strength)
-        break;  // cannot win any more (a weight is at most 1)
-      const auto ii = static_cast<std::size_t>(i);
-      int slot = 0;
-      const double d = NearestDistance(slots[ii], EvaluateParabola(c, cols[ii].u), &slot);
-      if (d <= kConsensusTolerancePx) {
-        ++support;
-        strength += slots[ii].strength[static_cast<std::size_t>(slot)];
-      }
-    }
-    if (strength > best.strength) {
+    // Stops once it cannot win any more (a weight is at most 1).
+    const Score score = score_of(c, best.strength);
+    if (score.strength > best.strength) {
       best_preview = preview;
       best.c = c;
-      best.support = support;
-      best.strength = strength;
+      best.support = score.support;
+      best.strength = score.strength;
       best.found = true;
     }
   }
@@ -181,21 +300,12 @@ Consensus FindConsensus(const std::vector<CoarseColumn>& cols,
     Coefficients c{};
     if (!FitPolynomial(gathered, {}, 3, &c))
       break;
-    int support = 0;
-    double strength = 0;
-    for (std::size_t i = 0; i < cols.size(); ++i) {
-      int slot = 0;
-      if (NearestDistance(slots[i], EvaluateParabola(c, cols[i].u), &slot) <=
-          kConsensusTolerancePx) {
-        ++support;
-        strength += slots[i].strength[static_cast<std::size_t>(slot)];
-      }
-    }
-    if (strength <= best.strength)
+    const Score score = score_of(c, -std::numeric_limits<double>::infinity());
+    if (score.strength <= best.strength)
       break;
     best.c = c;
-    best.support = support;
-    best.strength = strength;
+    best.support = score.support;
+    best.strength = score.strength;
   }
   return best;
 }
@@ -210,6 +320,10 @@ double MeanRow(const Coefficients& c) {
 }
 
 }  // namespace
+
+void BaselineOnlyForTest(bool on) {
+  g_baseline_only = on;
+}
 
 std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
                                  const std::vector<Candidate>& cands) {

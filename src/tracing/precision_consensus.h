@@ -46,6 +46,11 @@ struct ColumnSlots {
   bool Active(int slot) const { return std::isfinite(y[static_cast<std::size_t>(slot)]); }
 };
 
+// Tests: consensus searches from now on score their models with the
+// baseline loop even where the processor runs AVX2, so that both can be
+// checked to give the same curves.
+void BaselineOnlyForTest(bool on);
+
 // The slots of every coarse column, all candidates active.
 std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
                                  const std::vector<Candidate>& cands);

@@ -1,10 +1,12 @@
 // The stages of precision tracing on their own: the fit, the a-contrario
 // test, the candidates of a thick conductor, its centre, and the choice of
 // the nearest of two conductors (and a conductor seen above the one traced,
-// or the gap between two taken for one).
+// or the gap between two taken for one); the consensus's AVX2 loop against
+// the baseline's.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -132,6 +134,34 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
   EXPECT_FALSE(BetweenOppositeLines(view, Span(68), {100, 0, 0, 0, 0}, 5));
   // Taken for one wide line, the pair is no solid band: its middle is sky.
   EXPECT_FALSE(SolidMiddle(view, Span(68), {117.5, 0, 0, 0, 0}, 6));
+}
+
+// Where the processor runs AVX2 the consensus scores its models four columns
+// a step: over a noisy sky with two conductors, with candidates in every
+// column, the curves, their support and their summed weights are the same to
+// the bit as with the baseline loop.
+TEST(PrecisionStages, AvxAndBaselineConsensusAgreeToTheBit) {
+  std::vector<uint32_t> pixels = Conductors({110, 150}, 6);
+  uint32_t state = 7;
+  for (uint32_t& p : pixels) {
+    state = state * 1664525u + 1013904223u;
+    const auto grey = static_cast<uint32_t>(
+        std::clamp(static_cast<int>(p & 0xFF) + static_cast<int>(state >> 26) - 32, 0, 255));
+    p = 0xFF000000u | grey * 0x010101u;
+  }
+  const CandidateSet set = FindCandidates({pixels.data(), kWidth, kHeight}, Span(90));
+  const std::vector<ColumnSlots> slots = SlotsOf(set.cols, set.cands);
+  const std::vector<Consensus> fast = ConductorCurves(set, slots, 560);
+  BaselineOnlyForTest(true);
+  const std::vector<Consensus> baseline = ConductorCurves(set, slots, 560);
+  BaselineOnlyForTest(false);
+  ASSERT_GE(fast.size(), 2u);
+  ASSERT_EQ(fast.size(), baseline.size());
+  for (std::size_t i = 0; i < fast.size(); ++i) {
+    EXPECT_EQ(fast[i].c, baseline[i].c);
+    EXPECT_EQ(fast[i].support, baseline[i].support);
+    EXPECT_EQ(fast[i].strength, baseline[i].strength);
+  }
 }
 
 }  // namespace
