@@ -36,6 +36,10 @@
 
 namespace sarn {
 
+// Whether this process may run on more than one processor (its affinity
+// mask), so that a second thread can share a large resampling.
+bool TwoProcessorsAllowed();
+
 // A source stored turned or mirrored (EXIF orientation 2 to 8) is resampled
 // as the same source shown upright: the geometry above, the weights and the
 // sums are those of the upright source, only the order in which its pixels
@@ -49,10 +53,6 @@ namespace sarn {
 //    first averaged across into one value per destination row (the upright
 //    vertical pass, which comes first), and when the stored rows under a
 //    destination column are in, they are averaged into that column.
-// Whether this process may run on more than one processor (its affinity
-// mask), so that a second thread can share a large resampling.
-bool TwoProcessorsAllowed();
-
 class AreaResampler {
  public:
   // `dest` must already have its size; every pixel of it is written (as rows
