@@ -110,4 +110,21 @@ inline constexpr double kSolidShare = 0.5;
 bool SolidMiddle(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
                  int width);
 
+// Whether the traced conductor (of width index `width`, its curve `curve`)
+// shows in columns [first, last] of the frame, where too few of its centres
+// were kept to steer the fit (a station between two where it is seen: the
+// texture behind it there is rough, or its lit top cancels its body against
+// a dark background): in the mean profile along the curve over those
+// columns, the strongest response in the conductor's tone of a box no wider
+// than the conductor, centred inside its core, is at least kMinContrast and
+// kSeenShare of the same response along the whole span, and kSeenOverTexture
+// times the strongest such response centred beside the core, within
+// kSeenWindowRows of it. Texture averages out along the curve; the conductor
+// does not, and it lies where the curve runs.
+inline constexpr double kSeenShare = 0.35;
+inline constexpr double kSeenOverTexture = 2.0;
+inline constexpr int kSeenWindowRows = 8;
+bool SeenAlong(const ImageView& image, const SpanFrame& frame, const Coefficients& curve, int width,
+               int first, int last);
+
 }  // namespace sarn::precision

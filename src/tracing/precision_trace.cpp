@@ -44,7 +44,11 @@ std::string Percent(double share) {
 // span) must be inliers, and at a station between the ends their weights
 // must add up to kStationWeightSupport of those columns: centres that
 // barely stand out of the texture steer the fit little, and the curve there
-// is carried over from where the conductor is seen on either side. At an
+// is carried over from where the conductor is seen on either side. Such a
+// station between two supported ones is still taken when the conductor
+// shows along the curve there (precision::SeenAlong): its centres were lost
+// to rough texture or to a lit top cancelling its body, not to its
+// absence. At an
 // end the curve is carried over from one side only: when the centres there
 // weigh less than kEndWeightSupport of the columns (they may follow the
 // texture's own fine lines rather than the conductor), the curve fitted
@@ -67,7 +71,8 @@ constexpr double kEndAgreementSigmas = 3;
 constexpr double kEndGapShare = 0.04;
 constexpr double kMinEndGapPx = 8;
 int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
-                       const std::vector<Point>& inliers) {
+                       const std::vector<Point>& inliers, const ImageView& image,
+                       const Coefficients& curve, int width) {
   const double reach = std::max(2.0, (span.xb - span.xa) / 16.0);
   struct Support {
     double lo, hi;  // columns near the station, inside the span
@@ -88,13 +93,23 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
       }
     }
   }
+  const auto Supported = [](const Support& s, bool inner) {
+    return s.count >= kStationSupport * (s.hi - s.lo + 1) &&
+           (!inner || s.weight >= kStationWeightSupport * (s.hi - s.lo + 1));
+  };
   for (int i = 0; i < kStations; ++i) {
     const double x = out.StationX[static_cast<std::size_t>(i)];
     const auto [lo, hi, count, weight] = near[static_cast<std::size_t>(i)];
     const bool inner = i > 0 && i < kStations - 1;
     if (count < kStationSupport * (hi - lo + 1) ||
-        (inner && weight < kStationWeightSupport * (hi - lo + 1)))
+        (inner && weight < kStationWeightSupport * (hi - lo + 1))) {
+      if (inner && Supported(near[static_cast<std::size_t>(i - 1)], inner) &&
+          Supported(near[static_cast<std::size_t>(i + 1)], inner) &&
+          precision::SeenAlong(image, span, curve, width, static_cast<int>(std::ceil(lo)),
+                               static_cast<int>(std::floor(hi))))
+        continue;
       return i;
+    }
     if (!inner && weight < kEndWeightSupport * (hi - lo + 1)) {
       const Support& next = near[i == 0 ? 1 : kStations - 2];
       if (next.weight < kEndWeightSupport * (next.hi - next.lo + 1))
@@ -352,7 +367,8 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
              span.centre_x + last_u * span.half_width < xb - end_gap ||
              BentEnd(out, span, inliers, width)) {
     out.reason = "The conductor was not found near one end of the drawn line.";
-  } else if (const int bare = UnsupportedStation(out, span, inliers); bare >= 0) {
+  } else if (const int bare = UnsupportedStation(out, span, inliers, image, c, width_index);
+             bare >= 0) {
     out.reason = "The conductor was not found near station " + std::to_string(bare) + ".";
   } else if (out.residual_px > kMaxCredibleResidualPx) {
     char text[160];

@@ -96,6 +96,10 @@ TEST(PrecisionTrace, SaysWhyWhenNoCredibleCurveExists) {
       // About a quarter of the span, spread over it.
       {[](int x) { return x < 120 || (x >= 390 && x < 410) || x >= 680; }, LineAbove(false),
        "Only "},
+      // Missing about the middle station: the curve carried over the gap from
+      // either side is not taken for the conductor, which is not seen there.
+      {[](int x) { return x < 340 || x >= 460; }, LineAbove(false),
+       "The conductor was not found near station 4"},
       {[](int) { return true; }, ScanLine{400, 50, 410, 50}, "The drawn line is too short"},
       {[](int) { return true; }, ScanLine{900, 50, 1200, 50}, "The drawn line is too short"},
   };
