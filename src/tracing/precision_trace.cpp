@@ -45,10 +45,10 @@ std::string Percent(double share) {
 // must add up to kStationWeightSupport of those columns: centres that
 // barely stand out of the texture steer the fit little, and the curve there
 // is carried over from where the conductor is seen on either side. Such a
-// station between two supported ones is still taken when the conductor
-// shows along the curve there (precision::SeenAlong): its centres were lost
-// to rough texture or to a lit top cancelling its body, not to its
-// absence. At an
+// station whose neighbours (its one neighbour, at an end) are supported is
+// still taken when the conductor shows along the curve there
+// (precision::SeenAlong): its centres were lost to a rough or stepped
+// background or to a lit top cancelling its body, not to its absence. At an
 // end the curve is carried over from one side only: when the centres there
 // weigh less than kEndWeightSupport of the columns (they may follow the
 // texture's own fine lines rather than the conductor), the curve fitted
@@ -67,9 +67,12 @@ constexpr double kEndAgreementPx = 0.5;
 constexpr double kEndAgreementSigmas = 3;
 // The outermost inliers lie within kEndGapShare of the span (at least
 // kMinEndGapPx columns) of its first and last column: a quartic carried
-// further than that beyond the conductor seen bends away from it.
+// further than that beyond the conductor seen bends away from it; unless,
+// up to kEndSeenGaps times as far, the conductor shows along the curve
+// carried over the rest (precision::SeenAlong).
 constexpr double kEndGapShare = 0.04;
 constexpr double kMinEndGapPx = 8;
+constexpr double kEndSeenGaps = 3.0;
 int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
                        const std::vector<Point>& inliers, const ImageView& image,
                        const Coefficients& curve, int width) {
@@ -103,8 +106,11 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
     const bool inner = i > 0 && i < kStations - 1;
     if (count < kStationSupport * (hi - lo + 1) ||
         (inner && weight < kStationWeightSupport * (hi - lo + 1))) {
-      if (inner && Supported(near[static_cast<std::size_t>(i - 1)], inner) &&
-          Supported(near[static_cast<std::size_t>(i + 1)], inner) &&
+      // The neighbouring stations' supports (one at an end).
+      const bool before = i == 0 || Supported(near[static_cast<std::size_t>(i - 1)], true);
+      const bool after =
+          i == kStations - 1 || Supported(near[static_cast<std::size_t>(i + 1)], true);
+      if (before && after &&
           precision::SeenAlong(image, span, curve, width, static_cast<int>(std::ceil(lo)),
                                static_cast<int>(std::floor(hi))))
         continue;
@@ -350,6 +356,21 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   const double share = out.columns_used;
   const double quarter = 0.02 * out.columns_total;
   const double end_gap = std::max(kMinEndGapPx, kEndGapShare * out.columns_total);
+  // The outermost inlier at an end within end_gap of the line's end, or
+  // the conductor seen along the rest (see kEndSeenGaps).
+  const double first_x = span.centre_x + first_u * span.half_width;
+  const double last_x = span.centre_x + last_u * span.half_width;
+  const auto EndReached = [&](double outermost, int end, bool first_end) {
+    const double gap = std::fabs(outermost - end);
+    if (gap <= end_gap)
+      return true;
+    if (gap > kEndSeenGaps * end_gap)
+      return false;
+    return first_end ? precision::SeenAlong(image, span, c, width_index, end,
+                                            static_cast<int>(std::ceil(outermost)))
+                     : precision::SeenAlong(image, span, c, width_index,
+                                            static_cast<int>(std::floor(outermost)), end);
+  };
   if (log10_nfa >= precision::kMaxLog10Nfa) {
     char text[200];
     std::snprintf(text, sizeof text,
@@ -362,10 +383,8 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
                  " % of the columns between the line's ends agree on one conductor curve; at "
                  "least " +
                  Percent(kMinCredibleColumnShare) + " % must.";
-  } else if (near_first < quarter || near_last < quarter ||
-             span.centre_x + first_u * span.half_width > xa + end_gap ||
-             span.centre_x + last_u * span.half_width < xb - end_gap ||
-             BentEnd(out, span, inliers, width)) {
+  } else if (near_first < quarter || near_last < quarter || !EndReached(first_x, xa, true) ||
+             !EndReached(last_x, xb, false) || BentEnd(out, span, inliers, width)) {
     out.reason = "The conductor was not found near one end of the drawn line.";
   } else if (const int bare = UnsupportedStation(out, span, inliers, image, c, width_index);
              bare >= 0) {
