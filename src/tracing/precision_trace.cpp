@@ -96,7 +96,7 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
       }
     }
   }
-  const auto Supported = [](const Support& s, bool inner) {
+  const auto supported = [](const Support& s, bool inner) {
     return s.count >= kStationSupport * (s.hi - s.lo + 1) &&
            (!inner || s.weight >= kStationWeightSupport * (s.hi - s.lo + 1));
   };
@@ -107,9 +107,9 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
     if (count < kStationSupport * (hi - lo + 1) ||
         (inner && weight < kStationWeightSupport * (hi - lo + 1))) {
       // The neighbouring stations' supports (one at an end).
-      const bool before = i == 0 || Supported(near[static_cast<std::size_t>(i - 1)], true);
+      const bool before = i == 0 || supported(near[static_cast<std::size_t>(i - 1)], true);
       const bool after =
-          i == kStations - 1 || Supported(near[static_cast<std::size_t>(i + 1)], true);
+          i == kStations - 1 || supported(near[static_cast<std::size_t>(i + 1)], true);
       if (before && after &&
           precision::SeenAlong(image, span, curve, width, static_cast<int>(std::ceil(lo)),
                                static_cast<int>(std::floor(hi))))
@@ -360,7 +360,7 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   // the conductor seen along the rest (see kEndSeenGaps).
   const double first_x = span.centre_x + first_u * span.half_width;
   const double last_x = span.centre_x + last_u * span.half_width;
-  const auto EndReached = [&](double outermost, int end, bool first_end) {
+  const auto end_reached = [&](double outermost, int end, bool first_end) {
     const double gap = std::fabs(outermost - end);
     if (gap <= end_gap)
       return true;
@@ -383,8 +383,8 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
                  " % of the columns between the line's ends agree on one conductor curve; at "
                  "least " +
                  Percent(kMinCredibleColumnShare) + " % must.";
-  } else if (near_first < quarter || near_last < quarter || !EndReached(first_x, xa, true) ||
-             !EndReached(last_x, xb, false) || BentEnd(out, span, inliers, width)) {
+  } else if (near_first < quarter || near_last < quarter || !end_reached(first_x, xa, true) ||
+             !end_reached(last_x, xb, false) || BentEnd(out, span, inliers, width)) {
     out.reason = "The conductor was not found near one end of the drawn line.";
   } else if (const int bare = UnsupportedStation(out, span, inliers, image, c, width_index);
              bare >= 0) {
