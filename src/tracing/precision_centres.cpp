@@ -515,19 +515,10 @@ bool SolidMiddle(const ImageView& image, const SpanFrame& frame, const Coefficie
   std::array<int32_t, kRows + 1> sums{};
   if (!MeanProfileSums(image, frame, curve, kSide, kRows, sums.data(), [](int, double) {}))
     return false;
-  const Sums profile{sums.data()};
   const LineWidth& w = kWidths[static_cast<std::size_t>(width)];
   const Contrast traced = LineContrast(sums.data(), kSide, w);
-  const bool dark = traced.dark >= traced.bright;
-  const double contrast = std::max(traced.dark, traced.bright);
-  if (contrast < kMinContrast)
-    return false;
-  const double background =
-      (profile.MeanOf(FirstAbove(kSide, w), FirstAbove(kSide, w) + w.flank - 1) +
-       profile.MeanOf(FirstBelow(kSide, w), FirstBelow(kSide, w) + w.flank - 1)) /
-      2;
-  const double middle = profile.MeanOf(kSide - 1, kSide + 1);
-  return (dark ? background - middle : middle - background) >= kSolidShare * contrast;
+  return std::max(traced.dark, traced.bright) >= kMinContrast &&
+         SolidAt(sums.data(), kSide, w, traced.dark >= traced.bright);
 }
 
 bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,

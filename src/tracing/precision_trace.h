@@ -51,24 +51,27 @@
 //     outer quarter and within 4 % of the span of each end, a parabola
 //     through the centres off each outer quarter meets the curve at that
 //     end (the curve does not bend onto a line of the texture), every station
-//     is backed by columns near it (enough of them, and weighing enough),
-//     and they scatter at most kMaxCredibleResidualPx. For a thick conductor the candidates are
+//     is backed by columns near it (enough of them, and weighing enough;
+//     where too few were kept, at a station whose neighbours are backed or
+//     short of an end, the conductor must show in the mean profile along the
+//     curve there, precision_centres.h SeenAlong), and they scatter at most
+//     kMaxCredibleResidualPx. For a thick conductor the candidates are
 //     counted within a quarter of its core (tol grows, and p with it), and
 //     also along the line they followed when its middle lies elsewhere (the
-//     offset, one of 2 (half core + 3) + 1, multiplies that count's
-//     N_tests; the better count is taken, and N_tests doubles). A line of the
+//     offset, one of 2 (half core + 3) + 1, multiplies that count's N_tests;
+//     the better count is taken, and N_tests doubles). A line of the
 //     conductor's tone between the drawn line and the curve, in the mean
 //     profile along it, means a conductor above the one traced; lines of the
 //     other tone on either side of it, with the traced core no different
-//     from the background above them, mean the gap between two conductors.
-//     A curve that passes with NFA above 1e-5 while a conductor seen along
+//     from the background above them, mean the gap between two conductors. A
+//     curve that passes with NFA above 1e-5 while a conductor seen along
 //     more columns runs just below it may be an edge of the background
-//     between the drawn line and the conductor meant. (Consensus curves
-//     that run inside the traced conductor, within half its core of its
-//     middle, are its own stripes: a thick conductor's shaded line along
-//     its top edge below a lit band, its shaded underside. They count as
-//     neither a line above it nor a conductor below it.) A curve that fails
-//     is refused with the reason.
+//     between the drawn line and the conductor meant. (Consensus curves that
+//     run inside the traced conductor, within half its core of its middle,
+//     are its own stripes: a thick conductor's shaded line along its top
+//     edge below a lit band, its shaded underside. They count as neither a
+//     line above it nor a conductor below it.) A curve that fails is refused
+//     with the reason.
 //
 // Cost: on a 5000 x 1667 working image with a span of 4800 columns, a first
 // trace in a fresh process stays within a few milliseconds (see
