@@ -76,8 +76,8 @@ class CandidateBlock {
   void Collect(const ImageView& image, const std::array<int, kLanes>& xs,
                const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable,
                const std::array<double, kLanes>& us, std::vector<CoarseColumn>& cols,
-               std::vector<Candidate>& cands) {
-    ReadProfiles(image, xs, tops, usable);
+               std::vector<Candidate>& cands, const ColourKey* colour) {
+    ReadProfiles(image, xs, tops, usable, colour);
     FormContrasts();
     std::array<std::array<Strongest, 2>, kLanes> strongest{};  // [lane][dark, bright]
     KeepMaxima(dark_, tops, strongest, 0);
@@ -107,7 +107,8 @@ class CandidateBlock {
   // so that memory streams (reading column by column would wait for memory
   // on every pixel).
   void ReadProfiles(const ImageView& image, const std::array<int, kLanes>& xs,
-                    const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable) {
+                    const std::array<int, kLanes>& tops, const std::array<bool, kLanes>& usable,
+                    const ColourKey* colour) {
     std::fill_n(sums_.begin(), kLanes, 0);
     std::fill_n(squares_.begin(), kLanes, 0);
     for (int j = 0; j < kBand; ++j) {
@@ -116,8 +117,10 @@ class CandidateBlock {
         const auto li = static_cast<std::size_t>(l);
         const int y = tops[li] + j;
         int value = 765;
-        if (usable[li] && y >= 0 && y < image.height)
-          value = Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + xs[li]]);
+        if (usable[li] && y >= 0 && y < image.height) {
+          const uint32_t c = image.pixels[static_cast<std::size_t>(y) * image.width + xs[li]];
+          value = colour != nullptr ? ColourDistance(c, *colour) : Brightness(c);
+        }
         sums_[here + li] = sums_[above + li] + value;
         squares_[here + li] = squares_[above + li] + value * value;
       }
@@ -311,7 +314,8 @@ class CandidateBlock {
 };
 }  // namespace
 
-CandidateSet FindCandidates(const ImageView& image, const SpanFrame& span) {
+CandidateSet FindCandidates(const ImageView& image, const SpanFrame& span,
+                            const ColourKey* colour) {
   const int xa = span.xa, xb = span.xb;
   const int ncoarse = std::min(kCoarseColumns, xb - xa + 1);
   CandidateSet out;
@@ -335,7 +339,7 @@ CandidateSet FindCandidates(const ImageView& image, const SpanFrame& span) {
       us[li] = span.U(xs[li]);
       out.columns_read += usable[li] ? 1 : 0;
     }
-    block.Collect(image, xs, tops, usable, us, out.cols, out.cands);
+    block.Collect(image, xs, tops, usable, us, out.cols, out.cands, colour);
   }
   out.responses = block.Responses();
   return out;

@@ -33,6 +33,9 @@ struct CandidateSet {
   }
 };
 
-CandidateSet FindCandidates(const ImageView& image, const SpanFrame& span);
+// With `colour`, the band is read as each pixel's ColourDistance from the
+// conductor's colour instead of its brightness.
+CandidateSet FindCandidates(const ImageView& image, const SpanFrame& span,
+                            const ColourKey* colour = nullptr);
 
 }  // namespace sarn::precision

@@ -31,8 +31,20 @@ struct Tile {
   int x0 = 0, y0 = 0, width = 0, height = 0, stride = 0;
   std::vector<int32_t> brightness;
 
-  // Columns first..last and rows top..bottom (inclusive), clipped to the picture.
-  void Load(const ImageView& image, int first, int last, int top, int bottom) {
+  // Columns first..last and rows top..bottom (inclusive), clipped to the picture;
+  // each pixel's Brightness, or with `colour` its ColourDistance from it.
+  void Load(const ImageView& image, int first, int last, int top, int bottom,
+            const ColourKey* colour = nullptr) {
+    if (colour != nullptr) {
+      LoadMeasure(image, first, last, top, bottom,
+                  [key = *colour](uint32_t c) { return ColourDistance(c, key); });
+      return;
+    }
+    LoadMeasure(image, first, last, top, bottom, [](uint32_t c) { return Brightness(c); });
+  }
+  template <typename Measure>
+  void LoadMeasure(const ImageView& image, int first, int last, int top, int bottom,
+                   Measure measure) {
     x0 = std::max(0, first);
     y0 = std::max(0, top);
     width = std::max(0, std::min(image.width - 1, last) - x0 + 1);
@@ -48,16 +60,16 @@ struct Tile {
       const uint32_t *r0 = row(y), *r1 = row(y + 1), *r2 = row(y + 2), *r3 = row(y + 3);
       for (int x = 0; x < width; ++x) {
         int32_t* out = &brightness[static_cast<std::size_t>(x) * stride + y];
-        out[0] = Brightness(r0[x]);
-        out[1] = Brightness(r1[x]);
-        out[2] = Brightness(r2[x]);
-        out[3] = Brightness(r3[x]);
+        out[0] = measure(r0[x]);
+        out[1] = measure(r1[x]);
+        out[2] = measure(r2[x]);
+        out[3] = measure(r3[x]);
       }
     }
     for (; y < height; ++y) {
       const uint32_t* r = row(y);
       for (int x = 0; x < width; ++x)
-        brightness[static_cast<std::size_t>(x) * stride + y] = Brightness(r[x]);
+        brightness[static_cast<std::size_t>(x) * stride + y] = measure(r[x]);
     }
   }
   // Rows top..top+n-1 of column x, followed by kSumChunk - 1 more that
@@ -182,9 +194,10 @@ double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope,
 // strongest line response of the given width within `search` rows; then the
 // centroid of its contrast against the background interpolated between the
 // flanks, recentred until it settles. model_rows[j] is the model's row at
-// column x + j, for j in -along..along.
+// column x + j, for j in -along..along. With `dark_only`, only a line darker
+// than its flanks counts (the conductor in a tile of ColourDistance).
 ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, int search,
-                            int along, const LineWidth& w) {
+                            int along, const LineWidth& w, bool dark_only) {
   const int hw = w.half + w.gap + 1;       // half window of the centroid
   const int flank = std::max(w.flank, 3);  // background rows each side
   const int margin = CentreMargin(w);
@@ -208,14 +221,18 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
 
   int best_r = -1;
   double best = kMinContrast * count, sign = 1;
-  for (int r = margin - search; r <= margin + search; ++r) {
+  // Rows whose box and flanks lie inside the window (a search wider than
+  // kSearchHalfRows, as in colour, is cut to them).
+  const int reach = ReachOf(w);
+  for (int r = std::max(margin - search, reach); r <= std::min(margin + search, n - 1 - reach);
+       ++r) {
     const Contrast c = LineContrast(prefix.data(), r, w);
     if (c.dark > best) {
       best = c.dark;
       best_r = r;
       sign = 1;
     }
-    if (c.bright > best) {
+    if (!dark_only && c.bright > best) {
       best = c.bright;
       best_r = r;
       sign = -1;
@@ -446,12 +463,76 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
   return out;
 }
 
+bool ConductorColour(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                     int width, ColourKey* key) {
+  const LineWidth& w = kWidths[static_cast<std::size_t>(width)];
+  if (w.half < kColourMinHalf)
+    return false;
+  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
+  const int inner = std::max(1, w.half / 2);
+  // Each column's mean opponent components over the middle rows, and the
+  // pixels of the box's flanks.
+  std::vector<std::array<double, 2>> middle;
+  std::vector<uint32_t> beside;
+  for (int k = 0; k < columns; ++k) {
+    const int x =
+        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
+                                                std::max(1, columns - 1)));
+    const double row = Evaluate(curve, frame.U(x));
+    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
+      continue;
+    const int mid = RoundToInt(row);
+    const int reach = ReachOf(w);
+    if (mid - reach < 0 || mid + reach >= image.height)
+      continue;
+    const auto at = [&](int y) {
+      return image.pixels[static_cast<std::size_t>(y) * image.width + x];
+    };
+    int rg = 0, yb = 0;
+    for (int y = mid - inner; y <= mid + inner; ++y) {
+      const uint32_t c = at(y);
+      const int r = static_cast<int>((c >> 16) & 0xFFu), g = static_cast<int>((c >> 8) & 0xFFu),
+                b = static_cast<int>(c & 0xFFu);
+      rg += r - g;
+      yb += r + g - 2 * b;
+    }
+    const double rows = 2 * inner + 1;
+    middle.push_back({rg / rows, yb / rows});
+    for (int j = 0; j < w.flank; ++j) {
+      beside.push_back(at(FirstAbove(mid, w) + j));
+      beside.push_back(at(FirstBelow(mid, w) + j));
+    }
+  }
+  if (middle.empty())
+    return false;
+  double rg = 0, yb = 0;
+  for (const auto& m : middle) {
+    rg += m[0];
+    yb += m[1];
+  }
+  const auto n = static_cast<double>(middle.size());
+  key->red_green = static_cast<int>(std::lround(rg / n));
+  key->yellow_blue = static_cast<int>(std::lround(yb / n));
+  double own = 0;
+  for (const auto& m : middle)
+    own += std::fabs(m[0] - key->red_green) + std::fabs(m[1] - key->yellow_blue);
+  own /= n;
+  double apart = 0;
+  for (const uint32_t c : beside)
+    apart += ColourDistance(c, *key);
+  apart /= static_cast<double>(beside.size());
+  return apart >= kColourApart && own <= kColourOwnShare * apart;
+}
+
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
-                                  int along, const LineWidth& width) {
+                                  int along, const LineWidth& width, const ColourKey* colour,
+                                  int colour_search) {
+  if (colour_search < 0)
+    colour_search = search;
   std::vector<Point> points;
   points.reserve(static_cast<std::size_t>((xb - xa) / step + 1));
-  Tile tile;
+  Tile tile, colour_tile;
   constexpr int kStretch = 64;  // columns per tile
   std::vector<double> rows(static_cast<std::size_t>(kStretch + 2 * along));
   const int margin = CentreMargin(width) + 2;
@@ -468,9 +549,22 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
       continue;
     tile.Load(image, first - along, last + along, static_cast<int>(std::floor(low)) - margin,
               static_cast<int>(std::ceil(high)) + margin);
+    bool colour_loaded = false;
     for (int x = first + (step - (first - xa) % step) % step; x <= last; x += step) {
-      const ColumnCentre c = CentreInColumn(
-          tile, x, &rows[static_cast<std::size_t>(x - first + along)], search, along, width);
+      const double* model_rows = &rows[static_cast<std::size_t>(x - first + along)];
+      ColumnCentre c = CentreInColumn(tile, x, model_rows, search, along, width, false);
+      if ((!c.found || c.weight < 1) && colour != nullptr) {
+        if (!colour_loaded) {
+          colour_tile.Load(image, first - along, last + along,
+                           static_cast<int>(std::floor(low)) - margin,
+                           static_cast<int>(std::ceil(high)) + margin, colour);
+          colour_loaded = true;
+        }
+        const ColumnCentre by_colour =
+            CentreInColumn(colour_tile, x, model_rows, colour_search, along, width, true);
+        if (by_colour.found && (!c.found || by_colour.weight >= kColourOverBrightness * c.weight))
+          c = by_colour;
+      }
       if (c.found)
         points.push_back({(x - frame.centre_x) / frame.half_width, c.row, c.weight});
     }

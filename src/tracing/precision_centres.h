@@ -65,12 +65,39 @@ struct ConductorWidthAt {
 ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
                                 const Coefficients& model, int fallback);
 
+// The colour of the conductor of width `width` (index into kWidths) along
+// `curve`: the mean opponent components over the middle half of its core
+// at up to kProfileColumns columns; and whether it is set apart by colour:
+// the mean ColourDistance of the rows beside it (the box's flanks) from
+// that colour is at least kColourApart, and the columns' own middle colours
+// lie within kColourOwnShare of that distance of it on average. One
+// conductor is one metal along the span; a band that mixes the background
+// in (two conductors and the gap between them taken for one line, a curve
+// off the conductor over a stretch) changes colour with the background.
+// A conductor of fewer than kColourMinHalf core rows either side is not
+// keyed (a thin wire's colour is blurred away by the camera's and the
+// JPEG's coarser colour).
+inline constexpr int kColourMinHalf = 2;
+inline constexpr double kColourApart = 12.0;
+inline constexpr double kColourOwnShare = 0.5;
+bool ConductorColour(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                     int width, ColourKey* key);
+
 // The centres of every step-th column of the span near `model` (in the
 // frame `frame`), within `search` rows, from profiles summed over
-// 2 along + 1 columns.
+// 2 along + 1 columns. With `colour`, a column whose line of brightness is
+// missing or weighs less than full is searched again, within
+// `colour_search` rows (`search` when negative), in the ColourDistance from
+// it, where the conductor is a dark line; the colour's centre is taken
+// when brightness found none, or when it weighs kColourOverBrightness times
+// as much (a lit top as bright as the sky leaves brightness's centre off
+// the middle, with little weight; against a grey sky, or where the JPEG's
+// coarser colour blurs the conductor, colour is the less sure of the two).
+inline constexpr double kColourOverBrightness = 2.0;
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
-                                  int along, const LineWidth& width);
+                                  int along, const LineWidth& width,
+                                  const ColourKey* colour = nullptr, int colour_search = -1);
 
 // Whether a line of the conductor's tone runs between the drawn line and
 // the traced conductor (of width index `width`, its curve `curve`): in the

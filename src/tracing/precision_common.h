@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "tracing/precision_trace.h"
@@ -80,6 +81,23 @@ inline void PrefixSums(const int32_t* b, int n, int32_t* sums) {
     sums[j + 1] = sums[j] + b[j];
 }
 
+// A conductor's colour with its brightness taken out: the opponent
+// components R - G and R + G - 2 B (0xFFRRGGBB pixels) of its middle rows.
+// A conductor is bare metal, its lit top and shaded underside lighter and
+// darker shades of one colour (grey, or the sky's tint on it); a background
+// as bright as the conductor (red petals, yellow grass, a dark blue
+// shadow) still differs in colour, where brightness shows no line.
+struct ColourKey {
+  int red_green = 0, yellow_blue = 0;
+};
+// The distance of a pixel's colour from the conductor's, brightness left
+// out: |(R - G) - key.red_green| + |(R + G - 2 B) - key.yellow_blue|. The
+// conductor is a dark line of it against any background of another colour.
+inline int ColourDistance(uint32_t c, const ColourKey& key) {
+  const int r = static_cast<int>((c >> 16) & 0xFFu), g = static_cast<int>((c >> 8) & 0xFFu),
+            b = static_cast<int>(c & 0xFFu);
+  return std::abs(r - g - key.red_green) + std::abs(r + g - 2 * b - key.yellow_blue);
+}
 // Box contrast of a line of width w centred on row r, positive for a line
 // darker (dark) or brighter (bright) than both flanks; a step edge gives ~0.
 struct Contrast {

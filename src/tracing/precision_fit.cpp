@@ -104,13 +104,14 @@ double Median(std::vector<double> v) {
 // Iteratively reweighted least squares of the quartic from `start`: Tukey's
 // biweight with cut-off 4.685 sigma, sigma = 1.4826 x the median absolute
 // residual (at least 0.05 px).
-Coefficients RobustFit(const std::vector<Point>& points, Coefficients c, double* sigma) {
+Coefficients RobustFit(const std::vector<Point>& points, Coefficients c, double* sigma,
+                       double least_sigma) {
   std::vector<double> weights(points.size()), residuals(points.size());
   *sigma = 1;
   for (int iteration = 0; iteration < 8 && points.size() >= 2 * kPrecisionCurveTerms; ++iteration) {
     for (std::size_t i = 0; i < points.size(); ++i)
       residuals[i] = std::fabs(points[i].y - Evaluate(c, points[i].u));
-    *sigma = std::max(0.05, 1.4826 * Median(residuals));
+    *sigma = std::max(least_sigma, 1.4826 * Median(residuals));
     const double cutoff = 4.685 * *sigma;
     for (std::size_t i = 0; i < points.size(); ++i) {
       const double t = residuals[i] / cutoff;

@@ -25,7 +25,8 @@ double Median(std::vector<double> v);
 
 // Iteratively reweighted least squares of the quartic from `start`: Tukey's
 // biweight with cut-off 4.685 sigma, sigma = 1.4826 x the median absolute
-// residual (at least 0.05 px), at most 8 iterations.
-Coefficients RobustFit(const std::vector<Point>& points, Coefficients start, double* sigma);
+// residual (at least `least_sigma` px), at most 8 iterations.
+Coefficients RobustFit(const std::vector<Point>& points, Coefficients start, double* sigma,
+                       double least_sigma = 0.05);
 
 }  // namespace sarn::precision

@@ -27,6 +27,10 @@ using precision::SpanFrame;
 // The first pass, which only steadies the curve for the second, looks at
 // every kFirstPassStep-th column.
 constexpr int kFirstPassStep = 3;
+// Passes of centres sought in colour too, and the least scale of the first
+// fit after the first of them, as a share of the conductor's half core.
+constexpr int kColourPasses = 2;
+constexpr double kColourFitSigmaShare = 0.5;
 constexpr int kMinColumns = 32;  // shortest span traced
 constexpr int kPolylineSegments = 128;
 // The fitted curve's support is counted within this many rows.
@@ -247,14 +251,43 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
 
   // The centres in every third column of the span, near the consensus
   // curve; a robust quartic through them; the centres in every column, nearer
-  // that quartic, and the robust quartic again.
+  // that quartic, and the robust quartic again. A conductor set apart from
+  // its background by colour is also sought in colour where brightness
+  // shows it faintly or not at all (precision::ConductorColour); only when
+  // the line followed is one solid band (precision::SolidMiddle): the gap
+  // between two conductors has the background's colour, and sought in it
+  // the curve would wander off along the background.
+  precision::ColourKey key;
+  const precision::ColourKey* colour =
+      precision::SolidMiddle(image, span, coarse, width_index) &&
+              precision::ConductorColour(image, span, coarse, width_index, &key)
+          ? &key
+          : nullptr;
   double sigma = 1;
-  std::vector<Point> points =
-      precision::CollectCentres(image, xa, xb, kFirstPassStep, span, coarse,
-                                precision::kSearchHalfRows, precision::kAlongColumns, width);
+  std::vector<Point> points = precision::CollectCentres(image, xa, xb, kFirstPassStep, span, coarse,
+                                                        precision::kSearchHalfRows,
+                                                        precision::kAlongColumns, width, colour);
   Coefficients c = precision::RobustFit(points, coarse, &sigma);
-  points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns, width);
+  points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns, width,
+                                     colour);
   c = precision::RobustFit(points, c, &sigma);
+  if (colour != nullptr) {
+    // Where brightness lost the conductor (a background as bright as it
+    // over a stretch, often at an end), the quartic was carried over from
+    // elsewhere and may run a few rows off it, too far for the centres
+    // sought within two rows: the colour's centres are sought within half
+    // the core (kColourSearchShare), and the first fit after each pass
+    // gives rows up to a quarter core off the curve weight (its scale at
+    // least kColourFitSigmaShare of the half core), so that they can draw
+    // it back; the curve is then fitted as before.
+    for (int pass = 0; pass < kColourPasses; ++pass) {
+      points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns,
+                                         width, colour, std::max(2, width.half));
+      if (pass == 0)
+        c = precision::RobustFit(points, c, &sigma, kColourFitSigmaShare * width.half);
+      c = precision::RobustFit(points, c, &sigma);
+    }
+  }
   std::vector<Point> inliers;
   inliers.reserve(points.size());
   for (const Point& p : points) {
@@ -352,6 +385,23 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
                             precision::CandidatesPerColumn(set), tolerance) +
         std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
     log10_nfa = std::min(log10_nfa, followed_log10_nfa) + std::log10(2.0);
+  }
+  if (colour != nullptr) {
+    // The curve is tested twice, against the band's responses in brightness
+    // and in colour (the same test on the band read as ColourDistance): the
+    // better counts, the count of false alarms doubling for the choice.
+    log10_nfa += std::log10(2.0);
+    if (log10_nfa >= precision::kMaxLog10Nfa) {
+      const CandidateSet by_colour = precision::FindCandidates(image, span, colour);
+      const std::vector<precision::ColumnSlots> colour_slots =
+          precision::SlotsOf(by_colour.cols, by_colour.cands);
+      const int colour_support = precision::SupportOf(by_colour.cols, colour_slots, c, tolerance);
+      const double colour_nfa =
+          precision::Log10Nfa(by_colour.columns_read, colour_support, xb - xa + 1,
+                              precision::CandidatesPerColumn(by_colour), tolerance) +
+          std::log10(2.0);
+      log10_nfa = std::min(log10_nfa, colour_nfa);
+    }
   }
   const double share = out.columns_used;
   const double quarter = 0.02 * out.columns_total;
