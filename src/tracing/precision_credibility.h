@@ -16,7 +16,11 @@
 // propose (three free rows in the band) for each curve it proposes. A curve
 // is credible only when NFA < 1 (log10 NFA < 0), at tol = 3 px for the
 // consensus curves and tol = 1.5 px for the fitted curve: a curve that
-// texture alone could produce once in the band is refused.
+// texture alone could produce once in the band is refused. A conductor set
+// apart from its background by colour (precision::ConductorColour) is
+// tested twice, on the band read in brightness and in its colour distance
+// (each with its own candidates and rate m): the lower NFA counts, times 2
+// for the choice between the two tests.
 
 #include <vector>
 
