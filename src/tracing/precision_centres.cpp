@@ -460,6 +460,57 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
         SolidAt(sums.data(), best[w][sign].row, kWidths[w], sign == 0))
       out = {static_cast<int>(w), best[w][sign].row - kHalf};
   }
+  // A lit top brighter and a body darker than the background cancel in the
+  // full box's signed contrast, which then favours a narrower box on the
+  // body: the rows' departure from the background either way, |b -
+  // background| with the background linear between the flanks' means, does
+  // not cancel (kFilledShare, kDepartureFromHalf).
+  const Sums profile{sums.data()};
+  // Each core row's departure from the background line between the flanks.
+  const auto departures = [&](int r, const LineWidth& lw, auto&& each) {
+    const int a = FirstAbove(r, lw), b = FirstBelow(r, lw);
+    const double above = profile.MeanOf(a, a + lw.flank - 1);
+    const double below = profile.MeanOf(b, b + lw.flank - 1);
+    const double slope = (below - above) / (b - a);
+    for (int y = r - lw.half; y <= r + lw.half; ++y) {
+      const double background = above + slope * (y - (a + (lw.flank - 1) / 2.0));
+      each(std::fabs((profile.At(y + 1) - profile.At(y)) - background));
+    }
+  };
+  // Whether the conductor fills the core: kFilledShare of its rows depart by
+  // a quarter of the most any does (a stripe's crossing of the background's
+  // grey leaves a row or two; several thin lines, or a blurred thin one,
+  // leave most rows near the background).
+  const auto filled_core = [&](int r, const LineWidth& lw) {
+    double peak = 0;
+    departures(r, lw, [&](double d) { peak = std::max(peak, d); });
+    int filled = 0;
+    departures(r, lw, [&](double d) { filled += d >= 0.25 * peak ? 1 : 0; });
+    return filled >= kFilledShare * (2 * lw.half + 1);
+  };
+  std::array<double, kWidths.size()> departure{};
+  std::array<int, kWidths.size()> departure_row{};
+  double most = 0;
+  for (std::size_t w = 0; w < kWidths.size(); ++w) {
+    const LineWidth& lw = kWidths[w];
+    const int reach = lw.half + kSearchHalfRows;
+    for (int r = kHalf - reach; r <= kHalf + reach; ++r) {
+      double sum = 0;
+      departures(r, lw, [&](double d) { sum += d; });
+      const double d = sum * lw.per_core;
+      if (d > departure[w]) {
+        departure[w] = d;
+        departure_row[w] = r;
+      }
+    }
+    most = std::max(most, departure[w]);
+  }
+  if (const auto w = static_cast<std::size_t>(out.width) + 1;
+      w < kWidths.size() && kWidths[w - 1].half >= kDepartureFromHalf &&
+      departure[w] >= kWidthContrastShare * most && departure[w] >= kMinContrast &&
+      filled_core(departure_row[w], kWidths[w]) &&
+      SolidAt(sums.data(), departure_row[w], kWidths[w], sign == 0))
+    out = {static_cast<int>(w), departure_row[w] - kHalf};
   return out;
 }
 

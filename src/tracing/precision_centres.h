@@ -58,6 +58,16 @@ inline constexpr double kWidthContrastShare = 0.8;
 // by kSolidShare of its contrast (a conductor's body) and which answers with
 // kEnclosingContrastShare of the strongest, that wider width is taken.
 inline constexpr double kEnclosingContrastShare = 0.7;
+// A conductor whose lit top and darker body cancel in the full box's signed
+// contrast, so that a box one width narrower was taken, is measured by its
+// rows' departure from the background either way: the next wider width is
+// taken when it departs by kWidthContrastShare of the most any width does,
+// kFilledShare of its core's rows depart, and its middle is the
+// conductor's body. Only from a width of kDepartureFromHalf core rows
+// either side: a thin line blurred over a few rows, or thin lines beside
+// it, would fill a wider box as well.
+inline constexpr double kFilledShare = 0.8;
+inline constexpr int kDepartureFromHalf = 4;
 struct ConductorWidthAt {
   int width;   // index into kWidths
   int offset;  // rows, the conductor's middle below the model's row
