@@ -66,7 +66,7 @@ std::string Percent(double share) {
 // that fails, or -1.
 constexpr double kStationSupport = 0.07;
 constexpr double kStationWeightSupport = 0.05;
-constexpr double kEndWeightSupport = 0.1;
+constexpr double kEndWeightSupport = 0.15;
 constexpr double kEndAgreementPx = 0.5;
 constexpr double kEndAgreementSigmas = 3;
 // The outermost inliers lie within kEndGapShare of the span (at least

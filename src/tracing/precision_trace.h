@@ -34,7 +34,14 @@
 //     strays from the curve (a lit top brighter than the background pulls
 //     the centroid onto the shaded underside), the middle between the
 //     edges found about its strongest box response, when that middle is of
-//     the conductor's tone.
+//     the conductor's tone. Where a lit top and a darker body cancel in the
+//     full box's contrast, the width is read from the rows' departure from
+//     the background either way. A conductor 5 px thick or more whose colour
+//     (brightness left out) is one along the span and differs from its
+//     background's is also sought in that colour distance where brightness
+//     finds it weakly or not at all (a background as bright as the
+//     conductor), twice more within half its core, the curve refitted each
+//     time.
 //  5. Fit (precision_fit.h): a quartic in the chord frame by iteratively
 //     reweighted least squares (Tukey's biweight), then least squares over
 //     the inliers.
@@ -46,7 +53,9 @@
 //     wide; a curve supported by k of n samples has
 //       NFA = kBand^3 x 4 x P[Binomial(n, p) >= k]
 //     (the parabolas a consensus can propose, four curves per trace). The
-//     fitted curve is credible only when NFA < 1 at tol = 1.5 px, and when
+//     fitted curve is credible only when NFA < 1 at tol = 1.5 px (for a
+//     conductor sought in colour too, the better of the tests in brightness
+//     and in colour, its NFA doubled), and when
 //     kMinCredibleColumnShare of the columns agree with it, some lie in each
 //     outer quarter and within 4 % of the span of each end, a parabola
 //     through the centres off each outer quarter meets the curve at that
