@@ -344,6 +344,22 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
   return {true, row, weight};
 }
 
+// Up to kProfileColumns columns spread evenly over the span, each with the
+// curve's row there (finite, the column inside the picture): each(x, row).
+template <typename Each>
+void ForEachProfileColumn(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
+                          Each each) {
+  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
+  for (int k = 0; k < columns; ++k) {
+    const int x =
+        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
+                                                std::max(1, columns - 1)));
+    const double row = Evaluate(curve, frame.U(x));
+    if (row > -1e9 && row < 1e9 && x >= 0 && x < image.width)
+      each(x, row);
+  }
+}
+
 // The mean brightness profile across the curve: at up to kProfileColumns
 // columns spread evenly over the span, the rows [row - above, row - above +
 // count) about the curve's row, averaged to whole grey levels of one column
@@ -354,24 +370,17 @@ template <typename Seen>
 bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
                      int above, int count, int32_t* sums, Seen seen) {
   std::vector<int64_t> profile(static_cast<std::size_t>(count), 0);
-  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
   int summed = 0;
-  for (int k = 0; k < columns; ++k) {
-    const int x =
-        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
-                                                std::max(1, columns - 1)));
-    const double row = Evaluate(curve, frame.U(x));
-    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
-      continue;
+  ForEachProfileColumn(image, frame, curve, [&](int x, double row) {
     seen(x, row);
     const int top = RoundToInt(row) - above;
     if (top < 0 || top + count > image.height)
-      continue;
+      return;
     for (int j = 0; j < count; ++j)
       profile[static_cast<std::size_t>(j)] +=
           Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
     ++summed;
-  }
+  });
   if (summed == 0)
     return false;
   std::vector<int32_t> mean(static_cast<std::size_t>(count));
@@ -519,23 +528,16 @@ bool ConductorColour(const ImageView& image, const SpanFrame& frame, const Coeff
   const LineWidth& w = kWidths[static_cast<std::size_t>(width)];
   if (w.half < kColourMinHalf)
     return false;
-  const int columns = std::min(kProfileColumns, frame.xb - frame.xa + 1);
   const int inner = std::max(1, w.half / 2);
   // Each column's mean opponent components over the middle rows, and the
   // pixels of the box's flanks.
   std::vector<std::array<double, 2>> middle;
   std::vector<uint32_t> beside;
-  for (int k = 0; k < columns; ++k) {
-    const int x =
-        frame.xa + static_cast<int>(std::lround(static_cast<double>(k) * (frame.xb - frame.xa) /
-                                                std::max(1, columns - 1)));
-    const double row = Evaluate(curve, frame.U(x));
-    if (!(row > -1e9 && row < 1e9) || x < 0 || x >= image.width)
-      continue;
+  ForEachProfileColumn(image, frame, curve, [&](int x, double row) {
     const int mid = RoundToInt(row);
     const int reach = ReachOf(w);
     if (mid - reach < 0 || mid + reach >= image.height)
-      continue;
+      return;
     const auto at = [&](int y) {
       return image.pixels[static_cast<std::size_t>(y) * image.width + x];
     };
@@ -553,7 +555,7 @@ bool ConductorColour(const ImageView& image, const SpanFrame& frame, const Coeff
       beside.push_back(at(FirstAbove(mid, w) + j));
       beside.push_back(at(FirstBelow(mid, w) + j));
     }
-  }
+  });
   if (middle.empty())
     return false;
   double rg = 0, yb = 0;
