@@ -275,11 +275,12 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
     // Where brightness lost the conductor (a background as bright as it
     // over a stretch, often at an end), the quartic was carried over from
     // elsewhere and may run a few rows off it, too far for the centres
-    // sought within two rows: the colour's centres are sought within half
-    // the core (kColourSearchShare), and the first fit after each pass
-    // gives rows up to a quarter core off the curve weight (its scale at
-    // least kColourFitSigmaShare of the half core), so that they can draw
-    // it back; the curve is then fitted as before.
+    // sought within two rows: in kColourPasses more passes the colour's
+    // centres are sought within the half core (as far as the rows a
+    // column's centre reads allow), and the first fit after the first pass
+    // takes its scale as at least kColourFitSigmaShare of the half core, so
+    // that centres a few rows off the curve keep weight and draw it back;
+    // the curve is then fitted as before.
     for (int pass = 0; pass < kColourPasses; ++pass) {
       points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns,
                                          width, colour, std::max(2, width.half));
