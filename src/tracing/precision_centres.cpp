@@ -719,40 +719,44 @@ bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const 
 
 bool SeenAlong(const ImageView& image, const SpanFrame& frame, const Coefficients& curve, int width,
                int first, int last) {
-  constexpr int kSide = 2 * kWidestReach + 2;  // rows kept above and below the curve
-  constexpr int kRows = 2 * kSide + 1;
   const LineWidth& own = kWidths[static_cast<std::size_t>(width)];
+  // Rows kept above and below the curve: the boxes centred up to
+  // kSeenWindowRows beyond the core, with their flanks. No more: a column
+  // whose rows leave the picture is left out of the mean, and a conductor
+  // near the top of the picture would be left out along its whole length.
+  const int side = own.half + kSeenWindowRows + ReachOf(own);
+  const int rows = 2 * side + 1;
   // The strongest response in `tone` (dark: 0, bright: 1) of a box no wider
   // than the conductor centred on rows [from, to].
   const auto strongest = [&](const int32_t* sums, int tone, int from, int to) {
     double best = 0;
     for (std::size_t w = 0; w <= static_cast<std::size_t>(width); ++w) {
       const LineWidth& lw = kWidths[w];
-      for (int r = std::max(from, ReachOf(lw)); r <= std::min(to, kRows - 1 - ReachOf(lw)); ++r) {
+      for (int r = std::max(from, ReachOf(lw)); r <= std::min(to, rows - 1 - ReachOf(lw)); ++r) {
         const Contrast c = LineContrast(sums, r, lw);
         best = std::max(best, tone == 0 ? c.dark : c.bright);
       }
     }
     return best;
   };
-  std::array<int32_t, kRows + 1> sums{};
-  if (!MeanProfileSums(image, frame, curve, kSide, kRows, sums.data(), [](int, double) {}))
+  std::vector<int32_t> sums(static_cast<std::size_t>(rows) + 1);
+  if (!MeanProfileSums(image, frame, curve, side, rows, sums.data(), [](int, double) {}))
     return false;
-  const Contrast traced = TracedContrast(sums.data(), kSide, own);
+  const Contrast traced = TracedContrast(sums.data(), side, own);
   const int tone = traced.dark >= traced.bright ? 0 : 1;
   // Inside the conductor's core: its body, whatever stripes it carries.
-  const int inside_from = kSide - own.half, inside_to = kSide + own.half;
+  const int inside_from = side - own.half, inside_to = side + own.half;
   const double whole = strongest(sums.data(), tone, inside_from, inside_to);
   SpanFrame part = frame;
   part.xa = std::max(frame.xa, first);
   part.xb = std::min(frame.xb, last);
   if (part.xb < part.xa ||
-      !MeanProfileSums(image, part, curve, kSide, kRows, sums.data(), [](int, double) {}))
+      !MeanProfileSums(image, part, curve, side, rows, sums.data(), [](int, double) {}))
     return false;
   const double here = strongest(sums.data(), tone, inside_from, inside_to);
   const int window = own.half + kSeenWindowRows;
-  const double off = std::max(strongest(sums.data(), tone, kSide - window, inside_from - 1),
-                              strongest(sums.data(), tone, inside_to + 1, kSide + window));
+  const double off = std::max(strongest(sums.data(), tone, side - window, inside_from - 1),
+                              strongest(sums.data(), tone, inside_to + 1, side + window));
   return here >= kMinContrast && here >= kSeenShare * whole && kSeenOverTexture * off <= here;
 }
 
