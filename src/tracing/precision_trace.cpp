@@ -58,15 +58,18 @@ std::string Percent(double share) {
 // texture's own fine lines rather than the conductor), the curve fitted
 // without them must put the station within kEndAgreementPx, or
 // kEndAgreementSigmas standard errors of that curve's row there, of the row
-// they give it, and the centres near the next station must not be faint as
-// well (else the quartic is carried from the middle of the span over a
-// quarter of it, and bends on the way).
+// they give it, and the centres near the next station must weigh at least
+// kEndNextWeightSupport of its columns (else the quartic is carried from
+// the middle of the span over a quarter of it, and bends on the way; a
+// conductor behind a tree line, its centres lighter there, still steers
+// it).
 // Standard error as for the sag: sqrt(g^T (A^T W A)^-1 g s^2
 // kColumnsPerSample), g = (1, u, u^2, ...) at the station. The first station
 // that fails, or -1.
 constexpr double kStationSupport = 0.07;
 constexpr double kStationWeightSupport = 0.05;
 constexpr double kEndWeightSupport = 0.15;
+constexpr double kEndNextWeightSupport = 0.1;
 constexpr double kEndAgreementPx = 0.5;
 constexpr double kEndAgreementSigmas = 3;
 // The outermost inliers lie within kEndGapShare of the span (at least
@@ -122,7 +125,7 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
     }
     if (!inner && weight < kEndWeightSupport * (hi - lo + 1)) {
       const Support& next = near[i == 0 ? 1 : kStations - 2];
-      if (next.weight < kEndWeightSupport * (next.hi - next.lo + 1))
+      if (next.weight < kEndNextWeightSupport * (next.hi - next.lo + 1))
         return i;
       std::vector<Point> rest;
       rest.reserve(inliers.size());
@@ -200,9 +203,11 @@ bool BentEnd(const PrecisionTrace& out, const SpanFrame& span, const std::vector
 
 // A traced curve whose log10 NFA is above kDistinctLog10Nfa (it could
 // arise by chance more than once in 100 000 bands) barely stands out of the
-// band's texture: when a conductor seen along more columns runs below it
-// (a straight edge of the background may lie between the drawn line and the
-// conductor meant), which of them was meant is not safe to say.
+// band's texture: when a conductor seen along more columns runs below it,
+// not parallel to it (a straight line of the background may lie between
+// the drawn line and the sagging conductor meant), which of them was meant
+// is not safe to say. A faint conductor parallel to a clearer one below is
+// the upper of two conductors of the span, the one the line was drawn for.
 constexpr double kDistinctLog10Nfa = -5.0;
 // Whatever the traced curve's NFA, a conductor curve just below it seen
 // along more than 1 / kSeenMoreShare times its columns, and not running
@@ -573,7 +578,8 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
         "A fainter line runs above the traced conductor; draw the line just above the "
         "conductor meant.";
   } else if (const Consensus* below = precision::ConductorBelow(beside, *chosen);
-             below != nullptr && log10_nfa > kDistinctLog10Nfa && below->support > support) {
+             below != nullptr && log10_nfa > kDistinctLog10Nfa && below->support > support &&
+             !Parallel(chosen->c, below->c)) {
     out.credible = false;
     out.reason =
         "The traced line barely stands out of the band's texture, and a clearer conductor "

@@ -74,8 +74,9 @@
 //     other tone on either side of it, with the traced core no different
 //     from the background above them, mean the gap between two conductors. A
 //     curve that passes with NFA above 1e-5 while a conductor seen along
-//     more columns runs just below it may be an edge of the background
-//     between the drawn line and the conductor meant. (Consensus curves that
+//     more columns runs just below it, not parallel to it, may be a line of
+//     the background between the drawn line and the conductor meant; one
+//     parallel to it is the upper of two conductors. (Consensus curves that
 //     run inside the traced conductor, within half its core of its middle,
 //     are its own stripes: a thick conductor's shaded line along its top
 //     edge below a lit band, its shaded underside. They count as neither a

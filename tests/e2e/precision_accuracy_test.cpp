@@ -269,7 +269,9 @@ TEST(PrecisionAccuracy, SagWithinAHundredthOfAPercentOnFieldConditions) {
   EXPECT_LT(Percentile(all.precision, 0.5), 0.01);
   EXPECT_LT(Percentile(all.precision, 0.9), 0.05);
   EXPECT_EQ(all.precision_wrong, 0);
-  EXPECT_LE(refused, 1);
+  // Every rendered scene's conductor can be seen: a refusal here is a check
+  // too cautious for a plain photo.
+  EXPECT_EQ(refused, 0);
 }
 
 // Rendered conductors on crops of real photographs (tests/data/textures):
