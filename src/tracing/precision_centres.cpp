@@ -407,16 +407,20 @@ bool SolidAt(const int32_t* sums, int row, const LineWidth& w, bool dark) {
 
 }  // namespace
 
-ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
-                                const Coefficients& model, int fallback) {
-  // Rows kept about the model's row: the widest width's reach beyond its
-  // search, half its core plus kSearchHalfRows either side.
-  constexpr int kHalf = kWidestReach + kWidths.back().half + kSearchHalfRows + 1;
-  constexpr int kRows = 2 * kHalf + 1;
+namespace {
+
+// Rows kept about the model's row for its width: the widest width's reach
+// beyond its search, half its core plus kSearchHalfRows either side.
+constexpr int kWidthHalf = kWidestReach + kWidths.back().half + kSearchHalfRows + 1;
+constexpr int kWidthRows = 2 * kWidthHalf + 1;
+
+// ConductorWidth from the mean profile `sums` (prefix sums of kWidthRows
+// rows, the model's row at kWidthHalf), and the strongest response in the
+// line's tone into `shown` (0 when the profile shows no line).
+ConductorWidthAt WidthAlong(const int32_t* sums, int fallback, double* shown) {
+  constexpr int kHalf = kWidthHalf;
   const ConductorWidthAt none{fallback, 0};
-  std::array<int32_t, kRows + 1> sums{};
-  if (!MeanProfileSums(image, frame, model, kHalf, kRows, sums.data(), [](int, double) {}))
-    return none;
+  *shown = 0;
   // Each width's strongest response of each sign whose core holds the
   // model's row, within kSearchHalfRows of that core.
   struct Best {
@@ -427,7 +431,7 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
   for (std::size_t w = 0; w < kWidths.size(); ++w) {
     const int reach = kWidths[w].half + kSearchHalfRows;
     for (int r = kHalf - reach; r <= kHalf + reach; ++r) {
-      const Contrast c = LineContrast(sums.data(), r, kWidths[w]);
+      const Contrast c = LineContrast(sums, r, kWidths[w]);
       if (c.dark > best[w][0].contrast)
         best[w][0] = {c.dark, r};
       if (c.bright > best[w][1].contrast)
@@ -439,7 +443,7 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
   // a dark line, which may answer more strongly than either).
   Contrast at_model{0, 0};
   for (int r = kHalf - kSearchHalfRows; r <= kHalf + kSearchHalfRows; ++r) {
-    const Contrast c = LineContrast(sums.data(), r, kWidths[static_cast<std::size_t>(fallback)]);
+    const Contrast c = LineContrast(sums, r, kWidths[static_cast<std::size_t>(fallback)]);
     at_model.dark = std::max(at_model.dark, c.dark);
     at_model.bright = std::max(at_model.bright, c.bright);
   }
@@ -450,6 +454,7 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
       strongest_width = w;
   }
   const double strongest = best[strongest_width][sign].contrast;
+  *shown = strongest;
   if (strongest < kMinContrast)
     return none;
   const int strongest_row = best[strongest_width][sign].row;
@@ -466,7 +471,7 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
     if (kWidths[w].half >= kStripedHalf && 4 * thin <= kWidths[w].half &&
         2 * apart >= kWidths[w].half && apart <= kWidths[w].half &&
         best[w][sign].contrast >= kEnclosingContrastShare * strongest &&
-        SolidAt(sums.data(), best[w][sign].row, kWidths[w], sign == 0))
+        SolidAt(sums, best[w][sign].row, kWidths[w], sign == 0))
       out = {static_cast<int>(w), best[w][sign].row - kHalf};
   }
   // A lit top brighter and a body darker than the background cancel in the
@@ -474,7 +479,7 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
   // body: the rows' departure from the background either way, |b -
   // background| with the background linear between the flanks' means, does
   // not cancel (kFilledShare, kDepartureFromHalf).
-  const Sums profile{sums.data()};
+  const Sums profile{sums};
   // Each core row's departure from the background line between the flanks.
   const auto departures = [&](int r, const LineWidth& lw, auto&& each) {
     const int a = FirstAbove(r, lw), b = FirstBelow(r, lw);
@@ -518,8 +523,58 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
       w < kWidths.size() && kWidths[w - 1].half >= kDepartureFromHalf &&
       departure[w] >= kWidthContrastShare * most && departure[w] >= kMinContrast &&
       filled_core(departure_row[w], kWidths[w]) &&
-      SolidAt(sums.data(), departure_row[w], kWidths[w], sign == 0))
+      SolidAt(sums, departure_row[w], kWidths[w], sign == 0))
     out = {static_cast<int>(w), departure_row[w] - kHalf};
+  return out;
+}
+
+}  // namespace
+
+ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
+                                const Coefficients& model, int fallback) {
+  // One pass over the profile's columns: the whole span's mean profile and
+  // each stretch's (the last entry the whole).
+  std::array<std::array<int64_t, kWidthRows>, kWidthStretches + 1> profile{};
+  std::array<int, kWidthStretches + 1> summed{};
+  const int columns = frame.xb - frame.xa + 1;
+  ForEachProfileColumn(image, frame, model, [&](int x, double row) {
+    const int top = RoundToInt(row) - kWidthHalf;
+    if (top < 0 || top + kWidthRows > image.height)
+      return;
+    const auto stretch = static_cast<std::size_t>(
+        std::clamp((x - frame.xa) * kWidthStretches / columns, 0, kWidthStretches - 1));
+    for (int j = 0; j < kWidthRows; ++j) {
+      const int b = Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
+      profile[stretch][static_cast<std::size_t>(j)] += b;
+      profile[kWidthStretches][static_cast<std::size_t>(j)] += b;
+    }
+    ++summed[stretch];
+    ++summed[kWidthStretches];
+  });
+  const auto width_of = [&](std::size_t k, double* shown) {
+    *shown = 0;
+    if (summed[k] == 0)
+      return ConductorWidthAt{fallback, 0};
+    std::array<int32_t, kWidthRows> mean{};
+    for (std::size_t j = 0; j < mean.size(); ++j)
+      mean[j] = static_cast<int32_t>(profile[k][j] / summed[k]);
+    std::array<int32_t, kWidthRows + 1> sums{};
+    PrefixSums(mean.data(), kWidthRows, sums.data());
+    return WidthAlong(sums.data(), fallback, shown);
+  };
+  double shown = 0;
+  ConductorWidthAt out = width_of(kWidthStretches, &shown);
+  // The stretch that shows the conductor kStretchOverWhole times as
+  // strongly as the whole span, or at all where the whole shows nothing: a
+  // conductor from the sky into a texture as dark as it.
+  double most = std::max(kMinContrast, kStretchOverWhole * shown);
+  for (std::size_t k = 0; k < kWidthStretches; ++k) {
+    const ConductorWidthAt at = width_of(k, &shown);
+    if (shown > most) {
+      most = shown;
+      out = at;
+    }
+  }
   return out;
 }
 

@@ -46,8 +46,17 @@ inline constexpr int kAlongColumns = 4;
 // core. So the widest box that still answers nearly in full spans the
 // conductor, not a lit stripe or a shaded underside inside it (which the
 // consensus may have followed: `offset` is the rows from the model to that
-// box's middle). `fallback` and no offset when the profile shows no line.
+// box's middle). A conductor that crosses from the sky into a texture as
+// dark as it changes its contrast, even its sign, on the way, and along
+// the whole span its mean may show a stripe of it or nothing: when one of
+// kWidthStretches equal stretches of the span shows a line kStretchOverWhole
+// times as strongly as the whole (or the whole shows none), the width is
+// read along the stretch that shows it most (one conductor's thickness
+// changes little along its span). `fallback` and no offset when no line
+// shows.
 inline constexpr int kProfileColumns = 256;
+inline constexpr int kWidthStretches = 4;
+inline constexpr double kStretchOverWhole = 4.0;
 inline constexpr double kWidthContrastShare = 0.8;
 // A thick conductor with a lit top and a shaded outline answers a thin box
 // on that outline more strongly than its whole band, the lit stripe inside

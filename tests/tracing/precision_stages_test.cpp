@@ -26,22 +26,25 @@ constexpr int kWidth = 600, kHeight = 300;
 // thickness centred on the given rows, a lit top (grey `lit`) over its
 // upper third, and along its top edge, a fifteenth of its thickness, a
 // line of grey `edge` (none when negative); anti-aliased (pixel y covers
-// [y - 0.5, y + 0.5)).
+// [y - 0.5, y + 0.5)). From column `dark_from` on, the background is a
+// dark texture's grey (30) instead of the sky.
 std::vector<uint32_t> Conductors(const std::vector<double>& rows, double thickness,
-                                 double lit = 100, double edge = -1) {
+                                 double lit = 100, double edge = -1, int dark_from = kWidth) {
   std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight);
   for (int y = 0; y < kHeight; ++y) {
-    double v = 190;
+    double v[2] = {190, 30};
     for (double c : rows) {
       const double top = c - thickness / 2, bottom = c + thickness / 2;
       const double cover = std::max(0.0, std::min(y + 0.5, bottom) - std::max(y - 0.5, top));
       const bool in_edge = edge >= 0 && y < top + thickness / 15;
       const double body = in_edge ? edge : (y < top + thickness / 3 ? lit : 60);
-      v = v * (1 - cover) + body * cover;
+      for (double& g : v)
+        g = g * (1 - cover) + body * cover;
     }
-    const auto g = static_cast<uint32_t>(std::lround(v));
-    for (int x = 0; x < kWidth; ++x)
+    for (int x = 0; x < kWidth; ++x) {
+      const auto g = static_cast<uint32_t>(std::lround(v[x < dark_from ? 0 : 1]));
       pixels[static_cast<size_t>(y) * kWidth + x] = 0xFF000000u | g << 16 | g << 8 | g;
+    }
   }
   return pixels;
 }
@@ -134,6 +137,14 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
   EXPECT_FALSE(BetweenOppositeLines(view, Span(68), {100, 0, 0, 0, 0}, 5));
   // Taken for one wide line, the pair is no solid band: its middle is sky.
   EXPECT_FALSE(SolidMiddle(view, Span(68), {117.5, 0, 0, 0, 0}, 6));
+  // A conductor from the sky into a background darker than it: dark over a
+  // quarter of the span, bright over the rest, and along the whole span
+  // nearly the background's mean. Its width is read where it shows.
+  const std::vector<uint32_t> crossing = Conductors({120}, 16, 100, -1, 160);
+  const ImageView crossing_view{crossing.data(), kWidth, kHeight};
+  const ConductorWidthAt crossing_width =
+      ConductorWidth(crossing_view, Span(90), {120, 0, 0, 0, 0}, 0);
+  EXPECT_GE(2 * kWidths[static_cast<size_t>(crossing_width.width)].half + 1, 0.6 * 16);
 }
 
 // Where the processor runs AVX2 the consensus scores its models four columns
