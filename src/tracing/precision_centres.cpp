@@ -724,7 +724,7 @@ bool SolidMiddle(const ImageView& image, const SpanFrame& frame, const Coefficie
 }
 
 bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
-                          int width) {
+                          int width, int* upper_offset) {
   // Rows kept above and below the curve: room for the widest box beside the
   // widest core.
   constexpr int kSide = 2 * kWidestReach + 2;
@@ -748,6 +748,7 @@ bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const 
   struct Opposite {
     double contrast = 0;
     double beyond = 0;  // mean of its upper flank: the background above it
+    int row = 0;        // its middle
   };
   const auto opposite = [&](int from, int to) {
     Opposite strongest;
@@ -757,7 +758,8 @@ bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const 
         const Contrast c = LineContrast(sums.data(), r, lw);
         const double value = dark ? c.bright : c.dark;
         if (value > strongest.contrast)
-          strongest = {value, profile.MeanOf(FirstAbove(r, lw), FirstAbove(r, lw) + lw.flank - 1)};
+          strongest = {value, profile.MeanOf(FirstAbove(r, lw), FirstAbove(r, lw) + lw.flank - 1),
+                       r};
       }
     }
     return strongest;
@@ -769,7 +771,11 @@ bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const 
   // above the line above it.
   const double core = profile.MeanOf(kSide - own.half, kSide + own.half);
   const double standing = dark ? above.beyond - core : core - above.beyond;
-  return above.contrast >= floor && below.contrast >= floor && standing < kGapSideShare * contrast;
+  const bool gap =
+      above.contrast >= floor && below.contrast >= floor && standing < kGapSideShare * contrast;
+  if (gap && upper_offset != nullptr)
+    *upper_offset = above.row - kSide;
+  return gap;
 }
 
 bool SeenAlong(const ImageView& image, const SpanFrame& frame, const Coefficients& curve, int width,

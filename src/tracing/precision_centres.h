@@ -139,10 +139,12 @@ bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Co
 // box's upper flank) by less than kGapSideShare of that contrast. A
 // conductor stands out from its background; a gap is background. A stripe
 // of the other tone inside a conductor (a lit top, a shaded underside)
-// lies on one side of its middle only.
+// lies on one side of its middle only. When it is a gap, `upper_offset`
+// (if given) receives the rows from the curve to the middle of the line
+// above it (negative): the upper of the two conductors.
 inline constexpr double kGapSideShare = 0.5;
 bool BetweenOppositeLines(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
-                          int width);
+                          int width, int* upper_offset = nullptr);
 
 // Whether the traced conductor (of width index `width`, its curve `curve`)
 // is one solid band: in the mean profile along the curve, the three rows

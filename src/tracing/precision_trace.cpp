@@ -239,10 +239,12 @@ bool Parallel(const Coefficients& upper, const Coefficients& lower) {
 // One consensus curve followed through centres, the robust fit and the
 // credibility tests, into `out` (which holds the stations' columns), and
 // the conductor's width (index into kWidths) into `traced_width`; the
-// fitted curve's log10 NFA (0 when none was fitted).
+// fitted curve's log10 NFA (0 when none was fitted). When the curve is
+// refused as the gap between two conductors, the rows from it up to the
+// middle of the upper one go into `gap_upper_offset` (if given).
 double FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateSet& set,
                    const std::vector<precision::ColumnSlots>& slots, const Consensus& consensus,
-                   PrecisionTrace& out, int* traced_width) {
+                   PrecisionTrace& out, int* traced_width, int* gap_upper_offset = nullptr) {
   const int xa = span.xa, xb = span.xb;
   int width_index = 0;
   Coefficients coarse =
@@ -452,7 +454,7 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
                   "px is credible.",
                   double{out.residual_px}, double{kMaxCredibleResidualPx});
     out.reason = text;
-  } else if (precision::BetweenOppositeLines(image, span, c, width_index)) {
+  } else if (precision::BetweenOppositeLines(image, span, c, width_index, gap_upper_offset)) {
     out.reason =
         "The traced line lies between two lines of the opposite tone, as the gap between two "
         "conductors does; draw the line just above the conductor meant.";
@@ -547,7 +549,31 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // traced the lower of two conductors, credibly, where the upper one could
   // hardly be seen.)
   int traced_width = 0;
-  const double log10_nfa = FollowCurve(image, span, set, slots, *chosen, out, &traced_width);
+  int gap_upper_offset = 0;
+  const PrecisionTrace untraced = out;
+  double log10_nfa =
+      FollowCurve(image, span, set, slots, *chosen, out, &traced_width, &gap_upper_offset);
+  // The gap between two conductors followed: the upper of the two, the line
+  // of the other tone just above the gap, is the nearest conductor below
+  // the drawn line. It is followed in turn, from the consensus curve moved
+  // onto it, and taken only when it passes every test itself.
+  Consensus upper = *chosen;
+  const Consensus* chosen_curve = &*chosen;
+  if (!out.credible && gap_upper_offset < 0) {
+    upper.c[0] += gap_upper_offset;
+    upper.support =
+        precision::SupportOf(set.cols, slots, upper.c, precision::kConsensusTolerancePx);
+    PrecisionTrace retry = untraced;
+    int retry_width = 0;
+    const double retry_nfa =
+        FollowCurve(image, span, set, slots, upper, retry, &retry_width, nullptr);
+    if (retry.credible) {
+      out = std::move(retry);
+      traced_width = retry_width;
+      log10_nfa = retry_nfa;
+      chosen_curve = &upper;
+    }
+  }
   if (!out.credible)
     return out;
   // The other curves beside the traced conductor: when it is one solid
@@ -556,7 +582,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // or a conductor below it. (Its mean profile is read only when some curve
   // runs inside it.)
   std::vector<Consensus> beside = precision::CurvesBesideConductor(
-      curves, *chosen, out.curve.coefficients,
+      curves, *chosen_curve, out.curve.coefficients,
       precision::kWidths[static_cast<std::size_t>(traced_width)].half + 0.5 + kStripeMarginPx);
   if (beside.size() < curves.size() &&
       !precision::SolidMiddle(image, span, out.curve.coefficients, traced_width))
@@ -567,25 +593,25 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // in its core.
   const int support =
       beside.size() < curves.size()
-          ? std::max(chosen->support,
+          ? std::max(chosen_curve->support,
                      precision::SupportOf(
                          set.cols, slots, out.curve.coefficients,
                          precision::kWidths[static_cast<std::size_t>(traced_width)].half + 0.5))
-          : chosen->support;
-  if (precision::FainterLineAbove(beside, *chosen, log10_nfa > kDistinctLog10Nfa)) {
+          : chosen_curve->support;
+  if (precision::FainterLineAbove(beside, *chosen_curve, log10_nfa > kDistinctLog10Nfa)) {
     out.credible = false;
     out.reason =
         "A fainter line runs above the traced conductor; draw the line just above the "
         "conductor meant.";
-  } else if (const Consensus* below = precision::ConductorBelow(beside, *chosen);
+  } else if (const Consensus* below = precision::ConductorBelow(beside, *chosen_curve);
              below != nullptr && log10_nfa > kDistinctLog10Nfa && below->support > support &&
-             !Parallel(chosen->c, below->c)) {
+             !Parallel(chosen_curve->c, below->c)) {
     out.credible = false;
     out.reason =
         "The traced line barely stands out of the band's texture, and a clearer conductor "
         "runs below it; draw the line just above the conductor meant.";
-  } else if (below != nullptr && kSeenMoreShare * below->support > chosen->support &&
-             !Parallel(chosen->c, below->c)) {
+  } else if (below != nullptr && kSeenMoreShare * below->support > chosen_curve->support &&
+             !Parallel(chosen_curve->c, below->c)) {
     out.credible = false;
     out.reason =
         "A conductor seen along more of the span runs just below the traced line; draw the "

@@ -22,7 +22,9 @@
 //     that pass the a-contrario test and are seen along at least half as many
 //     columns as the best, the nearest one below the drawn line; when it
 //     fails the final tests the trace is refused, never a conductor further
-//     below followed instead.
+//     below followed instead (but when it proves the gap between two
+//     conductors, the upper of the two, just above it, is followed, and
+//     taken if it passes every test).
 //  4. Centres (precision_centres.h): the conductor's width from its mean
 //     profile along the curve (the widest box that still answers nearly in
 //     full, which also moves the curve from a lit stripe to the conductor's

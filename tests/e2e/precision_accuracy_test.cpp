@@ -377,6 +377,16 @@ TEST(PrecisionAccuracy, CredibleOnRealTexturesMeansOnTheConductor) {
       "default scan %d of %d\n",
       composites, credible, precision_on, 9 * credible, scan_on, 9 * composites);
   EXPECT_GE(credible, composites * 2 / 3);
+  // Drawn as the campaign draws them: two or three thick conductors close
+  // together, the consensus following the background between the first
+  // two; the upper one is traced.
+  for (const auto& [crop, index] : {std::pair{"storm", 375}, std::pair{"dune", 302}}) {
+    SCOPED_TRACE(std::string(crop) + " " + std::to_string(index));
+    const CaseResult r = CheckCase(MakeCampaignCase(
+        index, {std::string(SARN_SOURCE_DIR) + "/tests/data/textures/" + crop + ".jpg"}));
+    EXPECT_TRUE(r.credible) << r.reason;
+    EXPECT_EQ(r.precision_on, 9);
+  }
 }
 
 }  // namespace
