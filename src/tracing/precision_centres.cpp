@@ -364,8 +364,11 @@ void ForEachProfileColumn(const ImageView& image, const SpanFrame& frame, const 
 // columns spread evenly over the span, the rows [row - above, row - above +
 // count) about the curve's row, averaged to whole grey levels of one column
 // and written as prefix sums into `sums` (count + 1 entries). `seen(x, row)`
-// is told each column's curve row where it is finite. False when no column
-// had all its rows inside the image.
+// is told each column's curve row where it is finite. Rows beyond the top
+// or bottom of the picture read as its edge row: a column is not dropped
+// for them, else a conductor near the top of the picture, whose profile
+// reaches above it, would show nothing along its whole length. False when
+// no column's rows meet the picture.
 template <typename Seen>
 bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
                      int above, int count, int32_t* sums, Seen seen) {
@@ -374,11 +377,13 @@ bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coeff
   ForEachProfileColumn(image, frame, curve, [&](int x, double row) {
     seen(x, row);
     const int top = RoundToInt(row) - above;
-    if (top < 0 || top + count > image.height)
+    if (top + count <= 0 || top >= image.height)
       return;
-    for (int j = 0; j < count; ++j)
+    for (int j = 0; j < count; ++j) {
+      const int y = std::clamp(top + j, 0, image.height - 1);
       profile[static_cast<std::size_t>(j)] +=
-          Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
+          Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + x]);
+    }
     ++summed;
   });
   if (summed == 0)
@@ -539,12 +544,14 @@ ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
   const int columns = frame.xb - frame.xa + 1;
   ForEachProfileColumn(image, frame, model, [&](int x, double row) {
     const int top = RoundToInt(row) - kWidthHalf;
-    if (top < 0 || top + kWidthRows > image.height)
+    if (top + kWidthRows <= 0 || top >= image.height)
       return;
     const auto stretch = static_cast<std::size_t>(
         std::clamp((x - frame.xa) * kWidthStretches / columns, 0, kWidthStretches - 1));
     for (int j = 0; j < kWidthRows; ++j) {
-      const int b = Brightness(image.pixels[static_cast<std::size_t>(top + j) * image.width + x]);
+      // Rows beyond the picture read as its edge row, as in MeanProfileSums.
+      const int y = std::clamp(top + j, 0, image.height - 1);
+      const int b = Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + x]);
       profile[stretch][static_cast<std::size_t>(j)] += b;
       profile[kWidthStretches][static_cast<std::size_t>(j)] += b;
     }
@@ -782,9 +789,8 @@ bool SeenAlong(const ImageView& image, const SpanFrame& frame, const Coefficient
                int first, int last) {
   const LineWidth& own = kWidths[static_cast<std::size_t>(width)];
   // Rows kept above and below the curve: the boxes centred up to
-  // kSeenWindowRows beyond the core, with their flanks. No more: a column
-  // whose rows leave the picture is left out of the mean, and a conductor
-  // near the top of the picture would be left out along its whole length.
+  // kSeenWindowRows beyond the core, with their flanks (fewer rows beyond
+  // the picture's edge, read as its edge row, near the top).
   const int side = own.half + kSeenWindowRows + ReachOf(own);
   const int rows = 2 * side + 1;
   // The strongest response in `tone` (dark: 0, bright: 1) of a box no wider

@@ -95,8 +95,12 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     double lit = 100;  // its lit top's grey
     double edge = -1;  // its top edge's grey
   };
-  const Case cases[] = {
-      {{120}, 24, 120}, {{110, 150}, 6, 110}, {{100, 160}, 16, 100}, {{130}, 36, 130}};
+  const Case cases[] = {{{120}, 24, 120},
+                        {{110, 150}, 6, 110},
+                        {{100, 160}, 16, 100},
+                        {{130}, 36, 130},
+                        // Near the picture's top: the profiles reach above it.
+                        {{30, 70}, 6, 30}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.thickness);
     const std::vector<uint32_t> pixels = Conductors(c.rows, c.thickness, c.lit, c.edge);
