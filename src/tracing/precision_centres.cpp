@@ -360,15 +360,36 @@ void ForEachProfileColumn(const ImageView& image, const SpanFrame& frame, const 
   }
 }
 
+// Adds column x's rows [top, top + count) to `profile`, each its
+// Brightness; rows beyond the top or bottom of the picture read as its edge
+// row, so that a conductor near the top of the picture, whose profile
+// reaches above it, is not dropped. False, and nothing added, when none of
+// the rows meet the picture.
+bool AddColumnProfile(const ImageView& image, int x, int top, int count, int64_t* profile) {
+  if (top + count <= 0 || top >= image.height)
+    return false;
+  for (int j = 0; j < count; ++j) {
+    const int y = std::clamp(top + j, 0, image.height - 1);
+    profile[j] += Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + x]);
+  }
+  return true;
+}
+
+// The mean of `summed` columns' profile (count rows), to whole grey levels,
+// written as prefix sums into `sums` (count + 1 entries).
+void MeanPrefixSums(const int64_t* profile, int summed, int count, int32_t* sums) {
+  std::vector<int32_t> mean(static_cast<std::size_t>(count));
+  for (int j = 0; j < count; ++j)
+    mean[static_cast<std::size_t>(j)] = static_cast<int32_t>(profile[j] / summed);
+  PrefixSums(mean.data(), count, sums);
+}
+
 // The mean brightness profile across the curve: at up to kProfileColumns
 // columns spread evenly over the span, the rows [row - above, row - above +
-// count) about the curve's row, averaged to whole grey levels of one column
-// and written as prefix sums into `sums` (count + 1 entries). `seen(x, row)`
-// is told each column's curve row where it is finite. Rows beyond the top
-// or bottom of the picture read as its edge row: a column is not dropped
-// for them, else a conductor near the top of the picture, whose profile
-// reaches above it, would show nothing along its whole length. False when
-// no column's rows meet the picture.
+// count) about the curve's row (AddColumnProfile), averaged to whole grey
+// levels of one column and written as prefix sums into `sums` (count + 1
+// entries). `seen(x, row)` is told each column's curve row where it is
+// finite. False when no column's rows meet the picture.
 template <typename Seen>
 bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
                      int above, int count, int32_t* sums, Seen seen) {
@@ -376,23 +397,11 @@ bool MeanProfileSums(const ImageView& image, const SpanFrame& frame, const Coeff
   int summed = 0;
   ForEachProfileColumn(image, frame, curve, [&](int x, double row) {
     seen(x, row);
-    const int top = RoundToInt(row) - above;
-    if (top + count <= 0 || top >= image.height)
-      return;
-    for (int j = 0; j < count; ++j) {
-      const int y = std::clamp(top + j, 0, image.height - 1);
-      profile[static_cast<std::size_t>(j)] +=
-          Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + x]);
-    }
-    ++summed;
+    summed += AddColumnProfile(image, x, RoundToInt(row) - above, count, profile.data()) ? 1 : 0;
   });
   if (summed == 0)
     return false;
-  std::vector<int32_t> mean(static_cast<std::size_t>(count));
-  for (int j = 0; j < count; ++j)
-    mean[static_cast<std::size_t>(j)] =
-        static_cast<int32_t>(profile[static_cast<std::size_t>(j)] / summed);
-  PrefixSums(mean.data(), count, sums);
+  MeanPrefixSums(profile.data(), summed, count, sums);
   return true;
 }
 
@@ -537,36 +546,29 @@ ConductorWidthAt WidthAlong(const int32_t* sums, int fallback, double* shown) {
 
 ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
                                 const Coefficients& model, int fallback) {
-  // One pass over the profile's columns: the whole span's mean profile and
-  // each stretch's (the last entry the whole).
+  // One pass over the profile's columns: each stretch's profile, and the
+  // whole span's as their sum (the last entry).
   std::array<std::array<int64_t, kWidthRows>, kWidthStretches + 1> profile{};
   std::array<int, kWidthStretches + 1> summed{};
   const int columns = frame.xb - frame.xa + 1;
   ForEachProfileColumn(image, frame, model, [&](int x, double row) {
-    const int top = RoundToInt(row) - kWidthHalf;
-    if (top + kWidthRows <= 0 || top >= image.height)
-      return;
     const auto stretch = static_cast<std::size_t>(
         std::clamp((x - frame.xa) * kWidthStretches / columns, 0, kWidthStretches - 1));
-    for (int j = 0; j < kWidthRows; ++j) {
-      // Rows beyond the picture read as its edge row, as in MeanProfileSums.
-      const int y = std::clamp(top + j, 0, image.height - 1);
-      const int b = Brightness(image.pixels[static_cast<std::size_t>(y) * image.width + x]);
-      profile[stretch][static_cast<std::size_t>(j)] += b;
-      profile[kWidthStretches][static_cast<std::size_t>(j)] += b;
-    }
-    ++summed[stretch];
-    ++summed[kWidthStretches];
+    if (AddColumnProfile(image, x, RoundToInt(row) - kWidthHalf, kWidthRows,
+                         profile[stretch].data()))
+      ++summed[stretch];
   });
+  for (std::size_t k = 0; k < kWidthStretches; ++k) {
+    for (std::size_t j = 0; j < kWidthRows; ++j)
+      profile[kWidthStretches][j] += profile[k][j];
+    summed[kWidthStretches] += summed[k];
+  }
   const auto width_of = [&](std::size_t k, double* shown) {
     *shown = 0;
     if (summed[k] == 0)
       return ConductorWidthAt{fallback, 0};
-    std::array<int32_t, kWidthRows> mean{};
-    for (std::size_t j = 0; j < mean.size(); ++j)
-      mean[j] = static_cast<int32_t>(profile[k][j] / summed[k]);
     std::array<int32_t, kWidthRows + 1> sums{};
-    PrefixSums(mean.data(), kWidthRows, sums.data());
+    MeanPrefixSums(profile[k].data(), summed[k], kWidthRows, sums.data());
     return WidthAlong(sums.data(), fallback, shown);
   };
   double shown = 0;

@@ -604,18 +604,20 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
         "A fainter line runs above the traced conductor; draw the line just above the "
         "conductor meant.";
   } else if (const Consensus* below = precision::ConductorBelow(beside, *chosen_curve);
-             below != nullptr && log10_nfa > kDistinctLog10Nfa && below->support > support &&
-             !Parallel(chosen_curve->c, below->c)) {
-    out.credible = false;
-    out.reason =
-        "The traced line barely stands out of the band's texture, and a clearer conductor "
-        "runs below it; draw the line just above the conductor meant.";
-  } else if (below != nullptr && kSeenMoreShare * below->support > chosen_curve->support &&
-             !Parallel(chosen_curve->c, below->c)) {
-    out.credible = false;
-    out.reason =
-        "A conductor seen along more of the span runs just below the traced line; draw the "
-        "line just above the conductor meant.";
+             below != nullptr && !Parallel(chosen_curve->c, below->c)) {
+    // A conductor below, not parallel: it is clearer than a traced line
+    // that barely stands out, or seen along more of the span.
+    if (log10_nfa > kDistinctLog10Nfa && below->support > support) {
+      out.credible = false;
+      out.reason =
+          "The traced line barely stands out of the band's texture, and a clearer conductor "
+          "runs below it; draw the line just above the conductor meant.";
+    } else if (kSeenMoreShare * below->support > chosen_curve->support) {
+      out.credible = false;
+      out.reason =
+          "A conductor seen along more of the span runs just below the traced line; draw the "
+          "line just above the conductor meant.";
+    }
   }
   return out;
 }
