@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -428,6 +427,106 @@ namespace {
 constexpr int kWidthHalf = kWidestReach + kWidths.back().half + kSearchHalfRows + 1;
 constexpr int kWidthRows = 2 * kWidthHalf + 1;
 
+// A conductor whose lit top is brighter than the background and whose body
+// is darker (or a bright one whose shaded underside is darker than the
+// background) answers a box of one tone on one of its two parts only: the
+// box of tone `dark` found so far, `narrow`, covers the body or the lit
+// stripe, several rows off the conductor's middle, and the part of the
+// other tone then reads as a line beside it. The conductor is a wider box
+// (kTwoToneFromHalf core rows either side and more, at most kTwoToneWidest
+// times the narrow core) that holds the narrow core and
+//  - whose flanks agree within kTwoToneFlankShare of the narrow box's
+//    contrast (one background either side: not an edge of the texture);
+//  - whose core rows depart from the background line between the flanks,
+//    either way, in kFilledShare of them, in one run broken by at most
+//    kTwoToneCrossingRows rows (where the profile crosses the background's
+//    grey between the two tones); a row departs by a quarter of the most
+//    any row departs in its own tone and kTwoToneRowFloor of the most in
+//    either;
+//  - whose mean departure, which sets the conductor's tone, is at least
+//    kMinContrast;
+//  - whose rows of the other tone all lie on the lit side, above the
+//    middle of a dark conductor, below that of a bright one: light falls
+//    from above, while a line of the texture may lie beside the conductor
+//    on either side.
+// Of each width the box of the largest mean departure is taken (it spans
+// the conductor), the widest width that has one wins, and the conductor's
+// middle is midway between its outermost departing rows. `narrow` when no
+// box passes.
+constexpr int kTwoToneFromHalf = 7;
+constexpr int kTwoToneWidest = 5;
+constexpr double kTwoToneFlankShare = 0.35;
+constexpr double kTwoToneRowFloor = 0.15;
+constexpr int kTwoToneCrossingRows = 2;
+ConductorWidthAt TwoTonedConductor(const int32_t* sums, const ConductorWidthAt& narrow, bool dark) {
+  const Sums profile{sums};
+  const LineWidth& nw = kWidths[static_cast<std::size_t>(narrow.width)];
+  const int rn = kWidthHalf + narrow.offset;
+  const Contrast nc = LineContrast(sums, rn, nw);
+  const double narrow_contrast = dark ? nc.dark : nc.bright;
+  if (narrow_contrast < kMinContrast)
+    return narrow;
+  ConductorWidthAt out = narrow;
+  std::array<double, 2 * kWidths.back().half + 1> departure{};
+  for (std::size_t w = static_cast<std::size_t>(narrow.width) + 1; w < kWidths.size(); ++w) {
+    const LineWidth& lw = kWidths[w];
+    const int core = 2 * lw.half + 1;
+    if (lw.half < kTwoToneFromHalf || core > kTwoToneWidest * (2 * nw.half + 1))
+      continue;
+    double best_mean = 0;
+    int best_first = 0, best_last = -1;
+    for (int r = rn + nw.half - lw.half; r <= rn - nw.half + lw.half; ++r) {
+      const int a = FirstAbove(r, lw), b = FirstBelow(r, lw);
+      if (a < 0 || b + lw.flank > kWidthRows)
+        continue;
+      const double above = profile.MeanOf(a, a + lw.flank - 1);
+      const double below = profile.MeanOf(b, b + lw.flank - 1);
+      if (std::fabs(above - below) > kTwoToneFlankShare * narrow_contrast)
+        continue;
+      const double slope = (below - above) / (b - a);
+      double most_dark = 0, most_bright = 0, sum = 0;
+      for (int k = 0; k < core; ++k) {
+        const int y = r - lw.half + k;
+        const double background = above + slope * (y - (a + (lw.flank - 1) / 2.0));
+        const double d = (profile.At(y + 1) - profile.At(y)) - background;
+        departure[static_cast<std::size_t>(k)] = d;
+        most_dark = std::max(most_dark, -d);
+        most_bright = std::max(most_bright, d);
+        sum += d;
+      }
+      const double most = std::max(most_dark, most_bright);
+      const bool dark_conductor = sum < 0;
+      int filled = 0, first = -1, last = -1, crossing = 0;
+      bool lit_side = true;
+      for (int k = 0; k < core; ++k) {
+        const double d = departure[static_cast<std::size_t>(k)];
+        if (std::fabs(d) <
+            std::max(kTwoToneRowFloor * most, 0.25 * (d < 0 ? most_dark : most_bright)))
+          continue;
+        ++filled;
+        if (first >= 0)
+          crossing = std::max(crossing, k - last - 1);
+        else
+          first = k;
+        last = k;
+        const bool other_tone = dark_conductor ? d > 0 : d < 0;
+        if (other_tone && (dark_conductor ? k > lw.half : k < lw.half))
+          lit_side = false;
+      }
+      const double mean = std::fabs(sum) / core;
+      if (filled >= kFilledShare * core && crossing <= kTwoToneCrossingRows && lit_side &&
+          mean >= kMinContrast && mean > best_mean) {
+        best_mean = mean;
+        best_first = r - lw.half + first;
+        best_last = r - lw.half + last;
+      }
+    }
+    if (best_last >= best_first)
+      out = {static_cast<int>(w), RoundToInt((best_first + best_last) / 2.0) - kWidthHalf};
+  }
+  return out;
+}
+
 // ConductorWidth from the mean profile `sums` (prefix sums of kWidthRows
 // rows, the model's row at kWidthHalf), and the strongest response in the
 // line's tone into `shown` (0 when the profile shows no line).
@@ -539,7 +638,7 @@ ConductorWidthAt WidthAlong(const int32_t* sums, int fallback, double* shown) {
       filled_core(departure_row[w], kWidths[w]) &&
       SolidAt(sums, departure_row[w], kWidths[w], sign == 0))
     out = {static_cast<int>(w), departure_row[w] - kHalf};
-  return out;
+  return TwoTonedConductor(sums, out, sign == 0);
 }
 
 }  // namespace
