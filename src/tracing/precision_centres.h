@@ -75,6 +75,14 @@ inline constexpr double kEnclosingContrastShare = 0.7;
 // conductor's body. Only from a width of kDepartureFromHalf core rows
 // either side: a thin line blurred over a few rows, or thin lines beside
 // it, would fill a wider box as well.
+// A conductor whose lit top is brighter than the background and whose body
+// is darker (a bright one whose shaded underside is darker) shows as two
+// lines of opposite tone, one beside the other: when a wider box (15 core
+// rows and more, at most five times the core found) holding the box found
+// is filled by one run of rows departing from the background either way,
+// its flanks agreeing and its rows of the other tone on the lit side (above
+// a dark conductor's middle, below a bright one's), that box is the
+// conductor, its middle midway between the outermost departing rows.
 inline constexpr double kFilledShare = 0.8;
 inline constexpr int kDepartureFromHalf = 4;
 struct ConductorWidthAt {

@@ -38,7 +38,10 @@
 //     edges found about its strongest box response, when that middle is of
 //     the conductor's tone. Where a lit top and a darker body cancel in the
 //     full box's contrast, the width is read from the rows' departure from
-//     the background either way. A conductor 5 px thick or more whose colour
+//     the background either way; where a lit top brighter than the
+//     background and a darker body read as two lines of opposite tone, the
+//     width spans both (the part of the other tone on the lit side, above
+//     a dark conductor's middle). A conductor 5 px thick or more whose colour
 //     (brightness left out) is one along the span and differs from its
 //     background's is also sought in that colour distance where brightness
 //     finds it weakly or not at all (a background as bright as the

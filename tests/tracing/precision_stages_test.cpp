@@ -149,6 +149,14 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
   const ConductorWidthAt crossing_width =
       ConductorWidth(crossing_view, Span(90), {120, 0, 0, 0, 0}, 0);
   EXPECT_GE(2 * kWidths[static_cast<size_t>(crossing_width.width)].half + 1, 0.6 * 16);
+  // A lit top brighter than the sky over a darker body: two lines of
+  // opposite tone. The curve followed the lit top; the width spans both,
+  // its middle between the lit top's upper edge and the body's lower one.
+  const std::vector<uint32_t> two_toned = Conductors({120}, 24, 250);
+  const ImageView two_toned_view{two_toned.data(), kWidth, kHeight};
+  const ConductorWidthAt lit_top = ConductorWidth(two_toned_view, Span(90), {112, 0, 0, 0, 0}, 1);
+  EXPECT_GE(2 * kWidths[static_cast<size_t>(lit_top.width)].half + 1, 0.6 * 24);
+  EXPECT_NEAR(112 + lit_top.offset, 120, 1);
 }
 
 // Where the processor runs AVX2 the consensus scores its models four columns
