@@ -172,10 +172,86 @@ double EdgeOf(const int32_t* b, int n, double c, double sign, double slope, cons
   return moment / sum;
 }
 
-double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope,
-                  const LineWidth& w) {
-  const double top = EdgeOf(b, n, c, sign, slope, w, -1),
-               bottom = EdgeOf(b, n, c, sign, slope, w, 1);
+// A two-toned conductor's lit side: beyond its edge `edge` on side `side`
+// (found in the line's tone, where the lit stripe meets the body), the
+// steepest step the other way, into the stripe, within kLitStripeShare of
+// its core, located as in EdgeOf; when it steps by kLitStepShare of the
+// inner edge's step and more, and the stripe stands out of the background
+// beyond it by as much, it is the conductor's outer edge there. NaN when
+// there is none.
+constexpr double kLitStripeShare = 0.6;
+constexpr double kLitStepShare = 0.2;
+constexpr int kLitBeyondRows = 3;
+constexpr double kLitThicknessRows = 2.0;
+constexpr double kLitThicknessShare = 0.2;
+double LitStripeEdge(const int32_t* b, int n, double edge, double sign, double slope,
+                     const LineWidth& w, int side) {
+  const double turn = side < 0 ? -sign : sign;
+  const auto step = [&](int r) { return turn * (b[r + 1] - b[r] - slope); };
+  const int inner =
+      side < 0 ? static_cast<int>(std::floor(edge - 0.5)) : static_cast<int>(std::ceil(edge - 0.5));
+  if (inner < 1 || inner + 2 >= n)
+    return std::numeric_limits<double>::quiet_NaN();
+  const double inner_step = step(inner);
+  const int far = static_cast<int>(std::ceil(kLitStripeShare * (2 * w.half + 1)));
+  int best_r = -1;
+  double best = 0;
+  for (int k = 2; k <= far; ++k) {
+    const int r = inner + side * k;
+    if (r < 1 || r + 2 >= n)
+      break;
+    if (-step(r) > best) {
+      best = -step(r);
+      best_r = r;
+    }
+  }
+  // Each step with the larger of its neighbours: a soft edge spreads a step
+  // over two rows.
+  const auto spread_step = [&](int r, double turned) {
+    return turned * step(r) +
+           std::max(std::max(0.0, turned * step(r - 1)), std::max(0.0, turned * step(r + 1)));
+  };
+  if (best_r < 2 || best_r + 3 >= n ||
+      !(spread_step(best_r, -1) >= kLitStepShare * spread_step(inner, 1)))
+    return std::numeric_limits<double>::quiet_NaN();
+  // The stripe stands out of the background beyond it, in its own tone, as
+  // much: a lit top, not a step of the texture.
+  const int stripe_from = std::min(best_r + 1, inner) + (side < 0 ? 0 : 1);
+  const int stripe_to = std::max(best_r, inner) + (side < 0 ? 0 : 1);
+  const int beyond_from = side < 0 ? best_r - kLitBeyondRows + 1 : best_r + 1;
+  if (stripe_to < stripe_from || beyond_from < 0 || beyond_from + kLitBeyondRows > n)
+    return std::numeric_limits<double>::quiet_NaN();
+  double stripe = 0, beyond = 0;
+  for (int r = stripe_from; r <= stripe_to; ++r)
+    stripe += b[r];
+  for (int r = beyond_from; r < beyond_from + kLitBeyondRows; ++r)
+    beyond += b[r];
+  if (!(sign * (stripe / (stripe_to - stripe_from + 1) - beyond / kLitBeyondRows) >=
+        kLitStepShare * inner_step))
+    return std::numeric_limits<double>::quiet_NaN();
+  double sum = 0, moment = 0;
+  for (int r = std::max(0, best_r - kEdgeRows); r <= std::min(n - 2, best_r + kEdgeRows); ++r) {
+    const double d = std::max(0.0, -step(r));
+    sum += d;
+    moment += d * (r + 0.5);
+  }
+  return moment / sum;
+}
+
+double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope, const LineWidth& w,
+                  int two_toned_rows = 0) {
+  double top = EdgeOf(b, n, c, sign, slope, w, -1), bottom = EdgeOf(b, n, c, sign, slope, w, 1);
+  if (two_toned_rows > 0) {
+    // The lit side: above a dark conductor's body, below a bright one's.
+    // Taken when the conductor so bounded is as thick as along the span:
+    // a step of the texture beside a stretch without the stripe is not its
+    // edge.
+    double& lit = sign > 0 ? top : bottom;
+    const double outer = LitStripeEdge(b, n, lit, sign, slope, w, sign > 0 ? -1 : 1);
+    if (std::fabs(std::fabs((sign > 0 ? bottom : top) - outer) - two_toned_rows) <=
+        std::max(kLitThicknessRows, kLitThicknessShare * two_toned_rows))
+      lit = outer;
+  }
   // Edges further apart than the conductor width w is taken for (a thin
   // one's at most 2 rows wider than its core), or nearer than half its
   // core, are not both the conductor's.
@@ -196,7 +272,7 @@ double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope,
 // column x + j, for j in -along..along. With `dark_only`, only a line darker
 // than its flanks counts (the conductor in a tile of ColourDistance).
 ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, int search,
-                            int along, const LineWidth& w, bool dark_only) {
+                            int along, const LineWidth& w, bool dark_only, int two_toned_rows) {
   const int hw = w.half + w.gap + 1;       // half window of the centroid
   const int flank = std::max(w.flank, 3);  // background rows each side
   const int margin = CentreMargin(w);
@@ -310,7 +386,8 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     // Within the core about the centroid (a thin conductor's within a row
     // of it): an edge of the background beside the conductor (a tree line)
     // is not one of its edges.
-    const double middle = EdgeMiddle(buffer.data(), n, c, sign, background_slope, w);
+    const double middle =
+        EdgeMiddle(buffer.data(), n, c, sign, background_slope, w, two_toned_rows);
     if (std::fabs(middle - c) <= (thick ? w.half + 1 : 1))
       c = middle;
   }
@@ -325,7 +402,7 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     const int a = FirstAbove(best_r, w), b = FirstBelow(best_r, w);
     const double above = sums.MeanOf(a, a + w.flank - 1), below = sums.MeanOf(b, b + w.flank - 1);
     const double slope = (below - above) / (b - a);
-    const double middle = EdgeMiddle(buffer.data(), n, best_r, sign, slope, w);
+    const double middle = EdgeMiddle(buffer.data(), n, best_r, sign, slope, w, two_toned_rows);
     if (!(std::fabs(middle - best_r) <= w.half + 1))
       return {};
     // The rows about the middle are the conductor's body, of its tone
@@ -514,15 +591,34 @@ ConductorWidthAt TwoTonedConductor(const int32_t* sums, const ConductorWidthAt& 
           lit_side = false;
       }
       const double mean = std::fabs(sum) / core;
-      if (filled >= kFilledShare * core && crossing <= kTwoToneCrossingRows && lit_side &&
-          mean >= kMinContrast && mean > best_mean) {
-        best_mean = mean;
-        best_first = r - lw.half + first;
-        best_last = r - lw.half + last;
-      }
+      if (filled < kFilledShare * core || crossing > kTwoToneCrossingRows || !lit_side ||
+          mean < kMinContrast || mean <= best_mean)
+        continue;
+      // A conductor a little thicker than the core reaches into the gap
+      // rows, or the outer half of a flank; the run must end there (a
+      // darker stretch of the background under a bright conductor goes
+      // on).
+      const auto departs = [&](int y) {
+        const double background = above + slope * (y - (a + (lw.flank - 1) / 2.0));
+        const double d = (profile.At(y + 1) - profile.At(y)) - background;
+        return std::fabs(d) >=
+               std::max(kTwoToneRowFloor * most, 0.25 * (d < 0 ? most_dark : most_bright));
+      };
+      int from = r - lw.half + first, to = r - lw.half + last;
+      const int outermost_from = a + lw.flank / 2, outermost_to = b + (lw.flank - 1) / 2;
+      while (first == 0 && from > outermost_from && departs(from - 1))
+        --from;
+      while (last == core - 1 && to < outermost_to && departs(to + 1))
+        ++to;
+      if (from == outermost_from || to == outermost_to)
+        continue;
+      best_mean = mean;
+      best_first = from;
+      best_last = to;
     }
     if (best_last >= best_first)
-      out = {static_cast<int>(w), RoundToInt((best_first + best_last) / 2.0) - kWidthHalf};
+      out = {static_cast<int>(w), RoundToInt((best_first + best_last) / 2.0) - kWidthHalf,
+             best_last - best_first + 1};
   }
   return out;
 }
@@ -743,7 +839,7 @@ bool ConductorColour(const ImageView& image, const SpanFrame& frame, const Coeff
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
                                   int along, const LineWidth& width, const ColourKey* colour,
-                                  int colour_search) {
+                                  int colour_search, int two_toned_rows) {
   if (colour_search < 0)
     colour_search = search;
   std::vector<Point> points;
@@ -768,7 +864,8 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
     bool colour_loaded = false;
     for (int x = first + (step - (first - xa) % step) % step; x <= last; x += step) {
       const double* model_rows = &rows[static_cast<std::size_t>(x - first + along)];
-      ColumnCentre c = CentreInColumn(tile, x, model_rows, search, along, width, false);
+      ColumnCentre c =
+          CentreInColumn(tile, x, model_rows, search, along, width, false, two_toned_rows);
       if ((!c.found || c.weight < 1) && colour != nullptr) {
         if (!colour_loaded) {
           colour_tile.Load(image, first - along, last + along,
@@ -776,8 +873,8 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
                            static_cast<int>(std::ceil(high)) + margin, colour);
           colour_loaded = true;
         }
-        const ColumnCentre by_colour =
-            CentreInColumn(colour_tile, x, model_rows, colour_search, along, width, true);
+        const ColumnCentre by_colour = CentreInColumn(colour_tile, x, model_rows, colour_search,
+                                                      along, width, true, two_toned_rows);
         if (by_colour.found && (!c.found || by_colour.weight >= kColourOverBrightness * c.weight))
           c = by_colour;
       }

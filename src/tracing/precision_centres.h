@@ -82,12 +82,15 @@ inline constexpr double kEnclosingContrastShare = 0.7;
 // is filled by one run of rows departing from the background either way,
 // its flanks agreeing and its rows of the other tone on the lit side (above
 // a dark conductor's middle, below a bright one's), that box is the
-// conductor, its middle midway between the outermost departing rows.
+// conductor, its middle midway between the outermost departing rows (which
+// may reach a little beyond the core, but end before the flanks' middle),
+// and `two_toned_rows` the rows between them.
 inline constexpr double kFilledShare = 0.8;
 inline constexpr int kDepartureFromHalf = 4;
 struct ConductorWidthAt {
-  int width;   // index into kWidths
-  int offset;  // rows, the conductor's middle below the model's row
+  int width;               // index into kWidths
+  int offset;              // rows, the conductor's middle below the model's row
+  int two_toned_rows = 0;  // rows across a conductor of a lit top and a body of opposite tones
 };
 ConductorWidthAt ConductorWidth(const ImageView& image, const SpanFrame& frame,
                                 const Coefficients& model, int fallback);
@@ -120,11 +123,16 @@ bool ConductorColour(const ImageView& image, const SpanFrame& frame, const Coeff
 // as much (a lit top as bright as the sky leaves brightness's centre off
 // the middle, with little weight; against a grey sky, or where the JPEG's
 // coarser colour blurs the conductor, colour is the less sure of the two).
+// With `two_toned_rows` (ConductorWidthAt), a column's edge on the lit
+// side is moved out across a lit stripe of the other tone beyond it (a lit
+// top brighter than the background) when the conductor so bounded is about
+// that many rows thick: else its middle would be the body's.
 inline constexpr double kColourOverBrightness = 2.0;
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,
                                   int along, const LineWidth& width,
-                                  const ColourKey* colour = nullptr, int colour_search = -1);
+                                  const ColourKey* colour = nullptr, int colour_search = -1,
+                                  int two_toned_rows = 0);
 
 // Whether a line of the conductor's tone runs between the drawn line and
 // the traced conductor (of width index `width`, its curve `curve`): in the

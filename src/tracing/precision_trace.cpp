@@ -271,12 +271,13 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
           ? &key
           : nullptr;
   double sigma = 1;
-  std::vector<Point> points = precision::CollectCentres(image, xa, xb, kFirstPassStep, span, coarse,
-                                                        precision::kSearchHalfRows,
-                                                        precision::kAlongColumns, width, colour);
+  const int two_toned = measured.two_toned_rows;
+  std::vector<Point> points = precision::CollectCentres(
+      image, xa, xb, kFirstPassStep, span, coarse, precision::kSearchHalfRows,
+      precision::kAlongColumns, width, colour, -1, two_toned);
   Coefficients c = precision::RobustFit(points, coarse, &sigma);
   points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns, width,
-                                     colour);
+                                     colour, -1, two_toned);
   c = precision::RobustFit(points, c, &sigma);
   if (colour != nullptr) {
     // Where brightness lost the conductor (a background as bright as it
@@ -290,7 +291,7 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
     // the curve is then fitted as before.
     for (int pass = 0; pass < kColourPasses; ++pass) {
       points = precision::CollectCentres(image, xa, xb, 1, span, c, 2, precision::kAlongColumns,
-                                         width, colour, std::max(2, width.half));
+                                         width, colour, std::max(2, width.half), two_toned);
       if (pass == 0)
         c = precision::RobustFit(points, c, &sigma, kColourFitSigmaShare * width.half);
       c = precision::RobustFit(points, c, &sigma);

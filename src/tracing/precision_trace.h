@@ -41,7 +41,8 @@
 //     the background either way; where a lit top brighter than the
 //     background and a darker body read as two lines of opposite tone, the
 //     width spans both (the part of the other tone on the lit side, above
-//     a dark conductor's middle). A conductor 5 px thick or more whose colour
+//     a dark conductor's middle), and each column's edge on that side is
+//     sought beyond the lit stripe. A conductor 5 px thick or more whose colour
 //     (brightness left out) is one along the span and differs from its
 //     background's is also sought in that colour distance where brightness
 //     finds it weakly or not at all (a background as bright as the

@@ -119,9 +119,9 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     const ConductorWidthAt measured = ConductorWidth(view, span, coarse, width);
     EXPECT_GE(2 * kWidths[static_cast<size_t>(measured.width)].half + 1, 0.6 * c.thickness);
     coarse[0] += measured.offset;
-    const std::vector<Point> centres =
-        CollectCentres(view, span.xa, span.xb, 7, span, coarse, kSearchHalfRows, kAlongColumns,
-                       kWidths[static_cast<size_t>(measured.width)]);
+    const std::vector<Point> centres = CollectCentres(
+        view, span.xa, span.xb, 7, span, coarse, kSearchHalfRows, kAlongColumns,
+        kWidths[static_cast<size_t>(measured.width)], nullptr, -1, measured.two_toned_rows);
     ASSERT_GT(centres.size(), 60u);
     for (const Point& p : centres)
       EXPECT_NEAR(p.y, c.want, 0.5);
@@ -157,6 +157,16 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
   const ConductorWidthAt lit_top = ConductorWidth(two_toned_view, Span(90), {112, 0, 0, 0, 0}, 1);
   EXPECT_GE(2 * kWidths[static_cast<size_t>(lit_top.width)].half + 1, 0.6 * 24);
   EXPECT_NEAR(112 + lit_top.offset, 120, 1);
+  // Its centres lie between the lit top's upper edge and the body's lower
+  // one, not in the middle of the body.
+  const SpanFrame two_toned_span = Span(90);
+  const std::vector<Point> centres = CollectCentres(
+      two_toned_view, two_toned_span.xa, two_toned_span.xb, 7, two_toned_span,
+      {112.0 + lit_top.offset, 0, 0, 0, 0}, kSearchHalfRows, kAlongColumns,
+      kWidths[static_cast<size_t>(lit_top.width)], nullptr, -1, lit_top.two_toned_rows);
+  ASSERT_GT(centres.size(), 60u);
+  for (const Point& p : centres)
+    EXPECT_NEAR(p.y, 120, 0.5);
 }
 
 // Where the processor runs AVX2 the consensus scores its models four columns
