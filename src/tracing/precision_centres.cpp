@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -528,8 +529,11 @@ constexpr int kWidthRows = 2 * kWidthHalf + 1;
 //    on either side.
 // Of each width the box of the largest mean departure is taken (it spans
 // the conductor), the widest width that has one wins, and the conductor's
-// middle is midway between its outermost departing rows. `narrow` when no
-// box passes.
+// middle is midway between its outermost departing rows: a run that
+// reaches the core's end is followed on into the gap rows, but must end
+// before the middle of the flank (else it is a stretch of the background
+// of the other tone beside the conductor, not a lit stripe). `narrow` when
+// no box passes; else two_toned_rows holds the rows of that run.
 constexpr int kTwoToneFromHalf = 7;
 constexpr int kTwoToneWidest = 5;
 constexpr double kTwoToneFlankShare = 0.35;
@@ -594,10 +598,6 @@ ConductorWidthAt TwoTonedConductor(const int32_t* sums, const ConductorWidthAt& 
       if (filled < kFilledShare * core || crossing > kTwoToneCrossingRows || !lit_side ||
           mean < kMinContrast || mean <= best_mean)
         continue;
-      // A conductor a little thicker than the core reaches into the gap
-      // rows, or the outer half of a flank; the run must end there (a
-      // darker stretch of the background under a bright conductor goes
-      // on).
       const auto departs = [&](int y) {
         const double background = above + slope * (y - (a + (lw.flank - 1) / 2.0));
         const double d = (profile.At(y + 1) - profile.At(y)) - background;
