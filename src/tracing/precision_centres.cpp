@@ -247,8 +247,14 @@ double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope, 
     // Taken when the conductor so bounded is as thick as along the span:
     // a step of the texture beside a stretch without the stripe is not its
     // edge.
+    // Where no edge of the conductor's tone shows on that side (the lit
+    // stripe's inner edge nearer the middle than edges are sought), the
+    // step into the stripe from the background, of the other tone, is
+    // sought in its place.
     double& lit = sign > 0 ? top : bottom;
-    const double outer = LitStripeEdge(b, n, lit, sign, slope, w, sign > 0 ? -1 : 1);
+    const int lit_side = sign > 0 ? -1 : 1;
+    const double outer = std::isnan(lit) ? EdgeOf(b, n, c, -sign, slope, w, lit_side)
+                                         : LitStripeEdge(b, n, lit, sign, slope, w, lit_side);
     if (std::fabs(std::fabs((sign > 0 ? bottom : top) - outer) - two_toned_rows) <=
         std::max(kLitThicknessRows, kLitThicknessShare * two_toned_rows))
       lit = outer;

@@ -125,8 +125,9 @@ bool ConductorColour(const ImageView& image, const SpanFrame& frame, const Coeff
 // coarser colour blurs the conductor, colour is the less sure of the two).
 // With `two_toned_rows` (ConductorWidthAt), a column's edge on the lit
 // side is moved out across a lit stripe of the other tone beyond it (a lit
-// top brighter than the background) when the conductor so bounded is about
-// that many rows thick: else its middle would be the body's.
+// top brighter than the background), or where no edge of its tone shows
+// there, taken at the step into that stripe, when the conductor so bounded
+// is about that many rows thick: else its middle would be the body's.
 inline constexpr double kColourOverBrightness = 2.0;
 std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int step,
                                   const SpanFrame& frame, const Coefficients& model, int search,

@@ -149,24 +149,28 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
   const ConductorWidthAt crossing_width =
       ConductorWidth(crossing_view, Span(90), {120, 0, 0, 0, 0}, 0);
   EXPECT_GE(2 * kWidths[static_cast<size_t>(crossing_width.width)].half + 1, 0.6 * 16);
-  // A lit top brighter than the sky over a darker body: two lines of
-  // opposite tone. The curve followed the lit top; the width spans both,
-  // its middle between the lit top's upper edge and the body's lower one.
-  const std::vector<uint32_t> two_toned = Conductors({120}, 24, 250);
-  const ImageView two_toned_view{two_toned.data(), kWidth, kHeight};
-  const ConductorWidthAt lit_top = ConductorWidth(two_toned_view, Span(90), {112, 0, 0, 0, 0}, 1);
-  EXPECT_GE(2 * kWidths[static_cast<size_t>(lit_top.width)].half + 1, 0.6 * 24);
-  EXPECT_NEAR(112 + lit_top.offset, 120, 1);
-  // Its centres lie between the lit top's upper edge and the body's lower
-  // one, not in the middle of the body.
-  const SpanFrame two_toned_span = Span(90);
-  const std::vector<Point> centres = CollectCentres(
-      two_toned_view, two_toned_span.xa, two_toned_span.xb, 7, two_toned_span,
-      {112.0 + lit_top.offset, 0, 0, 0, 0}, kSearchHalfRows, kAlongColumns,
-      kWidths[static_cast<size_t>(lit_top.width)], nullptr, -1, lit_top.two_toned_rows);
-  ASSERT_GT(centres.size(), 60u);
-  for (const Point& p : centres)
-    EXPECT_NEAR(p.y, 120, 0.5);
+  // A lit top brighter than the sky over a darker body, a third of its
+  // thickness: two lines of opposite tone. The curve followed the lit top;
+  // the width spans both, and the centres lie midway between the lit top's
+  // upper edge and the body's lower one, not in the middle of the body.
+  for (const double thickness : {24.0, 20.0}) {
+    SCOPED_TRACE(thickness);
+    const std::vector<uint32_t> two_toned = Conductors({120}, thickness, 250);
+    const ImageView two_toned_view{two_toned.data(), kWidth, kHeight};
+    const double lit_row = std::round(120 - thickness / 3);
+    const SpanFrame two_toned_span = Span(90);
+    const ConductorWidthAt lit_top =
+        ConductorWidth(two_toned_view, two_toned_span, {lit_row, 0, 0, 0, 0}, 1);
+    EXPECT_GE(2 * kWidths[static_cast<size_t>(lit_top.width)].half + 1, 0.6 * thickness);
+    EXPECT_NEAR(lit_row + lit_top.offset, 120, 1);
+    const std::vector<Point> centres = CollectCentres(
+        two_toned_view, two_toned_span.xa, two_toned_span.xb, 7, two_toned_span,
+        {lit_row + lit_top.offset, 0, 0, 0, 0}, kSearchHalfRows, kAlongColumns,
+        kWidths[static_cast<size_t>(lit_top.width)], nullptr, -1, lit_top.two_toned_rows);
+    ASSERT_GT(centres.size(), 60u);
+    for (const Point& p : centres)
+      EXPECT_NEAR(p.y, 120, 0.5);
+  }
 }
 
 // Where the processor runs AVX2 the consensus scores its models four columns
