@@ -174,13 +174,16 @@ echo "-- drag the scan line of samples/span.line ($sample_line)"
 read -r px1 py1 px2 py2 line < <("$drag_points" "$photo" "$sample_line" "$max_width")
 [ -n "${line:-}" ] || fail "no drag points for inner width $max_width"
 echo "   from $px1,$py1 to $px2,$py2 in the overview; photo line $line"
-timeout 10 xclip -selection clipboard -o >"$work/before.txt" 2>/dev/null
+# The clipboard is always read as UTF8_STRING: when that request fails, as it
+# can on a loaded machine, xclip falls back to STRING, Latin-1, in which the
+# conductor's Japanese name arrives as question marks.
+timeout 10 xclip -selection clipboard -target UTF8_STRING -o >"$work/before.txt" 2>/dev/null
 timeout 20 xdotool mousemove --sync --window "$window" "$px1" "$py1" sleep 0.2 mousedown 1 \
   sleep 0.2 mousemove --window "$window" $(((px1 + px2) / 2)) $(((py1 + py2) / 2)) sleep 0.2 \
   mousemove --window "$window" "$px2" "$py2" sleep 0.2 mouseup 1 ||
   fail "xdotool could not drag"
 clipboard_changed() {
-  timeout 5 xclip -selection clipboard -o >"$work/window.txt" 2>/dev/null &&
+  timeout 5 xclip -selection clipboard -target UTF8_STRING -o >"$work/window.txt" 2>/dev/null &&
     [ -s "$work/window.txt" ] && ! cmp -s "$work/window.txt" "$work/before.txt"
 }
 wait_for 30 clipboard_changed || fail "the drag put no new result text on the clipboard"
@@ -211,7 +214,7 @@ click_y=$(((py1 + py2) / 2 + 30))
 timeout 20 xdotool mousemove --sync --window "$window" "$click_x" "$click_y" sleep 0.2 click 1 \
   sleep 0.3 mousedown 1 sleep 0.1 mousemove --window "$window" $((click_x + 1)) "$click_y" \
   sleep 0.1 mouseup 1 sleep 1.5 || fail "xdotool could not click"
-timeout 5 xclip -selection clipboard -o >"$work/after_click.txt" 2>/dev/null
+timeout 5 xclip -selection clipboard -target UTF8_STRING -o >"$work/after_click.txt" 2>/dev/null
 cmp -s "$work/window.txt" "$work/after_click.txt" || fail "a click changed the clipboard"
 window_shot "$work/after_click.png" || fail "import could not take the window"
 changed=$(compare -metric AE "$work/before_click.png" "$work/after_click.png" null: 2>&1)
@@ -274,7 +277,7 @@ ended() { [ ! -d "/proc/$sarn_pid" ] || grep -q '^[^)]*) Z' "/proc/$sarn_pid/sta
 wait_for 30 ended || fail "sarn did not end when its window was closed"
 wait "$sarn_pid" || fail "sarn ended with status $? when its window was closed"
 # The clipboard went with the window; only the reopened one can fill it again.
-if timeout 5 xclip -selection clipboard -o >"$work/closed.txt" 2>/dev/null &&
+if timeout 5 xclip -selection clipboard -target UTF8_STRING -o >"$work/closed.txt" 2>/dev/null &&
   [ -s "$work/closed.txt" ]; then
   fail "the clipboard still holds text after sarn ended"
 fi
