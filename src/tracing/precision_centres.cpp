@@ -892,7 +892,7 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
 }
 
 bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
-                        int width) {
+                        int width, int* above_offset) {
   constexpr int kUp = 140, kDown = kWidestReach + 2;  // rows kept above and below the curve
   constexpr int kRows = kUp + kDown + 1;
   double nearest_line = kUp;  // the least rows from the drawn line down to the curve
@@ -910,15 +910,25 @@ bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Co
   // conductor, of the same tone, only lowers a response.
   const int highest = kUp - static_cast<int>(std::floor(std::min<double>(kUp, nearest_line)));
   const int clear = kUp - static_cast<int>(std::ceil(OuterReach(own)));
+  if (floor < kMinContrast)
+    return false;
+  double strongest = 0;
   for (std::size_t w = 0; w <= static_cast<std::size_t>(width); ++w) {
     const LineWidth& lw = kWidths[w];
     for (int r = std::max(highest + lw.half, ReachOf(lw)); r + lw.half < clear; ++r) {
       const Contrast c = LineContrast(sums.data(), r, lw);
-      if ((dark ? c.dark : c.bright) >= floor && floor >= kMinContrast)
+      const double contrast = dark ? c.dark : c.bright;
+      if (contrast < floor)
+        continue;
+      if (above_offset == nullptr)
         return true;
+      if (contrast > strongest) {
+        strongest = contrast;
+        *above_offset = r - kUp;
+      }
     }
   }
-  return false;
+  return strongest > 0;
 }
 
 bool SolidMiddle(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,

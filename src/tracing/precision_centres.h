@@ -141,10 +141,11 @@ std::vector<Point> CollectCentres(const ImageView& image, int xa, int xb, int st
 // box no wider than the conductor's, wholly above it and below the drawn
 // line, answers with at least kLineAboveShare of the conductor's own
 // contrast. Texture averages out along the curve; a conductor parallel to
-// it does not.
+// it does not. With `above_offset`, the rows from the curve to the
+// strongest such line (negative, up) go there.
 inline constexpr double kLineAboveShare = 0.35;
 bool LineAboveConductor(const ImageView& image, const SpanFrame& frame, const Coefficients& curve,
-                        int width);
+                        int width, int* above_offset = nullptr);
 
 // Whether the traced line (of width index `width`, its curve `curve`) is
 // the gap between two lines of the opposite tone, as the sky between two

@@ -240,11 +240,12 @@ bool Parallel(const Coefficients& upper, const Coefficients& lower) {
 // credibility tests, into `out` (which holds the stations' columns), and
 // the conductor's width (index into kWidths) into `traced_width`; the
 // fitted curve's log10 NFA (0 when none was fitted). When the curve is
-// refused as the gap between two conductors, the rows from it up to the
-// middle of the upper one go into `gap_upper_offset` (if given).
+// refused as the gap between two conductors, or for a line of its tone
+// above it, the rows from it up to the middle of the upper conductor, or
+// to that line, go into `upper_offset` (if given).
 double FollowCurve(const ImageView& image, const SpanFrame& span, const CandidateSet& set,
                    const std::vector<precision::ColumnSlots>& slots, const Consensus& consensus,
-                   PrecisionTrace& out, int* traced_width, int* gap_upper_offset = nullptr) {
+                   PrecisionTrace& out, int* traced_width, int* upper_offset = nullptr) {
   const int xa = span.xa, xb = span.xb;
   int width_index = 0;
   Coefficients coarse =
@@ -455,11 +456,11 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
                   "px is credible.",
                   double{out.residual_px}, double{kMaxCredibleResidualPx});
     out.reason = text;
-  } else if (precision::BetweenOppositeLines(image, span, c, width_index, gap_upper_offset)) {
+  } else if (precision::BetweenOppositeLines(image, span, c, width_index, upper_offset)) {
     out.reason =
         "The traced line lies between two lines of the opposite tone, as the gap between two "
         "conductors does; draw the line just above the conductor meant.";
-  } else if (precision::LineAboveConductor(image, span, c, width_index)) {
+  } else if (precision::LineAboveConductor(image, span, c, width_index, upper_offset)) {
     out.reason =
         "A fainter line runs above the traced conductor; draw the line just above the "
         "conductor meant.";
@@ -550,18 +551,20 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // traced the lower of two conductors, credibly, where the upper one could
   // hardly be seen.)
   int traced_width = 0;
-  int gap_upper_offset = 0;
+  int upper_offset = 0;
   const PrecisionTrace untraced = out;
   double log10_nfa =
-      FollowCurve(image, span, set, slots, *chosen, out, &traced_width, &gap_upper_offset);
-  // The gap between two conductors followed: the upper of the two, the line
-  // of the other tone just above the gap, is the nearest conductor below
-  // the drawn line. It is followed in turn, from the consensus curve moved
-  // onto it, and taken only when it passes every test itself.
+      FollowCurve(image, span, set, slots, *chosen, out, &traced_width, &upper_offset);
+  // The gap between two conductors followed, or a conductor with a line of
+  // its tone between it and the drawn line: the upper of the two, the line
+  // of the other tone just above the gap, or that line, is the nearest
+  // conductor below the drawn line. It is followed in turn, from the
+  // consensus curve moved onto it, and taken only when it passes every test
+  // itself.
   Consensus upper = *chosen;
   const Consensus* chosen_curve = &*chosen;
-  if (!out.credible && gap_upper_offset < 0) {
-    upper.c[0] += gap_upper_offset;
+  if (!out.credible && upper_offset < 0) {
+    upper.c[0] += upper_offset;
     upper.support =
         precision::SupportOf(set.cols, slots, upper.c, precision::kConsensusTolerancePx);
     PrecisionTrace retry = untraced;

@@ -24,7 +24,8 @@
 //     fails the final tests the trace is refused, never a conductor further
 //     below followed instead (but when it proves the gap between two
 //     conductors, the upper of the two, just above it, is followed, and
-//     taken if it passes every test).
+//     taken if it passes every test; so is a line of its tone seen along
+//     it between it and the drawn line).
 //  4. Centres (precision_centres.h): the conductor's width from its mean
 //     profile along the curve (the widest box that still answers nearly in
 //     full, which also moves the curve from a lit stripe to the conductor's

@@ -128,7 +128,12 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     // Traced on the lower conductor, the upper one shows between it and the
     // drawn line; on the upper one nothing does.
     const Coefficients lower{c.rows.back(), 0, 0, 0, 0}, upper{c.want, 0, 0, 0, 0};
-    EXPECT_EQ(LineAboveConductor(view, span, lower, measured.width), c.rows.size() > 1);
+    // Where it shows, the line above is the upper conductor, the one to
+    // follow instead.
+    int above = 0;
+    EXPECT_EQ(LineAboveConductor(view, span, lower, measured.width, &above), c.rows.size() > 1);
+    if (c.rows.size() > 1)
+      EXPECT_NEAR(c.rows.back() + above, c.rows.front(), 1);
     EXPECT_FALSE(LineAboveConductor(view, span, upper, measured.width));
     EXPECT_FALSE(BetweenOppositeLines(view, span, upper, measured.width));
     EXPECT_TRUE(SolidMiddle(view, span, upper, measured.width));
