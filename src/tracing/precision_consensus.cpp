@@ -390,15 +390,15 @@ std::vector<Consensus> ConductorCurves(const CandidateSet& set,
   return out;
 }
 
-bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen,
-                      bool chosen_faint) {
+const Consensus* FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen,
+                                  bool chosen_faint) {
   const double limit = chosen_faint ? kNearlyCredibleLog10Nfa : kMaxLog10Nfa;
   for (const Consensus& c : curves) {
     if (!c.conductor && c.log10_nfa < limit && c.support >= kFainterSupportShare * chosen.support &&
         MeanRow(c.c) < MeanRow(chosen.c) - kFainterGapPx)
-      return true;
+      return &c;
   }
-  return false;
+  return nullptr;
 }
 
 const Consensus* ConductorBelow(const std::vector<Consensus>& curves, const Consensus& chosen) {

@@ -75,12 +75,12 @@ std::vector<Consensus> ConductorCurves(const CandidateSet& set,
 // drawn for, and the choice is then not safe. When the chosen curve itself
 // barely stands out (`chosen_faint`), a curve above that nearly passes the
 // test (log10 NFA below kNearlyCredibleLog10Nfa) counts too: the two differ
-// too little for the lower one to be taken.
+// too little for the lower one to be taken. That curve, or none.
 inline constexpr double kFainterSupportShare = 0.3;
 inline constexpr double kFainterGapPx = 12.0;
 inline constexpr double kNearlyCredibleLog10Nfa = 2.0;
-bool FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen,
-                      bool chosen_faint);
+const Consensus* FainterLineAbove(const std::vector<Consensus>& curves, const Consensus& chosen,
+                                  bool chosen_faint);
 
 // The nearest conductor curve below the chosen one by at least
 // kFainterGapPx at its mean row (a second curve along the same conductor

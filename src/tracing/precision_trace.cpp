@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "tracing/precision_candidates.h"
@@ -580,47 +581,70 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   }
   if (!out.credible)
     return out;
-  // The other curves beside the traced conductor: when it is one solid
-  // band, those that run inside it (within half its core and
-  // kStripeMarginPx of its middle) are its own stripes, not a line above it
-  // or a conductor below it. (Its mean profile is read only when some curve
-  // runs inside it.)
-  std::vector<Consensus> beside = precision::CurvesBesideConductor(
-      curves, *chosen_curve, out.curve.coefficients,
-      precision::kWidths[static_cast<std::size_t>(traced_width)].half + 0.5 + kStripeMarginPx);
-  if (beside.size() < curves.size() &&
-      !precision::SolidMiddle(image, span, out.curve.coefficients, traced_width))
-    beside = curves;
-  // A thick conductor's candidates are shared among its stripes (a shaded
-  // top edge, a shaded underside), each followed by a curve of its own: the
-  // conductor's support is then the coarse columns with a candidate anywhere
-  // in its core.
-  const int support =
-      beside.size() < curves.size()
-          ? std::max(chosen_curve->support,
-                     precision::SupportOf(
-                         set.cols, slots, out.curve.coefficients,
-                         precision::kWidths[static_cast<std::size_t>(traced_width)].half + 0.5))
-          : chosen_curve->support;
-  if (precision::FainterLineAbove(beside, *chosen_curve, log10_nfa > kDistinctLog10Nfa)) {
-    out.credible = false;
-    out.reason =
-        "A fainter line runs above the traced conductor; draw the line just above the "
-        "conductor meant.";
-  } else if (const Consensus* below = precision::ConductorBelow(beside, *chosen_curve);
-             below != nullptr && !Parallel(chosen_curve->c, below->c)) {
-    // A conductor below, not parallel: it is clearer than a traced line
-    // that barely stands out, or seen along more of the span.
-    if (log10_nfa > kDistinctLog10Nfa && below->support > support) {
-      out.credible = false;
-      out.reason =
-          "The traced line barely stands out of the band's texture, and a clearer conductor "
-          "runs below it; draw the line just above the conductor meant.";
-    } else if (kSeenMoreShare * below->support > chosen_curve->support) {
-      out.credible = false;
-      out.reason =
-          "A conductor seen along more of the span runs just below the traced line; draw the "
-          "line just above the conductor meant.";
+  // The tests of a credible trace against the other curves of the
+  // consensus; a curve above it that makes the choice unsafe is copied into
+  // `fainter` (if given).
+  const auto against_others = [&](PrecisionTrace& trace, const Consensus& traced_curve,
+                                  int width_index, double nfa, std::optional<Consensus>* fainter) {
+    // The other curves beside the traced conductor: when it is one solid
+    // band, those that run inside it (within half its core and
+    // kStripeMarginPx of its middle) are its own stripes, not a line above
+    // it or a conductor below it. (Its mean profile is read only when some
+    // curve runs inside it.)
+    const double half = precision::kWidths[static_cast<std::size_t>(width_index)].half + 0.5;
+    std::vector<Consensus> beside = precision::CurvesBesideConductor(
+        curves, traced_curve, trace.curve.coefficients, half + kStripeMarginPx);
+    if (beside.size() < curves.size() &&
+        !precision::SolidMiddle(image, span, trace.curve.coefficients, width_index))
+      beside = curves;
+    // A thick conductor's candidates are shared among its stripes (a shaded
+    // top edge, a shaded underside), each followed by a curve of its own:
+    // the conductor's support is then the coarse columns with a candidate
+    // anywhere in its core.
+    const int support =
+        beside.size() < curves.size()
+            ? std::max(traced_curve.support,
+                       precision::SupportOf(set.cols, slots, trace.curve.coefficients, half))
+            : traced_curve.support;
+    if (const Consensus* above =
+            precision::FainterLineAbove(beside, traced_curve, nfa > kDistinctLog10Nfa)) {
+      trace.credible = false;
+      trace.reason =
+          "A fainter line runs above the traced conductor; draw the line just above the "
+          "conductor meant.";
+      if (fainter != nullptr)
+        *fainter = *above;
+    } else if (const Consensus* below = precision::ConductorBelow(beside, traced_curve);
+               below != nullptr && !Parallel(traced_curve.c, below->c)) {
+      // A conductor below, not parallel: it is clearer than a traced line
+      // that barely stands out, or seen along more of the span.
+      if (nfa > kDistinctLog10Nfa && below->support > support) {
+        trace.credible = false;
+        trace.reason =
+            "The traced line barely stands out of the band's texture, and a clearer conductor "
+            "runs below it; draw the line just above the conductor meant.";
+      } else if (kSeenMoreShare * below->support > traced_curve.support) {
+        trace.credible = false;
+        trace.reason =
+            "A conductor seen along more of the span runs just below the traced line; draw the "
+            "line just above the conductor meant.";
+      }
+    }
+  };
+  std::optional<Consensus> fainter;
+  against_others(out, *chosen_curve, traced_width, log10_nfa, &fainter);
+  // A fainter curve above the traced conductor is the nearest line below
+  // the drawn one: it is followed in turn and taken when it passes every
+  // test itself, the conductor traced first then one below it.
+  if (fainter.has_value()) {
+    PrecisionTrace retry = untraced;
+    int retry_width = 0;
+    const double retry_nfa =
+        FollowCurve(image, span, set, slots, *fainter, retry, &retry_width, nullptr);
+    if (retry.credible) {
+      against_others(retry, *fainter, retry_width, retry_nfa, nullptr);
+      if (retry.credible)
+        out = std::move(retry);
     }
   }
   return out;

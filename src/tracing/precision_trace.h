@@ -25,7 +25,8 @@
 //     below followed instead (but when it proves the gap between two
 //     conductors, the upper of the two, just above it, is followed, and
 //     taken if it passes every test; so is a line of its tone seen along
-//     it between it and the drawn line).
+//     it between it and the drawn line, and a fainter consensus curve above
+//     it).
 //  4. Centres (precision_centres.h): the conductor's width from its mean
 //     profile along the curve (the widest box that still answers nearly in
 //     full, which also moves the curve from a lit stripe to the conductor's

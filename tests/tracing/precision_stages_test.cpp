@@ -132,8 +132,9 @@ TEST(PrecisionStages, ThickConductorIsFoundAtItsCentreAndTheNearestIsChosen) {
     // follow instead.
     int above = 0;
     EXPECT_EQ(LineAboveConductor(view, span, lower, measured.width, &above), c.rows.size() > 1);
-    if (c.rows.size() > 1)
+    if (c.rows.size() > 1) {
       EXPECT_NEAR(c.rows.back() + above, c.rows.front(), 1);
+    }
     EXPECT_FALSE(LineAboveConductor(view, span, upper, measured.width));
     EXPECT_FALSE(BetweenOppositeLines(view, span, upper, measured.width));
     EXPECT_TRUE(SolidMiddle(view, span, upper, measured.width));
