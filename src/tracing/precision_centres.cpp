@@ -139,6 +139,34 @@ double OuterReach(const LineWidth& w) {
   return wi + 1 < kWidths.size() ? (2 * kWidths[wi + 1].half + 1) / 2.0 / 0.8 : w.half + 3.0;
 }
 
+// The background under a box of width w about row r: linear between the
+// means of its two flanks, each placed at its middle row.
+struct FlankLine {
+  double above, below, slope, at;  // the flanks' means; per row; the upper one's middle row
+  double At(double y) const { return above + slope * (y - at); }
+};
+FlankLine FlankLineOf(const Sums& profile, int r, const LineWidth& w) {
+  const int a = FirstAbove(r, w), b = FirstBelow(r, w);
+  const double above = profile.MeanOf(a, a + w.flank - 1),
+               below = profile.MeanOf(b, b + w.flank - 1);
+  return {above, below, (below - above) / (b - a), a + (w.flank - 1) / 2.0};
+}
+
+// The centroid of the positive steps within kEdgeRows of the steepest,
+// best_r: an anti-aliased or blurred edge spreads its step over
+// neighbouring rows in proportion to the coverage, so that the centroid is
+// the edge itself. step(r) is the step between rows r and r + 1.
+template <typename Step>
+double StepCentroid(int n, int best_r, Step step) {
+  double sum = 0, moment = 0;
+  for (int r = std::max(0, best_r - kEdgeRows); r <= std::min(n - 2, best_r + kEdgeRows); ++r) {
+    const double d = std::max(0.0, step(r));
+    sum += d;
+    moment += d * (r + 0.5);
+  }
+  return moment / sum;
+}
+
 double EdgeOf(const int32_t* b, int n, double c, double sign, double slope, const LineWidth& w,
               int side) {
   const double outer = OuterReach(w);
@@ -161,16 +189,7 @@ double EdgeOf(const int32_t* b, int n, double c, double sign, double slope, cons
   }
   if (best_r < 0)
     return std::numeric_limits<double>::quiet_NaN();
-  // The centroid of the positive steps within kEdgeRows of the steepest: an
-  // anti-aliased or blurred edge spreads its step over neighbouring rows in
-  // proportion to the coverage, so that the centroid is the edge itself.
-  double sum = 0, moment = 0;
-  for (int r = std::max(0, best_r - kEdgeRows); r <= std::min(n - 2, best_r + kEdgeRows); ++r) {
-    const double d = std::max(0.0, step(r));
-    sum += d;
-    moment += d * (r + 0.5);
-  }
-  return moment / sum;
+  return StepCentroid(n, best_r, step);
 }
 
 // A two-toned conductor's lit side: beyond its edge `edge` on side `side`
@@ -230,13 +249,7 @@ double LitStripeEdge(const int32_t* b, int n, double edge, double sign, double s
   if (!(sign * (stripe / (stripe_to - stripe_from + 1) - beyond / kLitBeyondRows) >=
         kLitStepShare * inner_step))
     return std::numeric_limits<double>::quiet_NaN();
-  double sum = 0, moment = 0;
-  for (int r = std::max(0, best_r - kEdgeRows); r <= std::min(n - 2, best_r + kEdgeRows); ++r) {
-    const double d = std::max(0.0, -step(r));
-    sum += d;
-    moment += d * (r + 0.5);
-  }
-  return moment / sum;
+  return StepCentroid(n, best_r, [&](int r) { return -step(r); });
 }
 
 double EdgeMiddle(const int32_t* b, int n, double c, double sign, double slope, const LineWidth& w,
@@ -406,18 +419,16 @@ ColumnCentre CentreInColumn(const Tile& tile, int x, const double* model_rows, i
     // response instead (a measure of the column independent of the model,
     // whose edges are looked for from 0.7 half core out), with the
     // background's slope between that box's flanks.
-    const int a = FirstAbove(best_r, w), b = FirstBelow(best_r, w);
-    const double above = sums.MeanOf(a, a + w.flank - 1), below = sums.MeanOf(b, b + w.flank - 1);
-    const double slope = (below - above) / (b - a);
-    const double middle = EdgeMiddle(buffer.data(), n, best_r, sign, slope, w, two_toned_rows);
+    const FlankLine flanks = FlankLineOf(sums, best_r, w);
+    const double middle =
+        EdgeMiddle(buffer.data(), n, best_r, sign, flanks.slope, w, two_toned_rows);
     if (!(std::fabs(middle - best_r) <= w.half + 1))
       return {};
     // The rows about the middle are the conductor's body, of its tone
     // whatever its stripes; the gap between two conductors taken for one
     // wide line, whose outer edges look alike, is background there.
     const int m = RoundToInt(middle);
-    const double background = above + slope * (m - (a + (w.flank - 1) / 2.0));
-    if (sign * (background - sums.MeanOf(m - 1, m + 1)) < kBodyShare * best)
+    if (sign * (flanks.At(m) - sums.MeanOf(m - 1, m + 1)) < kBodyShare * best)
       return {};
     c = middle;
   }
@@ -566,29 +577,34 @@ ConductorWidthAt TwoTonedConductor(const int32_t* sums, const ConductorWidthAt& 
       const int a = FirstAbove(r, lw), b = FirstBelow(r, lw);
       if (a < 0 || b + lw.flank > kWidthRows)
         continue;
-      const double above = profile.MeanOf(a, a + lw.flank - 1);
-      const double below = profile.MeanOf(b, b + lw.flank - 1);
-      if (std::fabs(above - below) > kTwoToneFlankShare * narrow_contrast)
+      const FlankLine flanks = FlankLineOf(profile, r, lw);
+      if (std::fabs(flanks.above - flanks.below) > kTwoToneFlankShare * narrow_contrast)
         continue;
-      const double slope = (below - above) / (b - a);
+      // Row y's departure from the background, either way.
+      const auto departure_at = [&](int y) {
+        return (profile.At(y + 1) - profile.At(y)) - flanks.At(y);
+      };
       double most_dark = 0, most_bright = 0, sum = 0;
       for (int k = 0; k < core; ++k) {
-        const int y = r - lw.half + k;
-        const double background = above + slope * (y - (a + (lw.flank - 1) / 2.0));
-        const double d = (profile.At(y + 1) - profile.At(y)) - background;
+        const double d = departure_at(r - lw.half + k);
         departure[static_cast<std::size_t>(k)] = d;
         most_dark = std::max(most_dark, -d);
         most_bright = std::max(most_bright, d);
         sum += d;
       }
       const double most = std::max(most_dark, most_bright);
+      // A row departs by a quarter of the most in its own tone, and
+      // kTwoToneRowFloor of the most in either.
+      const auto departs = [&](double d) {
+        return std::fabs(d) >=
+               std::max(kTwoToneRowFloor * most, 0.25 * (d < 0 ? most_dark : most_bright));
+      };
       const bool dark_conductor = sum < 0;
       int filled = 0, first = -1, last = -1, crossing = 0;
       bool lit_side = true;
       for (int k = 0; k < core; ++k) {
         const double d = departure[static_cast<std::size_t>(k)];
-        if (std::fabs(d) <
-            std::max(kTwoToneRowFloor * most, 0.25 * (d < 0 ? most_dark : most_bright)))
+        if (!departs(d))
           continue;
         ++filled;
         if (first >= 0)
@@ -604,17 +620,11 @@ ConductorWidthAt TwoTonedConductor(const int32_t* sums, const ConductorWidthAt& 
       if (filled < kFilledShare * core || crossing > kTwoToneCrossingRows || !lit_side ||
           mean < kMinContrast || mean <= best_mean)
         continue;
-      const auto departs = [&](int y) {
-        const double background = above + slope * (y - (a + (lw.flank - 1) / 2.0));
-        const double d = (profile.At(y + 1) - profile.At(y)) - background;
-        return std::fabs(d) >=
-               std::max(kTwoToneRowFloor * most, 0.25 * (d < 0 ? most_dark : most_bright));
-      };
       int from = r - lw.half + first, to = r - lw.half + last;
       const int outermost_from = a + lw.flank / 2, outermost_to = b + (lw.flank - 1) / 2;
-      while (first == 0 && from > outermost_from && departs(from - 1))
+      while (first == 0 && from > outermost_from && departs(departure_at(from - 1)))
         --from;
-      while (last == core - 1 && to < outermost_to && departs(to + 1))
+      while (last == core - 1 && to < outermost_to && departs(departure_at(to + 1)))
         ++to;
       if (from == outermost_from || to == outermost_to)
         continue;
@@ -697,14 +707,9 @@ ConductorWidthAt WidthAlong(const int32_t* sums, int fallback, double* shown) {
   const Sums profile{sums};
   // Each core row's departure from the background line between the flanks.
   const auto departures = [&](int r, const LineWidth& lw, auto&& each) {
-    const int a = FirstAbove(r, lw), b = FirstBelow(r, lw);
-    const double above = profile.MeanOf(a, a + lw.flank - 1);
-    const double below = profile.MeanOf(b, b + lw.flank - 1);
-    const double slope = (below - above) / (b - a);
-    for (int y = r - lw.half; y <= r + lw.half; ++y) {
-      const double background = above + slope * (y - (a + (lw.flank - 1) / 2.0));
-      each(std::fabs((profile.At(y + 1) - profile.At(y)) - background));
-    }
+    const FlankLine flanks = FlankLineOf(profile, r, lw);
+    for (int y = r - lw.half; y <= r + lw.half; ++y)
+      each(std::fabs((profile.At(y + 1) - profile.At(y)) - flanks.At(y)));
   };
   // Whether the conductor fills the core: kFilledShare of its rows depart by
   // a quarter of the most any does (a stripe's crossing of the background's

@@ -556,6 +556,13 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   const PrecisionTrace untraced = out;
   double log10_nfa =
       FollowCurve(image, span, set, slots, *chosen, out, &traced_width, &upper_offset);
+  // Another consensus curve followed from scratch, for a retry: the trace,
+  // its width into `width` and its log10 NFA into `nfa`.
+  const auto follow_instead = [&](const Consensus& consensus, int* width, double* nfa) {
+    PrecisionTrace retry = untraced;
+    *nfa = FollowCurve(image, span, set, slots, consensus, retry, width, nullptr);
+    return retry;
+  };
   // The gap between two conductors followed, or a conductor with a line of
   // its tone between it and the drawn line: the upper of the two, the line
   // of the other tone just above the gap, or that line, is the nearest
@@ -568,10 +575,9 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
     upper.c[0] += upper_offset;
     upper.support =
         precision::SupportOf(set.cols, slots, upper.c, precision::kConsensusTolerancePx);
-    PrecisionTrace retry = untraced;
     int retry_width = 0;
-    const double retry_nfa =
-        FollowCurve(image, span, set, slots, upper, retry, &retry_width, nullptr);
+    double retry_nfa = 0;
+    PrecisionTrace retry = follow_instead(upper, &retry_width, &retry_nfa);
     if (retry.credible) {
       out = std::move(retry);
       traced_width = retry_width;
@@ -637,10 +643,9 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
   // the drawn one: it is followed in turn and taken when it passes every
   // test itself, the conductor traced first then one below it.
   if (fainter.has_value()) {
-    PrecisionTrace retry = untraced;
     int retry_width = 0;
-    const double retry_nfa =
-        FollowCurve(image, span, set, slots, *fainter, retry, &retry_width, nullptr);
+    double retry_nfa = 0;
+    PrecisionTrace retry = follow_instead(*fainter, &retry_width, &retry_nfa);
     if (retry.credible) {
       against_others(retry, *fainter, retry_width, retry_nfa, nullptr);
       if (retry.credible)
