@@ -343,11 +343,15 @@ std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
 }
 
 int SupportOf(const std::vector<CoarseColumn>& cols, const std::vector<ColumnSlots>& slots,
-              const Coefficients& c, double tol) {
+              const Coefficients& c, double tol, const Coefficients* also) {
   int support = 0;
   for (std::size_t i = 0; i < cols.size(); ++i) {
     int slot = 0;
-    support += NearestDistance(slots[i], Evaluate(c, cols[i].u), &slot) <= tol ? 1 : 0;
+    support += NearestDistance(slots[i], Evaluate(c, cols[i].u), &slot) <= tol ||
+                       (also != nullptr &&
+                        NearestDistance(slots[i], Evaluate(*also, cols[i].u), &slot) <= tol)
+                   ? 1
+                   : 0;
   }
   return support;
 }

@@ -55,9 +55,10 @@ void BaselineOnlyForTest(bool on);
 std::vector<ColumnSlots> SlotsOf(const std::vector<CoarseColumn>& cols,
                                  const std::vector<Candidate>& cands);
 
-// Coarse columns with a candidate within `tol` rows of the curve `c`.
+// Coarse columns with a candidate within `tol` rows of the curve `c` (or,
+// given `also`, of either curve).
 int SupportOf(const std::vector<CoarseColumn>& cols, const std::vector<ColumnSlots>& slots,
-              const Coefficients& c, double tol);
+              const Coefficients& c, double tol, const Coefficients* also = nullptr);
 
 // The band's kept candidates per searched column.
 double CandidatesPerColumn(const CandidateSet& set);

@@ -168,6 +168,17 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
   return -1;
 }
 
+// The scatter a credible curve's centres may have around it, in rows. For a
+// wire a few px thick it is the station tolerance itself; a thick
+// conductor's centre is the middle between two edges found on the texture
+// beside it, which wander with that texture, and its stations count as on
+// it anywhere inside its half core, so the bound grows to a sixth of that
+// half core (2 rows for a 25-row core, 3.3 for a 41-row one): still far
+// below the many rows a curve through texture scatters.
+double MaxCredibleResidual(const precision::LineWidth& width) {
+  return std::max(double{kMaxCredibleResidualPx}, width.half / 6.0);
+}
+
 // Whether the curve bends away at an end from the conductor seen over the
 // rest of the span: a parabola fitted to the inliers outside one outer
 // quarter (u beyond -0.5, or below 0.5), carried to that end's station,
@@ -216,7 +227,11 @@ constexpr double kDistinctLog10Nfa = -5.0;
 // (a plank's edge, a furrow) may run between the drawn line and a sagging
 // conductor, nearer the line than the conductor's middle. Conductors of one
 // span run nearly parallel: the rows between the two curves vary along the
-// span by at most kParallelPx, or kParallelShare of their mean.
+// span by at most kParallelPx, or kParallelShare of their mean. The traced
+// conductor is taken as fitted through its centres, not as the consensus
+// parabola that found it: fitted to the candidates of one stripe (a lit
+// top the texture hides over a stretch), that parabola may run 20 rows off
+// the conductor at an end.
 constexpr double kSeenMoreShare = 0.8;
 constexpr double kParallelPx = 6.0;
 constexpr double kParallelShare = 0.25;
@@ -375,8 +390,9 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   // followed (a lit stripe or an edge of a thick conductor), the candidates
   // are also counted along that line, the offset, one of the
   // 2 (half core + kSearchHalfRows) + 1 the width's search could choose,
-  // multiplying that test's count; the better of the two tests is taken,
-  // and the count doubles for the choice. (The centres may as well have
+  // multiplying that test's count, and along either line at once; the best
+  // of the three tests is taken, and the count triples for the choice. (The
+  // centres may as well have
   // settled back on the line the candidates mark, the move being wrong: a
   // thin wire whose lit top shifts its widest full answer.)
   // A thick conductor's candidates lie anywhere on the plateau of its box
@@ -395,7 +411,18 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
         precision::Log10Nfa(set.columns_read, along_followed, xb - xa + 1,
                             precision::CandidatesPerColumn(set), tolerance) +
         std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
-    log10_nfa = std::min(log10_nfa, followed_log10_nfa) + std::log10(2.0);
+    // Both lines at once: a thick or two-toned conductor marks its body in
+    // some columns and the line followed (its lit top) in others, as the
+    // texture beside it outranks one or the other. Either window of 2 tol + 1
+    // rows may hold a candidate, so p is formed for their union.
+    const int along_both = precision::SupportOf(set.cols, slots, c, tolerance, &followed);
+    const double union_rows =
+        std::min(2 * (2 * tolerance + 1), 2 * tolerance + 1 + std::fabs(measured.offset));
+    const double both_log10_nfa =
+        precision::Log10Nfa(set.columns_read, along_both, xb - xa + 1,
+                            precision::CandidatesPerColumn(set), (union_rows - 1) / 2) +
+        std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
+    log10_nfa = std::min({log10_nfa, followed_log10_nfa, both_log10_nfa}) + std::log10(3.0);
   }
   if (colour != nullptr) {
     // The curve is tested twice, against the band's responses in brightness
@@ -450,12 +477,12 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   } else if (const int bare = UnsupportedStation(out, span, inliers, image, c, width_index);
              bare >= 0) {
     out.reason = "The conductor was not found near station " + std::to_string(bare) + ".";
-  } else if (out.residual_px > kMaxCredibleResidualPx) {
+  } else if (const double most = MaxCredibleResidual(width); out.residual_px > most) {
     char text[160];
     std::snprintf(text, sizeof text,
                   "The conductor's points scatter %.2f px around the fitted curve; at most %.1f "
                   "px is credible.",
-                  double{out.residual_px}, double{kMaxCredibleResidualPx});
+                  double{out.residual_px}, most);
     out.reason = text;
   } else if (precision::BetweenOppositeLines(image, span, c, width_index, upper_offset)) {
     out.reason =
@@ -621,7 +648,7 @@ PrecisionTrace TracePrecisely(const ImageView& image, const ScanLine& line, floa
       if (fainter != nullptr)
         *fainter = *above;
     } else if (const Consensus* below = precision::ConductorBelow(beside, traced_curve);
-               below != nullptr && !Parallel(traced_curve.c, below->c)) {
+               below != nullptr && !Parallel(trace.curve.coefficients, below->c)) {
       // A conductor below, not parallel: it is clearer than a traced line
       // that barely stands out, or seen along more of the span.
       if (nfa > kDistinctLog10Nfa && below->support > support) {

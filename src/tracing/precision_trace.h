@@ -72,11 +72,15 @@
 //     where too few were kept, at a station whose neighbours are backed or
 //     short of an end, the conductor must show in the mean profile along the
 //     curve there, precision_centres.h SeenAlong), and they scatter at most
-//     kMaxCredibleResidualPx. For a thick conductor the candidates are
+//     kMaxCredibleResidualPx (for a thick conductor, whose centres wander
+//     with the texture at its edges, a sixth of its half core if that is
+//     more). For a thick conductor the candidates are
 //     counted within a quarter of its core (tol grows, and p with it), and
 //     also along the line they followed when its middle lies elsewhere (the
 //     offset, one of 2 (half core + 3) + 1, multiplies that count's N_tests;
-//     the better count is taken, and N_tests doubles). A line of the
+//     and along either line at once, p formed for the union of the two
+//     windows, with the same N_tests; the best count is taken, and N_tests
+//     triples). A line of the
 //     conductor's tone between the drawn line and the curve, in the mean
 //     profile along it, means a conductor above the one traced; lines of the
 //     other tone on either side of it, with the traced core no different
@@ -170,7 +174,9 @@ struct PrecisionTrace {
 
 // A trace is credible when at least this share of the columns agree, some
 // of them (2 % of the span's columns) lie in each outer quarter of the span,
-// and their RMS distance from the curve is at most kMaxCredibleResidualPx.
+// and their RMS distance from the curve is at most kMaxCredibleResidualPx
+// (a sixth of the half core, if more: 2 and 3.3 px for cores of 25 and 41
+// rows).
 inline constexpr float kMinCredibleColumnShare = 0.35f;
 inline constexpr float kMaxCredibleResidualPx = 1.5f;
 

@@ -381,9 +381,15 @@ TEST(PrecisionAccuracy, CredibleOnRealTexturesMeansOnTheConductor) {
   // together, the consensus following the background between the first
   // two (storm 375, dune 302), or the lower one with the upper seen above
   // it along the curve (storm 386) or as a fainter curve of its own (storm
-  // 226); the upper one is traced.
-  for (const auto& [crop, index] : {std::pair{"storm", 375}, std::pair{"dune", 302},
-                                    std::pair{"storm", 386}, std::pair{"storm", 226}}) {
+  // 226); the upper one is traced. Thick and two-toned conductors: one
+  // marked by its lit top in some columns and its body in others
+  // (greenmeadow 5), one whose consensus parabola runs off it at an end
+  // beside a second conductor (wood 871), one 30 px thick whose centres
+  // wander with the texture at its edges (storm 10).
+  for (const auto& [crop, index] :
+       {std::pair{"storm", 375}, std::pair{"dune", 302}, std::pair{"storm", 386},
+        std::pair{"storm", 226}, std::pair{"greenmeadow", 5}, std::pair{"wood", 871},
+        std::pair{"storm", 10}}) {
     SCOPED_TRACE(std::string(crop) + " " + std::to_string(index));
     const CaseResult r = CheckCase(MakeCampaignCase(
         index, {std::string(SARN_SOURCE_DIR) + "/tests/data/textures/" + crop + ".jpg"}));
