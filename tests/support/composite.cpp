@@ -12,32 +12,6 @@ namespace sarn::test {
 
 namespace {
 
-uint8_t Clamp8(double v) {
-  return static_cast<uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0));
-}
-
-// splitmix64 with a Gaussian of unit variance from four uniforms.
-class Random {
- public:
-  explicit Random(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 7) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  float Gaussian() {
-    const uint64_t r = Next();
-    const float s =
-        static_cast<float>((r & 0xFFFF) + ((r >> 16) & 0xFFFF) + ((r >> 32) & 0xFFFF) + (r >> 48)) /
-        65536.0f;
-    return (s - 2.0f) * 1.7320508f;
-  }
-
- private:
-  uint64_t state_;
-};
-
 // The conductor k of the scene as a catenary of a SpanScene.
 SpanScene ConductorSpan(const CompositeScene& s, int k) {
   SpanScene span;
@@ -186,7 +160,7 @@ RgbImage RenderComposite(const CompositeScene& s) {
   const double ch = s.crop_h > 0 ? s.crop_h : bg.height;
   RgbImage img = Resample(bg, s.crop_x, s.crop_y, cw, ch, s.width, s.height);
   const int W = s.width, H = s.height;
-  Random random(s.seed);
+  Noise random(s.seed, 7);
 
   // The sky above a slanting, gently waving horizon.
   if (s.horizon_left >= 0) {

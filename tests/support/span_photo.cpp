@@ -10,34 +10,6 @@ namespace sarn::test {
 
 namespace {
 
-// Small, fast, reproducible generator (splitmix64).
-class Noise {
- public:
-  explicit Noise(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // Approximately normal with unit variance: the sum of four 16-bit uniforms,
-  // centred and scaled (variance of one uniform on [0,1) is 1/12).
-  float Gaussian() {
-    const uint64_t r = Next();
-    const float s =
-        static_cast<float>((r & 0xFFFF) + ((r >> 16) & 0xFFFF) + ((r >> 32) & 0xFFFF) + (r >> 48)) /
-        65536.0f;
-    return (s - 2.0f) * 1.7320508f;
-  }
-
- private:
-  uint64_t state_;
-};
-
-uint8_t Clamp8(double v) {
-  return static_cast<uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0));
-}
-
 // Length of the overlap of [a0, a1) and [b0, b1).
 double Overlap(double a0, double a1, double b0, double b1) {
   return std::max(0.0, std::min(a1, b1) - std::max(a0, b0));
@@ -327,7 +299,7 @@ RgbImage RenderSpanPhoto(const SpanScene& scene) {
     }
   };
 
-  Noise noise(scene.seed);
+  Noise noise(scene.seed, 1);
   for (int y = 0; y < H; ++y) {
     const double sky = scene.sky_top + (scene.sky_bottom - scene.sky_top) * (y + 0.5) / H;
     uint8_t* row = &img.rgb[static_cast<size_t>(y) * W * 3];

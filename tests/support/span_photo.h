@@ -16,6 +16,8 @@
 // A pixel row y is fully conductor where [y, y+1) lies inside the band; the
 // first row the conductor darkens at column i is floor(ConductorTopRow(i+0.5)).
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -146,5 +148,36 @@ PhotoLine SampleScanLine(const SpanScene& scene);
 // likewise, unrounded.
 PhotoLine ScanLineAbove(const SpanScene& scene, double inset_left, double above_left,
                         double inset_right, double above_right);
+
+// Small, fast, reproducible generator (splitmix64), its stream chosen by
+// the seed and an offset (each renderer keeps its own, so that its pictures
+// stay the same).
+class Noise {
+ public:
+  Noise(uint64_t seed, uint64_t offset) : state_(seed * 0x9E3779B97F4A7C15ull + offset) {}
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // Approximately normal with unit variance: the sum of four 16-bit uniforms,
+  // centred and scaled (variance of one uniform on [0,1) is 1/12).
+  float Gaussian() {
+    const uint64_t r = Next();
+    const float s =
+        static_cast<float>((r & 0xFFFF) + ((r >> 16) & 0xFFFF) + ((r >> 32) & 0xFFFF) + (r >> 48)) /
+        65536.0f;
+    return (s - 2.0f) * 1.7320508f;
+  }
+
+ private:
+  uint64_t state_;
+};
+
+// A level rounded to the nearest of 0..255.
+inline uint8_t Clamp8(double v) {
+  return static_cast<uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0));
+}
 
 }  // namespace sarn::test
