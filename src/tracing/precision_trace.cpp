@@ -168,6 +168,10 @@ int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
   return -1;
 }
 
+// The narrowest width (core 9 rows) whose candidates are also counted
+// among the wide ones alone.
+constexpr int kThickCountWidth = 3;
+
 // The scatter a credible curve's centres may have around it, in rows. For a
 // wire a few px thick it is the station tolerance itself; a thick
 // conductor's centre is the middle between two edges found on the texture
@@ -424,21 +428,49 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
         std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
     log10_nfa = std::min({log10_nfa, followed_log10_nfa, both_log10_nfa}) + std::log10(3.0);
   }
+  // The NFA of a second test of the curve, against other candidates of the
+  // band, its count doubled for the choice between two tests.
+  const auto second_test = [&](const CandidateSet& among) {
+    const std::vector<precision::ColumnSlots> among_slots =
+        precision::SlotsOf(among.cols, among.cands);
+    return precision::Log10Nfa(among.columns_read,
+                               precision::SupportOf(among.cols, among_slots, c, tolerance),
+                               xb - xa + 1, precision::CandidatesPerColumn(among), tolerance) +
+           std::log10(2.0);
+  };
   if (colour != nullptr) {
     // The curve is tested twice, against the band's responses in brightness
     // and in colour (the same test on the band read as ColourDistance): the
     // better counts, the count of false alarms doubling for the choice.
     log10_nfa += std::log10(2.0);
     if (log10_nfa >= precision::kMaxLog10Nfa) {
-      const CandidateSet by_colour = precision::FindCandidates(image, span, colour);
-      const std::vector<precision::ColumnSlots> colour_slots =
-          precision::SlotsOf(by_colour.cols, by_colour.cands);
-      const int colour_support = precision::SupportOf(by_colour.cols, colour_slots, c, tolerance);
-      const double colour_nfa =
-          precision::Log10Nfa(by_colour.columns_read, colour_support, xb - xa + 1,
-                              precision::CandidatesPerColumn(by_colour), tolerance) +
-          std::log10(2.0);
-      log10_nfa = std::min(log10_nfa, colour_nfa);
+      log10_nfa = std::min(log10_nfa, second_test(precision::FindCandidates(image, span, colour)));
+    }
+  }
+  if (width_index >= kThickCountWidth) {
+    // A thick conductor is tested twice, against all the band's responses
+    // and against those of boxes at most one width narrower than its own
+    // (their rate per column the background model): fine texture answers
+    // narrow boxes, and a 25-row conductor stands out among the few wide
+    // answers even where the sky beside it is as grey as it. The better
+    // counts, the count of false alarms doubling for the choice.
+    log10_nfa += std::log10(2.0);
+    if (log10_nfa >= precision::kMaxLog10Nfa) {
+      CandidateSet thick;
+      thick.columns_read = set.columns_read;
+      for (const precision::CoarseColumn& col : set.cols) {
+        precision::CoarseColumn kept{col.u, static_cast<int>(thick.cands.size()), 0};
+        for (int j = col.first; j < col.first + col.count; ++j) {
+          const precision::Candidate& cand = set.cands[static_cast<std::size_t>(j)];
+          if (cand.width >= width_index - 1) {
+            thick.cands.push_back(cand);
+            ++kept.count;
+          }
+        }
+        if (kept.count > 0)
+          thick.cols.push_back(kept);
+      }
+      log10_nfa = std::min(log10_nfa, second_test(thick));
     }
   }
   const double share = out.columns_used;

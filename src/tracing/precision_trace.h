@@ -63,7 +63,10 @@
 //     (the parabolas a consensus can propose, four curves per trace). The
 //     fitted curve is credible only when NFA < 1 at tol = 1.5 px (for a
 //     conductor sought in colour too, the better of the tests in brightness
-//     and in colour, its NFA doubled), and when
+//     and in colour, its NFA doubled; for one of core 9 rows or more, the
+//     better of the tests among all candidates and among those of boxes at
+//     most one width narrower than its own, m their rate, doubled too), and
+//     when
 //     kMinCredibleColumnShare of the columns agree with it, some lie in each
 //     outer quarter and within 4 % of the span of each end, a parabola
 //     through the centres off each outer quarter meets the curve at that
