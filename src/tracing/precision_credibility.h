@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "tracing/precision_common.h"
+#include "tracing/precision_trace.h"
 
 namespace sarn::precision {
 
@@ -40,5 +41,27 @@ double Log10BinomialTail(int n, int k, double p);
 // kept candidates per column on average and tolerance `tol` rows.
 double Log10Nfa(int columns, int supported, double span_px, double candidates_per_column,
                 double tol);
+
+// The tests of a fitted curve's stations and ends against the centres it
+// was fitted to (`inliers`, u in the span's frame); each is stated in full
+// beside its code.
+//
+// The first station not backed by the conductor seen around it (enough
+// inliers near it, weighing enough, or the conductor seen along the curve
+// there, precision_centres.h SeenAlong; at an end, a curve fitted without
+// that end's centres agreeing with it), or -1. `curve` is the fitted curve,
+// `width` the conductor's width (index into kWidths).
+int UnsupportedStation(const PrecisionTrace& out, const SpanFrame& span,
+                       const std::vector<Point>& inliers, const ImageView& image,
+                       const Coefficients& curve, int width);
+
+// Whether the curve bends away at an end from the conductor seen over the
+// rest of the span.
+bool BentEnd(const PrecisionTrace& out, const SpanFrame& span, const std::vector<Point>& inliers,
+             const LineWidth& width);
+
+// The RMS scatter, in rows, a credible curve's centres may have around it:
+// kMaxCredibleResidualPx, or a sixth of a thick conductor's half core.
+double MaxCredibleResidual(const LineWidth& width);
 
 }  // namespace sarn::precision
