@@ -20,7 +20,14 @@
 // apart from its background by colour (precision::ConductorColour) is
 // tested twice, on the band read in brightness and in its colour distance
 // (each with its own candidates and rate m): the lower NFA counts, times 2
-// for the choice between the two tests.
+// for the choice between the two tests. A conductor of core 9 rows or more
+// is likewise tested twice, among all the candidates and among those of
+// boxes at most one width narrower than its own (fine texture answers the
+// narrow boxes), its NFA doubled too. Where the conductor's middle lies off
+// the line the consensus followed (a lit top), the candidates are also
+// counted along that line, and along either line at once (p formed for the
+// union of the two windows), each count paying for the offset chosen; the
+// best of the three counts, times 3.
 
 #include <vector>
 

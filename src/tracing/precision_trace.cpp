@@ -248,11 +248,12 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
   double log10_nfa = precision::Log10Nfa(set.columns_read, support, xb - xa + 1,
                                          precision::CandidatesPerColumn(set), tolerance);
   if (measured.offset != 0) {
+    const double offset_tests = std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
     const int along_followed = precision::SupportOf(set.cols, slots, followed, tolerance);
     const double followed_log10_nfa =
         precision::Log10Nfa(set.columns_read, along_followed, xb - xa + 1,
                             precision::CandidatesPerColumn(set), tolerance) +
-        std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
+        offset_tests;
     // Both lines at once: a thick or two-toned conductor marks its body in
     // some columns and the line followed (its lit top) in others, as the
     // texture beside it outranks one or the other. Either window of 2 tol + 1
@@ -263,7 +264,7 @@ double FollowCurve(const ImageView& image, const SpanFrame& span, const Candidat
     const double both_log10_nfa =
         precision::Log10Nfa(set.columns_read, along_both, xb - xa + 1,
                             precision::CandidatesPerColumn(set), (union_rows - 1) / 2) +
-        std::log10(2.0 * (width.half + precision::kSearchHalfRows) + 1);
+        offset_tests;
     log10_nfa = std::min({log10_nfa, followed_log10_nfa, both_log10_nfa}) + std::log10(3.0);
   }
   // The NFA of a second test of the curve, against other candidates of the
